@@ -1,0 +1,34 @@
+# Shared compile settings and small helpers used by every area.
+
+add_compile_options(-Wall -Wextra)
+
+if(ORVELLA_SANITIZE)
+  add_compile_options(-fsanitize=${ORVELLA_SANITIZE} -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=${ORVELLA_SANITIZE})
+endif()
+
+# Libraries and programs in the program folder find each other there.
+set(CMAKE_BUILD_RPATH_USE_ORIGIN ON)
+set(CMAKE_SKIP_BUILD_RPATH OFF)
+
+# orvella_set_origin_rpath(target [relative folder of the program folder])
+function(orvella_set_origin_rpath target)
+  set(rel "${ARGN}")
+  if(rel STREQUAL "")
+    set(rpath "$ORIGIN")
+  else()
+    set(rpath "$ORIGIN/${rel}")
+  endif()
+  set_target_properties(${target} PROPERTIES
+    BUILD_RPATH "${rpath}" INSTALL_RPATH "${rpath}" BUILD_WITH_INSTALL_RPATH ON)
+endfunction()
+
+# Fuzzing build: everything instrumented for libFuzzer with ASan and UBSan.
+if(ORVELLA_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "ORVELLA_FUZZ needs clang (configure with CC=clang CXX=clang++)")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
+                      -fno-omit-frame-pointer -g)
+  add_link_options(-fsanitize=address,undefined)
+endif()

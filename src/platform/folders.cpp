@@ -1,0 +1,133 @@
+#include "folders.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+std::mutex folderMutex; // guards programFolderOverride
+std::string programFolderOverride;
+
+std::string withSlash(std::string path)
+{
+    if (path.empty() || path.back() != '/')
+        path += '/';
+    return path;
+}
+
+DWORD copyOut(const std::string& text, char* buffer, DWORD size)
+{
+    if (buffer && size > 0) {
+        std::size_t n = std::min<std::size_t>(text.size(), size - 1);
+        std::memcpy(buffer, text.data(), n);
+        buffer[n] = '\0';
+    }
+    return static_cast<DWORD>(text.size());
+}
+
+} // namespace
+
+std::string ProgramPath()
+{
+    std::string path(4096, '\0');
+    ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());
+    if (n <= 0)
+        return {};
+    path.resize(static_cast<std::size_t>(n));
+    return path;
+}
+
+std::string ProgramFolder()
+{
+    {
+        std::lock_guard lock(folderMutex);
+        if (!programFolderOverride.empty())
+            return programFolderOverride;
+    }
+    std::string path = ProgramPath();
+    return withSlash(path.substr(0, path.rfind('/')));
+}
+
+void SetProgramFolder(const std::string& folder)
+{
+    std::lock_guard lock(folderMutex);
+    programFolderOverride = folder.empty() ? std::string() : withSlash(folder);
+}
+
+bool EnsureFolder(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    std::string partial;
+    std::size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = path.find('/', pos + 1);
+        partial = path.substr(0, pos);
+        if (partial.empty())
+            continue;
+        if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST)
+            return false;
+    }
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string DataFolder()
+{
+    if (const char* dir = std::getenv("ORVELLA_DATA_DIR"); dir && *dir) {
+        EnsureFolder(dir);
+        return withSlash(dir);
+    }
+    std::string program = ProgramFolder();
+    if (::access(program.c_str(), W_OK) == 0)
+        return program;
+    std::string config;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
+        config = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        config = std::string(home) + "/.config";
+    else
+        config = "/tmp";
+    std::string folder = withSlash(config) + "orvella/";
+    EnsureFolder(folder);
+    return folder;
+}
+
+} // namespace platform
+
+DWORD GetProgramPath(char* buffer, DWORD size)
+{
+    return platform::copyOut(platform::ProgramPath(), buffer, size);
+}
+
+DWORD GetDataFolder(char* buffer, DWORD size)
+{
+    return platform::copyOut(platform::DataFolder(), buffer, size);
+}
+
+BOOL SetCurrentThreadPriority(int priority)
+{
+    if (priority <= THREAD_PRIORITY_IDLE) {
+        sched_param param{};
+        return sched_setscheduler(0, SCHED_IDLE, &param) == 0 ? TRUE : FALSE;
+    }
+    int nice;
+    switch (priority) {
+    case THREAD_PRIORITY_LOWEST: nice = 10; break;
+    case THREAD_PRIORITY_BELOW_NORMAL: nice = 5; break;
+    case THREAD_PRIORITY_NORMAL: nice = 0; break;
+    case THREAD_PRIORITY_ABOVE_NORMAL: nice = -5; break;
+    case THREAD_PRIORITY_HIGHEST: nice = -10; break;
+    default: nice = priority > 0 ? -15 : 0; break;
+    }
+    // On Linux a nice value set with the thread id applies to that thread only.
+    return setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), nice) == 0 ? TRUE : FALSE;
+}

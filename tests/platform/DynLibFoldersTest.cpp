@@ -1,0 +1,78 @@
+#include "platform/dynlib.h"
+#include "platform/folders.h"
+#include "platform/text.h"
+
+#include "support/TempDir.h"
+
+#include <QString>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <unistd.h>
+
+extern "C" int platform_c_headers_check(const char* ini);
+
+TEST(DynamicLibraries, LoadLookUpAndReportFailures)
+{
+    platform::DynamicLibrary lib;
+    EXPECT_FALSE(lib.open("/nonexistent/libnothing.so"));
+    EXPECT_NE(lib.error().find("libnothing"), std::string::npos);
+
+    ASSERT_TRUE(lib.open(platform::ProgramFolder() + "libplatform.so")) << lib.error();
+    EXPECT_NE(lib.symbol("PostMessage"), nullptr);
+    EXPECT_EQ(lib.symbol("NoSuchFunction"), nullptr);
+    EXPECT_NE(std::string(GetLoadLibraryError()).find("NoSuchFunction"), std::string::npos);
+    EXPECT_TRUE(lib.close());
+    EXPECT_FALSE(FreeLibrary(nullptr));
+}
+
+TEST(Folders, ProgramAndDataFolders)
+{
+    EXPECT_EQ(platform::ProgramFolder(), std::string(ORVELLA_PROGRAM_DIR));
+    EXPECT_EQ(platform::ProgramPath().substr(0, 1), "/");
+
+    testsupport::TempDir dir;
+    setenv("ORVELLA_DATA_DIR", (dir.path() + "data").c_str(), 1);
+    EXPECT_EQ(platform::DataFolder(), dir.path() + "data/");
+    EXPECT_TRUE(testsupport::FileExists(dir.path() + "data"));
+    unsetenv("ORVELLA_DATA_DIR");
+
+    EXPECT_EQ(platform::DataFolder(), std::string(ORVELLA_PROGRAM_DIR)); // the build folder is writable
+    EXPECT_TRUE(platform::EnsureFolder(dir.path() + "a/b/c"));
+}
+
+TEST(Folders, AnUnwritableProgramFolderMovesTheDataToTheUserConfiguration)
+{
+    const char* candidates[] = {"/proc/self/", "/sys/"};
+    std::string readOnly;
+    for (const char* c : candidates)
+        if (::access(c, W_OK) != 0)
+            readOnly = c;
+    if (readOnly.empty())
+        GTEST_SKIP() << "no folder here is read-only for this user";
+    testsupport::TempDir dir;
+    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    platform::SetProgramFolder(readOnly);
+    std::string data = platform::DataFolder();
+    platform::SetProgramFolder(ORVELLA_PROGRAM_DIR);
+    unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(data, dir.path() + "orvella/");
+    EXPECT_TRUE(testsupport::FileExists(data));
+}
+
+TEST(Text, InvalidUtf8IsShownAsLatin1AndJsonEscapesControls)
+{
+    EXPECT_TRUE(platform::IsValidUtf8("Bj\xC3\xB6rk"));
+    EXPECT_FALSE(platform::IsValidUtf8("Bj\xF6rk"));
+    EXPECT_FALSE(platform::IsValidUtf8("\xC0\xAF"));         // overlong
+    EXPECT_FALSE(platform::IsValidUtf8("\xED\xA0\x80"));     // surrogate
+    EXPECT_FALSE(platform::IsValidUtf8("\xE2\x82"));         // cut short
+    EXPECT_EQ(platform::DisplayString("Bj\xF6rk"), QString::fromUtf8("Bj\xC3\xB6rk"));
+    EXPECT_EQ(platform::JsonString(std::string("a\0\"\\\xE9", 5)), "\"a\\u0000\\\"\\\\\xC3\xA9\"");
+}
+
+TEST(CHeaders, CompileAndWorkFromC)
+{
+    testsupport::TempDir dir;
+    EXPECT_EQ(platform_c_headers_check(dir.file("x.ini").c_str()), 7);
+}
