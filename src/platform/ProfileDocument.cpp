@@ -57,7 +57,7 @@ ProfileDocument ProfileDocument::parse(std::string_view text)
         std::size_t lf = text.find('\n', pos);
         std::size_t end = lf == std::string_view::npos ? text.size() : lf;
         std::string_view raw = text.substr(pos, end - pos);
-        if (!raw.empty() && raw.back() == '\r')
+        while (!raw.empty() && raw.back() == '\r') // stray carriage returns too
             raw.remove_suffix(1);
         doc.lines_.push_back(classify(std::string(raw)));
         pos = end + 1;

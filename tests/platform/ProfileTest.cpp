@@ -52,6 +52,9 @@ TEST(Profile, NamesMatchWithoutCaseAndBlanksAreIgnored)
     EXPECT_EQ(readString("Form State", "name", "", ini), "quoted value");
     EXPECT_EQ(readString("other", "MainWidth", "", ini), "1");
     EXPECT_EQ(readString("Form State", "missing", "  dflt  ", ini), "dflt");
+
+    WriteFile(ini, "[s]\nk=5\r\r\n"); // a stray carriage return is not part of the value
+    EXPECT_EQ(GetPrivateProfileInt("s", "k", 0, ini.c_str()), 5);
 }
 
 TEST(Profile, IntegersThatAreNotValidReadAsTheDefault)
