@@ -312,13 +312,26 @@ void Engine::mixLoop(Runtime& rt)
     _mm_setcsr(_mm_getcsr() | 0x8040);
     mixingThread_.store(std::this_thread::get_id());
     std::vector<std::shared_ptr<Channel>> playing;
-    std::vector<Channel*> ended;
+    std::vector<std::shared_ptr<Channel>> ended;
+    // Channels whose last frame is in the ring, with the ring count at which the device has taken it.
+    std::vector<std::pair<std::shared_ptr<Channel>, uint64_t>> playingOut;
     playing.reserve(64);
     ended.reserve(64);
+    playingOut.reserve(64);
     std::vector<float> mix(kBlockFrames * 2);
     std::vector<int16_t> out(kBlockFrames * 2);
 
     while (!rt.quit.load()) {
+        // End syncs fire once the device has taken a channel's last frame.
+        const uint64_t consumed = rt.ring.consumed();
+        for (std::size_t i = 0; i < playingOut.size();) {
+            if (playingOut[i].second <= consumed) {
+                playingOut[i].first->fireEndSyncs();
+                playingOut.erase(playingOut.begin() + long(i));
+            } else {
+                ++i;
+            }
+        }
         if (rt.ring.filledFrames() + kBlockFrames > kTargetFrames) {
             // Condition: the device has taken some frames (it posts), or free() asks to quit.
             timespec until;
@@ -344,14 +357,13 @@ void Engine::mixLoop(Runtime& rt)
         for (auto& channel : playing) {
             block.kindGain = VolumeGain(volumes_[channel->kind == Channel::Kind::Music ? 0 : 2].load());
             if (channel->mix(block))
-                ended.push_back(channel.get());
+                ended.push_back(channel);
         }
         for (std::size_t i = 0; i < mix.size(); ++i)
             out[i] = ToSample(mix[i]);
         rt.ring.write(out.data(), kBlockFrames);
-        // Their last frames are now with the device.
-        for (Channel* channel : ended)
-            channel->fireEndSyncs();
+        for (auto& channel : ended)
+            playingOut.emplace_back(std::move(channel), rt.ring.written());
         ended.clear();
         playing.clear(); // a channel freed meanwhile is destroyed here, off the API's thread
     }

@@ -58,6 +58,14 @@ class FileSource final : public Source {
         format_->format_whitelist = av_strdup(rules.demuxers);
         if (avformat_open_input(&format_, nullptr, nullptr, nullptr) < 0)
             return BASS_ERROR_FILEFORM; // format_ is freed by a failed open
+        // MPEG audio tells its rate and channels only in its frames: look at a few.
+        for (unsigned i = 0; i < format_->nb_streams; ++i) {
+            const AVCodecParameters* p = format_->streams[i]->codecpar;
+            if (p->codec_type == AVMEDIA_TYPE_AUDIO && (p->sample_rate <= 0 || p->ch_layout.nb_channels <= 0)) {
+                avformat_find_stream_info(format_, nullptr);
+                break;
+            }
+        }
         stream_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
         if (stream_ < 0)
             return BASS_ERROR_FILEFORM;
@@ -233,8 +241,10 @@ class FileSource final : public Source {
     {
         const AVStream* st = format_->streams[stream_];
         int64_t frames = -1;
+        // A start time is the encoder delay the decoder drops (MPEG audio with an encoder tag).
         if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
-            frames = av_rescale_q(st->duration, st->time_base, AVRational{1, int(rate_)});
+            frames = av_rescale_q(st->duration - std::max<int64_t>(0, startTs()), st->time_base,
+                                  AVRational{1, int(rate_)});
         else if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0)
             frames = av_rescale(format_->duration, rate_, AV_TIME_BASE);
         if (format_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE || frames < 0) {

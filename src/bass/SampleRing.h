@@ -41,6 +41,10 @@ class SampleRing {
         return count;
     }
 
+    // Frames written since the start (writer side), frames read since the start (either side).
+    uint64_t written() const { return write_.load(std::memory_order_relaxed); }
+    uint64_t consumed() const { return read_.load(std::memory_order_acquire); }
+
     // Reader side: never blocks, never allocates.
     std::size_t filledFrames() const
     {

@@ -87,7 +87,7 @@ typedef DWORD HFX;      /* an effect set on a channel */
 #define BASS_ACTIVE_PAUSED 3
 
 /* Sync types (BASS_ChannelSetSync). */
-#define BASS_SYNC_END 2 /* all of the channel's data has been sent to the device */
+#define BASS_SYNC_END 2 /* the channel has ended and the device has taken all of its data */
 
 /* BASS_ChannelGetData: 256 FFT magnitudes of the newest 512 samples. */
 #define BASS_DATA_FFT512 0x80000000u
@@ -287,8 +287,10 @@ BASS_API BOOL BASS_ChannelGetAttributes(DWORD handle, DWORD* freq, DWORD* volume
 BASS_API DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD flags);
 
 /* Sets a sync. type BASS_SYNC_END (param 0): proc(sync, channel, 0, user) is
- * called on the mixing thread once each time the channel's data has all been
- * sent to the device. BASS_ERROR_ILLTYPE for other types. */
+ * called on the mixing thread once each time the channel ends, when the device
+ * has taken its last frame (so its whole sound has been sent to the device; the
+ * channel reads as stopped from the moment its last frame was mixed).
+ * BASS_ERROR_ILLTYPE for other types. */
 BASS_API HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, uint64_t param, SYNCPROC proc, void* user);
 BASS_API BOOL BASS_ChannelRemoveSync(DWORD handle, HSYNC sync);
 
