@@ -243,8 +243,8 @@ class FileSource final : public Source {
         int64_t frames = -1;
         // A start time is the encoder delay the decoder drops (MPEG audio with an encoder tag).
         if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
-            frames = av_rescale_q(st->duration - std::max<int64_t>(0, startTs()), st->time_base,
-                                  AVRational{1, int(rate_)});
+            frames =
+                av_rescale_q(st->duration - std::max<int64_t>(0, startTs()), st->time_base, AVRational{1, int(rate_)});
         else if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0)
             frames = av_rescale(format_->duration, rate_, AV_TIME_BASE);
         if (format_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE || frames < 0) {

@@ -6,6 +6,7 @@
 
 #include <libopenmpt/libopenmpt.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -19,11 +20,16 @@ constexpr uint64_t kMaxModuleBytes = 64u << 20;
 
 class MusicSource final : public Source {
   public:
-    MusicSource(openmpt_module* module, unsigned rate, bool mono) : module_(module), rate_(rate), mono_(mono) {}
+    MusicSource(openmpt_module* module, unsigned rate, bool mono, uint64_t length)
+        : module_(module), rate_(rate), mono_(mono), length_(length)
+    {
+    }
     ~MusicSource() override { openmpt_module_destroy(module_); }
 
     std::size_t read(int16_t* out, std::size_t frames) override
     {
+        // The renderer runs on a little past the song's end; the channel's length is the song's.
+        frames = std::size_t(std::min<uint64_t>(frames, length_ - std::min(length_, position_)));
         std::size_t done = 0;
         while (done < frames) {
             const std::size_t ask = frames - done;
@@ -34,11 +40,13 @@ class MusicSource final : public Source {
                 break;
             done += made;
         }
+        position_ += done;
         return done;
     }
 
     bool seek(uint64_t frame) override
     {
+        position_ = frame;
         openmpt_module_set_position_seconds(module_, double(frame) / rate_);
         return true;
     }
@@ -47,6 +55,8 @@ class MusicSource final : public Source {
     openmpt_module* module_;
     unsigned rate_;
     bool mono_;
+    uint64_t length_;
+    uint64_t position_ = 0;
 };
 
 bool AcceptedType(openmpt_module* module)
@@ -91,7 +101,7 @@ std::unique_ptr<Source> OpenMusicSource(std::unique_ptr<InputData> data, unsigne
     format.channels = mono ? 1 : 2;
     format.lengthFrames = std::llround(openmpt_module_get_duration_seconds(module) * rate);
     orders = openmpt_module_get_num_orders(module);
-    return std::make_unique<MusicSource>(module, rate, mono);
+    return std::make_unique<MusicSource>(module, rate, mono, uint64_t(format.lengthFrames));
 }
 
 } // namespace bass

@@ -131,15 +131,24 @@ TEST(Concurrency, ManyThreadsDrivingChannels)
             BASS_ChannelSetSync(
                 s, BASS_SYNC_END, 0, [](HSYNC, DWORD, DWORD, void* u) { ++*static_cast<std::atomic<int>*>(u); },
                 &syncs);
-            BASS_ChannelSetDSP(s, [](HDSP, DWORD, void* b, DWORD n, void*) { std::memset(b, 0, n); }, nullptr);
+            BASS_ChannelSetDSP(
+                s, [](HDSP, DWORD, void* b, DWORD n, void*) { std::memset(b, 0, n); }, nullptr);
             const HFX fx = BASS_ChannelSetFX(s, BASS_FX_ECHO + 4 * (random() % 2)); // echo or equalizer
             BASS_StreamPlay(s, random() % 2, 0);
             for (int step = 0; step < 8; ++step) {
                 switch (random() % 7) {
-                case 0: BASS_ChannelPause(s); break;
-                case 1: BASS_ChannelResume(s); break;
-                case 2: BASS_ChannelSetPosition(s, (random() % 1000) * 4); break;
-                case 3: BASS_ChannelStop(s); break;
+                case 0:
+                    BASS_ChannelPause(s);
+                    break;
+                case 1:
+                    BASS_ChannelResume(s);
+                    break;
+                case 2:
+                    BASS_ChannelSetPosition(s, (random() % 1000) * 4);
+                    break;
+                case 3:
+                    BASS_ChannelStop(s);
+                    break;
                 case 4: {
                     float bins[256];
                     BASS_ChannelGetData(s, bins, BASS_DATA_FFT512);
@@ -151,7 +160,9 @@ TEST(Concurrency, ManyThreadsDrivingChannels)
                         BASS_FXSetParameters(fx, &e);
                     break;
                 }
-                default: BASS_StreamPlay(s, TRUE, 0); break;
+                default:
+                    BASS_StreamPlay(s, TRUE, 0);
+                    break;
                 }
                 BASS_ChannelGetPosition(s);
                 std::this_thread::yield();

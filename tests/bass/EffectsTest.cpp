@@ -83,7 +83,7 @@ TEST(Effects, EchoRepeatsAtTheSetDelayAndLevel)
     const long first = FirstSoundFrame(out);
     ASSERT_GE(first, 0);
     auto at = [&](long frame, int side) { return out[std::size_t(first + frame) * 2 + std::size_t(side)]; };
-    EXPECT_EQ(at(0, 0), 9600); // dry: 60%
+    EXPECT_EQ(at(0, 0), 9600);    // dry: 60%
     EXPECT_EQ(at(4410, 0), 6400); // first echo: 40%
     EXPECT_EQ(at(8820, 0), 3200); // fed back at 50%
     EXPECT_EQ(at(6615, 1), 6400);

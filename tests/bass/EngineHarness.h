@@ -23,26 +23,26 @@ Samples Sine(unsigned rate, unsigned channels, double hz, double seconds, double
 
 // Starts the engine on a WAV capture; finish() frees it and reads the capture.
 class CaptureSession {
-public:
+  public:
     CaptureSession();
     ~CaptureSession();
     Samples finish(); // stereo frames at 44100 Hz
     std::string file(const std::string& name) const { return dir_.file(name); }
     const std::string& path() const { return dir_.path(); }
 
-private:
+  private:
     testsupport::TempDir dir_;
     bool running_ = false;
 };
 
 // Counts end syncs and lets a test wait for them.
 class EndWaiter {
-public:
+  public:
     static void Proc(HSYNC, DWORD, DWORD, void* user);
     bool waitFor(int count, int seconds = 10);
     int count();
 
-private:
+  private:
     std::mutex lock_; // guards count_
     std::condition_variable changed_;
     int count_ = 0;

@@ -142,8 +142,10 @@ TEST(Playback, SeekInMp3LandsWhereAsked)
     EXPECT_FLOAT_EQ(BASS_ChannelBytes2Seconds(stream, BASS_ChannelGetPosition(stream)), 0.5f);
     EndWaiter end;
     const Samples out = PlayToEnd(session, stream, end);
+    // The frame the seek lands on decodes to silence (its bit reservoir is
+    // missing), so the sound heard is a little shorter than the 0.3 s left.
     const long first = FirstSoundFrame(out);
-    EXPECT_NEAR(double(LastSoundFrame(out) - first) / 44100, 0.3, 0.03);
+    EXPECT_NEAR(double(LastSoundFrame(out) - first) / 44100, 0.28, 0.03);
 }
 
 TEST(Playback, VolumesAndPanScaleTheirKind)
@@ -203,7 +205,8 @@ TEST(Playback, PauseResumeStopAndRestart)
 
 namespace {
 
-// A one-pattern ProTracker module: one looped square-wave sample, one note.
+// A one-pattern ProTracker module: one looped square-wave sample, one note at
+// speed 1, and a pattern break after 32 rows: 32 ticks of 20 ms.
 std::string TinyModule()
 {
     testsupport::ByteBuilder b;
@@ -217,7 +220,9 @@ std::string TinyModule()
     for (int row = 0; row < 64; ++row)
         for (int channel = 0; channel < 4; ++channel) {
             if (row == 0 && channel == 0)
-                b.u8(0x10).u8(0xD6).u8(0x10).u8(0x00); // sample 1, period 214 (C-3)
+                b.u8(0x00).u8(0xD6).u8(0x1F).u8(0x01); // sample 1, period 214, speed 1
+            else if (row == 31 && channel == 1)
+                b.u8(0x00).u8(0x00).u8(0x0D).u8(0x00); // pattern break: the song ends
             else
                 b.zeros(4);
         }
@@ -234,19 +239,21 @@ TEST(Playback, MusicModulePlaysToItsEnd)
     testsupport::WriteFile(session.file("tiny.mod"), TinyModule());
     const HMUSIC music = BASS_MusicLoad(FALSE, session.file("tiny.mod").c_str(), 0, 0, BASS_MUSIC_MEASURELEN);
     ASSERT_NE(music, 0u) << BASS_ErrorGetCode();
-    // 64 rows at speed 6, 125 BPM: 7.68 s; positions are 16-bit stereo at 44100 Hz.
+    // Positions are 16-bit stereo at 44100 Hz.
     const int64_t length = BASS_MusicGetLength(music, TRUE);
-    EXPECT_NEAR(BASS_ChannelBytes2Seconds(music, length), 7.68, 0.05);
+    EXPECT_NEAR(BASS_ChannelBytes2Seconds(music, length), 0.64, 0.01);
     EXPECT_EQ(BASS_MusicGetLength(music, FALSE), 1);
     EXPECT_FALSE(BASS_StreamFree(music)); // not a stream
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
 
-    // Start near the end to keep the test short.
-    ASSERT_TRUE(BASS_ChannelSetPosition(music, length - BASS_ChannelSeconds2Bytes(music, 0.4f)));
     EndWaiter end;
     BASS_ChannelSetSync(music, BASS_SYNC_END, 0, &EndWaiter::Proc, &end);
     ASSERT_TRUE(BASS_MusicPlay(music));
     ASSERT_TRUE(end.waitFor(1));
+    EXPECT_EQ(BASS_ChannelGetPosition(music), length);
     const Samples out = session.finish();
-    EXPECT_GT(Rms(out, 0, 0, long(out.size() / 2)), 0.01);
+    const long first = FirstSoundFrame(out), last = LastSoundFrame(out);
+    ASSERT_GE(first, 0);
+    EXPECT_NEAR(double(last - first) / 44100, 0.64, 0.02);
+    EXPECT_GT(Rms(out, 0, first, last), 0.05);
 }

@@ -29,8 +29,7 @@ struct Feed {
         const std::size_t want = length / 2;
         std::unique_lock<std::mutex> hold(self->lock);
         // Condition: enough queued, or the producer is done.
-        self->arrived.wait_for(hold, std::chrono::seconds(5),
-                               [&] { return self->done || self->queue.size() >= want; });
+        self->arrived.wait_for(hold, std::chrono::seconds(5), [&] { return self->done || self->queue.size() >= want; });
         const std::size_t n = std::min(want, self->queue.size());
         std::copy_n(self->queue.begin(), n, out);
         self->queue.erase(self->queue.begin(), self->queue.begin() + long(n));
