@@ -46,6 +46,9 @@ struct FileRules {
     const char* const* codecs; // null-terminated list of codec names
 };
 
+// What BASS_StreamCreateFile opens: WAV (PCM, float, A-law, mu-law), MPEG audio, Ogg Vorbis.
+extern const FileRules kCoreFileRules;
+
 struct StreamFormat {
     unsigned rate = 0;
     unsigned channels = 0;

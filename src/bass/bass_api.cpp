@@ -121,10 +121,6 @@ HSTREAM CreateFileStream(const FileRules& rules, BOOL mem, const void* file, DWO
                                                 std::move(source), outputRate));
 }
 
-constexpr const char* kCoreCodecs[] = {"pcm_u8",    "pcm_s16le", "pcm_s24le", "pcm_s32le", "pcm_f32le",
-                                       "pcm_f64le", "pcm_alaw",  "pcm_mulaw", "mp1",       "mp2",
-                                       "mp3",       "vorbis",    nullptr};
-
 } // namespace
 
 BASS_API DWORD BASS_GetVersion(void)
@@ -176,7 +172,7 @@ BASS_API BOOL BASS_GetGlobalVolumes(int* musvol, int* samvol, int* strvol)
 
 BASS_API HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags)
 {
-    return CreateFileStream(FileRules{"wav,mp3,ogg", kCoreCodecs}, mem, file, offset, length, flags);
+    return CreateFileStream(kCoreFileRules, mem, file, offset, length, flags);
 }
 
 BASS_API HSTREAM BASSADDON_StreamCreateFile(const char* demuxers, const char* const* codecs, BOOL mem, const void* file,
