@@ -100,17 +100,31 @@ DWORD AddChannel(std::shared_ptr<Channel> channel)
     return error == BASS_OK ? Done(handle) : Fail(error, DWORD(0));
 }
 
-HSTREAM CreateFileStream(const FileRules& rules, BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags)
+// What every create-from-file call checks first. Null (with the error recorded)
+// on failure; outputRate receives the engine's output rate.
+std::unique_ptr<InputData> OpenInput(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags,
+                                     DWORD allowedFlags, unsigned& outputRate)
 {
     int error = BASS_OK;
-    const unsigned outputRate = engine().outputRate(error);
+    outputRate = engine().outputRate(error);
     if (!outputRate)
-        return Fail(error, HSTREAM(0));
-    if (flags & ~DWORD(BASS_SAMPLE_8BITS | BASS_SAMPLE_MONO))
-        return Fail(BASS_ERROR_ILLPARAM, HSTREAM(0));
+        return Fail(error, nullptr);
+    if (flags & ~allowedFlags)
+        return Fail(BASS_ERROR_ILLPARAM, nullptr);
     std::unique_ptr<InputData> data = InputData::Open(mem, file, offset, length, error);
     if (!data)
-        return Fail(error, HSTREAM(0));
+        return Fail(error, nullptr);
+    return data;
+}
+
+HSTREAM CreateFileStream(const FileRules& rules, BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags)
+{
+    unsigned outputRate = 0;
+    std::unique_ptr<InputData> data =
+        OpenInput(mem, file, offset, length, flags, BASS_SAMPLE_8BITS | BASS_SAMPLE_MONO, outputRate);
+    if (!data)
+        return 0;
+    int error = BASS_OK;
     StreamFormat format;
     std::unique_ptr<Source> source = OpenFileSource(std::move(data), rules, flags & BASS_SAMPLE_MONO, format, error);
     if (!source)
@@ -226,15 +240,12 @@ BASS_API BOOL BASS_StreamPlay(HSTREAM handle, BOOL flush, DWORD)
 
 BASS_API HMUSIC BASS_MusicLoad(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags)
 {
-    int error = BASS_OK;
-    const unsigned outputRate = engine().outputRate(error);
-    if (!outputRate)
-        return Fail(error, HMUSIC(0));
-    if (flags & ~DWORD(BASS_MUSIC_MEASURELEN | BASS_SAMPLE_MONO))
-        return Fail(BASS_ERROR_ILLPARAM, HMUSIC(0));
-    std::unique_ptr<InputData> data = InputData::Open(mem, file, offset, length, error);
+    unsigned outputRate = 0;
+    std::unique_ptr<InputData> data =
+        OpenInput(mem, file, offset, length, flags, BASS_MUSIC_MEASURELEN | BASS_SAMPLE_MONO, outputRate);
     if (!data)
-        return Fail(error, HMUSIC(0));
+        return 0;
+    int error = BASS_OK;
     StreamFormat format;
     int64_t orders = 0;
     std::unique_ptr<Source> source =
