@@ -18,8 +18,6 @@ namespace {
 constexpr std::size_t kBlockFrames = 512; // mixed at a time (11.6 ms at 44.1 kHz)
 constexpr std::size_t kRingFrames = 8192;
 constexpr std::size_t kTargetFrames = 5120; // queued ahead of the device (116 ms at 44.1 kHz)
-constexpr unsigned kMinUserRate = 1000;
-constexpr unsigned kMaxUserRate = 384000;
 constexpr std::size_t kFftSize = 512;
 
 } // namespace

@@ -10,6 +10,10 @@
 
 namespace bass {
 
+// The rates a user stream may have.
+constexpr unsigned kMinUserRate = 1000;
+constexpr unsigned kMaxUserRate = 384000;
+
 class Source {
   public:
     virtual ~Source() = default;

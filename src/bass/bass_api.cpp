@@ -205,7 +205,7 @@ BASS_API HSTREAM BASS_StreamCreate(DWORD freq, DWORD flags, STREAMPROC proc, voi
         return Fail(error, HSTREAM(0));
     if (!proc || (flags & ~DWORD(BASS_SAMPLE_8BITS | BASS_SAMPLE_MONO)))
         return Fail(BASS_ERROR_ILLPARAM, HSTREAM(0));
-    if (freq < 1000 || freq > 384000)
+    if (freq < kMinUserRate || freq > kMaxUserRate)
         return Fail(BASS_ERROR_FORMAT, HSTREAM(0));
     StreamFormat format;
     format.rate = freq;
