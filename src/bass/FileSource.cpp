@@ -170,7 +170,7 @@ class FileSource final : public Source {
         if (frame_->sample_rate <= 0 || frame_->sample_rate > kMaxRate || frame_->ch_layout.nb_channels <= 0)
             return false;
         // A layout without channel positions gets the usual one for its count, so it can be mixed down.
-        AVChannelLayout in;
+        AVChannelLayout in{}; // zeroed: the copy below first frees what it overwrites
         if (frame_->ch_layout.order == AV_CHANNEL_ORDER_NATIVE)
             av_channel_layout_copy(&in, &frame_->ch_layout);
         else
