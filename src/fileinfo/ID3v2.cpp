@@ -89,6 +89,9 @@ void TID3v2::scanFrames(ReaderFile& file, TagInfo& info) const
         std::string text;
         if (!ReadBoundedValue(file, dataSize, text))
             return;
+        // The raw text is the whole zero-filled 250-byte buffer: a comment without a zero byte
+        // after its language loses everything up to the padding.
+        text.resize(kValueCap, '\0');
         std::string_view id(reinterpret_cast<const char*>(header), 4);
         for (std::size_t slot = 0; slot < kFrameIds.size(); ++slot)
             if (id == kFrameIds[slot])

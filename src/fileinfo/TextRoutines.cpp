@@ -146,11 +146,12 @@ std::string Utf16ToUtf8(std::u16string_view text)
 
 bool ReadBoundedValue(ReaderFile& file, int64_t size, std::string& buffer)
 {
-    buffer.assign(kValueCap, '\0');
+    buffer.clear();
     if (size < 0)
         return false;
     int64_t start = file.Position();
-    file.Read(buffer.data(), static_cast<std::size_t>(std::min<int64_t>(size, kValueCap)));
+    buffer.resize(static_cast<std::size_t>(std::min<int64_t>(size, kValueCap)));
+    buffer.resize(file.Read(buffer.data(), buffer.size()));
     return file.Seek(start + size);
 }
 

@@ -38,10 +38,9 @@ std::string Utf16ToUtf8(std::u16string_view text);
 // Tags may store values of any length; only this many bytes of one are kept.
 inline constexpr std::size_t kValueCap = 250;
 
-// Reads a value of `size` bytes at the file position into a buffer of kValueCap zero bytes:
-// the first bytes of the value (a short read at the end of the file leaves zeros), then moves
-// past the whole value. False, reading nothing, for a negative size, which would move a walk
-// backwards.
+// Reads a value of `size` bytes at the file position: keeps its first kValueCap bytes (fewer at
+// the end of the file), then moves past the whole value. False, reading nothing, for a negative
+// size, which would move a walk backwards.
 bool ReadBoundedValue(ReaderFile& file, int64_t size, std::string& buffer);
 
 } // namespace fileinfo

@@ -23,7 +23,7 @@ class TTwinVQ {
     uint16_t SampleRate() const { return sampleRate_; }
     int32_t FileSize() const { return fileSize_; }
     double DurationSeconds() const { return durationSeconds_; }
-    // The texts are the 250-byte chunk buffers: the chunk data followed by zero bytes.
+    // The texts are the chunk data as stored, at most 250 bytes of it.
     const std::string& Title() const { return title_; }
     const std::string& Comment() const { return comment_; }
     const std::string& Author() const { return author_; }
