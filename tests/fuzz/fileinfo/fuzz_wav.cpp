@@ -16,8 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     static fileinfo::WAVfileinf::TWAVfile reusedDisplay;
     fileinfo::WAVfileinf::TWAVfile display;
-    Check(reusedDisplay.Read(path) == display.Read(path) && reusedDisplay.SampleCount() == display.SampleCount());
+    bool displayRead = display.Read(path);
+    Check(reusedDisplay.Read(path) == displayRead && reusedDisplay.SampleCount() == display.SampleCount());
     Check(fuzzfile::Same(reusedDisplay.DurationSeconds(), display.DurationSeconds()));
-    Check(player.Recognised() == display.Recognised() || size < 44);
+    // Both apply the same header test; the display side fails when a fact chunk it looks for is cut off.
+    Check(player.Recognised() == display.Recognised() || size < 44 || !displayRead);
     return 0;
 }
