@@ -31,9 +31,12 @@ bool TWAVfile::Read(ReaderFile& file)
     WaveHeader header;
     if (!file.ReadAt(0, header.Bytes.data(), 40))
         return false;
+    if (!header.Passes())
+        return true;
     // When the format chunk is not followed by the data, the chunk behind it should be a "fact"
-    // chunk: its id, size, then the sample count.
-    bool fact = false;
+    // chunk: its id, size, then the sample count. It is only looked for in a WAVE file, so that
+    // another format is never refused for lacking one.
+    int32_t sampleCount = 0;
     if (!header.DataFollowsFormat()) {
         int64_t next = int64_t(header.FormatSize()) + 20;
         unsigned char chunk[12];
@@ -41,12 +44,9 @@ bool TWAVfile::Read(ReaderFile& file)
             return false;
         // Only a real "fact" chunk gives a sample count; four bytes of any other chunk would make
         // a nonsense duration.
-        fact = std::memcmp(chunk, "fact", 4) == 0;
-        if (fact)
-            std::memcpy(&header.Bytes[40], chunk + 8, 4);
+        if (std::memcmp(chunk, "fact", 4) == 0)
+            sampleCount = static_cast<int32_t>(LE32(chunk + 8));
     }
-    if (!header.Passes())
-        return true;
 
     formatTag_ = header.FormatTag();
     channelCount_ = static_cast<uint8_t>(header.Channels());
@@ -54,7 +54,7 @@ bool TWAVfile::Read(ReaderFile& file)
     byteRate_ = header.ByteRate();
     blockAlign_ = header.BlockAlign();
     bitsPerSample_ = static_cast<uint8_t>(header.BitsPerSample());
-    sampleCount_ = fact ? static_cast<int32_t>(LE32(&header.Bytes[40])) : 0;
+    sampleCount_ = sampleCount;
     // Format chunk, a 12-byte "fact" chunk and the 8-byte data chunk header.
     int64_t headerSize = header.DataFollowsFormat() ? 44 : int64_t(header.FormatSize()) + 40;
     fileSize_ = header.DeclaredFileSize();

@@ -2,6 +2,7 @@
 //   0 "RIFF"  4 RIFF size  8 "WAVE"  12 "fmt "  16 format size  20 format tag  22 channels
 //   24 sample rate  28 bytes per second  32 block align  34 bits per sample  36 next chunk id
 //   40 next chunk size (in a plain file the data size)
+// The display side reads only the first 40 bytes.
 #pragma once
 
 #include "ReaderFile.h"
