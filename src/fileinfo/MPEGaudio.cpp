@@ -311,7 +311,7 @@ std::string TMPEGaudio::EncoderName() const
     // "LAME3.90" and the like carry the version.
     if (id == kLame && vendor.size() >= 8 && digit(vendor[4]) && vendor[5] == '.' && digit(vendor[6]) &&
         digit(vendor[7]))
-        name += " " + vendor.substr(4, 4);
+        name.append(" ").append(vendor, 4, 4);
     return name;
 }
 
