@@ -79,11 +79,18 @@ ReaderFile::Window* ReaderFile::windowAt(int64_t position)
             return &w;
         }
     }
-    Window& w = windows_[0].lastUse <= windows_[1].lastUse ? windows_[0] : windows_[1];
-    w.length = ReadFully(fd_, position, w.bytes.data(), kWindowSize);
-    w.start = w.length > 0 ? position : -1;
+    Window* oldest = &windows_[0];
+    for (Window& w : windows_)
+        if (w.lastUse < oldest->lastUse)
+            oldest = &w;
+    Window& w = *oldest;
+    // A window near the end ends with the file, so the tag readers' reads there share it.
+    int64_t start = position < size_ ? std::clamp<int64_t>(size_ - int64_t(kWindowSize), 0, position) : position;
+    w.length = ReadFully(fd_, start, w.bytes.data(), kWindowSize);
+    w.start = w.length > 0 ? start : -1;
     w.lastUse = ++useCounter_;
-    return w.length > 0 ? &w : nullptr;
+    bool covers = w.length > 0 && position < w.start + static_cast<int64_t>(w.length);
+    return covers ? &w : nullptr;
 }
 
 std::size_t ReaderFile::Read(void* buffer, std::size_t count)

@@ -1,8 +1,8 @@
 // One read-only opening of a file for one reader's Read. It behaves like a file
 // stream (a position that may lie past the end but never before the start;
-// reads that return fewer bytes at the end) and keeps two small windows of the
-// file in memory, so the byte-wise walks of the tag readers and the head/tail
-// reads of a probe cost few system calls.
+// reads that return fewer bytes at the end) and keeps three small windows of
+// the file in memory, so the byte-wise walks of the tag readers and the head,
+// middle and tail reads of a probe cost few system calls.
 #pragma once
 
 #include <array>
@@ -44,7 +44,7 @@ class ReaderFile {
     bool ReadU32BE(uint32_t& value);
 
   private:
-    static constexpr std::size_t kWindowSize = 4096;
+    static constexpr std::size_t kWindowSize = 8192;
     struct Window {
         int64_t start = -1;
         std::size_t length = 0;
@@ -58,7 +58,7 @@ class ReaderFile {
     int64_t size_ = 0;
     int64_t position_ = 0;
     uint64_t useCounter_ = 0;
-    std::array<Window, 2> windows_;
+    std::array<Window, 3> windows_;
 };
 
 // Little- and big-endian integers from bytes already read.
