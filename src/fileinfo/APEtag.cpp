@@ -37,16 +37,6 @@ bool ReadItemName(ReaderFile& file, std::string& name)
 
 } // namespace
 
-void TAPEtag::Clear()
-{
-    tagFound_ = false;
-    tagVersion_ = 0;
-    tagSize_ = 0;
-    for (std::string* text : {&title_, &artist_, &album_, &year_, &genre_, &comment_, &copyright_})
-        text->clear();
-    track_ = 0;
-}
-
 bool TAPEtag::Read(const std::string& fileName)
 {
     ReaderFile file(fileName);

@@ -10,9 +10,7 @@ class ReaderFile;
 
 class TAPEtag {
   public:
-    TAPEtag() { Clear(); }
-
-    void Clear();
+    void Clear() { *this = TAPEtag(); }
     // False when the footer cannot be read (files shorter than 128 bytes among them).
     bool Read(const std::string& fileName);
     bool Read(ReaderFile& file);
@@ -30,11 +28,11 @@ class TAPEtag {
     const std::string& Copyright() const { return copyright_; }
 
   private:
-    bool tagFound_;
-    int32_t tagVersion_;
-    int32_t tagSize_;
+    bool tagFound_{};
+    int32_t tagVersion_{};
+    int32_t tagSize_{};
     std::string title_, artist_, album_;
-    uint8_t track_;
+    uint8_t track_{};
     std::string year_, genre_, comment_, copyright_;
 };
 

@@ -53,19 +53,6 @@ std::string TID3v1::GenreName() const
     return std::string(Genre(genreIndex_));
 }
 
-void TID3v1::Clear()
-{
-    tagFound_ = false;
-    tagVersion_ = 1;
-    title_.clear();
-    artist_.clear();
-    album_.clear();
-    year_.clear();
-    comment_.clear();
-    track_ = 0;
-    genreIndex_ = 255;
-}
-
 bool TID3v1::Read(const std::string& fileName)
 {
     ReaderFile file(fileName);

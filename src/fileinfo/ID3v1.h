@@ -11,9 +11,7 @@ class ReaderFile;
 
 class TID3v1 {
   public:
-    TID3v1() { Clear(); }
-
-    void Clear();
+    void Clear() { *this = TID3v1(); }
     // False when the file cannot be opened or is shorter than 128 bytes; a file without a tag
     // gives true with TagFound false.
     bool Read(const std::string& fileName);
@@ -35,11 +33,11 @@ class TID3v1 {
     static std::string_view Genre(int index); // empty outside 0..147
 
   private:
-    bool tagFound_;
-    uint8_t tagVersion_;
+    bool tagFound_{};
+    uint8_t tagVersion_ = 1;
     std::string title_, artist_, album_, year_, comment_;
-    uint8_t track_;
-    uint8_t genreIndex_;
+    uint8_t track_{};
+    uint8_t genreIndex_ = 255;
 };
 
 } // namespace fileinfo

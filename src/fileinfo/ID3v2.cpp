@@ -32,17 +32,6 @@ std::string_view DropFront(std::string_view text, std::size_t count)
 
 } // namespace
 
-void TID3v2::Clear()
-{
-    tagFound_ = false;
-    tagVersion_ = 0;
-    tagSize_ = 0;
-    for (std::string* text : {&title_, &artist_, &album_, &year_, &genre_, &comment_, &composer_, &encoder_,
-                              &copyright_, &language_, &link_})
-        text->clear();
-    track_ = 0;
-}
-
 bool TID3v2::Read(const std::string& fileName)
 {
     ReaderFile file(fileName);

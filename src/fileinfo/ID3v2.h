@@ -12,9 +12,7 @@ class ReaderFile;
 
 class TID3v2 {
   public:
-    TID3v2() { Clear(); }
-
-    void Clear();
+    void Clear() { *this = TID3v2(); }
     // False only when the first 10 bytes cannot be read; frame errors end the frame scan quietly.
     bool Read(const std::string& fileName);
     bool Read(ReaderFile& file);
@@ -48,11 +46,11 @@ class TID3v2 {
     void scanFrames(ReaderFile& file, TagInfo& info) const;
     void setFields(const TagInfo& info);
 
-    bool tagFound_;
-    uint8_t tagVersion_;
-    int32_t tagSize_;
+    bool tagFound_{};
+    uint8_t tagVersion_{};
+    int32_t tagSize_{};
     std::string title_, artist_, album_;
-    uint8_t track_;
+    uint8_t track_{};
     std::string year_, genre_, comment_, composer_, encoder_, copyright_, language_, link_;
 };
 

@@ -118,16 +118,6 @@ bool Matches(const unsigned char* bytes, std::string_view text)
 
 } // namespace
 
-void TMPEGaudio::Clear()
-{
-    fileSize_ = 0;
-    encoderText_.clear();
-    vbr_ = VBRData{};
-    frame_ = FrameInfo{};
-    id3v1_.Clear();
-    id3v2_.Clear();
-}
-
 bool TMPEGaudio::Read(const std::string& fileName)
 {
     ReaderFile file(fileName);

@@ -46,9 +46,7 @@ struct VBRData {
 
 class TMPEGaudio {
   public:
-    TMPEGaudio() { Clear(); }
-
-    void Clear();
+    void Clear() { *this = TMPEGaudio(); }
     // False when a tag read or a file read failed; what was found before that stays.
     bool Read(const std::string& fileName);
     bool Read(ReaderFile& file);
@@ -76,7 +74,7 @@ class TMPEGaudio {
     void searchFrame(const Block& block);
     void readVBR(const Block& block, std::size_t position);
 
-    int32_t fileSize_;
+    int32_t fileSize_{};
     std::string encoderText_;
     VBRData vbr_;
     FrameInfo frame_;

@@ -11,18 +11,6 @@ namespace fileinfo {
 // header bytes(4) terminating bytes(4) frames(4) final frame samples(4) peak(4) seek elements(4)
 constexpr std::size_t kDescriptorSize = 40;
 
-void TMonkey::Clear()
-{
-    fileSize_ = 0;
-    magic_.clear();
-    formatVersion_ = compressionLevel_ = formatFlags_ = channelCount_ = 0;
-    sampleRate_ = 0;
-    headerBytes_ = terminatingBytes_ = 0;
-    totalFrames_ = finalFrameSamples_ = 0;
-    peakLevel_ = seekElements_ = 0;
-    id3v1_.Clear();
-}
-
 bool TMonkey::Read(const std::string& fileName)
 {
     ReaderFile file(fileName);

@@ -13,9 +13,7 @@ class ReaderFile;
 
 class TMonkey {
   public:
-    TMonkey() { Clear(); }
-
-    void Clear();
+    void Clear() { *this = TMonkey(); }
     // False, with everything cleared, when the ID3v1 read fails or fewer than 40 bytes can be read.
     // Whether the file is Monkey's Audio is IsPlausible's answer.
     bool Read(const std::string& fileName);
@@ -46,13 +44,13 @@ class TMonkey {
     enum : uint16_t { kEightBit = 0x01, kPeakLevel = 0x04, kTwentyFourBit = 0x08, kSeekElements = 0x10 };
 
   private:
-    int32_t fileSize_;
+    int32_t fileSize_{};
     std::string magic_;
-    uint16_t formatVersion_, compressionLevel_, formatFlags_, channelCount_;
-    int32_t sampleRate_;
-    uint32_t headerBytes_, terminatingBytes_;
-    int32_t totalFrames_, finalFrameSamples_;
-    uint32_t peakLevel_, seekElements_;
+    uint16_t formatVersion_{}, compressionLevel_{}, formatFlags_{}, channelCount_{};
+    int32_t sampleRate_{};
+    uint32_t headerBytes_{}, terminatingBytes_{};
+    int32_t totalFrames_{}, finalFrameSamples_{};
+    uint32_t peakLevel_{}, seekElements_{};
     TID3v1 id3v1_;
 };
 

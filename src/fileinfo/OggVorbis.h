@@ -14,9 +14,7 @@ namespace OggVorbis {
 
 class TOggVorbis {
   public:
-    TOggVorbis() { Clear(); }
-
-    void Clear();
+    void Clear() { *this = TOggVorbis(); }
     // True when the file begins (after an ID3v2 tag) with an Ogg page holding a Vorbis
     // identification header. A file that cannot be opened gives false with OpenError() set,
     // which the player treats as a file it cannot open.
@@ -44,15 +42,15 @@ class TOggVorbis {
     bool IsPlausible() const;
 
   private:
-    int openError_;
-    int32_t fileSize_;
-    uint8_t channelCount_;
-    uint16_t sampleRate_;
-    uint16_t nominalBitRateKbps_;
-    int32_t sampleCount_;
+    int openError_{};
+    int32_t fileSize_{};
+    uint8_t channelCount_{};
+    uint16_t sampleRate_{};
+    uint16_t nominalBitRateKbps_{};
+    int32_t sampleCount_{};
     int32_t id3v2Size_;
     std::string title_, artist_, album_, date_, genre_, comment_;
-    uint16_t track_;
+    uint16_t track_{};
     std::string vendor_;
 };
 

@@ -42,19 +42,6 @@ int32_t FirstPageSampleCount(ReaderFile& file)
 
 } // namespace
 
-void TOggVorbis::Clear()
-{
-    recognised_ = false;
-    fileSize_ = 0;
-    channelCount_ = 0;
-    sampleRate_ = 0;
-    nominalBitRateKbps_ = 0;
-    sampleCount_ = 0;
-    for (std::string* text : {&title_, &artist_, &album_, &date_, &genre_, &comment_, &vendor_})
-        text->clear();
-    track_ = 0;
-}
-
 bool TOggVorbis::Read(const std::string& fileName)
 {
     ReaderFile file(fileName);

@@ -14,9 +14,7 @@ namespace OggVorbisinf {
 
 class TOggVorbis {
   public:
-    TOggVorbis() { Clear(); }
-
-    void Clear();
+    void Clear() { *this = TOggVorbis(); }
     // False when the 30 bytes at offset 28 cannot be read; any other file gives true, with
     // Recognised telling whether the Vorbis identification header was there.
     bool Read(const std::string& fileName);
@@ -43,14 +41,14 @@ class TOggVorbis {
     std::string ChannelModeText() const;
 
   private:
-    bool recognised_;
-    int32_t fileSize_;
-    uint8_t channelCount_;
-    uint16_t sampleRate_;
-    uint16_t nominalBitRateKbps_;
-    int32_t sampleCount_;
+    bool recognised_{};
+    int32_t fileSize_{};
+    uint8_t channelCount_{};
+    uint16_t sampleRate_{};
+    uint16_t nominalBitRateKbps_{};
+    int32_t sampleCount_{};
     std::string title_, artist_, album_, date_, genre_, comment_;
-    uint8_t track_;
+    uint8_t track_{};
     std::string vendor_;
 };
 

@@ -2,7 +2,9 @@
 // stream (a position that may lie past the end but never before the start;
 // reads that return fewer bytes at the end) and keeps three small windows of
 // the file in memory, so the byte-wise walks of the tag readers and the head,
-// middle and tail reads of a probe cost few system calls.
+// middle and tail reads of a probe cost few system calls. A caller that tries
+// several readers on one file (the playlist's title refresh) opens it once and
+// hands the same ReaderFile to each reader's Read: that halves the cost.
 #pragma once
 
 #include <array>

@@ -69,18 +69,6 @@ void WalkChunks(ReaderFile& file, std::array<std::string, kSlots>& slots)
 
 } // namespace
 
-void TTwinVQ::Clear()
-{
-    recognised_ = false;
-    channelCount_ = 0;
-    bitRateKbps_ = 0;
-    sampleRate_ = 0;
-    fileSize_ = 0;
-    durationSeconds_ = 0;
-    for (std::string* text : {&title_, &comment_, &author_, &copyright_, &sourceFile_})
-        text->clear();
-}
-
 bool TTwinVQ::Read(const std::string& fileName)
 {
     ReaderFile file(fileName);

@@ -10,9 +10,7 @@ class ReaderFile;
 
 class TTwinVQ {
   public:
-    TTwinVQ() { Clear(); }
-
-    void Clear();
+    void Clear() { *this = TTwinVQ(); }
     // False when fewer than 40 bytes can be read.
     bool Read(const std::string& fileName);
     bool Read(ReaderFile& file);
@@ -34,12 +32,12 @@ class TTwinVQ {
     bool IsDamaged() const;
 
   private:
-    bool recognised_;
-    uint8_t channelCount_;
-    uint8_t bitRateKbps_;
-    uint16_t sampleRate_;
-    int32_t fileSize_;
-    double durationSeconds_;
+    bool recognised_{};
+    uint8_t channelCount_{};
+    uint8_t bitRateKbps_{};
+    uint16_t sampleRate_{};
+    int32_t fileSize_{};
+    double durationSeconds_{};
     std::string title_, comment_, author_, copyright_, sourceFile_;
 };
 

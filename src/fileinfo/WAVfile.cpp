@@ -4,15 +4,6 @@
 
 namespace fileinfo::WAVfile {
 
-void TWAVfile::Clear()
-{
-    recognised_ = false;
-    channelCount_ = 0;
-    sampleRate_ = 0;
-    bitsPerSample_ = 0;
-    fileSize_ = 0;
-}
-
 bool TWAVfile::Read(const std::string& fileName)
 {
     ReaderFile file(fileName);

@@ -13,9 +13,7 @@ namespace WAVfile {
 
 class TWAVfile {
   public:
-    TWAVfile() { Clear(); }
-
-    void Clear();
+    void Clear() { *this = TWAVfile(); }
     // False when fewer than 44 bytes can be read.
     bool Read(const std::string& fileName);
     bool Read(ReaderFile& file);
@@ -28,11 +26,11 @@ class TWAVfile {
     double DurationSeconds() const;
 
   private:
-    bool recognised_;
-    uint8_t channelCount_;
-    uint16_t sampleRate_;
-    uint8_t bitsPerSample_;
-    int32_t fileSize_;
+    bool recognised_{};
+    uint8_t channelCount_{};
+    uint16_t sampleRate_{};
+    uint8_t bitsPerSample_{};
+    int32_t fileSize_{};
 };
 
 } // namespace WAVfile

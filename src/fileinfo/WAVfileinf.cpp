@@ -5,20 +5,6 @@
 
 namespace fileinfo::WAVfileinf {
 
-void TWAVfile::Clear()
-{
-    recognised_ = false;
-    formatTag_ = 0;
-    channelCount_ = 0;
-    sampleRate_ = 0;
-    byteRate_ = 0;
-    blockAlign_ = 0;
-    bitsPerSample_ = 0;
-    sampleCount_ = 0;
-    headerSize_ = 0;
-    fileSize_ = 0;
-}
-
 bool TWAVfile::Read(const std::string& fileName)
 {
     ReaderFile file(fileName);

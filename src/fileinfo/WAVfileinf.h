@@ -14,9 +14,7 @@ namespace WAVfileinf {
 
 class TWAVfile {
   public:
-    TWAVfile() { Clear(); }
-
-    void Clear();
+    void Clear() { *this = TWAVfile(); }
     // False when the header cannot be read.
     bool Read(const std::string& fileName);
     bool Read(ReaderFile& file);
@@ -35,16 +33,16 @@ class TWAVfile {
     std::string ChannelModeText() const;
 
   private:
-    bool recognised_;
-    uint16_t formatTag_;
-    uint8_t channelCount_;
-    uint16_t sampleRate_;
-    uint32_t byteRate_;
-    uint16_t blockAlign_;
-    uint8_t bitsPerSample_;
-    int32_t sampleCount_;
-    uint16_t headerSize_;
-    int32_t fileSize_;
+    bool recognised_{};
+    uint16_t formatTag_{};
+    uint8_t channelCount_{};
+    uint16_t sampleRate_{};
+    uint32_t byteRate_{};
+    uint16_t blockAlign_{};
+    uint8_t bitsPerSample_{};
+    int32_t sampleCount_{};
+    uint16_t headerSize_{};
+    int32_t fileSize_{};
 };
 
 } // namespace WAVfileinf

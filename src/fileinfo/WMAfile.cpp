@@ -157,19 +157,6 @@ bool WalkHeader(ReaderFile& file, FileData& data)
 
 } // namespace
 
-void TWMAfile::Clear()
-{
-    recognised_ = false;
-    fileSize_ = 0;
-    channelCount_ = 0;
-    sampleRate_ = 0;
-    durationSeconds_ = 0;
-    bitRateKbps_ = 0;
-    for (std::string* text : {&title_, &artist_, &album_, &year_, &genre_, &comment_})
-        text->clear();
-    track_ = 0;
-}
-
 bool TWMAfile::Read(const std::string& fileName)
 {
     ReaderFile file(fileName);

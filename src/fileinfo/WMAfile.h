@@ -11,9 +11,7 @@ class ReaderFile;
 
 class TWMAfile {
   public:
-    TWMAfile() { Clear(); }
-
-    void Clear();
+    void Clear() { *this = TWMAfile(); }
     // False, with every field cleared, when the file cannot be opened or a read of the header
     // walk fails; a file of another format gives true with Recognised false.
     bool Read(const std::string& fileName);
@@ -35,14 +33,14 @@ class TWMAfile {
     std::string ChannelModeText() const;
 
   private:
-    bool recognised_;
-    int32_t fileSize_;
-    uint8_t channelCount_;
-    int32_t sampleRate_;
-    double durationSeconds_;
-    int32_t bitRateKbps_;
+    bool recognised_{};
+    int32_t fileSize_{};
+    uint8_t channelCount_{};
+    int32_t sampleRate_{};
+    double durationSeconds_{};
+    int32_t bitRateKbps_{};
     std::string title_, artist_, album_, year_, genre_, comment_;
-    int32_t track_;
+    int32_t track_{};
 };
 
 } // namespace fileinfo
