@@ -70,25 +70,16 @@ TEST(Probe, AllReadersOverEveryTestFile)
     }
     auto field = [&](const std::string& file, const QString& reader) { return fields[{Name(file), reader}]; };
 
+    // Nesting, full precision, and bytes that are not UTF-8 as Latin-1 with zero bytes as \u0000.
     QJsonObject mpeg = field("lame_vbr.mp3", "mpeg");
     EXPECT_EQ(mpeg["VBR"].toObject()["FrameCount"].toInt(), 78);
     EXPECT_EQ(mpeg["Frame"].toObject()["RawHeader"].toArray().size(), 4);
     EXPECT_EQ(mpeg["Id3v2Tag"].toObject()["TagVersion"].toInt(), 4);
-    EXPECT_EQ(mpeg["EncoderName"].toString(), "LAME 3.10");
-    EXPECT_EQ(mpeg["DurationSeconds"].toDouble(), 1152.0 * 78 / 44100); // every digit survives
-    EXPECT_TRUE(mpeg["IsPlausible"].toBool());
-
-    // Bytes that are not UTF-8 come out as Latin-1, zero bytes as \u0000.
-    QJsonObject id3v2 = field("id3v23_mutagen.mp3", "id3v2");
-    EXPECT_EQ(id3v2["Title"].toString(), QString::fromUtf16(u"\u00FF\u00FEW\0i\0d\0e", 9));
+    EXPECT_EQ(mpeg["DurationSeconds"].toDouble(), 1152.0 * 78 / 44100);
+    EXPECT_EQ(field("id3v23_mutagen.mp3", "id3v2")["Title"].toString(),
+              QString::fromUtf16(u"\u00FF\u00FEW\0i\0d\0e", 9));
     EXPECT_EQ(field("vorbis_comments.ogg", "ogginf")["Title"].toString(), QString::fromUtf8("Café € Title"));
-    EXPECT_EQ(field("vorbis_comments.ogg", "ogg")["OpenError"].toInt(), 0);
-    EXPECT_EQ(field("wmav2_tagged.wma", "wma")["Year"].toString(), "2005");
-    EXPECT_EQ(field("ima_adpcm.wav", "wavinf")["SampleCount"].toInt(), 11025);
     EXPECT_EQ(field("monkey_3800_id3v1.ape", "monkey")["Id3v1Tag"].toObject()["GenreName"].toString(), "Rock");
-    EXPECT_EQ(field("apev2.mp3", "apetag")["Track"].toInt(), 7);
-    EXPECT_EQ(field("twinvq_stereo.vqf", "twinvq")["SourceFile"].toString(), "source.wav");
-    EXPECT_FALSE(field("pcm_6ch.wav", "wav")["Recognised"].toBool());
 }
 
 TEST(Probe, MissingFilesAndBadArguments)
@@ -99,12 +90,10 @@ TEST(Probe, MissingFilesAndBadArguments)
     ASSERT_EQ(run.lines.size(), 1u);
     EXPECT_EQ(run.lines[0]["fields"].toObject()["Title"].toString(), QString::fromUtf8("Café € Title"));
 
-    testsupport::TempDir dir;
-    run = Probe({"ogg", QString::fromStdString(dir.path())}); // exists, but cannot be read as a file
+    testsupport::TempDir dir; // exists, but cannot be read as a file
+    run = Probe({"ogg", QString::fromStdString(dir.path())});
     EXPECT_EQ(run.status, 0);
-    ASSERT_EQ(run.lines.size(), 1u);
-    EXPECT_FALSE(run.lines[0]["read"].toBool());
-    EXPECT_EQ(run.lines[0]["fields"].toObject()["OpenError"].toInt(), EISDIR);
+    EXPECT_EQ(run.lines.at(0)["fields"].toObject()["OpenError"].toInt(), EISDIR);
 
     EXPECT_EQ(Probe({"flac", Name("vorbis_comments.ogg")}).status, 2);
     EXPECT_EQ(Probe({"all"}).status, 2);

@@ -6,31 +6,17 @@
 
 using fixtures::Fixture;
 using fixtures::Put;
-using testsupport::ByteBuilder;
-using testsupport::TempDir;
 using PlayerWav = fileinfo::WAVfile::TWAVfile;
 using DisplayWav = fileinfo::WAVfileinf::TWAVfile;
 
 namespace {
 
-// A 16-bit mono 8 kHz header whose RIFF size claims `claimed` data bytes, with `actual` stored.
+// A 16-bit mono 8 kHz header whose sizes claim `claimed` data bytes, with `actual` stored.
 std::string Pcm(uint32_t claimed, std::size_t actual)
 {
-    return ByteBuilder()
-        .text("RIFF")
-        .u32le(36 + claimed)
-        .text("WAVEfmt ")
-        .u32le(16)
-        .u16le(1)
-        .u16le(1)
-        .u32le(8000)
-        .u32le(16000)
-        .u16le(2)
-        .u16le(16)
-        .text("data")
-        .u32le(claimed)
-        .fill(actual, 0)
-        .str();
+    testsupport::ByteBuilder b;
+    b.text("RIFF").u32le(36 + claimed).text("WAVEfmt ").u32le(16).u16le(1).u16le(1).u32le(8000).u32le(16000);
+    return b.u16le(2).u16le(16).text("data").u32le(claimed).zeros(actual).str();
 }
 
 } // namespace
@@ -41,34 +27,21 @@ TEST(WAVfile, PlainPcm)
     PlayerWav player;
     ASSERT_TRUE(display.Read(Fixture("pcm_s16_stereo.wav")));
     ASSERT_TRUE(player.Read(Fixture("pcm_s16_stereo.wav")));
-    EXPECT_TRUE(display.Recognised());
-    EXPECT_EQ(display.FormatTag(), 1);
-    EXPECT_EQ(display.ByteRate(), 88200u);
-    EXPECT_EQ(display.BlockAlign(), 4);
     EXPECT_EQ(display.HeaderSize(), 44);
-    EXPECT_EQ(display.FileSize(), 22096);
     EXPECT_DOUBLE_EQ(display.DurationSeconds(), (22096.0 - 44) / 88200);
     EXPECT_DOUBLE_EQ(player.DurationSeconds(), (22096.0 - 44) * 8 / 22050 / 16 / 2);
-    EXPECT_EQ(display.ChannelModeText(), "Stereo");
-
-    ASSERT_TRUE(display.Read(Fixture("pcm_u8_mono.wav")));
-    ASSERT_TRUE(player.Read(Fixture("pcm_u8_mono.wav")));
-    EXPECT_EQ(display.BitsPerSample(), 8);
-    EXPECT_EQ(display.ChannelModeText(), "Mono");
-    EXPECT_DOUBLE_EQ(display.DurationSeconds(), 0.5);
-    EXPECT_DOUBLE_EQ(player.DurationSeconds(), 0.5);
 }
 
-TEST(WAVfile, FactChunkGivesTheSampleCount)
+TEST(WAVfile, ChunkAfterTheFormat)
 {
-    struct Case {
+    const struct {
         const char* file;
         uint16_t formatTag, headerSize;
         int32_t samples;
     } cases[] = {{"ima_adpcm.wav", 0x11, 20 + 40, 11025},
                  {"ms_adpcm.wav", 2, 50 + 40, 11025},
                  {"pcm_s24_stereo.wav", 0xFFFE, 40 + 40, 5513}};
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         DisplayWav display;
         ASSERT_TRUE(display.Read(Fixture(c.file))) << c.file;
         EXPECT_EQ(display.FormatTag(), c.formatTag) << c.file;
@@ -76,20 +49,12 @@ TEST(WAVfile, FactChunkGivesTheSampleCount)
         EXPECT_EQ(display.SampleCount(), c.samples) << c.file;
         EXPECT_DOUBLE_EQ(display.DurationSeconds(), c.samples / 22050.0) << c.file;
     }
-}
-
-TEST(WAVfile, OtherChunkAfterTheFormatGivesNoSampleCount)
-{
-    // A LIST chunk sits where a fact chunk would: its bytes are no sample count, so the
-    // duration comes from the data size and the byte rate.
+    // A LIST chunk where a fact chunk would be: its bytes are no sample count, so the duration
+    // comes from the data size and the byte rate.
     DisplayWav display;
     ASSERT_TRUE(display.Read(Fixture("ffmpeg_list_chunk.wav")));
     EXPECT_EQ(display.SampleCount(), 0);
-    EXPECT_EQ(display.HeaderSize(), 16 + 40);
-    EXPECT_DOUBLE_EQ(display.DurationSeconds(), (8096.0 - 56) / 16000);
-    PlayerWav player;
-    ASSERT_TRUE(player.Read(Fixture("ffmpeg_list_chunk.wav")));
-    EXPECT_DOUBLE_EQ(player.DurationSeconds(), (8096.0 - 44) * 8 / 8000 / 16);
+    EXPECT_DOUBLE_EQ(display.DurationSeconds(), (8096.0 - 16 - 40) / 16000);
 }
 
 TEST(WAVfile, HeaderQuirks)
@@ -99,37 +64,21 @@ TEST(WAVfile, HeaderQuirks)
     ASSERT_TRUE(display.Read(Fixture("pcm_96k.wav")));
     ASSERT_TRUE(player.Read(Fixture("pcm_96k.wav")));
     EXPECT_EQ(display.SampleRate(), 30464); // 96000 in 16 bits
-    EXPECT_EQ(player.SampleRate(), 30464);
-    EXPECT_DOUBLE_EQ(display.DurationSeconds(), (9644.0 - 44) / 192000);
-
+    EXPECT_DOUBLE_EQ(player.DurationSeconds(), (9644.0 - 44) * 8 / 30464 / 16);
     ASSERT_TRUE(display.Read(Fixture("pcm_6ch.wav")));
     ASSERT_TRUE(player.Read(Fixture("pcm_6ch.wav")));
     EXPECT_FALSE(display.Recognised());
     EXPECT_FALSE(player.Recognised());
-    EXPECT_EQ(display.DurationSeconds(), 0);
-    EXPECT_EQ(player.DurationSeconds(), 0);
-
     // A truncated file reports what its header declares.
-    TempDir dir;
+    testsupport::TempDir dir;
     ASSERT_TRUE(display.Read(Put(dir, Pcm(160000, 100))));
     ASSERT_TRUE(player.Read(Put(dir, Pcm(160000, 100))));
     EXPECT_DOUBLE_EQ(display.DurationSeconds(), 10.0);
     EXPECT_DOUBLE_EQ(player.DurationSeconds(), 10.0);
-}
-
-TEST(WAVfile, ShortAndForeignFiles)
-{
-    TempDir dir;
-    DisplayWav display;
-    PlayerWav player;
+    // The display side needs 40 bytes, the player side 44; another format is read, not refused.
     EXPECT_TRUE(display.Read(Put(dir, Pcm(0, 0).substr(0, 40))));
-    EXPECT_FALSE(player.Read(Put(dir, Pcm(0, 0).substr(0, 43))));
     EXPECT_FALSE(display.Read(Put(dir, Pcm(0, 0).substr(0, 39))));
-    EXPECT_TRUE(player.Read(Fixture("vorbis_comments.ogg")));
-    EXPECT_FALSE(player.Recognised());
-    ASSERT_TRUE(display.Read(Fixture("pcm_s16_stereo.wav")));
+    EXPECT_FALSE(player.Read(Put(dir, Pcm(0, 0).substr(0, 43))));
     EXPECT_TRUE(display.Read(Fixture("lame_vbr.mp3")));
     EXPECT_FALSE(display.Recognised());
-    EXPECT_EQ(display.FileSize(), 0);
-    EXPECT_EQ(display.HeaderSize(), 0);
 }

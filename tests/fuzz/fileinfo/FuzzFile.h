@@ -1,9 +1,8 @@
 // The readers read files by name: each fuzz input becomes the content of one
-// in-memory file that is opened through /proc/self/fd.
+// in-memory file, opened through /proc/self/fd.
 #pragma once
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -19,14 +18,7 @@ inline void Check(bool condition)
 inline std::string Write(const uint8_t* data, size_t size)
 {
     static const int fd = memfd_create("fileinfo-fuzz", MFD_CLOEXEC);
-    Check(fd >= 0);
-    Check(ftruncate(fd, 0) == 0);
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
-        Check(n > 0);
-        done += static_cast<size_t>(n);
-    }
+    Check(fd >= 0 && ftruncate(fd, 0) == 0 && pwrite(fd, data, size, 0) == static_cast<ssize_t>(size));
     return "/proc/self/fd/" + std::to_string(fd);
 }
 
@@ -34,6 +26,13 @@ inline std::string Write(const uint8_t* data, size_t size)
 inline bool Same(double a, double b)
 {
     return a == b || (a != a && b != b);
+}
+
+// No text longer than a reader may keep.
+inline void CheckSizes(std::initializer_list<const std::string*> texts, std::size_t most)
+{
+    for (const std::string* text : texts)
+        Check(text->size() <= most);
 }
 
 } // namespace fuzzfile

@@ -20,8 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fileinfo::TAPEtag ape;
     Check(reusedApe.Read(path) == ape.Read(path) && reusedApe.Title() == ape.Title());
     Check(reusedApe.Track() == ape.Track() && reusedApe.Comment() == ape.Comment());
-    for (const std::string* text :
-         {&ape.Title(), &ape.Artist(), &ape.Album(), &ape.Year(), &ape.Genre(), &ape.Comment(), &ape.Copyright()})
-        Check(text->size() <= 250);
+    fuzzfile::CheckSizes(
+        {&ape.Title(), &ape.Artist(), &ape.Album(), &ape.Year(), &ape.Genre(), &ape.Comment(), &ape.Copyright()}, 250);
     return 0;
 }

@@ -18,9 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check(fuzzfile::Same(reused.DurationSeconds(), fresh.DurationSeconds()));
 
     const auto& v2 = fresh.Id3v2Tag();
-    for (const std::string* text : {&v2.Title(), &v2.Artist(), &v2.Album(), &v2.Year(), &v2.Genre(), &v2.Comment(),
-                                    &v2.Composer(), &v2.Encoder(), &v2.Copyright(), &v2.Language(), &v2.Link()})
-        Check(text->size() <= 250);
+    fuzzfile::CheckSizes({&v2.Title(), &v2.Artist(), &v2.Album(), &v2.Year(), &v2.Genre(), &v2.Comment(),
+                          &v2.Composer(), &v2.Encoder(), &v2.Copyright(), &v2.Language(), &v2.Link()},
+                         250);
     const auto& v1 = fresh.Id3v1Tag();
     Check(v1.Title().size() <= 30 && v1.Comment().size() <= 30 && v1.Year().size() <= 4);
     Check(v2.TagSize() >= 0 && v2.TagSize() <= static_cast<int64_t>(size));

@@ -15,9 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check(reusedPlayer.Read(path) == player.Read(path) && reusedPlayer.Title() == player.Title());
     Check(fuzzfile::Same(reusedPlayer.DurationSeconds(), player.DurationSeconds()));
     Check(player.OpenError() == 0);
-    for (const std::string* text : {&player.Title(), &player.Artist(), &player.Album(), &player.Date(), &player.Genre(),
-                                    &player.Comment(), &player.Vendor()})
-        Check(text->size() <= 250);
+    fuzzfile::CheckSizes({&player.Title(), &player.Artist(), &player.Album(), &player.Date(), &player.Genre(),
+                          &player.Comment(), &player.Vendor()},
+                         250);
     Check(player.Id3v2Size() >= 0 && player.Id3v2Size() <= static_cast<int64_t>(size));
     player.IsPlausible();
 
@@ -25,9 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fileinfo::OggVorbisinf::TOggVorbis display;
     Check(reusedDisplay.Read(path) == display.Read(path) && reusedDisplay.Artist() == display.Artist());
     Check(fuzzfile::Same(reusedDisplay.DurationSeconds(), display.DurationSeconds()));
-    for (const std::string* text : {&display.Title(), &display.Artist(), &display.Album(), &display.Date(),
-                                    &display.Genre(), &display.Comment(), &display.Vendor()})
-        Check(text->size() <= 250);
+    fuzzfile::CheckSizes({&display.Title(), &display.Artist(), &display.Album(), &display.Date(), &display.Genre(),
+                          &display.Comment(), &display.Vendor()},
+                         250);
     Check(display.Recognised() || display.ChannelCount() == 0);
     display.IsDamaged();
     return 0;

@@ -13,9 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check(reused.Read(path) == fresh.Read(path) && reused.Title() == fresh.Title());
     Check(reused.SourceFile() == fresh.SourceFile() &&
           fuzzfile::Same(reused.DurationSeconds(), fresh.DurationSeconds()));
-    for (const std::string* text :
-         {&fresh.Title(), &fresh.Comment(), &fresh.Author(), &fresh.Copyright(), &fresh.SourceFile()})
-        Check(text->size() <= 250);
+    fuzzfile::CheckSizes({&fresh.Title(), &fresh.Comment(), &fresh.Author(), &fresh.Copyright(), &fresh.SourceFile()},
+                         250);
     fresh.IsDamaged();
     return 0;
 }

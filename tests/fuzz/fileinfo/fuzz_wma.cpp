@@ -14,9 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check(reused.Read(path) == read && reused.Title() == fresh.Title() && reused.Track() == fresh.Track());
     Check(fuzzfile::Same(reused.DurationSeconds(), fresh.DurationSeconds()));
     // 250 UTF-16 units at most, three UTF-8 bytes each.
-    for (const std::string* text :
-         {&fresh.Title(), &fresh.Artist(), &fresh.Album(), &fresh.Year(), &fresh.Genre(), &fresh.Comment()})
-        Check(text->size() <= 750);
+    fuzzfile::CheckSizes(
+        {&fresh.Title(), &fresh.Artist(), &fresh.Album(), &fresh.Year(), &fresh.Genre(), &fresh.Comment()}, 750);
     Check(read || !fresh.Recognised());
     Check(!fresh.Recognised() || (fresh.ChannelCount() >= 1 && fresh.ChannelCount() <= 2));
     return 0;
