@@ -116,15 +116,9 @@ bool Matches(const unsigned char* bytes, std::string_view text)
     return std::memcmp(bytes, text.data(), text.size()) == 0;
 }
 
-} // namespace
-
-bool TMPEGaudio::Read(const std::string& fileName)
-{
-    ReaderFile file(fileName);
-    return Read(file);
-}
-
-bool TMPEGaudio::readBlock(ReaderFile& file, int64_t position, Block& block, bool& full) const
+// Up to a block at the position, zeros past the end of the file; false when the position is before
+// the start. `full` tells whether the whole block was in the file.
+bool ReadBlock(ReaderFile& file, int64_t position, TMPEGaudio::Block& block, bool& full)
 {
     block.fill(0);
     full = false;
@@ -134,44 +128,53 @@ bool TMPEGaudio::readBlock(ReaderFile& file, int64_t position, Block& block, boo
     return true;
 }
 
+// The encoders' signatures near the end of the file, searched backwards over two frames:
+// "LAME" with the four bytes after it, or "GOGO".
+std::string EncoderSignature(const TMPEGaudio::Block& block, int frameLength)
+{
+    for (int j = 0; j <= 2 * frameLength; ++j) {
+        int start = TMPEGaudio::kBlockSize - 8 - j;
+        if (start < 0)
+            break;
+        if (Matches(&block[static_cast<std::size_t>(start)], "LAME"))
+            return std::string(reinterpret_cast<const char*>(&block[static_cast<std::size_t>(start)]), 8);
+        if (Matches(&block[static_cast<std::size_t>(start)], "GOGO"))
+            return "GOGO";
+    }
+    return "";
+}
+
+} // namespace
+
+bool TMPEGaudio::Read(const std::string& fileName)
+{
+    ReaderFile file(fileName);
+    return Read(file);
+}
+
 bool TMPEGaudio::Read(ReaderFile& file)
 {
     Clear();
     bool result = id3v1_.Read(file) && id3v2_.Read(file);
+    Block block;
+    bool full = false;
     if (result) {
         fileSize_ = FileSize32(file.Size());
-        Block block;
-        bool full = false;
-        result = readBlock(file, id3v2_.TagSize(), block, full);
+        result = ReadBlock(file, id3v2_.TagSize(), block, full);
         if (result)
             searchFrame(block);
-        // Garbage before the audio: try once more in the middle of the file. The offset found
-        // there stays relative to that block.
-        if (result && !frame_.Located && full) {
-            result = readBlock(file, (fileSize_ - id3v2_.TagSize()) / 2, block, full);
-            if (result)
-                searchFrame(block);
-        }
-        if (result && frame_.Located && !vbr_.Present) {
-            int64_t position = int64_t(fileSize_) - kBlockSize - (id3v1_.TagFound() ? 128 : 0);
-            result = readBlock(file, position, block, full);
-            if (result) {
-                // The encoders' signatures near the end, searched backwards over two frames.
-                for (int j = 0; j <= 2 * frame_.FrameLength; ++j) {
-                    int start = kBlockSize - 8 - j;
-                    if (start < 0)
-                        break;
-                    if (Matches(&block[start], "LAME")) {
-                        encoderText_.assign(reinterpret_cast<const char*>(&block[start]), 8);
-                        break;
-                    }
-                    if (Matches(&block[start], "GOGO")) {
-                        encoderText_ = "GOGO";
-                        break;
-                    }
-                }
-            }
-        }
+    }
+    // Garbage before the audio: try once more in the middle of the file. The offset found there
+    // stays relative to that block.
+    if (result && !frame_.Located && full) {
+        result = ReadBlock(file, (fileSize_ - id3v2_.TagSize()) / 2, block, full);
+        if (result)
+            searchFrame(block);
+    }
+    if (result && frame_.Located && !vbr_.Present) {
+        result = ReadBlock(file, int64_t(fileSize_) - kBlockSize - (id3v1_.TagFound() ? 128 : 0), block, full);
+        if (result)
+            encoderText_ = EncoderSignature(block, frame_.FrameLength);
     }
     if (!frame_.Located)
         Clear();

@@ -66,11 +66,11 @@ class TMPEGaudio {
     std::string EncoderName() const;
     bool IsPlausible() const;
 
+    // The frame search looks at blocks of this size, at most three per file.
     static constexpr int kBlockSize = 3458;
+    using Block = std::array<unsigned char, kBlockSize>;
 
   private:
-    using Block = std::array<unsigned char, kBlockSize>;
-    bool readBlock(ReaderFile& file, int64_t position, Block& block, bool& full) const;
     void searchFrame(const Block& block);
     void readVBR(const Block& block, std::size_t position);
 
