@@ -136,9 +136,10 @@ std::string EncoderSignature(const TMPEGaudio::Block& block, int frameLength)
         int start = TMPEGaudio::kBlockSize - 8 - j;
         if (start < 0)
             break;
-        if (Matches(&block[static_cast<std::size_t>(start)], "LAME"))
-            return std::string(reinterpret_cast<const char*>(&block[static_cast<std::size_t>(start)]), 8);
-        if (Matches(&block[static_cast<std::size_t>(start)], "GOGO"))
+        const unsigned char* at = block.data() + start;
+        if (Matches(at, "LAME"))
+            return std::string(reinterpret_cast<const char*>(at), 8);
+        if (Matches(at, "GOGO"))
             return "GOGO";
     }
     return "";
