@@ -31,7 +31,8 @@ constexpr int64_t kMaxBitRate = 100;        // file properties, 32-bit
 constexpr int64_t kChannels = 80;           // stream properties: channels(2) rate(4) bytes/s(4)
 constexpr int64_t kDescriptionLengths = 24; // content description: five 16-bit lengths
 constexpr int64_t kDescriptorCount = 24;    // extended content description
-constexpr int64_t kFirstObject = 30;        // header: id(16) size(8) count(4) reserved(2)
+constexpr int64_t kObjectCount = 24;        // header: id(16) size(8) count(4) reserved(2)
+constexpr int64_t kFirstObject = 30;
 
 enum Slot { kTitle, kArtist, kAlbum, kTrack, kYear, kGenre, kComment, kSlots };
 constexpr std::array<std::string_view, kSlots> kExtendedNames = {"WM/TITLE", "WM/AUTHOR", "WM/ALBUMTITLE", "WM/TRACK",
@@ -125,7 +126,7 @@ bool WalkHeader(ReaderFile& file, FileData& data)
         return false;
     if (id != kHeaderObject)
         return true;
-    if (!file.Skip(8) || !file.ReadU32LE(objectCount) || !file.Skip(2))
+    if (!file.Seek(kObjectCount) || !file.ReadU32LE(objectCount) || !file.Seek(kFirstObject))
         return false;
     for (uint32_t n = 0; n < objectCount; ++n) {
         int64_t object = file.Position();
