@@ -1,0 +1,247 @@
+#include "PluginHost.h"
+
+#include "OutputEmulator.h"
+
+#include "platform/dynlib.h"
+#include "platform/folders.h"
+
+#include <array>
+
+namespace player {
+namespace {
+
+struct Slot {
+    TInModule* module = nullptr;
+    TPluginInfo info;
+    bool retired = false; // its Quit ran but the library would not unload: never played again
+};
+
+struct Host {
+    std::array<Slot, kPluginSlots> slots;
+    bool ready = false;
+    int current = -1;
+};
+
+Host& host()
+{
+    static Host h;
+    return h;
+}
+
+bool validSlot(int slot)
+{
+    return slot >= 0 && slot < kPluginSlots && host().slots[std::size_t(slot)].module;
+}
+
+// The host's visualisation, DSP and information entries: it has none of them.
+void VisInit(int, int) {}
+void VisDeInit() {}
+void SpectrumAddPCM(void*, int, int, int) {}
+int SpectrumGetMode()
+{
+    return 0;
+}
+void SpectrumAdd(void*, int) {}
+void VisAddPCM(void*, int, int, int) {}
+int VisGetMode()
+{
+    return 0;
+}
+void VisAdd(void*, int) {}
+void VisSetInfo(int, int) {}
+int DSPIsActive()
+{
+    return 0;
+}
+int DSPDoSamples(void*, int frameCount, int, int, int)
+{
+    return frameCount;
+}
+void SetInfo(int, int, int, int) {}
+
+// Everything the host and its windows call must be there before anything is called.
+bool complete(const TInModule& m)
+{
+    return m.Config && m.About && m.Init && m.Quit && m.GetFileInfo && m.Play && m.Pause && m.UnPause && m.Stop &&
+           m.GetOutputTime && m.SetOutputTime && m.SetVolume;
+}
+
+std::string text(const char* s)
+{
+    return s ? s : "";
+}
+
+} // namespace
+
+bool StartPluginHost()
+{
+    Host& h = host();
+    h = Host{};
+    if (!AllocateOutputRing())
+        return false;
+    OutputModule()->Init();
+    h.ready = true;
+    h.current = -1;
+    return true;
+}
+
+void ShutdownPluginHost()
+{
+    Host& h = host();
+    for (Slot& slot : h.slots) {
+        if (!slot.module)
+            continue;
+        if (!slot.retired)
+            slot.module->Quit();
+        FreeLibrary(slot.info.Library);
+        slot = Slot{};
+    }
+    if (h.ready)
+        OutputModule()->Quit();
+    FreeOutputRing();
+    h = Host{};
+}
+
+bool PluginHostReady()
+{
+    return host().ready;
+}
+
+int LoadPlugin(const std::string& fileName)
+{
+    Host& h = host();
+    if (!h.ready)
+        return plNotReady;
+    if (FindPlugin(fileName) >= 0)
+        return plAlreadyLoaded;
+    int free = -1;
+    for (int i = kPluginSlots - 1; i >= 0; --i)
+        if (!h.slots[std::size_t(i)].module)
+            free = i;
+    if (free < 0)
+        return plNoSlot;
+    // Plug-ins are plain file names inside Plugins/, never a way out of it.
+    if (fileName.empty() || fileName.find('/') != std::string::npos)
+        return plLoadFailed;
+
+    HMODULE library = LoadLibrary((platform::ProgramFolder() + "Plugins/" + fileName).c_str());
+    if (!library)
+        return plLoadFailed;
+    auto getModule = reinterpret_cast<GetInModuleFunc>(GetProcAddress(library, PLUGIN_EXPORT_NAME));
+    TInModule* module = getModule ? getModule() : nullptr;
+    if (!module || !complete(*module)) {
+        FreeLibrary(library);
+        return plNotAPlugin;
+    }
+
+    module->MainWindow = OutputMessageWindow();
+    module->DLLInstance = library;
+    module->OutModule = OutputModule();
+    module->Init();
+    module->VisInit = VisInit;
+    module->VisDeInit = VisDeInit;
+    module->SpectrumAddPCM = SpectrumAddPCM;
+    module->SpectrumGetMode = SpectrumGetMode;
+    module->SpectrumAdd = SpectrumAdd;
+    module->VisAddPCM = VisAddPCM;
+    module->VisGetMode = VisGetMode;
+    module->VisAdd = VisAdd;
+    module->VisSetInfo = VisSetInfo;
+    module->DSPIsActive = DSPIsActive;
+    module->DSPDoSamples = DSPDoSamples;
+    module->SetInfo = SetInfo;
+
+    Slot& slot = h.slots[std::size_t(free)];
+    slot.module = module;
+    slot.info.FileName = fileName;
+    slot.info.Version = module->Version;
+    slot.info.Description = text(module->Description);
+    slot.info.FileExtensions = text(module->FileExtensions); // up to the first NUL: the first list only
+    slot.info.IsSeekable = module->IsSeekable;
+    slot.info.Library = library;
+    return plLoaded;
+}
+
+int UnloadPlugin(const std::string& fileName)
+{
+    Host& h = host();
+    const int index = FindPlugin(fileName);
+    if (index < 0)
+        return plNotLoaded;
+    if (index == h.current)
+        return plInUse;
+    Slot& slot = h.slots[std::size_t(index)];
+    if (!slot.retired)
+        slot.module->Quit();
+    if (!FreeLibrary(slot.info.Library)) {
+        slot.retired = true;
+        return plFreeFailed;
+    }
+    slot = Slot{};
+    return plUnloaded;
+}
+
+int FindPlugin(const std::string& fileName)
+{
+    for (int i = 0; i < kPluginSlots; ++i)
+        if (validSlot(i) && host().slots[std::size_t(i)].info.FileName == fileName)
+            return i;
+    return -1;
+}
+
+TInModule* GetPluginModule(int slot)
+{
+    return validSlot(slot) ? host().slots[std::size_t(slot)].module : nullptr;
+}
+
+TPluginInfo GetPluginInfo(int slot)
+{
+    return validSlot(slot) ? host().slots[std::size_t(slot)].info : TPluginInfo{};
+}
+
+bool PluginPlayable(int slot)
+{
+    return validSlot(slot) && !host().slots[std::size_t(slot)].retired;
+}
+
+int SelectPlugin(int slot)
+{
+    if (!validSlot(slot))
+        return -1;
+    host().current = slot;
+    return 0;
+}
+
+int CurrentPlugin()
+{
+    return host().current;
+}
+
+void ClearCurrentPlugin()
+{
+    host().current = -1;
+}
+
+std::string ConvertExtensionList(const std::string& list)
+{
+    if (list.empty())
+        return list;
+    std::string out = "*.";
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        out += list[i];
+        if (list[i] == ';' && i + 1 < list.size())
+            out += "*.";
+    }
+    return out;
+}
+
+std::string GetPluginFileExts()
+{
+    std::string out;
+    for (int i = 0; i < kPluginSlots; ++i)
+        if (validSlot(i))
+            out += ConvertExtensionList(host().slots[std::size_t(i)].info.FileExtensions) + ";";
+    return out;
+}
+
+} // namespace player
