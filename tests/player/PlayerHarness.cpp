@@ -1,0 +1,188 @@
+#include "PlayerHarness.h"
+
+#include "player/PluginHost.h"
+#include "support/ByteBuilder.h"
+
+#include "platform/folders.h"
+#include "platform/winmsg.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <numbers>
+
+namespace playertest {
+
+void WriteWav(const std::string& path, unsigned rate, unsigned channels, const Samples& samples)
+{
+    testsupport::ByteBuilder b;
+    const auto dataBytes = uint32_t(samples.size() * 2);
+    b.text("RIFF").u32le(36 + dataBytes).text("WAVE");
+    b.text("fmt ").u32le(16).u16le(1).u16le(channels).u32le(rate).u32le(rate * channels * 2).u16le(channels * 2);
+    b.u16le(16).text("data").u32le(dataBytes);
+    for (int16_t s : samples)
+        b.u16le(uint16_t(s));
+    b.writeTo(path);
+}
+
+Samples Sine(unsigned rate, unsigned channels, double hz, double seconds, double amplitude)
+{
+    const long frames = std::lround(rate * seconds);
+    Samples out;
+    out.reserve(std::size_t(frames) * channels);
+    for (long i = 0; i < frames; ++i) {
+        const auto s = int16_t(std::lround(32767 * amplitude * std::sin(2 * std::numbers::pi * hz * i / rate)));
+        out.insert(out.end(), channels, s);
+    }
+    return out;
+}
+
+Samples Silence(unsigned channels, double seconds, unsigned rate)
+{
+    return Samples(std::size_t(std::lround(rate * seconds)) * channels, 0);
+}
+
+void Append(Samples& to, const Samples& more)
+{
+    to.insert(to.end(), more.begin(), more.end());
+}
+
+ProgramFolder::ProgramFolder(bool withEngine, bool withWma)
+{
+    namespace fs = std::filesystem;
+    if (withEngine)
+        fs::create_symlink(ORVELLA_PROGRAM_DIR "libbass.so", dir_.file("libbass.so"));
+    if (withWma)
+        fs::create_symlink(ORVELLA_PROGRAM_DIR "libbasswma.so", dir_.file("libbasswma.so"));
+    fs::create_directory(dir_.file("Plugins"));
+    platform::SetProgramFolder(dir_.path());
+}
+
+ProgramFolder::~ProgramFolder()
+{
+    platform::SetProgramFolder(ORVELLA_PROGRAM_DIR);
+}
+
+void ProgramFolder::addPlugin(const std::string& built, const std::string& name)
+{
+    // A copy, not a link: each name is then a library of its own with its own state.
+    std::filesystem::copy_file(ORVELLA_TEST_PLUGIN_DIR + built, dir_.file("Plugins/" + name));
+}
+
+void ProgramFolder::addPluginFile(const std::string& name, const std::string& bytes)
+{
+    testsupport::WriteFile(dir_.file("Plugins/" + name), bytes);
+}
+
+Capture::Capture()
+{
+    setenv("ORVELLA_AUDIO", ("wav:" + dir_.file("capture.wav")).c_str(), 1);
+}
+
+Capture::~Capture()
+{
+    setenv("ORVELLA_AUDIO", "null", 1);
+}
+
+Samples Capture::read() const
+{
+    const std::string bytes = testsupport::ReadFile(dir_.file("capture.wav"));
+    Samples out;
+    if (bytes.size() < 44) {
+        ADD_FAILURE() << "no capture written";
+        return out;
+    }
+    out.resize((bytes.size() - 44) / 2);
+    std::memcpy(out.data(), bytes.data() + 44, out.size() * 2);
+    return out;
+}
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    constexpr int kStepMs = 5;
+    return platform::PumpWait(timeoutMs / kStepMs, kStepMs, done);
+}
+
+void EventLog::attach(player::TAudioPlayer& p)
+{
+    p.OnPlayEnd = [this](player::TAudioPlayer&) { ++playEnds; };
+    p.OnPluginStartPlay = [this](player::TAudioPlayer&, uint16_t channels, uint32_t rate) {
+        pluginStarts.emplace_back(channels, rate);
+    };
+    p.OnNewFFTData = [this](player::TAudioPlayer&, const player::TBandOut& b) { bands.push_back(b); };
+}
+
+TestToneProbe* Probe(int slot)
+{
+    const player::TPluginInfo info = player::GetPluginInfo(slot);
+    auto probe = reinterpret_cast<TestToneProbe* (*)()>(dlsym(info.Library, "testtoneProbe"));
+    return probe ? probe() : nullptr;
+}
+
+void* EngineSymbol(const char* name)
+{
+    void* engine = dlopen((platform::ProgramFolder() + "libbass.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (!engine)
+        return nullptr;
+    void* symbol = dlsym(engine, name);
+    dlclose(engine); // drops only the reference RTLD_NOLOAD took
+    return symbol;
+}
+
+long FirstSoundFrame(const Samples& stereo)
+{
+    for (std::size_t i = 0; i < stereo.size(); ++i)
+        if (stereo[i] != 0)
+            return long(i / 2);
+    return -1;
+}
+
+long LastSoundFrame(const Samples& stereo)
+{
+    for (std::size_t i = stereo.size(); i-- > 0;)
+        if (stereo[i] != 0)
+            return long(i / 2) + 1;
+    return -1;
+}
+
+long SoundFrames(const Samples& stereo)
+{
+    long count = 0;
+    for (std::size_t i = 0; i + 1 < stereo.size(); i += 2)
+        count += stereo[i] != 0 || stereo[i + 1] != 0;
+    return count;
+}
+
+double Rms(const Samples& stereo, int side, long from, long to)
+{
+    double sum = 0;
+    for (long i = from; i < to; ++i) {
+        const double v = stereo[std::size_t(i) * 2 + std::size_t(side)] / 32768.0;
+        sum += v * v;
+    }
+    return to > from ? std::sqrt(sum / double(to - from)) : 0.0;
+}
+
+double ZeroCrossingHz(const Samples& stereo, int side, long from, long to, unsigned rate)
+{
+    long first = -1, last = -1, crossings = 0;
+    for (long i = from + 1; i < to; ++i) {
+        const int16_t a = stereo[std::size_t(i - 1) * 2 + std::size_t(side)];
+        const int16_t b = stereo[std::size_t(i) * 2 + std::size_t(side)];
+        if (a < 0 && b >= 0) {
+            if (first < 0)
+                first = i;
+            else
+                ++crossings;
+            last = i;
+        }
+    }
+    return crossings > 0 ? double(crossings) * rate / double(last - first) : 0.0;
+}
+
+} // namespace playertest

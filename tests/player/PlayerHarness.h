@@ -1,0 +1,78 @@
+// Helpers for the player's tests: a program folder of their own, a capture of
+// everything the engine plays, signal builders and measurements.
+#pragma once
+
+#include "player/AudioPlayer.h"
+#include "plugin/TestToneProbe.h"
+#include "support/TempDir.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace playertest {
+
+using Samples = std::vector<int16_t>; // interleaved
+
+void WriteWav(const std::string& path, unsigned rate, unsigned channels, const Samples& samples);
+// A sine of amplitude (0..1 of full scale), the same on every channel.
+Samples Sine(unsigned rate, unsigned channels, double hz, double seconds, double amplitude);
+Samples Silence(unsigned channels, double seconds, unsigned rate = 44100);
+void Append(Samples& to, const Samples& more);
+
+// A program folder for one test: links to the built engine libraries and an
+// empty Plugins/ folder; the build's program folder comes back at the end.
+class ProgramFolder {
+  public:
+    explicit ProgramFolder(bool withEngine = true, bool withWma = true);
+    ~ProgramFolder();
+    ProgramFolder(const ProgramFolder&) = delete;
+    ProgramFolder& operator=(const ProgramFolder&) = delete;
+
+    // Copies a test plug-in (in_testtone.so, in_noexport.so, in_nullmodule.so) into Plugins/ as name.
+    void addPlugin(const std::string& built, const std::string& name);
+    void addPluginFile(const std::string& name, const std::string& bytes);
+    std::string file(const std::string& name) const { return dir_.file(name); } // beside the libraries
+
+  private:
+    testsupport::TempDir dir_;
+};
+
+// Hears the engine: from construction (before the player is created) the
+// engine writes what it plays to a WAV file; read() after the player is gone.
+class Capture {
+  public:
+    Capture();
+    ~Capture();
+    Samples read() const; // stereo frames at 44100 Hz
+
+  private:
+    testsupport::TempDir dir_;
+};
+
+// Pumps messages until done() holds; false after timeoutMs (a broken player
+// must not hang the suite).
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 10000);
+
+// The player's events, counted.
+struct EventLog {
+    int playEnds = 0;
+    std::vector<std::pair<uint16_t, uint32_t>> pluginStarts; // channels, rate
+    std::vector<player::TBandOut> bands;
+    void attach(player::TAudioPlayer& p);
+};
+
+// The in_testtone loaded in a slot, for its probe.
+TestToneProbe* Probe(int slot);
+
+// A function of the loaded engine that the player does not bind.
+void* EngineSymbol(const char* name);
+
+long FirstSoundFrame(const Samples& stereo); // -1 when silent
+long LastSoundFrame(const Samples& stereo);  // one past the last frame with sound, -1 when silent
+long SoundFrames(const Samples& stereo);     // frames with sound on either side
+double Rms(const Samples& stereo, int side, long from, long to);
+double ZeroCrossingHz(const Samples& stereo, int side, long from, long to, unsigned rate = 44100);
+
+} // namespace playertest
