@@ -1,0 +1,216 @@
+// What the player makes the engine play, heard through the capture device:
+// whole files to their end, the effects, and the spectrum of a tone.
+
+#include "PlayerHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+using namespace player;
+using namespace playertest;
+
+namespace {
+
+constexpr double kRate = 44100.0;
+
+long Frames(double seconds)
+{
+    return std::lround(seconds * kRate);
+}
+
+// Plays file to its end on a fresh player and returns what sounded; during()
+// runs each time the position moves, for changes while playing.
+Samples PlayCaptured(const std::string& file, const std::function<void(TAudioPlayer&)>& before,
+                     const std::function<void(TAudioPlayer&)>& during = {}, int* playEnds = nullptr)
+{
+    Capture capture;
+    {
+        TAudioPlayer p;
+        EventLog log;
+        log.attach(p);
+        p.OnNewFFTData = nullptr;
+        if (before)
+            before(p);
+        EXPECT_TRUE(p.Open(file));
+        p.Play();
+        EXPECT_TRUE(WaitUntil([&] {
+            if (during)
+                during(p);
+            return log.playEnds > 0;
+        }));
+        EXPECT_EQ(p.Mode(), psStopped);
+        if (playEnds)
+            *playEnds = log.playEnds;
+    }
+    return capture.read();
+}
+
+// A short 1 kHz burst, then silence: what follows the burst is the effect's tail.
+std::string BurstFile(testsupport::TempDir& dir)
+{
+    Samples s = Sine(44100, 2, 1000, 0.05, 0.5);
+    Append(s, Silence(2, 1.0));
+    WriteWav(dir.file("burst.wav"), 44100, 2, s);
+    return dir.file("burst.wav");
+}
+
+} // namespace
+
+TEST(PlayerCapture, WavPlaysSampleExactAndEndsOnce)
+{
+    testsupport::TempDir dir;
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> value(-20000, 20000);
+    Samples input(std::size_t(Frames(0.4)) * 2);
+    for (auto& s : input)
+        s = int16_t(value(random) | 1); // never 0, so the first sound frame is the first frame
+    WriteWav(dir.file("noise.wav"), 44100, 2, input);
+
+    int ends = 0;
+    const Samples out = PlayCaptured(dir.file("noise.wav"), {}, {}, &ends);
+    EXPECT_EQ(ends, 1);
+    const long first = FirstSoundFrame(out);
+    ASSERT_GE(first, 0);
+    ASSERT_GE(out.size(), std::size_t(first) * 2 + input.size());
+    EXPECT_TRUE(std::equal(input.begin(), input.end(), out.begin() + first * 2));
+    EXPECT_EQ(LastSoundFrame(out) - first, Frames(0.4));
+}
+
+TEST(PlayerCapture, Mp3AndOggPlayTheirToneToTheEnd)
+{
+    // 0.8 s: 440 Hz on the left, 660 Hz on the right, at half of full scale.
+    for (const char* name : {"bass/tone.mp3", "bass/tone.ogg"}) {
+        SCOPED_TRACE(name);
+        int ends = 0;
+        const Samples out = PlayCaptured(testsupport::TestData(name), {}, {}, &ends);
+        EXPECT_EQ(ends, 1);
+        const long first = FirstSoundFrame(out), last = LastSoundFrame(out);
+        ASSERT_GE(first, 0);
+        EXPECT_NEAR(double(last - first) / kRate, 0.8, 0.06);
+        EXPECT_NEAR(ZeroCrossingHz(out, 0, first + 2000, last - 2000), 440.0, 2.0);
+        EXPECT_NEAR(ZeroCrossingHz(out, 1, first + 2000, last - 2000), 660.0, 2.0);
+        EXPECT_NEAR(Rms(out, 0, first + 2000, last - 2000), 0.5 / std::sqrt(2.0), 0.03);
+    }
+}
+
+TEST(PlayerEffects, EqualizerOffAndOnAgainRestoresTheStoredGains)
+{
+    testsupport::TempDir dir;
+    WriteWav(dir.file("tone.wav"), 44100, 2, Sine(44100, 2, 1000, 1.8, 0.1));
+    EQGains gains{};
+    gains[4] = 12.0f; // the 1 kHz band
+    gains[0] = 20.0f; // beyond the range: 15
+    int phase = 0;
+    const Samples out = PlayCaptured(
+        dir.file("tone.wav"),
+        [&](TAudioPlayer& p) {
+            p.SetEQGains(gains);
+            EXPECT_EQ(p.EQBandGains()[0], 15.0f);
+            p.SetSoundEffects(seEqualizer);
+        },
+        [&](TAudioPlayer& p) {
+            if (phase == 0 && p.Position() >= 600) {
+                p.SetSoundEffects(0);
+                phase = 1;
+            } else if (phase == 1 && p.Position() >= 1200) {
+                p.SetSoundEffects(seEqualizer);
+                phase = 2;
+            }
+        });
+    EXPECT_EQ(phase, 2);
+    const long first = FirstSoundFrame(out);
+    ASSERT_GE(first, 0);
+    const double on = Rms(out, 0, first + Frames(0.1), first + Frames(0.5));
+    const double off = Rms(out, 0, first + Frames(0.8), first + Frames(1.15));
+    const double again = Rms(out, 0, first + Frames(1.35), first + Frames(1.7));
+    EXPECT_NEAR(off, 0.1 / std::sqrt(2.0), 0.005);
+    EXPECT_NEAR(on / off, std::pow(10.0, 12.0 / 20.0), 0.4); // +12 dB at the band's centre
+    EXPECT_NEAR(again / on, 1.0, 0.05);
+}
+
+TEST(PlayerEffects, EchoAndReverbLevelsSetTheirTails)
+{
+    testsupport::TempDir dir;
+    const std::string burst = BurstFile(dir);
+    auto tail = [&](TSoundEffects effect, int level, double from, double to) {
+        const Samples out = PlayCaptured(burst, [&](TAudioPlayer& p) {
+            p.SetEchoLevel(level);
+            p.SetReverbLevel(level);
+            p.SetEchoLevel(33); // out of range: ignored
+            p.SetReverbLevel(-1);
+            EXPECT_EQ(p.EchoLevel(), level);
+            EXPECT_EQ(p.ReverbLevel(), level);
+            p.SetSoundEffects(effect);
+        });
+        const long first = FirstSoundFrame(out);
+        EXPECT_GE(first, 0);
+        return Rms(out, 0, first + Frames(from), first + Frames(to));
+    };
+    // The echo repeats the burst 500 ms later, with the level as its wet share.
+    const double echoFull = tail(seEcho, 32, 0.5, 0.55);
+    const double echoNone = tail(seEcho, 0, 0.5, 0.55);
+    EXPECT_GT(echoFull, 0.05);
+    EXPECT_LT(echoNone, 0.001);
+    // The reverb's mix runs from -16 dB (level 0) to 0 dB (level 32).
+    const double reverbFull = tail(seReverb, 32, 0.1, 0.4);
+    const double reverbLow = tail(seReverb, 0, 0.1, 0.4);
+    EXPECT_GT(reverbLow, 0.0);
+    EXPECT_GT(reverbFull / reverbLow, 3.0);
+}
+
+TEST(PlayerEffects, FlangerKeepsSilenceAndClampsFullScale)
+{
+    testsupport::TempDir dir;
+    WriteWav(dir.file("silence.wav"), 44100, 2, Silence(2, 0.3));
+    const Samples quiet = PlayCaptured(dir.file("silence.wav"), [](TAudioPlayer& p) { p.SetSoundEffects(seFlanger); });
+    EXPECT_EQ(FirstSoundFrame(quiet), -1);
+
+    // Full scale on both sides: input plus the delayed input must saturate, never wrap.
+    Samples loud;
+    for (long i = 0; i < Frames(0.3); ++i) {
+        loud.push_back(32767);
+        loud.push_back(-32768);
+    }
+    WriteWav(dir.file("loud.wav"), 44100, 2, loud);
+    const Samples out = PlayCaptured(dir.file("loud.wav"), [](TAudioPlayer& p) { p.SetSoundEffects(seFlanger); });
+    const long first = FirstSoundFrame(out), last = LastSoundFrame(out);
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(last - first, Frames(0.3));
+    for (long i = first; i < last; ++i) {
+        ASSERT_EQ(out[std::size_t(i) * 2], 32767) << i;
+        ASSERT_EQ(out[std::size_t(i) * 2 + 1], -32768) << i;
+    }
+}
+
+TEST(PlayerSpectrum, ToneLightsItsBandThenFallsByTwoPerTick)
+{
+    testsupport::TempDir dir;
+    Samples s = Sine(44100, 2, 1000, 0.6, 0.5);
+    Append(s, Silence(2, 0.8));
+    WriteWav(dir.file("tone then silence.wav"), 44100, 2, s);
+    TAudioPlayer p;
+    EventLog log;
+    log.attach(p);
+    ASSERT_TRUE(p.Open(dir.file("tone then silence.wav")));
+    p.Play();
+    ASSERT_TRUE(WaitUntil([&] { return log.playEnds > 0; }));
+    ASSERT_GT(log.bands.size(), 20u);
+
+    // Bins 7..12 (603..1034 Hz) make band 4.
+    const auto loudest = std::max_element(log.bands.begin(), log.bands.end(),
+                                          [](const TBandOut& a, const TBandOut& b) { return a[4] < b[4]; });
+    EXPECT_GT((*loudest)[4], 30);
+    EXPECT_EQ(std::max_element(loudest->begin(), loudest->end()) - loudest->begin(), 4);
+
+    // After the tone: the held value falls by exactly 2 per tick.
+    int run = 0, longest = 0;
+    for (std::size_t i = std::size_t(loudest - log.bands.begin()) + 1; i < log.bands.size(); ++i) {
+        run = log.bands[i][4] + 2 == log.bands[i - 1][4] ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    EXPECT_GE(longest, 10);
+    EXPECT_LT(log.bands.back()[4], (*loudest)[4]);
+}

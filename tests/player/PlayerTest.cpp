@@ -1,0 +1,234 @@
+// The player with the engine on the silent device: start-up with and without
+// its libraries, the mode table, positions, volumes and the refusals of Open.
+
+#include "PlayerHarness.h"
+
+#include "player/BassBinding.h"
+#include "player/PluginHost.h"
+#include "support/ByteBuilder.h"
+#include "support/MessageBoxRecorder.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <filesystem>
+#include <regex>
+
+using namespace player;
+using namespace playertest;
+
+namespace {
+
+int StreamVolume()
+{
+    int music = -2, sample = -2, stream = -2;
+    Bass().BASS_GetGlobalVolumes(&music, &sample, &stream);
+    return stream;
+}
+
+bool IsErrorBox(const platform::MessageBoxRequest& box, const std::string& message)
+{
+    static const std::regex code("\r\n\\(error code: -?[0-9]+\\)$");
+    return box.caption == "Error" && box.icon() == MB_ICONERROR && box.text.rfind(message, 0) == 0 &&
+           std::regex_match(box.text.substr(message.size()), code);
+}
+
+class PlayerTransport : public ::testing::Test {
+  protected:
+    void SetUp() override { WriteWav(wav, 44100, 2, Sine(44100, 2, 440, 1.0, 0.5)); }
+
+    testsupport::TempDir dir;
+    const std::string wav = dir.file("one second.wav");
+};
+
+} // namespace
+
+TEST(PlayerStart, ReadyWithTheEngineAndItsAddOn)
+{
+    testsupport::MessageBoxRecorder boxes;
+    TAudioPlayer p;
+    EXPECT_TRUE(p.PlayerReady());
+    EXPECT_TRUE(p.BASSWMAReady());
+    EXPECT_TRUE(p.DX8EffectReady());
+    EXPECT_TRUE(PluginHostReady());
+    EXPECT_EQ(p.BASSDLLVer(), "1.8");
+    EXPECT_EQ(p.Version(), "1.2");
+    EXPECT_EQ(p.Mode(), psStandby);
+    EXPECT_EQ(p.GetNativeFileExts(), "*.wav;*.mp3;*.ogg;*.wma;");
+    EXPECT_EQ(p.GetPluginFileExts(), "");
+    EXPECT_EQ(boxes.count(), 0u);
+}
+
+TEST(PlayerStart, WithoutTheEngineEveryRequestIsRefusedQuietly)
+{
+    ProgramFolder folder(false, false);
+    testsupport::MessageBoxRecorder boxes;
+    TAudioPlayer p;
+    EXPECT_FALSE(p.PlayerReady());
+    EXPECT_FALSE(p.BASSWMAReady());
+    EXPECT_EQ(p.BASSDLLVer(), "");
+    EXPECT_EQ(p.GetNativeFileExts(), "");
+    EXPECT_FALSE(PluginHostReady());
+    EXPECT_EQ(LoadPlugin("in_testtone.so"), plNotReady);
+    EXPECT_EQ(boxes.count(), 0u); // the main window reports the missing engine, not the player
+
+    EXPECT_FALSE(p.Open(folder.file("a.wav")));
+    p.ShowPluginConfig();
+    ASSERT_EQ(boxes.count(), 2u);
+    for (const auto& box : boxes.boxes()) {
+        EXPECT_EQ(box.text, "Player is not ready !");
+        EXPECT_EQ(box.caption, "Confirm");
+        EXPECT_EQ(box.type, MB_OK);
+    }
+    p.SetVolume(50);
+    p.SetSoundEffects(seFlanger | seEcho);
+    p.Play();
+    p.Stop();
+    EXPECT_EQ(p.PlayLength(), 0u);
+    EXPECT_EQ(p.Mode(), psStandby);
+}
+
+TEST(PlayerStart, AnEngineLackingOneFunctionIsFreedAndNotUsed)
+{
+    ProgramFolder folder(false, false);
+    const std::string partial = ORVELLA_TEST_PLUGIN_DIR "partial/libbass.so";
+    std::filesystem::create_symlink(partial, folder.file("libbass.so"));
+    {
+        TAudioPlayer p;
+        EXPECT_FALSE(p.PlayerReady());
+        EXPECT_EQ(p.BASSDLLVer(), "");
+    }
+    EXPECT_EQ(dlopen(partial.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr) << "left loaded";
+}
+
+TEST(PlayerStart, WithoutTheWmaAddOnWmaFilesAreNotPlayed)
+{
+    ProgramFolder folder(true, false);
+    testsupport::MessageBoxRecorder boxes;
+    TAudioPlayer p;
+    EXPECT_TRUE(p.PlayerReady());
+    EXPECT_FALSE(p.BASSWMAReady());
+    EXPECT_EQ(p.GetNativeFileExts(), "*.wav;*.mp3;*.ogg;");
+
+    const std::string wma = testsupport::TestData("bass/tone.wma");
+    TStreamInfo info;
+    TSourceSupport support;
+    int slot;
+    EXPECT_TRUE(p.GetStreamInfo(wma, info, support, slot)); // the reader knows it
+    EXPECT_EQ(support, ssNone);
+    EXPECT_FALSE(p.Open(wma));
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_TRUE(IsErrorBox(boxes.boxes()[0], "Can't play the file")) << boxes.boxes()[0].text;
+    EXPECT_EQ(p.ChannelKind(), ckNone);
+}
+
+TEST_F(PlayerTransport, ModeTableTransitionByTransition)
+{
+    testsupport::MessageBoxRecorder boxes;
+    TAudioPlayer p;
+    EventLog log;
+    log.attach(p);
+    p.Play();
+    EXPECT_EQ(p.Mode(), psStandby) << "nothing open";
+
+    ASSERT_TRUE(p.Open(wav));
+    EXPECT_EQ(p.Mode(), psReady);
+    EXPECT_EQ(p.ChannelKind(), ckStream);
+    EXPECT_EQ(p.StreamFileName(), wav);
+    EXPECT_EQ(p.PlayLength(), 1000u);
+    EXPECT_EQ(p.StreamInfo().Duration, 1000u);
+    p.Stop();
+    p.Pause(true);
+    EXPECT_EQ(p.Mode(), psReady) << "Stop and Pause act only while playing";
+
+    p.Play();
+    EXPECT_EQ(p.Mode(), psPlaying);
+    p.Pause(false);
+    EXPECT_EQ(p.Mode(), psPlaying);
+    p.Pause(true);
+    EXPECT_EQ(p.Mode(), psPaused);
+    EXPECT_EQ(Bass().BASS_ChannelIsActive(p.Channel()), DWORD(BASS_ACTIVE_PAUSED));
+    p.Stop();
+    EXPECT_EQ(p.Mode(), psPaused) << "Stop does not stop a paused player";
+    EXPECT_EQ(Bass().BASS_ChannelIsActive(p.Channel()), DWORD(BASS_ACTIVE_PAUSED));
+    p.Play();
+    EXPECT_EQ(p.Mode(), psPlaying) << "Play resumes";
+    EXPECT_EQ(Bass().BASS_ChannelIsActive(p.Channel()), DWORD(BASS_ACTIVE_PLAYING));
+
+    ASSERT_TRUE(WaitUntil([&] { return p.Position() >= 300; }));
+    p.Stop();
+    EXPECT_EQ(p.Mode(), psStopped);
+    EXPECT_EQ(Bass().BASS_ChannelIsActive(p.Channel()), DWORD(BASS_ACTIVE_STOPPED));
+    p.Play();
+    EXPECT_EQ(p.Mode(), psPlaying);
+    EXPECT_LT(p.Position(), 150u) << "Play from Stopped starts at 0";
+
+    EXPECT_FALSE(p.Open(dir.file("missing.xyz")));
+    EXPECT_EQ(p.Mode(), psPlaying) << "a failed Open changes nothing";
+
+    ASSERT_TRUE(WaitUntil([&] { return log.playEnds == 1; }));
+    EXPECT_EQ(p.Mode(), psStopped);
+}
+
+TEST_F(PlayerTransport, SetPositionStaysWithinTheLengthAndVolumesClamp)
+{
+    TAudioPlayer p;
+    ASSERT_TRUE(p.Open(wav));
+    p.Play();
+    p.SetPosition(600);
+    EXPECT_GE(p.Position(), 600u);
+    p.SetPosition(1001);
+    EXPECT_LT(p.Position(), 1000u) << "beyond the length is ignored";
+    p.SetPosition(1000);
+    EXPECT_GE(p.Position(), 990u);
+
+    p.SetVolume(150);
+    EXPECT_EQ(StreamVolume(), 100);
+    p.SetVolume(40);
+    EXPECT_EQ(StreamVolume(), 40);
+    p.SetVolume(-1);
+    EXPECT_EQ(StreamVolume(), 40) << "-1 leaves the volume";
+    p.SetVolume(-5);
+    EXPECT_EQ(StreamVolume(), 0);
+}
+
+TEST(PlayerOpen, RefusalsShowTheirTextsAndKeepOrDropTheChannel)
+{
+    testsupport::TempDir dir;
+    const std::string wav = dir.file("good.wav");
+    WriteWav(wav, 22050, 1, Sine(22050, 1, 300, 0.3, 0.3));
+    const std::string unknown = dir.file("notes.xyz");
+    testsupport::WriteFile(unknown, "just text");
+    const std::string noise = dir.file("noise.mp3");
+    testsupport::WriteFile(noise, std::string(5000, '\x5a'));
+    // A header the reader accepts, with a sample format no decoder knows.
+    const std::string odd = dir.file("odd codec.wav");
+    testsupport::ByteBuilder b;
+    b.text("RIFF").u32le(36 + 4000).text("WAVE").text("fmt ").u32le(16).u16le(0x1234).u16le(2).u32le(44100);
+    b.u32le(176400).u16le(4).u16le(16).text("data").u32le(4000).fill(4000, 0x11);
+    b.writeTo(odd);
+
+    testsupport::MessageBoxRecorder boxes;
+    TAudioPlayer p;
+    ASSERT_TRUE(p.Open(wav));
+    const DWORD channel = p.Channel();
+    EXPECT_EQ(p.StreamInfo().Channels, 1);
+    EXPECT_EQ(p.StreamInfo().SampleRate, 22050);
+
+    EXPECT_FALSE(p.Open(unknown));
+    EXPECT_FALSE(p.Open(noise));
+    ASSERT_EQ(boxes.count(), 2u);
+    EXPECT_TRUE(IsErrorBox(boxes.boxes()[0], "Invalid stream file(" + unknown + ") !")) << boxes.boxes()[0].text;
+    EXPECT_TRUE(IsErrorBox(boxes.boxes()[1], "Invalid stream file(" + noise + ") !")) << boxes.boxes()[1].text;
+    EXPECT_EQ(p.Channel(), channel) << "the open file stays";
+    EXPECT_EQ(p.ChannelKind(), ckStream);
+    EXPECT_EQ(p.StreamFileName(), wav);
+
+    EXPECT_FALSE(p.Open(odd));
+    ASSERT_EQ(boxes.count(), 3u);
+    EXPECT_TRUE(IsErrorBox(boxes.boxes()[2], "Can't play the file")) << boxes.boxes()[2].text;
+    EXPECT_EQ(p.ChannelKind(), ckNone);
+    EXPECT_EQ(Bass().BASS_ChannelGetFlags(channel), DWORD(-1)) << "the old channel was released first";
+    EXPECT_EQ(p.PlayLength(), 0u);
+}
