@@ -42,7 +42,8 @@ struct Emulator {
     uint64_t releases = 0; // bumped by Open, Flush and Close to free a waiting reader at once
 
     std::atomic<HSTREAM> stream{0};
-    std::atomic<bool> readerBusy{false}; // the reader is copying: CanWrite answers 0
+    std::atomic<bool> readerBusy{false};    // the reader is copying: CanWrite answers 0
+    std::atomic<bool> readerWaiting{false}; // the reader waits for data
 
     // Set on the user-interface thread before any plug-in runs.
     std::atomic<HWND> ownWindow{nullptr};
@@ -412,10 +413,12 @@ DWORD OutputReader(HSTREAM, void* buffer, DWORD length, void*)
     const int64_t frames = length / DWORD(outFrame);
     const int wanted = int(std::min<int64_t>(frames * inFrame, OutputRing::kSize - 1));
     const uint64_t releases = e.releases;
+    e.readerWaiting = true;
     // Condition: the bytes asked for are there, the input has ended, or a flush or close lets the reader go.
     e.changed.wait_for(hold, kReaderWait, [&] {
         return e.endOfInput || e.ring.Filled() >= wanted || e.releases != releases;
     });
+    e.readerWaiting = false;
     const bool released = e.releases != releases;
 
     e.readerBusy = true;
@@ -441,6 +444,11 @@ DWORD OutputReader(HSTREAM, void* buffer, DWORD length, void*)
         made = int(frames * outFrame);
     }
     return DWORD(made);
+}
+
+bool OutputReaderWaiting()
+{
+    return emulator().readerWaiting.load();
 }
 
 } // namespace player

@@ -30,7 +30,9 @@ void SetOutputSeekPending();
 // How long the whole ring takes to play in the open format (0 when none is open).
 int OutputRingMs();
 
-// The stream's reader; exposed for measurements.
+// The stream's reader; exposed for measurements and tests.
 DWORD OutputReader(HSTREAM handle, void* buffer, DWORD length, void* user);
+// A reader is waiting for data (tests release it on purpose).
+bool OutputReaderWaiting();
 
 } // namespace player
