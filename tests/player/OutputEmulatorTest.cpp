@@ -1,0 +1,346 @@
+// The output module driven the way a plug-in drives it, with the emulator's
+// relayed messages caught by a window of the test's own. The stream is only
+// started when messages are pumped, so the reader can be called directly.
+
+#include "PlayerHarness.h"
+
+#include "player/BassBinding.h"
+#include "player/OutputEmulator.h"
+#include "player/PluginHost.h"
+#include "support/MessageBoxRecorder.h"
+
+#include "platform/winmsg.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <random>
+#include <thread>
+
+using namespace player;
+using namespace playertest;
+
+namespace {
+
+const HWND kApplication = reinterpret_cast<HWND>(0x5150);
+
+std::string Pattern(std::size_t size, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::string out(size, '\0');
+    for (char& c : out)
+        c = char(random());
+    return out;
+}
+
+class OutputEmulator : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        player = std::make_unique<TAudioPlayer>(kApplication);
+        ASSERT_TRUE(player->PlayerReady());
+        relay = platform::CreateMessageWindow([this](HWND, UINT message, WPARAM wParam, LPARAM lParam) {
+            if (message == PLUGIN_OUTPUT_STARTED)
+                formats.push_back(*reinterpret_cast<const OutputFormat*>(lParam));
+            if (message == PLUGIN_CHANNEL)
+                channels.push_back(HSTREAM(wParam));
+            return LRESULT(0);
+        });
+        SetOutputWindows(relay, kApplication);
+        out = OutputModule();
+    }
+
+    void TearDown() override
+    {
+        out->Close();
+        SetOutputWindows(player->MessageWindow(), kApplication);
+        player.reset();
+        DestroyWindow(relay);
+    }
+
+    int write(const std::string& bytes) { return out->Write(bytes.data(), int(bytes.size())); }
+    int writeZeros(int count) { return write(std::string(std::size_t(count), '\0')); }
+    std::string read(DWORD length)
+    {
+        std::string buffer(length, '\x7f');
+        buffer.resize(OutputReader(0, buffer.data(), length, nullptr));
+        return buffer;
+    }
+    // Delivers whatever the emulator posted, through its window to the relay.
+    std::size_t startsAfterPump()
+    {
+        PumpMessages();
+        return formats.size();
+    }
+    void volumes(int* music, int* sample, int* stream) { Bass().BASS_GetGlobalVolumes(music, sample, stream); }
+
+    std::unique_ptr<TAudioPlayer> player;
+    testsupport::MessageBoxRecorder boxes;
+    HWND relay = nullptr;
+    TOutModule* out = nullptr;
+    std::vector<OutputFormat> formats;
+    std::vector<HSTREAM> channels;
+};
+
+} // namespace
+
+TEST_F(OutputEmulator, RecordAndItsBoxes)
+{
+    EXPECT_EQ(out->Version, 16);
+    EXPECT_STREQ(out->Description, "BASS Tovarro output plug-in emulator");
+    EXPECT_EQ(out->ID, 65537);
+    EXPECT_EQ(out->MainWindow, kApplication);
+    EXPECT_EQ(out->DLLInstance, nullptr);
+    out->Config(nullptr);
+    out->About(nullptr);
+    ASSERT_EQ(boxes.count(), 2u);
+    EXPECT_EQ(boxes.boxes()[0].text, "No configuration is needed.");
+    EXPECT_EQ(boxes.boxes()[1].text, "This is a Tovarro output plug-in emulator using BASS");
+    for (const auto& box : boxes.boxes()) {
+        EXPECT_EQ(box.caption, "Confirm");
+        EXPECT_EQ(box.type, MB_OK);
+        EXPECT_EQ(box.owner, kApplication);
+    }
+}
+
+TEST_F(OutputEmulator, RingHoldsAtMost88199Bytes)
+{
+    ASSERT_EQ(out->Open(44100, 2, 16, -1, -1), 0);
+    PumpMessages();
+    ASSERT_EQ(channels.size(), 1u);
+    EXPECT_NE(channels[0], 0u);
+    EXPECT_EQ(out->CanWrite(), 88199);
+    EXPECT_EQ(writeZeros(88200), 1);
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text, "Write error : No Space");
+    EXPECT_EQ(boxes.boxes()[0].caption, "Error");
+    EXPECT_EQ(boxes.boxes()[0].buttons(), MB_OKCANCEL);
+    EXPECT_EQ(out->CanWrite(), 88199) << "nothing copied";
+    EXPECT_EQ(writeZeros(88199), 0);
+    EXPECT_EQ(out->CanWrite(), 0);
+    EXPECT_EQ(writeZeros(1), 1);
+    EXPECT_EQ(out->Write(nullptr, -5), 1);
+}
+
+TEST_F(OutputEmulator, SoundStartsAfter400MsOrWhenRoomRunsOut)
+{
+    // 16-bit stereo at 44.1 kHz: 2 x 35,280 bytes.
+    ASSERT_EQ(out->Open(44100, 2, 16, -1, -1), 0);
+    for (int i = 0; i < 30; ++i)
+        ASSERT_EQ(writeZeros(2304), 0);
+    ASSERT_EQ(writeZeros(70556 - 30 * 2304), 0);
+    EXPECT_EQ(startsAfterPump(), 0u);
+    ASSERT_EQ(writeZeros(4), 0);
+    ASSERT_EQ(startsAfterPump(), 1u);
+    EXPECT_EQ(formats[0].BitsPerSample, 16);
+    EXPECT_EQ(formats[0].SampleRate, 44100u);
+    EXPECT_EQ(formats[0].Channels, 2);
+    EXPECT_EQ(player->Channel(), 0u) << "the relay, not the player, heard it";
+
+    // 8-bit mono at 8 kHz: 2 x 1,600 bytes.
+    ASSERT_EQ(out->Open(8000, 1, 8, -1, -1), 0);
+    ASSERT_EQ(writeZeros(3199), 0);
+    EXPECT_EQ(startsAfterPump(), 1u);
+    ASSERT_EQ(writeZeros(1), 0);
+    ASSERT_EQ(startsAfterPump(), 2u);
+    EXPECT_EQ(formats[1].BitsPerSample, 8);
+    EXPECT_EQ(formats[1].Channels, 1);
+
+    // 96 kHz stereo: 400 ms would not fit; sound starts with 8,192 bytes of room left.
+    ASSERT_EQ(out->Open(96000, 2, 16, -1, -1), 0);
+    ASSERT_EQ(writeZeros(80007), 0);
+    EXPECT_EQ(startsAfterPump(), 2u);
+    ASSERT_EQ(writeZeros(1), 0);
+    EXPECT_EQ(startsAfterPump(), 3u);
+}
+
+TEST_F(OutputEmulator, EndOfAShortStreamStartsIt)
+{
+    ASSERT_EQ(out->Open(44100, 2, 16, -1, -1), 0);
+    ASSERT_EQ(out->Write(nullptr, 0), 0);
+    EXPECT_EQ(startsAfterPump(), 0u) << "nothing to play";
+    ASSERT_EQ(writeZeros(10000), 0);
+    EXPECT_EQ(startsAfterPump(), 0u);
+    ASSERT_EQ(out->Write(nullptr, 0), 0);
+    EXPECT_EQ(startsAfterPump(), 1u);
+}
+
+TEST_F(OutputEmulator, ReaderTakesWhatWasWrittenInOrderAcrossTheWrap)
+{
+    ASSERT_EQ(out->Open(44100, 2, 16, -1, -1), 0);
+    const std::string a = Pattern(80000, 1), b = Pattern(50000, 2);
+    ASSERT_EQ(write(a), 0);
+    EXPECT_EQ(read(60000), a.substr(0, 60000));
+    ASSERT_EQ(write(b), 0); // wraps past the ring's end
+    EXPECT_EQ(out->CanWrite(), 88199 - 70000);
+    EXPECT_EQ(read(70000), a.substr(60000) + b);
+    EXPECT_EQ(out->CanWrite(), 88199);
+
+    // After the end of the input a larger request gets exactly what is left.
+    ASSERT_EQ(write(a.substr(0, 10000)), 0);
+    ASSERT_EQ(out->Write(nullptr, 0), 0);
+    EXPECT_EQ(read(16384), a.substr(0, 10000));
+    EXPECT_EQ(read(4096), "");
+}
+
+TEST_F(OutputEmulator, WaitingReaderIsFedOrLetGoAtOnce)
+{
+    ASSERT_EQ(out->Open(44100, 2, 16, -1, -1), 0);
+    const std::string data = Pattern(8192, 3);
+    ASSERT_EQ(write(data.substr(0, 1000)), 0);
+    std::string got;
+    std::thread reader([&] { got = read(4096); });
+    ASSERT_TRUE(WaitUntil([] { return OutputReaderWaiting(); }));
+    ASSERT_EQ(write(data.substr(1000)), 0);
+    reader.join();
+    EXPECT_EQ(got, data.substr(0, 4096)) << "woken by the data";
+
+    // A flush lets a starved reader go with what there is: no silence padding, no 3 s.
+    reader = std::thread([&] { got = read(8192); });
+    ASSERT_TRUE(WaitUntil([] { return OutputReaderWaiting(); }));
+    out->Flush(0);
+    reader.join();
+    EXPECT_EQ(got, "");
+
+    ASSERT_EQ(write(data.substr(0, 100)), 0);
+    reader = std::thread([&] { got = read(4096); });
+    ASSERT_TRUE(WaitUntil([] { return OutputReaderWaiting(); }));
+    out->Close();
+    reader.join();
+    EXPECT_EQ(got, data.substr(0, 100));
+}
+
+TEST_F(OutputEmulator, StarvedReaderStallsWithSilenceInsteadOfEnding)
+{
+    ASSERT_EQ(out->Open(44100, 2, 16, -1, -1), 0);
+    const std::string data = Pattern(1000, 4);
+    ASSERT_EQ(write(data), 0);
+    const std::string got = read(4096); // waits its full 3 s
+    ASSERT_EQ(got.size(), 4096u);
+    EXPECT_EQ(got.substr(0, 1000), data);
+    EXPECT_EQ(got.substr(1000), std::string(3096, '\0'));
+}
+
+TEST_F(OutputEmulator, TimesRestartFromTheFlushTime)
+{
+    ASSERT_EQ(out->Open(44100, 2, 16, -1, -1), 0);
+    ASSERT_EQ(writeZeros(17640), 0); // 100 ms
+    EXPECT_EQ(out->GetWrittenTime(), 100);
+    EXPECT_EQ(out->GetOutputTime(), 0);
+    out->Flush(30000);
+    EXPECT_EQ(out->GetOutputTime(), 30000);
+    EXPECT_EQ(out->GetWrittenTime(), 30000);
+    EXPECT_EQ(out->CanWrite(), 88199);
+    ASSERT_EQ(writeZeros(17640), 0);
+    EXPECT_EQ(out->GetWrittenTime(), 30100);
+    EXPECT_EQ(OutputTime(), 30000);
+    ASSERT_EQ(out->Open(44100, 2, 16, -1, -1), 0);
+    EXPECT_EQ(out->GetWrittenTime(), 0) << "Open starts the times again";
+}
+
+TEST_F(OutputEmulator, VolumeAndPanScaleToTheEngine)
+{
+    ASSERT_EQ(out->Open(44100, 2, 16, -1, -1), 0);
+    int music, sample, stream;
+    out->SetVolume(255);
+    volumes(&music, &sample, &stream);
+    EXPECT_EQ(music, 100);
+    EXPECT_EQ(sample, 100);
+    EXPECT_EQ(stream, 100);
+    out->SetVolume(-666);
+    volumes(&music, &sample, &stream);
+    EXPECT_EQ(music, 99);
+    EXPECT_EQ(sample, 99);
+    EXPECT_EQ(stream, 99);
+    out->SetVolume(128);
+    volumes(&music, &sample, &stream);
+    EXPECT_EQ(stream, 50);
+    out->SetVolume(400);
+    volumes(&music, &sample, &stream);
+    EXPECT_EQ(stream, 100);
+
+    PumpMessages();
+    ASSERT_EQ(channels.size(), 1u);
+    auto getAttributes = reinterpret_cast<BOOL (*)(DWORD, DWORD*, DWORD*, int*)>(EngineSymbol("BASS_ChannelGetAttributes"));
+    ASSERT_NE(getAttributes, nullptr);
+    int pan = 0;
+    for (auto [given, expected] : {std::pair{-128, -100}, {127, 99}, {64, 50}, {-1, -1}}) {
+        out->SetPan(given);
+        ASSERT_TRUE(getAttributes(channels[0], nullptr, nullptr, &pan));
+        EXPECT_EQ(pan, expected) << given;
+    }
+}
+
+TEST_F(OutputEmulator, FormatsBeyondSixteenBitsPlayTheirTopBits)
+{
+    EXPECT_EQ(out->Open(44100, 6, 16, -1, -1), -1) << "the stream has at most two channels";
+    EXPECT_EQ(out->Open(44100, 2, 12, -1, -1), -1);
+    EXPECT_EQ(out->Open(0, 2, 16, -1, -1), -1);
+
+    ASSERT_EQ(out->Open(48000, 2, 24, -1, -1), 0);
+    const std::string samples = std::string("\x11\x22\x33", 3) + std::string("\xaa\xbb\xcc", 3);
+    ASSERT_EQ(write(samples + samples), 0);
+    ASSERT_EQ(out->Write(nullptr, 0), 0);
+    EXPECT_EQ(read(16), std::string("\x22\x33\xbb\xcc\x22\x33\xbb\xcc", 8));
+
+    ASSERT_EQ(out->Open(44100, 1, 32, -1, -1), 0);
+    ASSERT_EQ(write(std::string("\x01\x02\x03\x80", 4)), 0);
+    ASSERT_EQ(out->Write(nullptr, 0), 0);
+    EXPECT_EQ(read(4), std::string("\x03\x80", 2));
+}
+
+TEST_F(OutputEmulator, IsPlayingUntilEverythingWrittenHasSounded)
+{
+    ASSERT_EQ(out->Open(44100, 2, 16, -1, -1), 0);
+    EXPECT_EQ(out->IsPlaying(), 0);
+    ASSERT_EQ(writeZeros(4000), 0);
+    EXPECT_EQ(out->IsPlaying(), 1) << "buffered, not yet started";
+    EXPECT_EQ(out->Pause(1), 0);
+    ASSERT_EQ(writeZeros(70000), 0);
+    ASSERT_EQ(startsAfterPump(), 1u);
+    const HSTREAM stream = channels.at(0);
+    EXPECT_EQ(Bass().BASS_ChannelIsActive(stream), DWORD(BASS_ACTIVE_PLAYING));
+    EXPECT_EQ(out->Pause(1), 0);
+    EXPECT_EQ(Bass().BASS_ChannelIsActive(stream), DWORD(BASS_ACTIVE_PAUSED));
+    EXPECT_EQ(out->IsPlaying(), 1) << "paused sound is still to be heard";
+    EXPECT_EQ(out->Pause(0), 1);
+    EXPECT_EQ(Bass().BASS_ChannelIsActive(stream), DWORD(BASS_ACTIVE_PLAYING));
+    ASSERT_EQ(out->Write(nullptr, 0), 0);
+    ASSERT_TRUE(WaitUntil([&] { return out->IsPlaying() == 0; })) << "the stream ends with its data";
+    EXPECT_GE(out->GetOutputTime(), 419); // 74,000 bytes
+}
+
+TEST_F(OutputEmulator, WriterAndReaderThreadsPassEveryByteInOrder)
+{
+    ASSERT_EQ(out->Open(44100, 2, 16, -1, -1), 0);
+    const std::string data = Pattern(3'000'000, 5);
+    std::string received;
+    received.reserve(data.size());
+    std::thread writer([&] {
+        std::mt19937 random(6);
+        std::size_t at = 0;
+        while (at < data.size()) {
+            const int room = out->CanWrite();
+            const int size = int(std::min<std::size_t>(random() % 9000 + 1, data.size() - at));
+            if (room < size) {
+                std::this_thread::yield(); // a plug-in would sleep and ask again
+                continue;
+            }
+            ASSERT_EQ(out->Write(data.data() + at, size), 0);
+            at += std::size_t(size);
+        }
+        out->Write(nullptr, 0);
+    });
+    std::thread reader([&] {
+        std::mt19937 random(7);
+        std::string chunk;
+        while (received.size() < data.size()) {
+            chunk = read(DWORD(random() % 6000 + 4) & ~3u);
+            received += chunk;
+        }
+    });
+    writer.join();
+    reader.join();
+    EXPECT_TRUE(received == data);
+}
