@@ -44,6 +44,9 @@ struct Emulator {
     std::atomic<HSTREAM> stream{0};
     std::atomic<bool> readerBusy{false};    // the reader is copying: CanWrite answers 0
     std::atomic<bool> readerWaiting{false}; // the reader waits for data
+    // The stream has ended with the input but the device is still playing its
+    // last frames: set by the reader, cleared by the stream's end sync.
+    std::atomic<bool> tailSounding{false};
 
     // Set on the user-interface thread before any plug-in runs.
     std::atomic<HWND> ownWindow{nullptr};
@@ -120,6 +123,12 @@ LRESULT handleMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
+// The device has taken the stream's last frame (mixing thread).
+void StreamEnded(HSYNC, DWORD, DWORD, void*)
+{
+    emulator().tailSounding = false;
+}
+
 // --- TOutModule --------------------------------------------------------------
 
 void OutConfig(HWND)
@@ -163,6 +172,7 @@ void OutClose()
     notifyReader(e);
     Bass().BASS_StreamFree(stream);
     e.stream = 0;
+    e.tailSounding = false;
 }
 
 int OutOpen(int sampleRate, int channels, int bitsPerSample, int, int)
@@ -175,6 +185,8 @@ int OutOpen(int sampleRate, int channels, int bitsPerSample, int, int)
     if (playableFormat(bitsPerSample, channels) && sampleRate > 0) {
         const DWORD flags = (bitsPerSample == 8 ? BASS_SAMPLE_8BITS : 0) | (channels == 1 ? BASS_SAMPLE_MONO : 0);
         stream = Bass().BASS_StreamCreate(DWORD(sampleRate), flags, OutputReader, nullptr);
+        if (stream)
+            Bass().BASS_ChannelSetSync(stream, BASS_SYNC_END, 0, StreamEnded, nullptr);
     }
     {
         std::lock_guard hold(e.lock);
@@ -251,10 +263,11 @@ int OutIsPlaying()
     const HSTREAM stream = e.stream.load();
     if (!stream)
         return 0;
-    // Paused audio and audio not yet started are still to be heard: the plug-in
-    // waits for them before it reports the end of its stream.
+    // Paused audio, audio not yet started and the last frames on their way
+    // through the device are all still to be heard: the plug-in waits for them
+    // before it reports the end of its stream.
     const DWORD state = Bass().BASS_ChannelIsActive(stream);
-    if (state == BASS_ACTIVE_PLAYING || state == BASS_ACTIVE_PAUSED)
+    if (state == BASS_ACTIVE_PLAYING || state == BASS_ACTIVE_PAUSED || e.tailSounding)
         return 1;
     std::lock_guard hold(e.lock);
     const int frame = (e.bits / 8) * e.channels;
@@ -317,6 +330,7 @@ void OutFlush(int timeMs)
         e.endOfInput = false; // a seek after the end of the data leaves the end
         ++e.releases;
     }
+    e.tailSounding = false;
     notifyReader(e);
 }
 
@@ -439,9 +453,13 @@ DWORD OutputReader(HSTREAM, void* buffer, DWORD length, void*)
 
     // A stream that returns short ends; a plug-in that is merely slow gets
     // silence meanwhile, so its stream stalls instead of ending.
-    if (made < int(frames * outFrame) && !e.endOfInput && !released) {
-        std::memset(static_cast<char*>(buffer) + made, outSample == 1 ? 0x80 : 0, frames * outFrame - made);
-        made = int(frames * outFrame);
+    if (made < int(frames * outFrame) && !released) {
+        if (e.endOfInput) {
+            e.tailSounding = true;
+        } else {
+            std::memset(static_cast<char*>(buffer) + made, outSample == 1 ? 0x80 : 0, frames * outFrame - made);
+            made = int(frames * outFrame);
+        }
     }
     return DWORD(made);
 }

@@ -158,6 +158,22 @@ long SoundFrames(const Samples& stereo)
     return count;
 }
 
+long SoundSpan(const Samples& stereo)
+{
+    constexpr long kGap = 8;
+    const long first = FirstSoundFrame(stereo), last = LastSoundFrame(stereo);
+    long span = last - first, run = 0;
+    for (long i = first; i < last; ++i) {
+        const bool silent = stereo[std::size_t(i) * 2] == 0 && stereo[std::size_t(i) * 2 + 1] == 0;
+        run = silent ? run + 1 : 0;
+        if (run == kGap + 1)
+            span -= kGap + 1;
+        else if (run > kGap + 1)
+            --span;
+    }
+    return first < 0 ? 0 : span;
+}
+
 double Rms(const Samples& stereo, int side, long from, long to)
 {
     double sum = 0;

@@ -72,6 +72,9 @@ void* EngineSymbol(const char* name);
 long FirstSoundFrame(const Samples& stereo); // -1 when silent
 long LastSoundFrame(const Samples& stereo);  // one past the last frame with sound, -1 when silent
 long SoundFrames(const Samples& stereo);     // frames with sound on either side
+// Frames from the first sound to the last, less every silence of more than a
+// few frames inside (a sine's zero crossings do not count as silence).
+long SoundSpan(const Samples& stereo);
 double Rms(const Samples& stereo, int side, long from, long to);
 double ZeroCrossingHz(const Samples& stereo, int side, long from, long to, unsigned rate = 44100);
 
