@@ -51,6 +51,28 @@ uint32_t roundedMs(double seconds)
     return static_cast<uint32_t>(std::max<int64_t>(fileinfo::RoundHalfEven(seconds * 1000.0), 0));
 }
 
+template <typename Reader>
+void copyStream(TStreamInfo& info, const Reader& reader, unsigned channels, int bitRateKbps)
+{
+    info.FileSize = static_cast<uint32_t>(reader.FileSize());
+    info.SampleRate = static_cast<int32_t>(reader.SampleRate());
+    info.BitRate = bitRateKbps;
+    info.Duration = roundedMs(reader.DurationSeconds());
+    info.Channels = static_cast<uint16_t>(channels);
+}
+
+template <typename Tag>
+void copyTags(TStreamInfo& info, const Tag& tag, const std::string& year, const std::string& genre)
+{
+    info.Title = tag.Title();
+    info.Artist = tag.Artist();
+    info.Album = tag.Album();
+    info.Year = year;
+    info.Genre = genre;
+    info.Track = static_cast<uint8_t>(tag.Track());
+    info.Comment = tag.Comment();
+}
+
 // The engine's end sync: on the mixing thread, so it only posts.
 void EndSync(HSYNC, DWORD channel, DWORD, void* user)
 {
@@ -139,76 +161,38 @@ void TAudioPlayer::readNativeInfo(const std::string& fileName, const std::string
     accepted = false;
     engineCanPlay = playerReady_;
     if (extension == ".WAV") {
-        wavReader_->Read(fileName);
-        if (!wavReader_->Recognised())
+        fileinfo::WAVfile::TWAVfile& wav = *wavReader_;
+        wav.Read(fileName);
+        if (!wav.Recognised())
             return;
-        info.FileSize = static_cast<uint32_t>(wavReader_->FileSize());
-        info.SampleRate = wavReader_->SampleRate();
-        info.Duration = roundedMs(wavReader_->DurationSeconds());
-        info.Channels = wavReader_->ChannelCount();
+        copyStream(info, wav, wav.ChannelCount(), 0); // no bit rate, no tags
     } else if (extension == ".MP3") {
         fileinfo::TMPEGaudio& mpeg = *mpegReader_;
         mpeg.Read(fileName);
         if (!mpeg.IsPlausible())
             return;
-        info.FileSize = static_cast<uint32_t>(mpeg.FileSize());
-        info.SampleRate = mpeg.SampleRate();
-        info.BitRate = mpeg.BitRateKbps();
-        info.Duration = roundedMs(mpeg.DurationSeconds());
-        info.Channels = mpeg.ChannelModeText() == "Mono" ? 1 : 2;
+        copyStream(info, mpeg, mpeg.ChannelModeText() == "Mono" ? 1 : 2, mpeg.BitRateKbps());
         if (const fileinfo::TID3v1& v1 = mpeg.Id3v1Tag(); v1.TagFound()) {
-            info.Title = v1.Title();
-            info.Artist = v1.Artist();
-            info.Album = v1.Album();
-            info.Year = v1.Year();
-            info.Genre = v1.GenreName();
+            copyTags(info, v1, v1.Year(), v1.GenreName());
             info.GenreID = v1.GenreIndex();
-            info.Track = v1.Track();
-            info.Comment = v1.Comment();
         } else if (const fileinfo::TID3v2& v2 = mpeg.Id3v2Tag(); v2.TagFound()) {
-            info.Title = v2.Title();
-            info.Artist = v2.Artist();
-            info.Album = v2.Album();
-            info.Year = v2.Year();
-            info.Genre = v2.Genre();
-            info.Track = v2.Track();
-            info.Comment = v2.Comment();
+            copyTags(info, v2, v2.Year(), v2.Genre());
         }
     } else if (extension == ".OGG") {
         fileinfo::OggVorbis::TOggVorbis& ogg = *oggReader_;
         ogg.Read(fileName);
         if (!ogg.IsPlausible())
             return;
-        info.FileSize = static_cast<uint32_t>(ogg.FileSize());
-        info.SampleRate = ogg.SampleRate();
-        info.BitRate = ogg.BitRateKbps();
-        info.Duration = roundedMs(ogg.DurationSeconds());
-        info.Channels = ogg.ChannelCount();
-        info.Title = ogg.Title();
-        info.Artist = ogg.Artist();
-        info.Album = ogg.Album();
-        info.Year = ogg.Date();
-        info.Genre = ogg.Genre();
-        info.Track = static_cast<uint8_t>(ogg.Track());
-        info.Comment = ogg.Comment();
+        copyStream(info, ogg, ogg.ChannelCount(), ogg.BitRateKbps());
+        copyTags(info, ogg, ogg.Date(), ogg.Genre());
     } else if (extension == ".WMA") {
         fileinfo::TWMAfile& wma = *wmaReader_;
         wma.Read(fileName);
         if (!wma.Recognised())
             return;
         engineCanPlay = wmaReady_;
-        info.FileSize = static_cast<uint32_t>(wma.FileSize());
-        info.SampleRate = wma.SampleRate();
-        info.BitRate = wma.BitRateKbps();
-        info.Duration = roundedMs(wma.DurationSeconds());
-        info.Channels = wma.ChannelCount();
-        info.Title = wma.Title();
-        info.Artist = wma.Artist();
-        info.Album = wma.Album();
-        info.Year = wma.Year();
-        info.Genre = wma.Genre();
-        info.Track = static_cast<uint8_t>(wma.Track());
-        info.Comment = wma.Comment();
+        copyStream(info, wma, wma.ChannelCount(), wma.BitRateKbps());
+        copyTags(info, wma, wma.Year(), wma.Genre());
     } else {
         return;
     }

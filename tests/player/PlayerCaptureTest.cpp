@@ -14,13 +14,6 @@ using namespace playertest;
 
 namespace {
 
-constexpr double kRate = 44100.0;
-
-long Frames(double seconds)
-{
-    return std::lround(seconds * kRate);
-}
-
 // Plays file to its end on a fresh player and returns what sounded; during()
 // runs each time the position moves, for changes while playing.
 Samples PlayCaptured(const std::string& file, const std::function<void(TAudioPlayer&)>& before,
@@ -89,7 +82,7 @@ TEST(PlayerCapture, Mp3AndOggPlayTheirToneToTheEnd)
         EXPECT_EQ(ends, 1);
         const long first = FirstSoundFrame(out), last = LastSoundFrame(out);
         ASSERT_GE(first, 0);
-        EXPECT_NEAR(double(last - first) / kRate, 0.8, 0.06);
+        EXPECT_NEAR(double(last - first) / 44100.0, 0.8, 0.06);
         EXPECT_NEAR(ZeroCrossingHz(out, 0, first + 2000, last - 2000), 440.0, 2.0);
         EXPECT_NEAR(ZeroCrossingHz(out, 1, first + 2000, last - 2000), 660.0, 2.0);
         EXPECT_NEAR(Rms(out, 0, first + 2000, last - 2000), 0.5 / std::sqrt(2.0), 0.03);

@@ -1,7 +1,6 @@
 #include "PlayerHarness.h"
 
 #include "player/PluginHost.h"
-#include "support/ByteBuilder.h"
 
 #include "platform/folders.h"
 #include "platform/winmsg.h"
@@ -14,32 +13,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <numbers>
 
 namespace playertest {
 
-void WriteWav(const std::string& path, unsigned rate, unsigned channels, const Samples& samples)
+long Frames(double seconds)
 {
-    testsupport::ByteBuilder b;
-    const auto dataBytes = uint32_t(samples.size() * 2);
-    b.text("RIFF").u32le(36 + dataBytes).text("WAVE");
-    b.text("fmt ").u32le(16).u16le(1).u16le(channels).u32le(rate).u32le(rate * channels * 2).u16le(channels * 2);
-    b.u16le(16).text("data").u32le(dataBytes);
-    for (int16_t s : samples)
-        b.u16le(uint16_t(s));
-    b.writeTo(path);
-}
-
-Samples Sine(unsigned rate, unsigned channels, double hz, double seconds, double amplitude)
-{
-    const long frames = std::lround(rate * seconds);
-    Samples out;
-    out.reserve(std::size_t(frames) * channels);
-    for (long i = 0; i < frames; ++i) {
-        const auto s = int16_t(std::lround(32767 * amplitude * std::sin(2 * std::numbers::pi * hz * i / rate)));
-        out.insert(out.end(), channels, s);
-    }
-    return out;
+    return std::lround(seconds * 44100.0);
 }
 
 Samples Silence(unsigned channels, double seconds, unsigned rate)
@@ -134,22 +113,6 @@ void* EngineSymbol(const char* name)
     return symbol;
 }
 
-long FirstSoundFrame(const Samples& stereo)
-{
-    for (std::size_t i = 0; i < stereo.size(); ++i)
-        if (stereo[i] != 0)
-            return long(i / 2);
-    return -1;
-}
-
-long LastSoundFrame(const Samples& stereo)
-{
-    for (std::size_t i = stereo.size(); i-- > 0;)
-        if (stereo[i] != 0)
-            return long(i / 2) + 1;
-    return -1;
-}
-
 long SoundFrames(const Samples& stereo)
 {
     long count = 0;
@@ -172,33 +135,6 @@ long SoundSpan(const Samples& stereo)
             --span;
     }
     return first < 0 ? 0 : span;
-}
-
-double Rms(const Samples& stereo, int side, long from, long to)
-{
-    double sum = 0;
-    for (long i = from; i < to; ++i) {
-        const double v = stereo[std::size_t(i) * 2 + std::size_t(side)] / 32768.0;
-        sum += v * v;
-    }
-    return to > from ? std::sqrt(sum / double(to - from)) : 0.0;
-}
-
-double ZeroCrossingHz(const Samples& stereo, int side, long from, long to, unsigned rate)
-{
-    long first = -1, last = -1, crossings = 0;
-    for (long i = from + 1; i < to; ++i) {
-        const int16_t a = stereo[std::size_t(i - 1) * 2 + std::size_t(side)];
-        const int16_t b = stereo[std::size_t(i) * 2 + std::size_t(side)];
-        if (a < 0 && b >= 0) {
-            if (first < 0)
-                first = i;
-            else
-                ++crossings;
-            last = i;
-        }
-    }
-    return crossings > 0 ? double(crossings) * rate / double(last - first) : 0.0;
 }
 
 } // namespace playertest

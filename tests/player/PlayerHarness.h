@@ -2,6 +2,7 @@
 // everything the engine plays, signal builders and measurements.
 #pragma once
 
+#include "bass/EngineHarness.h"
 #include "player/AudioPlayer.h"
 #include "plugin/TestToneProbe.h"
 #include "support/TempDir.h"
@@ -13,11 +14,17 @@
 
 namespace playertest {
 
-using Samples = std::vector<int16_t>; // interleaved
+// WAV files, sines and measurements of a capture are the engine tests' own.
+using enginetest::FirstSoundFrame;
+using enginetest::LastSoundFrame;
+using enginetest::Rms;
+using enginetest::Samples; // interleaved
+using enginetest::Sine;
+using enginetest::WriteWav;
+using enginetest::ZeroCrossingHz;
 
-void WriteWav(const std::string& path, unsigned rate, unsigned channels, const Samples& samples);
-// A sine of amplitude (0..1 of full scale), the same on every channel.
-Samples Sine(unsigned rate, unsigned channels, double hz, double seconds, double amplitude);
+// Frames at the engine's 44.1 kHz.
+long Frames(double seconds);
 Samples Silence(unsigned channels, double seconds, unsigned rate = 44100);
 void Append(Samples& to, const Samples& more);
 
@@ -69,13 +76,9 @@ TestToneProbe* Probe(int slot);
 // A function of the loaded engine that the player does not bind.
 void* EngineSymbol(const char* name);
 
-long FirstSoundFrame(const Samples& stereo); // -1 when silent
-long LastSoundFrame(const Samples& stereo);  // one past the last frame with sound, -1 when silent
 long SoundFrames(const Samples& stereo);     // frames with sound on either side
 // Frames from the first sound to the last, less every silence of more than a
 // few frames inside (a sine's zero crossings do not count as silence).
 long SoundSpan(const Samples& stereo);
-double Rms(const Samples& stereo, int side, long from, long to);
-double ZeroCrossingHz(const Samples& stereo, int side, long from, long to, unsigned rate = 44100);
 
 } // namespace playertest

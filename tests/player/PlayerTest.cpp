@@ -232,3 +232,58 @@ TEST(PlayerOpen, RefusalsShowTheirTextsAndKeepOrDropTheChannel)
     EXPECT_EQ(Bass().BASS_ChannelGetFlags(channel), DWORD(-1)) << "the old channel was released first";
     EXPECT_EQ(p.PlayLength(), 0u);
 }
+
+TEST(PlayerStreamInfo, EachFormatFillsWhatItsReaderKnows)
+{
+    TAudioPlayer p;
+    TStreamInfo info;
+    TSourceSupport support;
+    int slot;
+
+    // ID3v1 and ID3v2 both present: the ID3v1 texts, with its genre number.
+    ASSERT_TRUE(p.GetStreamInfo(testsupport::TestData("fileinfo/lame_cbr128.mp3"), info, support, slot));
+    EXPECT_EQ(support, ssNative);
+    EXPECT_EQ(slot, -1);
+    EXPECT_EQ(info.FileSize, 34944u);
+    EXPECT_EQ(info.SampleRate, 44100);
+    EXPECT_EQ(info.BitRate, 128);
+    EXPECT_EQ(info.Duration, 2072u);
+    EXPECT_EQ(info.Channels, 2);
+    EXPECT_EQ(info.Title, "Cbr Title");
+    EXPECT_EQ(info.Genre, "Rock"); // the ID3v2 tag has no genre text
+    EXPECT_EQ(info.GenreID, 17);
+    EXPECT_EQ(info.Track, 3);
+    EXPECT_EQ(info.Comment, "Cbr comment");
+
+    ASSERT_TRUE(p.GetStreamInfo(testsupport::TestData("fileinfo/id3v23_mutagen.mp3"), info, support, slot));
+    EXPECT_EQ(info.Channels, 1) << "mode Mono";
+    EXPECT_EQ(info.Artist, "Narrow");
+    EXPECT_EQ(info.Genre, "Rock");
+    EXPECT_EQ(info.GenreID, 0) << "only ID3v1 has a genre number";
+    EXPECT_EQ(info.Track, 44);
+
+    ASSERT_TRUE(p.GetStreamInfo(testsupport::TestData("fileinfo/vorbis_comments.ogg"), info, support, slot));
+    EXPECT_EQ(info.BitRate, 38);
+    EXPECT_EQ(info.Duration, 2000u);
+    EXPECT_EQ(info.Title, "Café € Title");
+    EXPECT_EQ(info.Year, "2003") << "the DATE comment";
+    EXPECT_EQ(info.Genre, "Ogg Genre");
+    EXPECT_EQ(info.Track, 3);
+    EXPECT_EQ(info.Comment, "Ogg comment");
+
+    ASSERT_TRUE(p.GetStreamInfo(testsupport::TestData("fileinfo/wmav2_tagged.wma"), info, support, slot));
+    EXPECT_EQ(support, ssNative);
+    EXPECT_EQ(info.SampleRate, 22050);
+    EXPECT_EQ(info.Duration, 2827u);
+    EXPECT_EQ(info.Year, "2005");
+    EXPECT_EQ(info.Track, 7);
+    EXPECT_EQ(info.Album, "Wma Album");
+
+    const std::string wav = testsupport::TestData("fileinfo/pcm_u8_mono.wav");
+    ASSERT_TRUE(p.GetStreamInfo(wav, info, support, slot));
+    EXPECT_EQ(info.FileName, wav);
+    EXPECT_EQ(info.Channels, 1);
+    EXPECT_EQ(info.Duration, 500u);
+    EXPECT_EQ(info.BitRate, 0);
+    EXPECT_EQ(info.Title, "") << "nothing left from the previous file";
+}

@@ -21,13 +21,6 @@ using namespace playertest;
 
 namespace {
 
-constexpr double kRate = 44100.0;
-
-long Frames(double seconds)
-{
-    return std::lround(seconds * kRate);
-}
-
 // Keeps the player's time going for a while (a pause to be heard, not a wait for a result).
 void Hold(int ms)
 {
