@@ -51,8 +51,7 @@ uint32_t roundedMs(double seconds)
     return static_cast<uint32_t>(std::max<int64_t>(fileinfo::RoundHalfEven(seconds * 1000.0), 0));
 }
 
-template <typename Reader>
-void copyStream(TStreamInfo& info, const Reader& reader, unsigned channels, int bitRateKbps)
+template <typename Reader> void copyStream(TStreamInfo& info, const Reader& reader, unsigned channels, int bitRateKbps)
 {
     info.FileSize = static_cast<uint32_t>(reader.FileSize());
     info.SampleRate = static_cast<int32_t>(reader.SampleRate());
@@ -148,8 +147,7 @@ TAudioPlayer::~TAudioPlayer()
 
 void TAudioPlayer::ShowError(const std::string& message)
 {
-    const std::string text =
-        message + "\r\n" + "(error code: " + std::to_string(Bass().BASS_ErrorGetCode()) + ")";
+    const std::string text = message + "\r\n" + "(error code: " + std::to_string(Bass().BASS_ErrorGetCode()) + ")";
     MessageBox(applicationWindow_, text.c_str(), "Error", MB_OK | MB_ICONERROR);
 }
 

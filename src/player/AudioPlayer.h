@@ -72,9 +72,9 @@ using EQGains = std::array<float, kEQBandCount>; // dB, band 1 first
 
 // What the plug-in configuration window needs from the player when it opens.
 struct PluginConfigRequest {
-    bool PluginFirst;   // the window's check box starts from this
-    HWND PlayerWindow;  // it posts SET_PLUGIN_FIRST here
-    HWND Owner;         // the application window
+    bool PluginFirst;  // the window's check box starts from this
+    HWND PlayerWindow; // it posts SET_PLUGIN_FIRST here
+    HWND Owner;        // the application window
 };
 // Shows the window modally; the main window's side attaches it.
 using PluginConfigWindow = std::function<void(const PluginConfigRequest&)>;
@@ -175,11 +175,11 @@ class TAudioPlayer {
     // The bounded waits for a plug-in's output. busy_ refuses Play, Restart and
     // SetPosition while one is in progress.
     bool busy_ = false;
-    bool outputStarted_ = false;   // the plug-in's output stream has begun to play
-    bool startWaiting_ = false;    // Play or Restart waits for the first 200 ms of output
+    bool outputStarted_ = false;      // the plug-in's output stream has begun to play
+    bool startWaiting_ = false;       // Play or Restart waits for the first 200 ms of output
     bool endedWhileStarting_ = false; // PLUGIN_EOF came during that wait: handled after it
-    bool seekSettled_ = false;     // the output restarted (or ended) after a seek
-    uint64_t openCount_ = 0;       // a wait whose file was replaced meanwhile gives up
+    bool seekSettled_ = false;        // the output restarted (or ended) after a seek
+    uint64_t openCount_ = 0;          // a wait whose file was replaced meanwhile gives up
 
     bool playerReady_ = false;
     bool wmaReady_ = false;

@@ -24,8 +24,7 @@ std::string withSlash(const std::string& folder)
 }
 
 // Resolves every entry of table, or clears it and frees the library.
-template <typename Table, typename Bind>
-HMODULE loadTable(const std::string& path, Table& table, Bind bindAll)
+template <typename Table, typename Bind> HMODULE loadTable(const std::string& path, Table& table, Bind bindAll)
 {
     HMODULE library = LoadLibrary(path.c_str());
     if (!library)
@@ -39,7 +38,7 @@ HMODULE loadTable(const std::string& path, Table& table, Bind bindAll)
 }
 
 #define PLAYER_BIND_ENTRY(name)                                                                                        \
-    table.name = reinterpret_cast<decltype(table.name)>(GetProcAddress(library, #name));                              \
+    table.name = reinterpret_cast<decltype(table.name)>(GetProcAddress(library, #name));                               \
     complete = complete && table.name != nullptr;
 
 bool bindBass(HMODULE library, BassFunctions& table)

@@ -10,7 +10,7 @@
 namespace player {
 
 // X-lists of the bound names: one place for the declaration and the lookup.
-#define PLAYER_BASS_FUNCTIONS(X)                                                                                      \
+#define PLAYER_BASS_FUNCTIONS(X)                                                                                       \
     X(BASS_GetVersion)                                                                                                 \
     X(BASS_ErrorGetCode)                                                                                               \
     X(BASS_Init)                                                                                                       \
@@ -47,7 +47,7 @@ namespace player {
     X(BASS_FXGetParameters)                                                                                            \
     X(BASS_FXSetParameters)
 
-#define PLAYER_BASS_WMA_FUNCTIONS(X)                                                                                  \
+#define PLAYER_BASS_WMA_FUNCTIONS(X)                                                                                   \
     X(BASS_WMA_StreamCreateFile)                                                                                       \
     X(BASS_WMA_ChannelSetSync)
 

@@ -18,7 +18,7 @@
 namespace player {
 namespace {
 
-constexpr int kPrebufferRoom = 8192;                      // start early when no more room than this is left
+constexpr int kPrebufferRoom = 8192;                          // start early when no more room than this is left
 constexpr auto kReaderWait = std::chrono::milliseconds(3000); // longest a starved reader holds the mixer
 
 struct Emulator {
@@ -100,11 +100,10 @@ LRESULT handleMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
     case WM_QUERYENDSESSION:
         return 1;
-    case PLUGIN_EOF:
-        {
-            std::lock_guard hold(e.lock);
-            e.endOfInput = true;
-        }
+    case PLUGIN_EOF: {
+        std::lock_guard hold(e.lock);
+        e.endOfInput = true;
+    }
         notifyReader(e);
         PostMessage(e.playerWindow.load(), PLUGIN_EOF, 0, 0);
         return 0;
@@ -353,9 +352,26 @@ int OutGetWrittenTime()
 char gDescription[] = "BASS Tovarro output plug-in emulator";
 
 TOutModule gModule = {
-    OUT_MODULE_VERSION, gDescription, OUT_MODULE_ID, nullptr, nullptr,    OutConfig, OutAbout,         OutInit,
-    OutQuit,            OutOpen,      OutClose,      OutWrite, OutCanWrite, OutIsPlaying, OutPause,   OutSetVolume,
-    OutSetPan,          OutFlush,     OutGetOutputTime, OutGetWrittenTime,
+    .Version = OUT_MODULE_VERSION,
+    .Description = gDescription,
+    .ID = OUT_MODULE_ID,
+    .MainWindow = nullptr, // the application window, set by SetOutputWindows
+    .DLLInstance = nullptr,
+    .Config = OutConfig,
+    .About = OutAbout,
+    .Init = OutInit,
+    .Quit = OutQuit,
+    .Open = OutOpen,
+    .Close = OutClose,
+    .Write = OutWrite,
+    .CanWrite = OutCanWrite,
+    .IsPlaying = OutIsPlaying,
+    .Pause = OutPause,
+    .SetVolume = OutSetVolume,
+    .SetPan = OutSetPan,
+    .Flush = OutFlush,
+    .GetOutputTime = OutGetOutputTime,
+    .GetWrittenTime = OutGetWrittenTime,
 };
 
 } // namespace
@@ -429,9 +445,8 @@ DWORD OutputReader(HSTREAM, void* buffer, DWORD length, void*)
     const uint64_t releases = e.releases;
     e.readerWaiting = true;
     // Condition: the bytes asked for are there, the input has ended, or a flush or close lets the reader go.
-    e.changed.wait_for(hold, kReaderWait, [&] {
-        return e.endOfInput || e.ring.Filled() >= wanted || e.releases != releases;
-    });
+    e.changed.wait_for(hold, kReaderWait,
+                       [&] { return e.endOfInput || e.ring.Filled() >= wanted || e.releases != releases; });
     e.readerWaiting = false;
     const bool released = e.releases != releases;
 

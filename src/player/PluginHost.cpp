@@ -33,32 +33,6 @@ bool validSlot(int slot)
     return slot >= 0 && slot < kPluginSlots && host().slots[std::size_t(slot)].module;
 }
 
-// The host's visualisation, DSP and information entries: it has none of them.
-void VisInit(int, int) {}
-void VisDeInit() {}
-void SpectrumAddPCM(void*, int, int, int) {}
-int SpectrumGetMode()
-{
-    return 0;
-}
-void SpectrumAdd(void*, int) {}
-void VisAddPCM(void*, int, int, int) {}
-int VisGetMode()
-{
-    return 0;
-}
-void VisAdd(void*, int) {}
-void VisSetInfo(int, int) {}
-int DSPIsActive()
-{
-    return 0;
-}
-int DSPDoSamples(void*, int frameCount, int, int, int)
-{
-    return frameCount;
-}
-void SetInfo(int, int, int, int) {}
-
 // Everything the host and its windows call must be there before anything is called.
 bool complete(const TInModule& m)
 {
@@ -138,18 +112,19 @@ int LoadPlugin(const std::string& fileName)
     module->DLLInstance = library;
     module->OutModule = OutputModule();
     module->Init();
-    module->VisInit = VisInit;
-    module->VisDeInit = VisDeInit;
-    module->SpectrumAddPCM = SpectrumAddPCM;
-    module->SpectrumGetMode = SpectrumGetMode;
-    module->SpectrumAdd = SpectrumAdd;
-    module->VisAddPCM = VisAddPCM;
-    module->VisGetMode = VisGetMode;
-    module->VisAdd = VisAdd;
-    module->VisSetInfo = VisSetInfo;
-    module->DSPIsActive = DSPIsActive;
-    module->DSPDoSamples = DSPDoSamples;
-    module->SetInfo = SetInfo;
+    // The host has no visualisation, DSP or information display: its entries do nothing.
+    module->VisInit = [](int, int) {};
+    module->VisDeInit = [] {};
+    module->SpectrumAddPCM = [](void*, int, int, int) {};
+    module->SpectrumGetMode = [] { return 0; };
+    module->SpectrumAdd = [](void*, int) {};
+    module->VisAddPCM = [](void*, int, int, int) {};
+    module->VisGetMode = [] { return 0; };
+    module->VisAdd = [](void*, int) {};
+    module->VisSetInfo = [](int, int) {};
+    module->DSPIsActive = [] { return 0; };
+    module->DSPDoSamples = [](void*, int frameCount, int, int, int) { return frameCount; };
+    module->SetInfo = [](int, int, int, int) {};
 
     Slot& slot = h.slots[std::size_t(free)];
     slot.module = module;

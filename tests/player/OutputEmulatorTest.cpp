@@ -262,7 +262,8 @@ TEST_F(OutputEmulator, VolumeAndPanScaleToTheEngine)
 
     PumpMessages();
     ASSERT_EQ(channels.size(), 1u);
-    auto getAttributes = reinterpret_cast<BOOL (*)(DWORD, DWORD*, DWORD*, int*)>(EngineSymbol("BASS_ChannelGetAttributes"));
+    auto getAttributes =
+        reinterpret_cast<BOOL (*)(DWORD, DWORD*, DWORD*, int*)>(EngineSymbol("BASS_ChannelGetAttributes"));
     ASSERT_NE(getAttributes, nullptr);
     int pan = 0;
     for (auto [given, expected] : {std::pair{-128, -100}, {127, 99}, {64, 50}, {-1, -1}}) {

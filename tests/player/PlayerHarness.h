@@ -76,7 +76,7 @@ TestToneProbe* Probe(int slot);
 // A function of the loaded engine that the player does not bind.
 void* EngineSymbol(const char* name);
 
-long SoundFrames(const Samples& stereo);     // frames with sound on either side
+long SoundFrames(const Samples& stereo); // frames with sound on either side
 // Frames from the first sound to the last, less every silence of more than a
 // few frames inside (a sine's zero crossings do not count as silence).
 long SoundSpan(const Samples& stereo);

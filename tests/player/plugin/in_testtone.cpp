@@ -180,9 +180,9 @@ void decodeThread()
     const Source& s = gPlay.source;
     const int frameBytes = s.channels * s.bits / 8;
     std::vector<char> block(std::size_t(kBlockFrames * frameBytes));
-    int64_t next = 0;      // next frame to render
-    int seekBase = 0;      // ms of the last seek
-    int64_t written = 0;   // frames written since it
+    int64_t next = 0;    // next frame to render
+    int seekBase = 0;    // ms of the last seek
+    int64_t written = 0; // frames written since it
     bool ending = false;
     while (!gPlay.kill) {
         const int seek = gPlay.seekRequest.exchange(-1);
@@ -348,7 +348,9 @@ void SetPan(int pan)
         gModule.OutModule->SetPan(pan);
 }
 
-void EQSet(int, char*, int) {}
+void EQSet(int, char*, int)
+{
+}
 
 char gDescription[] = "Test tone plug-in";
 // The host sees only the first list; VOC is claimed by nothing.
