@@ -214,13 +214,13 @@ int OutOpen(int sampleRate, int channels, int bitsPerSample, int, int)
 int OutWrite(const char* buffer, int length)
 {
     Emulator& e = emulator();
+    const bool valid = length >= 0 && (buffer || length == 0);
     bool written = false;
     bool start = false;
     HSTREAM stream;
     {
         std::lock_guard hold(e.lock);
-        if (length >= 0 && (buffer || length == 0))
-            written = e.ring.Put(buffer, length);
+        written = valid && e.ring.Put(buffer, length);
         if (written) {
             e.total += length;
             // A write of nothing marks the end of the data.
@@ -240,7 +240,7 @@ int OutWrite(const char* buffer, int length)
     }
     if (written)
         notifyReader(e);
-    else
+    else if (valid)
         MessageBox(e.applicationWindow.load(), "Write error : No Space", "Error", MB_OKCANCEL);
     if (start && stream)
         PostMessage(e.ownWindow.load(), PLUGIN_OUTPUT_STARTED, stream, reinterpret_cast<LPARAM>(&e.format));

@@ -5,14 +5,13 @@
 #include "platform/folders.h"
 #include "platform/winmsg.h"
 
-#include <gtest/gtest.h>
-
 #include <dlfcn.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
 
 namespace playertest {
 
@@ -24,6 +23,28 @@ long Frames(double seconds)
 Samples Silence(unsigned channels, double seconds, unsigned rate)
 {
     return Samples(std::size_t(std::lround(rate * seconds)) * channels, 0);
+}
+
+Samples Noise(double seconds, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> value(-20000, 20000);
+    Samples out(std::size_t(Frames(seconds)) * 2);
+    for (auto& s : out)
+        s = int16_t(value(random) | 1);
+    return out;
+}
+
+::testing::AssertionResult SoundsExactly(const Samples& capture, const Samples& input)
+{
+    const long first = FirstSoundFrame(capture);
+    if (first < 0 || capture.size() < std::size_t(first) * 2 + input.size())
+        return ::testing::AssertionFailure() << "too little sound";
+    if (!std::equal(input.begin(), input.end(), capture.begin() + first * 2))
+        return ::testing::AssertionFailure() << "the samples differ";
+    if (LastSoundFrame(capture) - first != long(input.size() / 2))
+        return ::testing::AssertionFailure() << "sound after the input";
+    return ::testing::AssertionSuccess();
 }
 
 void Append(Samples& to, const Samples& more)
@@ -101,24 +122,6 @@ TestToneProbe* Probe(int slot)
     const player::TPluginInfo info = player::GetPluginInfo(slot);
     auto probe = reinterpret_cast<TestToneProbe* (*)()>(dlsym(info.Library, "testtoneProbe"));
     return probe ? probe() : nullptr;
-}
-
-void* EngineSymbol(const char* name)
-{
-    void* engine = dlopen((platform::ProgramFolder() + "libbass.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
-    if (!engine)
-        return nullptr;
-    void* symbol = dlsym(engine, name);
-    dlclose(engine); // drops only the reference RTLD_NOLOAD took
-    return symbol;
-}
-
-long SoundFrames(const Samples& stereo)
-{
-    long count = 0;
-    for (std::size_t i = 0; i + 1 < stereo.size(); i += 2)
-        count += stereo[i] != 0 || stereo[i + 1] != 0;
-    return count;
 }
 
 long SoundSpan(const Samples& stereo)

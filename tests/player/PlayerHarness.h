@@ -7,6 +7,8 @@
 #include "plugin/TestToneProbe.h"
 #include "support/TempDir.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -26,6 +28,10 @@ using enginetest::ZeroCrossingHz;
 // Frames at the engine's 44.1 kHz.
 long Frames(double seconds);
 Samples Silence(unsigned channels, double seconds, unsigned rate = 44100);
+// Stereo noise without a zero sample: any dropped, repeated or changed sample shows.
+Samples Noise(double seconds, unsigned seed);
+// The capture holds input exactly, from its first sound on, and nothing after it.
+::testing::AssertionResult SoundsExactly(const Samples& capture, const Samples& input);
 void Append(Samples& to, const Samples& more);
 
 // A program folder for one test: links to the built engine libraries and an
@@ -73,10 +79,6 @@ struct EventLog {
 // The in_testtone loaded in a slot, for its probe.
 TestToneProbe* Probe(int slot);
 
-// A function of the loaded engine that the player does not bind.
-void* EngineSymbol(const char* name);
-
-long SoundFrames(const Samples& stereo); // frames with sound on either side
 // Frames from the first sound to the last, less every silence of more than a
 // few frames inside (a sine's zero crossings do not count as silence).
 long SoundSpan(const Samples& stereo);

@@ -8,6 +8,5 @@ struct TestToneProbe {
     int initSawNoHostEntries; // the host's own entries were not yet written at Init
     int playCalls;
     int lastVolume;
-    int openResult;
     int refuseFiles; // set by a test: GetFileInfo reports length 0 for everything
 };

@@ -1,15 +1,11 @@
-// in_testtone: an input plug-in for the player's tests. It plays TONE files, a
-// few lines of key=value text describing a sine, and canonical 16-bit PCM WAV
-// files, decoding on its own thread into the host's output module exactly as a
-// real plug-in does: CanWrite/Write in blocks of 576 frames, Flush on a seek,
-// an empty Write at the end of the data, then IsPlaying until the output has
-// gone quiet, then PLUGIN_EOF.
-//
-// TONE keys: frequency (Hz), length (ms), rate (Hz), channels, bits (8 or 16),
-// amplitude (0..1), title, stall (1: open the output but never write).
-//
-// Built as in_noexport.so without the export and as in_nullmodule.so with an
-// export that returns null.
+// in_testtone: an input plug-in for the player's tests. It plays TONE files
+// (key=value lines describing a 16-bit sine: frequency, length in ms, rate,
+// channels, amplitude, title, and stall=1 for a plug-in that never writes) and
+// canonical 16-bit PCM WAV files. It decodes on its own thread into the host's
+// output module as a real plug-in does: CanWrite/Write in blocks of 576 frames,
+// Flush on a seek, an empty Write at the end of the data, then IsPlaying until
+// the output has gone quiet, then PLUGIN_EOF. Built also as in_noexport.so
+// (no export) and in_nullmodule.so (its export returns null).
 
 #include "TestToneProbe.h"
 
@@ -22,11 +18,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <exception>
 #include <fstream>
 #include <iterator>
 #include <numbers>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,25 +36,15 @@ struct Source {
     std::string title;
     int rate = 44100;
     int channels = 2;
-    int bits = 16;
     int lengthMs = 0;
     double frequency = 1000;
     double amplitude = 0.5;
     bool stall = false;
-    std::string pcm; // WAV files: the sample data
+    std::string pcm; // a WAV file's samples
     bool isWav = false;
 
-    int64_t frames() const
-    {
-        return isWav ? int64_t(pcm.size()) / (channels * bits / 8) : int64_t(lengthMs) * rate / 1000;
-    }
+    int64_t frames() const { return isWav ? int64_t(pcm.size()) / (channels * 2) : int64_t(lengthMs) * rate / 1000; }
 };
-
-std::string baseName(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 uint32_t le(const std::string& b, std::size_t at, int bytes)
 {
@@ -67,93 +54,60 @@ uint32_t le(const std::string& b, std::size_t at, int bytes)
     return v;
 }
 
-bool readWav(const std::string& bytes, Source& s)
-{
-    if (bytes.size() < 44 || bytes.compare(0, 4, "RIFF") || bytes.compare(8, 4, "WAVE") ||
-        bytes.compare(12, 4, "fmt ") || bytes.compare(36, 4, "data") || le(bytes, 20, 2) != 1)
-        return false;
-    s.isWav = true;
-    s.channels = int(le(bytes, 22, 2));
-    s.rate = int(le(bytes, 24, 4));
-    s.bits = int(le(bytes, 34, 2));
-    s.pcm = bytes.substr(44, le(bytes, 40, 4));
-    if (s.channels < 1 || s.channels > 2 || (s.bits != 8 && s.bits != 16) || s.rate <= 0)
-        return false;
-    s.lengthMs = int(s.frames() * 1000 / s.rate);
-    return true;
-}
-
-bool parseSource(const char* file, Source& s)
-{
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return false;
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    s = Source{};
-    s.title = baseName(file);
-    if (bytes.compare(0, 4, "RIFF") == 0)
-        return readWav(bytes, s);
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        std::size_t end = bytes.find('\n', start);
-        if (end == std::string::npos)
-            end = bytes.size();
-        const std::string line = bytes.substr(start, end - start);
-        start = end + 1;
-        const std::size_t eq = line.find('=');
-        if (eq == std::string::npos)
-            continue;
-        const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-        if (key == "title")
-            s.title = value;
-        else if (key == "frequency")
-            s.frequency = std::stod(value);
-        else if (key == "amplitude")
-            s.amplitude = std::stod(value);
-        else if (key == "length")
-            s.lengthMs = std::stoi(value);
-        else if (key == "rate")
-            s.rate = std::stoi(value);
-        else if (key == "channels")
-            s.channels = std::stoi(value);
-        else if (key == "bits")
-            s.bits = std::stoi(value);
-        else if (key == "stall")
-            s.stall = value == "1";
-    }
-    return s.rate > 0 && s.channels > 0 && (s.bits == 8 || s.bits == 16);
-}
-
 bool readSource(const char* file, Source& s)
 {
-    try {
-        return parseSource(file, s);
-    } catch (const std::exception&) { // a number that does not parse
-        return false;
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    s = Source{};
+    s.title = std::strrchr(file, '/') ? std::strrchr(file, '/') + 1 : file;
+    if (bytes.compare(0, 4, "RIFF") == 0) {
+        if (bytes.size() < 44 || le(bytes, 20, 2) != 1 || le(bytes, 34, 2) != 16 || bytes.compare(36, 4, "data"))
+            return false;
+        s.isWav = true;
+        s.channels = int(le(bytes, 22, 2));
+        s.rate = int(le(bytes, 24, 4));
+        s.pcm = bytes.substr(44, le(bytes, 40, 4));
+        s.lengthMs = s.rate > 0 ? int(s.frames() * 1000 / s.rate) : 0;
+    } else {
+        std::istringstream lines(bytes);
+        for (std::string line; std::getline(lines, line);) {
+            const std::size_t eq = line.find('=');
+            const std::string key = line.substr(0, eq);
+            const char* value = eq == std::string::npos ? "" : line.c_str() + eq + 1;
+            if (key == "title")
+                s.title = value;
+            else if (key == "frequency")
+                s.frequency = std::strtod(value, nullptr);
+            else if (key == "amplitude")
+                s.amplitude = std::strtod(value, nullptr);
+            else if (key == "length")
+                s.lengthMs = std::atoi(value);
+            else if (key == "rate")
+                s.rate = std::atoi(value);
+            else if (key == "channels")
+                s.channels = std::atoi(value);
+            else if (key == "stall")
+                s.stall = std::atoi(value) == 1;
+        }
     }
+    return s.rate > 0 && (s.channels == 1 || s.channels == 2);
 }
 
-// Fills frames [from, from + count) of the source into out; returns the bytes.
+// Frames [from, from + count) of the source as 16-bit samples; returns the bytes.
 int render(const Source& s, int64_t from, int count, char* out)
 {
-    const int frameBytes = s.channels * s.bits / 8;
+    const int bytes = count * s.channels * 2;
     if (s.isWav) {
-        std::memcpy(out, s.pcm.data() + from * frameBytes, std::size_t(count) * std::size_t(frameBytes));
-        return count * frameBytes;
+        std::memcpy(out, s.pcm.data() + from * s.channels * 2, std::size_t(bytes));
+        return bytes;
     }
     for (int i = 0; i < count; ++i) {
         const double v = s.amplitude * std::sin(2 * std::numbers::pi * s.frequency * double(from + i) / s.rate);
-        for (int c = 0; c < s.channels; ++c) {
-            char* at = out + (i * s.channels + c) * (s.bits / 8);
-            if (s.bits == 8) {
-                *at = char(uint8_t(std::lround(128 + 127 * v)));
-            } else {
-                const auto sample = int16_t(std::lround(32767 * v));
-                std::memcpy(at, &sample, 2);
-            }
-        }
+        const auto sample = int16_t(std::lround(32767 * v));
+        for (int c = 0; c < s.channels; ++c)
+            std::memcpy(out + (i * s.channels + c) * 2, &sample, 2);
     }
-    return count * frameBytes;
+    return bytes;
 }
 
 TInModule gModule{};
@@ -178,29 +132,26 @@ void decodeThread()
 {
     TOutModule* out = gModule.OutModule;
     const Source& s = gPlay.source;
-    const int frameBytes = s.channels * s.bits / 8;
-    std::vector<char> block(std::size_t(kBlockFrames * frameBytes));
+    std::vector<char> block(std::size_t(kBlockFrames * s.channels * 2));
     int64_t next = 0;    // next frame to render
     int seekBase = 0;    // ms of the last seek
     int64_t written = 0; // frames written since it
     bool ending = false;
     while (!gPlay.kill) {
-        const int seek = gPlay.seekRequest.exchange(-1);
-        if (seek >= 0) {
+        if (const int seek = gPlay.seekRequest.exchange(-1); seek >= 0) {
             next = std::min<int64_t>(int64_t(seek) * s.rate / 1000, s.frames());
-            seekBase = seek;
+            seekBase = gPlay.decodeMs = seek;
             written = 0;
-            gPlay.decodeMs = seek;
             out->Flush(seek);
             ending = false;
         }
         if (ending) {
-            if (out->IsPlaying()) {
-                sleepMs(30);
-                continue;
+            if (!out->IsPlaying()) {
+                PostMessage(gModule.MainWindow, PLUGIN_EOF, 0, 0);
+                return;
             }
-            PostMessage(gModule.MainWindow, PLUGIN_EOF, 0, 0);
-            return;
+            sleepMs(30);
+            continue;
         }
         if (s.stall || out->CanWrite() < int(block.size())) {
             sleepMs(20);
@@ -214,57 +165,22 @@ void decodeThread()
         }
         const int bytes = render(s, next, count, block.data());
         next += count;
-        if (gPlay.kill)
-            return;
         out->Write(block.data(), bytes);
         written += count;
         gPlay.decodeMs = seekBase + int(written * 1000 / s.rate);
     }
 }
 
-void Config(HWND parent)
+void Stop()
 {
-    MessageBox(parent, "Nothing to set.", "Test Tone", MB_OK);
+    gPlay.kill = true;
+    if (gPlay.thread.joinable())
+        gPlay.thread.join();
+    if (gPlay.outputOpen) {
+        gModule.OutModule->Close();
+        gPlay.outputOpen = false;
+    }
 }
-
-void About(HWND parent)
-{
-    MessageBox(parent, "Test tone plug-in", "Test Tone", MB_OK);
-}
-
-void Init()
-{
-    ++gProbe.initCalls;
-    gProbe.initSawHostFields = gModule.MainWindow && gModule.DLLInstance && gModule.OutModule;
-    gProbe.initSawNoHostEntries = !gModule.VisInit && !gModule.DSPDoSamples && !gModule.SetInfo;
-}
-
-void Quit()
-{
-    ++gProbe.quitCalls;
-}
-
-void GetFileInfo(const char* file, char* title, int* lengthMs)
-{
-    Source s;
-    *lengthMs = 0;
-    if (gProbe.refuseFiles || !readSource(file, s))
-        return;
-    std::snprintf(title, 256, "%s", s.title.c_str());
-    *lengthMs = s.lengthMs;
-}
-
-int InfoBox(const char*, HWND)
-{
-    return 0;
-}
-
-int IsOurFile(const char*)
-{
-    return 0;
-}
-
-void Stop();
 
 int Play(const char* file)
 {
@@ -276,96 +192,18 @@ int Play(const char* file)
     gPlay.paused = false;
     gPlay.seekRequest = -1;
     gPlay.decodeMs = 0;
-    const Source& s = gPlay.source;
-    gProbe.openResult = gModule.OutModule->Open(s.rate, s.channels, s.bits, -1, -1);
-    if (gProbe.openResult < 0)
+    if (gModule.OutModule->Open(gPlay.source.rate, gPlay.source.channels, 16, -1, -1) < 0)
         return 1;
     gModule.OutModule->SetVolume(-666);
-    gModule.OutModule->SetPan(0);
-    gModule.VisInit(0, s.rate);
+    gModule.VisInit(0, gPlay.source.rate);
     gPlay.outputOpen = true;
     gPlay.thread = std::thread(decodeThread);
     return 0;
 }
 
-void Pause()
-{
-    if (gPlay.outputOpen && !gPlay.paused.exchange(true))
-        gModule.OutModule->Pause(1);
-}
-
-void UnPause()
-{
-    if (gPlay.outputOpen && gPlay.paused.exchange(false))
-        gModule.OutModule->Pause(0);
-}
-
-int IsPaused()
-{
-    return gPlay.paused;
-}
-
-void Stop()
-{
-    gPlay.kill = true;
-    if (gPlay.thread.joinable())
-        gPlay.thread.join();
-    if (gPlay.outputOpen) {
-        gModule.OutModule->Close();
-        gModule.VisDeInit();
-        gPlay.outputOpen = false;
-    }
-}
-
-int GetLength()
-{
-    return gPlay.source.lengthMs;
-}
-
-int GetOutputTime()
-{
-    if (!gPlay.outputOpen)
-        return 0;
-    const int writtenMs = gModule.OutModule->GetWrittenTime();
-    return gPlay.decodeMs + gModule.OutModule->GetOutputTime() - writtenMs;
-}
-
-void SetOutputTime(int ms)
-{
-    gPlay.seekRequest = ms;
-}
-
-void SetVolume(int volume)
-{
-    gProbe.lastVolume = volume;
-    if (gPlay.outputOpen)
-        gModule.OutModule->SetVolume(volume);
-}
-
-void SetPan(int pan)
-{
-    if (gPlay.outputOpen)
-        gModule.OutModule->SetPan(pan);
-}
-
-void EQSet(int, char*, int)
-{
-}
-
 char gDescription[] = "Test tone plug-in";
-// The host sees only the first list; VOC is claimed by nothing.
+// The host reads only the first list: VOC is claimed by nothing.
 char gExtensions[] = "TONE;WAV\0Test tones and waves\0VOC\0Voice files\0";
-
-} // namespace
-
-#define TESTTONE_EXPORT extern "C" __attribute__((visibility("default")))
-
-TESTTONE_EXPORT TestToneProbe* testtoneProbe()
-{
-    return &gProbe;
-}
-
-namespace {
 
 [[maybe_unused]] TInModule* FillModule()
 {
@@ -375,28 +213,56 @@ namespace {
     gModule.FileExtensions = gExtensions;
     gModule.IsSeekable = 1;
     gModule.UsesOutputModule = 1;
-    gModule.Config = Config;
-    gModule.About = About;
-    gModule.Init = Init;
-    gModule.Quit = Quit;
-    gModule.GetFileInfo = GetFileInfo;
-    gModule.InfoBox = InfoBox;
-    gModule.IsOurFile = IsOurFile;
+    gModule.Config = [](HWND parent) { MessageBox(parent, "Nothing to set.", "Test Tone", MB_OK); };
+    gModule.About = [](HWND parent) { MessageBox(parent, "Test tone plug-in", "Test Tone", MB_OK); };
+    gModule.Init = [] {
+        ++gProbe.initCalls;
+        gProbe.initSawHostFields = gModule.MainWindow && gModule.DLLInstance && gModule.OutModule;
+        gProbe.initSawNoHostEntries = !gModule.VisInit && !gModule.DSPDoSamples && !gModule.SetInfo;
+    };
+    gModule.Quit = [] { ++gProbe.quitCalls; };
+    gModule.GetFileInfo = [](const char* file, char* title, int* lengthMs) {
+        Source s;
+        *lengthMs = 0;
+        if (!gProbe.refuseFiles && readSource(file, s)) {
+            std::snprintf(title, 256, "%s", s.title.c_str());
+            *lengthMs = s.lengthMs;
+        }
+    };
     gModule.Play = Play;
-    gModule.Pause = Pause;
-    gModule.UnPause = UnPause;
-    gModule.IsPaused = IsPaused;
+    gModule.Pause = [] {
+        if (gPlay.outputOpen && !gPlay.paused.exchange(true))
+            gModule.OutModule->Pause(1);
+    };
+    gModule.UnPause = [] {
+        if (gPlay.outputOpen && gPlay.paused.exchange(false))
+            gModule.OutModule->Pause(0);
+    };
     gModule.Stop = Stop;
-    gModule.GetLength = GetLength;
-    gModule.GetOutputTime = GetOutputTime;
-    gModule.SetOutputTime = SetOutputTime;
-    gModule.SetVolume = SetVolume;
-    gModule.SetPan = SetPan;
-    gModule.EQSet = EQSet;
+    // Part of what has been decoded has not sounded yet.
+    gModule.GetOutputTime = [] {
+        if (!gPlay.outputOpen)
+            return 0;
+        const int writtenMs = gModule.OutModule->GetWrittenTime();
+        return gPlay.decodeMs + gModule.OutModule->GetOutputTime() - writtenMs;
+    };
+    gModule.SetOutputTime = [](int ms) { gPlay.seekRequest = ms; };
+    gModule.SetVolume = [](int volume) {
+        gProbe.lastVolume = volume;
+        if (gPlay.outputOpen)
+            gModule.OutModule->SetVolume(volume);
+    };
     return &gModule;
 }
 
 } // namespace
+
+#define TESTTONE_EXPORT extern "C" __attribute__((visibility("default")))
+
+TESTTONE_EXPORT TestToneProbe* testtoneProbe()
+{
+    return &gProbe;
+}
 
 #ifndef TESTTONE_NO_EXPORT
 TESTTONE_EXPORT TInModule* tovarroGetInModule2()
