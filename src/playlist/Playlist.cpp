@@ -171,6 +171,8 @@ void Tplayl::createControls()
     makerLabel_->setFont(pixelFont("DejaVu Sans", 11, false));
     makerLabel_->setGeometry(10, 6, 70, 15);
 
+    layoutControls();
+
     auto* mover = new WindowMover(this);
     mover->addSurface(Panel1_);
     mover->addSurface(Panel2_);
@@ -240,6 +242,11 @@ QPoint Tplayl::PopupPosition(const QPushButton* button, const QMenu* menu) const
 void Tplayl::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    layoutControls();
+}
+
+void Tplayl::layoutControls()
+{
     realbox_->setGeometry(0, 0, width(), height() - PanelHeight);
     Panel1_->setGeometry(0, height() - PanelHeight, width(), PanelHeight);
     Panel2_->setGeometry(width() - Panel2Width, 0, Panel2Width, PanelHeight);

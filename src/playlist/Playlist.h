@@ -135,6 +135,7 @@ private:
     void createControls();
     void createActions();
     void createMenus();
+    void layoutControls(); // the panels at the bottom, the list above them
     QAction* addCommand(const QString& name, const QString& caption, void (Tplayl::*command)());
     void runGuarded(const std::function<void()>& command);
     bool showOpenFilesDialog(const QString& title);
