@@ -224,9 +224,11 @@ void Tplayl::createMenus()
     playpop_ = menu("playpop", {"loadplbt1", "saveplbt1", "clearplaylistbt1"});
     const std::pair<QPushButton*, QMenu*> bindings[] = {
         {pladd1_, addpop_}, {plrem1_, rempop_}, {plshf1_, miscpop_}, {plmng1_, playpop_}};
-    for (const auto& [button, popup] : bindings)
-        connect(button, &QPushButton::clicked, this,
-                [this, button, popup] { popup->popup(PopupPosition(button, popup)); });
+    for (const auto& binding : bindings) {
+        QPushButton* button = binding.first;
+        QMenu* popup = binding.second;
+        connect(button, &QPushButton::clicked, this, [this, button, popup] { popup->popup(PopupPosition(button, popup)); });
+    }
 }
 
 QPoint Tplayl::PopupPosition(const QPushButton* button, const QMenu* menu) const
