@@ -1,0 +1,202 @@
+#include "DesktopIntegration.h"
+
+#include "platform/folders.h"
+#include "platform/profile.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QString>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <map>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace shell {
+namespace {
+
+std::string xdgFolder(const char* variable, const char* fallbackBelowHome)
+{
+    if (const char* value = std::getenv(variable); value && *value == '/')
+        return std::string(value) + "/";
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : "/tmp") + "/" + fallbackBelowHome + "/";
+}
+
+// As the shared MIME database names them.
+const std::map<std::string, std::vector<std::string>>& mimeTable()
+{
+    static const std::map<std::string, std::vector<std::string>> table = {
+        {"MP3", {"audio/mpeg"}},
+        {"OGG", {"audio/ogg", "audio/x-vorbis+ogg"}},
+        {"WMA", {"audio/x-ms-wma"}},
+        {"FLAC", {"audio/flac"}},
+        {"WAV", {"audio/x-wav"}},
+        {"AAC", {"audio/aac"}},
+        {"MID", {"audio/midi"}},
+        {"MIDI", {"audio/midi"}},
+        {"MP4", {"video/mp4"}},
+        {"M4A", {"audio/mp4"}},
+        {"MP1", {"audio/mpeg"}},
+        {"MP2", {"audio/mp2"}},
+        {"ASF", {"application/vnd.ms-asf"}},
+        {"KAR", {"audio/midi"}},
+        {"RMI", {"audio/midi"}},
+        {"APE", {"audio/x-ape"}},
+        {"PLS", {"audio/x-scpls"}},
+        {"M3U", {"audio/x-mpegurl"}},
+    };
+    return table;
+}
+
+std::vector<std::string> mimeTypesOfAll(const std::vector<std::string>& fileTypes)
+{
+    std::vector<std::string> types;
+    for (const std::string& fileType : fileTypes)
+        for (const std::string& mime : MimeTypesOf(fileType))
+            if (std::find(types.begin(), types.end(), mime) == types.end())
+                types.push_back(mime);
+    return types;
+}
+
+// A string value of a desktop entry: backslash and control characters escaped.
+std::string desktopString(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\t': out += "\\t"; break;
+        case '\r': out += "\\r"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+bool writeFileAtomically(const std::string& path, const std::string& text)
+{
+    std::string temp = path + ".XXXXXX";
+    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    ::fchmod(fd, 0644);
+    bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    ok = (::close(fd) == 0) && ok;
+    if (ok && ::rename(temp.c_str(), path.c_str()) == 0)
+        return true;
+    ::unlink(temp.c_str());
+    return false;
+}
+
+std::string withOurEntry(const std::string& list)
+{
+    std::string entry = std::string(kDesktopFileName) + ";";
+    if (list.find(entry) == 0 || list.find(";" + entry) != std::string::npos)
+        return list;
+    return entry + list;
+}
+
+void notifyDesktop(const std::string& applicationsFolder)
+{
+    QString tool = QStandardPaths::findExecutable(QStringLiteral("update-desktop-database"));
+    if (tool.isEmpty())
+        return;
+    QProcess process;
+    process.start(tool, {QStringLiteral("-q"), QString::fromStdString(applicationsFolder)});
+    if (!process.waitForFinished(5000))
+        process.kill();
+}
+
+} // namespace
+
+DesktopPaths DefaultDesktopPaths()
+{
+    return {xdgFolder("XDG_DATA_HOME", ".local/share") + "applications/",
+            xdgFolder("XDG_CONFIG_HOME", ".config") + "mimeapps.list"};
+}
+
+std::vector<std::string> MimeTypesOf(const std::string& fileType)
+{
+    auto it = mimeTable().find(fileType);
+    return it == mimeTable().end() ? std::vector<std::string>{} : it->second;
+}
+
+std::string DesktopExecArgument(const std::string& argument)
+{
+    static const std::string reserved = " \t\n\"'\\><~|&;$*?#()`";
+    std::string escaped;
+    for (char c : argument) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\')
+            escaped += '\\';
+        escaped += c;
+    }
+    bool quote = argument.empty() || argument.find_first_of(reserved) != std::string::npos;
+    std::string out = quote ? "\"" + escaped + "\"" : escaped;
+    // A literal percent sign is written twice in an Exec line.
+    std::string result;
+    for (char c : out) {
+        result += c;
+        if (c == '%')
+            result += '%';
+    }
+    return result;
+}
+
+std::string DesktopEntryText(const std::string& programPath, const std::string& iconPath,
+                             const std::vector<std::string>& fileTypes)
+{
+    const std::string program = DesktopExecArgument(programPath);
+    std::string mime;
+    for (const std::string& type : mimeTypesOfAll(fileTypes))
+        mime += type + ";";
+    std::string text = "[Desktop Entry]\n"
+                       "Type=Application\n"
+                       "Name=Orvella\n"
+                       "GenericName=Audio Player\n"
+                       "Comment=Play audio files one after another\n";
+    text += "Exec=" + desktopString(program + " %F") + "\n";
+    text += "Icon=" + desktopString(iconPath) + "\n";
+    text += "Terminal=false\n"
+            "Categories=AudioVideo;Audio;Player;\n";
+    if (!mime.empty())
+        text += "MimeType=" + mime + "\n";
+    text += "Actions=Play;Enqueue;\n"
+            "\n[Desktop Action Play]\n"
+            "Name=Play In Orvella\n";
+    text += "Exec=" + desktopString(program + " %F") + "\n";
+    text += "\n[Desktop Action Enqueue]\n"
+            "Name=Enqueue In Orvella\n";
+    text += "Exec=" + desktopString(program + " --enqueue %F") + "\n";
+    return text;
+}
+
+bool UpdateDesktopIntegration(const DesktopPaths& paths, const std::string& programPath, const std::string& iconPath,
+                              const std::vector<std::string>& fileTypes)
+{
+    if (!platform::EnsureFolder(paths.applicationsFolder))
+        return false;
+    if (!writeFileAtomically(paths.applicationsFolder + kDesktopFileName,
+                             DesktopEntryText(programPath, iconPath, fileTypes)))
+        return false;
+
+    std::string configFolder = paths.mimeappsList.substr(0, paths.mimeappsList.rfind('/'));
+    if (!platform::EnsureFolder(configFolder))
+        return false;
+    platform::ProfileFile mimeapps(paths.mimeappsList);
+    std::vector<std::pair<std::string, std::string>> defaults, added;
+    for (const std::string& type : mimeTypesOfAll(fileTypes)) {
+        defaults.emplace_back(type, std::string(kDesktopFileName) + ";");
+        added.emplace_back(type, withOurEntry(mimeapps.readString("Added Associations", type, "")));
+    }
+    if (!mimeapps.writeStrings("Default Applications", defaults) || !mimeapps.writeStrings("Added Associations", added))
+        return false;
+    notifyDesktop(paths.applicationsFolder);
+    return true;
+}
+
+} // namespace shell

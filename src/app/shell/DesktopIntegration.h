@@ -1,0 +1,35 @@
+// Desktop integration of the associations: the program's desktop entry with the
+// actions "Play In Orvella" and "Enqueue In Orvella", the program as default
+// handler of the associated MIME types, and the desktop's caches refreshed.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace shell {
+
+struct DesktopPaths {
+    std::string applicationsFolder; // $XDG_DATA_HOME/applications/
+    std::string mimeappsList;       // $XDG_CONFIG_HOME/mimeapps.list
+};
+
+DesktopPaths DefaultDesktopPaths();
+
+inline constexpr const char* kDesktopFileName = "orvella.desktop";
+
+// The MIME types of a file-type list item ("MP3"); none for types the shared
+// MIME database does not know.
+std::vector<std::string> MimeTypesOf(const std::string& fileType);
+
+// One argument of an Exec line, quoted and escaped as desktop entries need.
+std::string DesktopExecArgument(const std::string& argument);
+
+std::string DesktopEntryText(const std::string& programPath, const std::string& iconPath,
+                             const std::vector<std::string>& fileTypes);
+
+// Writes the desktop entry for these file types, makes the program their
+// default handler and notifies the desktop. False when a file cannot be written.
+bool UpdateDesktopIntegration(const DesktopPaths& paths, const std::string& programPath, const std::string& iconPath,
+                              const std::vector<std::string>& fileTypes);
+
+} // namespace shell

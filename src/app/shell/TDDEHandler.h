@@ -1,0 +1,52 @@
+// Receives the command channel's execute requests for the service of this
+// program and topic "Macros", splits them into single commands and hands them to
+// the main window's macro handler, keeping them until one is registered.
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+namespace platform {
+class DdeServer;
+}
+
+class TDDEHandler : public QObject {
+    Q_OBJECT
+public:
+    using MacroHandler = std::function<void(TDDEHandler* sender, const QStringList& commands)>;
+
+    explicit TDDEHandler(const QString& service, QObject* parent = nullptr);
+    ~TDDEHandler() override;
+
+    // Starts serving; false when another instance already serves the name.
+    bool Listen();
+    const QString& Service() const { return service_; }
+
+    void SetMacroHandler(MacroHandler handler);
+    // One execute request, as lines.
+    void ExecuteMacro(const QStringList& lines);
+
+    const QStringList& Pending() const { return pending_; }
+
+    // The single commands of one line: "[a][b]" gives "[a]" and "[b]".
+    static QStringList SplitCommands(QString line);
+
+private:
+    void handOver();
+
+    QString service_;
+    platform::DdeServer* server_;
+    QStringList pending_;
+    MacroHandler handler_;
+};
+
+// The path of an "[Open(" or "[Enqueue(" command, or nothing for other commands
+// and commands without a double quote.
+std::optional<QString> MacroCommandPath(const QString& command);
+
+// The request a second instance sends: one "[Open(...)]" (or "[Enqueue(...)]")
+// line per file, with absolute paths.
+QString MacroRequestFor(const QStringList& files, bool enqueue);

@@ -1,0 +1,74 @@
+// The engine: the output device, the mixing thread, and the table of channels.
+//
+// Locks:
+// - lifecycleLock_ serialises BASS_Init and BASS_Free (held for the whole of each).
+// - lock_ guards the running flag, the runtime's device pointer, the channel
+//   table and the effect-owner table. Held briefly; never around a callback or
+//   a channel lock, so a callback may call anything but Init and Free.
+// - spectrumLock_ guards the FFT plan and its buffers.
+// The mixing thread takes lock_ once per block to list the playing channels,
+// then works on them through their own locks (Channel.h).
+#pragma once
+
+#include "Channel.h"
+#include "OutputDevice.h"
+#include "bass.h"
+
+#include <semaphore.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+
+namespace bass {
+
+class Engine {
+  public:
+    static Engine& instance();
+
+    int init(int device, DWORD freq, HWND win);
+    int free();
+    int start();
+    int stop();
+    int info(BASS_INFO& info);
+
+    int setVolumes(int music, int sample, int stream);
+    int getVolumes(int* music, int* sample, int* stream);
+
+    // The output rate for a channel being made; 0 with error BASS_ERROR_INIT.
+    unsigned outputRate(int& error);
+    DWORD newHandle();
+    // Adds a channel made for this engine; BASS_ERROR_INIT when it was freed meanwhile.
+    int add(std::shared_ptr<Channel> channel);
+    std::shared_ptr<Channel> find(DWORD handle, int& error);
+    // Takes a channel out of the table and releases it; kind filter: music or streams.
+    int remove(DWORD handle, bool music);
+
+    void setEffectOwner(HFX fx, DWORD channel);
+    void forgetEffect(HFX fx);
+    std::shared_ptr<Channel> findEffectOwner(HFX fx, int& error);
+
+    // 256 magnitudes of the channel's newest 512 samples.
+    void spectrum(const Channel& channel, float* out);
+
+    bool onMixingThread() const;
+
+  private:
+    Engine() = default;
+    struct Runtime;
+    void mixLoop(Runtime& rt);
+
+    std::mutex lifecycleLock_;
+    std::mutex lock_;
+    std::unique_ptr<Runtime> runtime_; // lock_ (created and destroyed under lifecycleLock_ too)
+    std::unordered_map<DWORD, std::shared_ptr<Channel>> channels_;
+    std::unordered_map<HFX, DWORD> effectOwners_;
+    std::atomic<DWORD> nextHandle_{1};
+    std::atomic<int> volumes_[3] = {100, 100, 100}; // music, sample, stream
+    std::atomic<std::thread::id> mixingThread_{};
+    std::mutex spectrumLock_;
+};
+
+} // namespace bass

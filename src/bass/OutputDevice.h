@@ -1,0 +1,49 @@
+// The sound outputs the mixer can feed: the system's sound output (PortAudio),
+// a silent device and a WAV capture, both consuming audio on a real-time clock.
+#pragma once
+
+#include "SampleRing.h"
+
+#include <semaphore.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace bass {
+
+// What a device reads from. pull() is the whole of what a device callback does:
+// copy from the ring, fill a shortfall with silence, wake the mixer. It never
+// blocks, allocates or locks (sem_post is a lock-free futex wake).
+struct DeviceFeed {
+    SampleRing* ring = nullptr;
+    sem_t* wake = nullptr;
+    std::atomic<uint64_t> underrunFrames{0};
+
+    void pull(int16_t* out, std::size_t frames) noexcept
+    {
+        const std::size_t got = ring->read(out, frames);
+        if (got < frames) {
+            std::fill(out + got * 2, out + frames * 2, int16_t(0));
+            underrunFrames.fetch_add(frames - got, std::memory_order_relaxed);
+        }
+        sem_post(wake);
+    }
+};
+
+class OutputDevice {
+  public:
+    virtual ~OutputDevice() = default;
+    virtual bool start() = 0;               // begins consuming; true when running
+    virtual void stop() = 0;                // stops consuming; what is in the ring stays there
+    virtual unsigned kind() const = 0;      // BASS_DEVICE_*
+    virtual unsigned latencyMs() const = 0; // of the device itself, beyond the ring
+};
+
+// Silent (capturePath empty) or capturing real-time device.
+std::unique_ptr<OutputDevice> OpenClockDevice(unsigned rate, DeviceFeed& feed, const std::string& capturePath);
+// The system's default output; null when there is none or it cannot be opened.
+std::unique_ptr<OutputDevice> OpenSoundDevice(unsigned rate, DeviceFeed& feed);
+
+} // namespace bass

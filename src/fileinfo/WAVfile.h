@@ -1,0 +1,37 @@
+// RIFF WAVE for the player: channels, sample rate and bits per sample from the
+// fixed 44-byte header, and a duration computed from them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace fileinfo {
+
+class ReaderFile;
+
+namespace WAVfile {
+
+class TWAVfile {
+  public:
+    void Clear() { *this = TWAVfile(); }
+    // False when fewer than 44 bytes can be read.
+    bool Read(const std::string& fileName);
+    bool Read(ReaderFile& file);
+
+    bool Recognised() const { return recognised_; }
+    uint8_t ChannelCount() const { return channelCount_; }
+    uint16_t SampleRate() const { return sampleRate_; } // low 16 bits
+    uint8_t BitsPerSample() const { return bitsPerSample_; }
+    int32_t FileSize() const { return fileSize_; } // as the RIFF header declares it
+    double DurationSeconds() const;
+
+  private:
+    bool recognised_{};
+    uint8_t channelCount_{};
+    uint16_t sampleRate_{};
+    uint8_t bitsPerSample_{};
+    int32_t fileSize_{};
+};
+
+} // namespace WAVfile
+} // namespace fileinfo

@@ -1,0 +1,54 @@
+// The command channel between instances of the program: a server named by a
+// service and a topic receives execute requests (UTF-8 text, one command per
+// line) from other processes of the same user.
+//
+// Carried by a local socket in a folder only the user can enter
+// ($XDG_RUNTIME_DIR when it is private, else /tmp/orvella-UID made with mode 0700). A request is a
+// 4-byte big-endian length and that many bytes of UTF-8; the server answers one
+// byte once the request has been handled. Oversized, malformed or stalled
+// requests are dropped.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QLocalServer;
+class QLocalSocket;
+
+namespace platform {
+
+QString DdeSocketPath(const QString& service, const QString& topic);
+
+class DdeServer : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kMaxRequestBytes = 1 << 20;
+
+    DdeServer(QString service, QString topic, QObject* parent = nullptr);
+    ~DdeServer() override;
+
+    // Starts serving; false when a live server already has this name.
+    bool listen();
+    bool isListening() const;
+    const QString& service() const { return service_; }
+    const QString& topic() const { return topic_; }
+
+signals:
+    // One execute request, split into lines (line ends removed).
+    void executeRequested(const QStringList& lines);
+
+private:
+    void acceptConnections();
+    void readRequest(QLocalSocket* socket);
+
+    QString service_;
+    QString topic_;
+    QLocalServer* server_ = nullptr;
+};
+
+// Sends one execute request and waits until the server has handled it. False
+// when no server answers within timeoutMs.
+bool DdeExecute(const QString& service, const QString& topic, const QString& text, int timeoutMs = 5000);
+
+} // namespace platform

@@ -1,0 +1,358 @@
+#include "registry.h"
+
+#include "ProfileDocument.h" // FoldCase
+#include "folders.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+// The store in memory. Keys are kept by folded path so lookups ignore case,
+// with the spelling of their first creation.
+struct Key {
+    std::string path;
+    std::vector<std::pair<std::string, std::string>> values;
+};
+using Store = std::map<std::string, Key>;
+
+const char* rootName(RegistryRoot root)
+{
+    return root == RegistryRoot::ClassesRoot ? "HKEY_CLASSES_ROOT" : "HKEY_CURRENT_USER";
+}
+
+// "root\key" with empty names and surrounding separators removed; empty when the
+// path cannot be stored.
+std::string fullPath(RegistryRoot root, const std::string& key)
+{
+    std::string path = rootName(root);
+    std::string name;
+    auto flush = [&] {
+        if (!name.empty())
+            path += "\\" + name;
+        name.clear();
+    };
+    for (char c : key) {
+        if (c == '\n' || c == '\r')
+            return {};
+        if (c == '\\')
+            flush();
+        else
+            name += c;
+    }
+    flush();
+    return path;
+}
+
+std::string escape(const std::string& text)
+{
+    std::string out = "\"";
+    for (char c : text) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '"': out += "\\\""; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        default: out += c;
+        }
+    }
+    return out + "\"";
+}
+
+// Reads one quoted text at pos; advances pos past it.
+std::optional<std::string> unescape(const std::string& line, std::size_t& pos)
+{
+    if (pos >= line.size() || line[pos] != '"')
+        return std::nullopt;
+    std::string out;
+    for (++pos; pos < line.size(); ++pos) {
+        char c = line[pos];
+        if (c == '"') {
+            ++pos;
+            return out;
+        }
+        if (c == '\\' && pos + 1 < line.size()) {
+            char n = line[++pos];
+            out += n == 'n' ? '\n' : n == 'r' ? '\r' : n;
+        } else {
+            out += c;
+        }
+    }
+    return std::nullopt;
+}
+
+Store parse(const std::string& text)
+{
+    Store store;
+    Key* current = nullptr;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+            std::string path = line.substr(1, line.size() - 2);
+            current = &store.try_emplace(FoldCase(path), Key{path, {}}).first->second;
+        } else if (current && !line.empty() && (line[0] == '@' || line[0] == '"')) {
+            std::size_t pos = 0;
+            std::string name;
+            if (line[0] == '@') {
+                pos = 1;
+            } else if (auto n = unescape(line, pos)) {
+                name = *n;
+            } else {
+                continue;
+            }
+            if (pos >= line.size() || line[pos] != '=')
+                continue;
+            ++pos;
+            if (auto value = unescape(line, pos))
+                current->values.emplace_back(name, *value);
+        }
+    }
+    return store;
+}
+
+std::string serialize(const Store& store)
+{
+    std::string out = "; Orvella registry\n";
+    for (const auto& [folded, key] : store) {
+        out += "[" + key.path + "]\n";
+        for (const auto& [name, value] : key.values)
+            out += (name.empty() ? std::string("@") : escape(name)) + "=" + escape(value) + "\n";
+    }
+    return out;
+}
+
+std::string folderOf(const std::string& path)
+{
+    std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+// Holds the store's lock file locked for one operation.
+class StoreLock {
+public:
+    StoreLock(const std::string& storePath, bool exclusive)
+    {
+        EnsureFolder(folderOf(storePath));
+        fd_ = ::open((storePath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd_ >= 0)
+            while (::flock(fd_, exclusive ? LOCK_EX : LOCK_SH) != 0 && errno == EINTR) {
+            }
+    }
+    ~StoreLock()
+    {
+        if (fd_ >= 0)
+            ::close(fd_); // releases the lock
+    }
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
+Store load(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return parse(text.str());
+}
+
+bool isReadOnly(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) == 0;
+}
+
+bool save(const std::string& path, const Store& store)
+{
+    std::string temp = path + ".XXXXXX";
+    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    ::fchmod(fd, 0600);
+    std::string text = serialize(store);
+    bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    ok = (::close(fd) == 0) && ok;
+    if (ok && ::rename(temp.c_str(), path.c_str()) == 0)
+        return true;
+    ::unlink(temp.c_str());
+    return false;
+}
+
+template <typename Change>
+bool modify(const std::string& storePath, Change change)
+{
+    StoreLock lock(storePath, true);
+    if (isReadOnly(storePath))
+        return false;
+    Store store = load(storePath);
+    if (!change(store))
+        return false;
+    return save(storePath, store);
+}
+
+template <typename Read>
+auto inspect(const std::string& storePath, Read read)
+{
+    StoreLock lock(storePath, false);
+    const Store store = load(storePath);
+    return read(store);
+}
+
+// Creates the key and its parents; returns it.
+Key& ensureKey(Store& store, const std::string& path)
+{
+    std::size_t pos = 0;
+    for (;;) {
+        pos = path.find('\\', pos + 1);
+        std::string partial = path.substr(0, pos);
+        store.try_emplace(FoldCase(partial), Key{partial, {}});
+        if (pos == std::string::npos)
+            return store.at(FoldCase(path));
+    }
+}
+
+template <typename KeyType>
+auto findValue(KeyType& key, const std::string& name)
+{
+    std::string folded = FoldCase(name);
+    auto it = key.values.begin();
+    while (it != key.values.end() && FoldCase(it->first) != folded)
+        ++it;
+    return it;
+}
+
+} // namespace
+
+std::string DefaultRegistryPath()
+{
+    if (const char* path = std::getenv("ORVELLA_REGISTRY"); path && *path)
+        return path;
+    std::string config;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
+        config = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        config = std::string(home) + "/.config";
+    else
+        config = "/tmp";
+    return config + "/orvella/registry";
+}
+
+Registry::Registry(std::string storePath) : path_(std::move(storePath)) {}
+
+bool Registry::createKey(RegistryRoot root, const std::string& key)
+{
+    std::string path = fullPath(root, key);
+    if (path.empty())
+        return false;
+    return modify(path_, [&](Store& store) {
+        ensureKey(store, path);
+        return true;
+    });
+}
+
+bool Registry::keyExists(RegistryRoot root, const std::string& key) const
+{
+    std::string path = fullPath(root, key);
+    return !path.empty() && inspect(path_, [&](const Store& store) { return store.count(FoldCase(path)) > 0; });
+}
+
+std::optional<std::string> Registry::readString(RegistryRoot root, const std::string& key,
+                                                const std::string& name) const
+{
+    std::string path = fullPath(root, key);
+    return inspect(path_, [&](const Store& store) -> std::optional<std::string> {
+        auto it = store.find(FoldCase(path));
+        if (path.empty() || it == store.end())
+            return std::nullopt;
+        auto value = findValue(it->second, name);
+        if (value == it->second.values.end())
+            return std::nullopt;
+        return value->second;
+    });
+}
+
+bool Registry::writeString(RegistryRoot root, const std::string& key, const std::string& name,
+                           const std::string& value)
+{
+    std::string path = fullPath(root, key);
+    if (path.empty())
+        return false;
+    return modify(path_, [&](Store& store) {
+        Key& k = ensureKey(store, path);
+        auto it = findValue(k, name);
+        if (it == k.values.end())
+            k.values.emplace_back(name, value);
+        else
+            it->second = value;
+        return true;
+    });
+}
+
+bool Registry::deleteValue(RegistryRoot root, const std::string& key, const std::string& name)
+{
+    std::string path = fullPath(root, key);
+    return modify(path_, [&](Store& store) {
+        auto it = store.find(FoldCase(path));
+        if (path.empty() || it == store.end())
+            return false;
+        auto value = findValue(it->second, name);
+        if (value == it->second.values.end())
+            return false;
+        it->second.values.erase(value);
+        return true;
+    });
+}
+
+bool Registry::deleteKey(RegistryRoot root, const std::string& key)
+{
+    std::string path = fullPath(root, key);
+    if (path.empty() || path == rootName(root))
+        return false;
+    return modify(path_, [&](Store& store) {
+        std::string folded = FoldCase(path);
+        if (store.erase(folded) == 0)
+            return false;
+        std::string below = folded + "\\";
+        for (auto it = store.lower_bound(below); it != store.end() && it->first.starts_with(below);)
+            it = store.erase(it);
+        return true;
+    });
+}
+
+std::vector<std::string> Registry::subKeys(RegistryRoot root, const std::string& key) const
+{
+    std::string path = fullPath(root, key);
+    return inspect(path_, [&](const Store& store) {
+        std::vector<std::string> names;
+        std::string below = FoldCase(path) + "\\";
+        for (auto it = store.lower_bound(below); it != store.end() && it->first.starts_with(below); ++it)
+            if (it->first.find('\\', below.size()) == std::string::npos)
+                names.push_back(it->second.path.substr(below.size()));
+        return names;
+    });
+}
+
+std::vector<std::pair<std::string, std::string>> Registry::values(RegistryRoot root, const std::string& key) const
+{
+    std::string path = fullPath(root, key);
+    return inspect(path_, [&](const Store& store) {
+        auto it = store.find(FoldCase(path));
+        return it == store.end() ? std::vector<std::pair<std::string, std::string>>{} : it->second.values;
+    });
+}
+
+} // namespace platform

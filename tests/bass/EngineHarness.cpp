@@ -1,0 +1,138 @@
+#include "EngineHarness.h"
+
+#include "support/ByteBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <numbers>
+
+namespace enginetest {
+
+void WriteWav(const std::string& path, unsigned rate, unsigned channels, const Samples& samples)
+{
+    testsupport::ByteBuilder b;
+    const uint32_t dataBytes = uint32_t(samples.size() * 2);
+    b.text("RIFF").u32le(36 + dataBytes).text("WAVE");
+    b.text("fmt ").u32le(16).u16le(1).u16le(channels).u32le(rate).u32le(rate * channels * 2).u16le(channels * 2);
+    b.u16le(16).text("data").u32le(dataBytes);
+    for (int16_t s : samples)
+        b.u16le(uint16_t(s));
+    b.writeTo(path);
+}
+
+Samples Sine(unsigned rate, unsigned channels, double hz, double seconds, double amplitude)
+{
+    const long frames = std::lround(rate * seconds);
+    Samples out;
+    out.reserve(std::size_t(frames) * channels);
+    for (long i = 0; i < frames; ++i) {
+        const auto s = int16_t(std::lround(32767 * amplitude * std::sin(2 * std::numbers::pi * hz * i / rate)));
+        for (unsigned c = 0; c < channels; ++c)
+            out.push_back(s);
+    }
+    return out;
+}
+
+CaptureSession::CaptureSession()
+{
+    setenv("ORVELLA_AUDIO", ("wav:" + dir_.file("capture.wav")).c_str(), 1);
+    running_ = BASS_Init(-1, 44100, 0, nullptr) && BASS_Start();
+    EXPECT_TRUE(running_) << "engine error " << BASS_ErrorGetCode();
+}
+
+CaptureSession::~CaptureSession()
+{
+    if (running_)
+        BASS_Free();
+    setenv("ORVELLA_AUDIO", "null", 1);
+}
+
+Samples CaptureSession::finish()
+{
+    if (running_) {
+        EXPECT_TRUE(BASS_Free());
+    }
+    running_ = false;
+    const std::string bytes = testsupport::ReadFile(dir_.file("capture.wav"));
+    Samples out;
+    if (bytes.size() < 44) {
+        ADD_FAILURE() << "no capture written";
+        return out;
+    }
+    uint32_t dataBytes;
+    std::memcpy(&dataBytes, bytes.data() + 40, 4);
+    EXPECT_EQ(dataBytes, bytes.size() - 44) << "header sizes not patched";
+    out.resize((bytes.size() - 44) / 2);
+    std::memcpy(out.data(), bytes.data() + 44, out.size() * 2);
+    return out;
+}
+
+void EndWaiter::Proc(HSYNC, DWORD, DWORD, void* user)
+{
+    auto* self = static_cast<EndWaiter*>(user);
+    std::lock_guard<std::mutex> hold(self->lock_);
+    ++self->count_;
+    self->changed_.notify_all();
+}
+
+bool EndWaiter::waitFor(int count, int seconds)
+{
+    std::unique_lock<std::mutex> hold(lock_);
+    // Condition: count_ reached; the limit only keeps a broken engine from hanging the suite.
+    return changed_.wait_for(hold, std::chrono::seconds(seconds), [&] { return count_ >= count; });
+}
+
+int EndWaiter::count()
+{
+    std::lock_guard<std::mutex> hold(lock_);
+    return count_;
+}
+
+long FirstSoundFrame(const Samples& stereo)
+{
+    for (std::size_t i = 0; i < stereo.size(); ++i)
+        if (stereo[i] != 0)
+            return long(i / 2);
+    return -1;
+}
+
+long LastSoundFrame(const Samples& stereo)
+{
+    for (std::size_t i = stereo.size(); i-- > 0;)
+        if (stereo[i] != 0)
+            return long(i / 2) + 1;
+    return -1;
+}
+
+double Rms(const Samples& stereo, int side, long from, long to)
+{
+    double sum = 0;
+    for (long i = from; i < to; ++i) {
+        const double v = stereo[std::size_t(i) * 2 + std::size_t(side)] / 32768.0;
+        sum += v * v;
+    }
+    return to > from ? std::sqrt(sum / double(to - from)) : 0.0;
+}
+
+double ZeroCrossingHz(const Samples& stereo, int side, long from, long to, unsigned rate)
+{
+    long first = -1, last = -1, crossings = 0;
+    for (long i = from + 1; i < to; ++i) {
+        const int16_t a = stereo[std::size_t(i - 1) * 2 + std::size_t(side)];
+        const int16_t b = stereo[std::size_t(i) * 2 + std::size_t(side)];
+        if (a < 0 && b >= 0) {
+            if (first < 0)
+                first = i;
+            else
+                ++crossings;
+            last = i;
+        }
+    }
+    return crossings > 0 ? double(crossings) * rate / double(last - first) : 0.0;
+}
+
+} // namespace enginetest

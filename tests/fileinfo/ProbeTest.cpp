@@ -1,0 +1,100 @@
+// orvella-probe over every fixture: valid JSON lines with the readers' values.
+
+#include "Fixtures.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+namespace {
+
+struct ProbeRun {
+    int status = -1;
+    std::vector<QJsonObject> lines;
+    QString errors;
+};
+
+ProbeRun Probe(const QStringList& arguments)
+{
+    QProcess process;
+    process.start(QString(ORVELLA_TOOLS_DIR) + "orvella-probe", arguments);
+    ProbeRun run;
+    if (!process.waitForFinished(60000))
+        return run;
+    run.status = process.exitCode();
+    run.errors = QString::fromUtf8(process.readAllStandardError());
+    for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QJsonParseError error;
+        QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+        run.lines.push_back(doc.object());
+    }
+    return run;
+}
+
+QString Name(const std::string& fixture)
+{
+    return QString::fromStdString(fixtures::Fixture(fixture));
+}
+
+} // namespace
+
+TEST(Probe, AllReadersOverEveryTestFile)
+{
+    QStringList files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(ORVELLA_TEST_DATA_DIR))
+        if (entry.is_regular_file())
+            files << QString::fromStdString(entry.path().string());
+    const QStringList readers = {"id3v1", "id3v2",  "mpeg",   "ogg",    "ogginf", "wma",
+                                 "wav",   "wavinf", "monkey", "apetag", "twinvq"};
+    QStringList arguments{"all"};
+    arguments += files;
+    ProbeRun run = Probe(arguments);
+    ASSERT_EQ(run.status, 0) << run.errors.toStdString();
+    ASSERT_EQ(run.lines.size(), static_cast<std::size_t>(files.size() * readers.size()));
+
+    std::map<std::pair<QString, QString>, QJsonObject> fields;
+    for (std::size_t i = 0; i < run.lines.size(); ++i) {
+        const QJsonObject& line = run.lines[i];
+        EXPECT_EQ(line["file"].toString(), files[static_cast<qsizetype>(i / readers.size())]);
+        EXPECT_EQ(line["reader"].toString(), readers[static_cast<qsizetype>(i % readers.size())]);
+        EXPECT_TRUE(line["read"].isBool());
+        fields[{line["file"].toString(), line["reader"].toString()}] = line["fields"].toObject();
+    }
+    auto field = [&](const std::string& file, const QString& reader) { return fields[{Name(file), reader}]; };
+
+    // Nesting, full precision, and bytes that are not UTF-8 as Latin-1 with zero bytes as \u0000.
+    QJsonObject mpeg = field("lame_vbr.mp3", "mpeg");
+    EXPECT_EQ(mpeg["VBR"].toObject()["FrameCount"].toInt(), 78);
+    EXPECT_EQ(mpeg["Frame"].toObject()["RawHeader"].toArray().size(), 4);
+    EXPECT_EQ(mpeg["Id3v2Tag"].toObject()["TagVersion"].toInt(), 4);
+    EXPECT_EQ(mpeg["DurationSeconds"].toDouble(), 1152.0 * 78 / 44100);
+    EXPECT_EQ(field("id3v23_mutagen.mp3", "id3v2")["Title"].toString(),
+              QString::fromUtf16(u"\u00FF\u00FEW\0i\0d\0e", 9));
+    EXPECT_EQ(field("vorbis_comments.ogg", "ogginf")["Title"].toString(), QString::fromUtf8("Café € Title"));
+    EXPECT_EQ(field("monkey_3800_id3v1.ape", "monkey")["Id3v1Tag"].toObject()["GenreName"].toString(), "Rock");
+}
+
+TEST(Probe, MissingFilesAndBadArguments)
+{
+    ProbeRun run = Probe({"ogg", "/nonexistent/file.ogg", Name("vorbis_comments.ogg")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.errors.contains("/nonexistent/file.ogg"));
+    ASSERT_EQ(run.lines.size(), 1u);
+    EXPECT_EQ(run.lines[0]["fields"].toObject()["Title"].toString(), QString::fromUtf8("Café € Title"));
+
+    testsupport::TempDir dir; // exists, but cannot be read as a file
+    run = Probe({"ogg", QString::fromStdString(dir.path())});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.lines.at(0)["fields"].toObject()["OpenError"].toInt(), EISDIR);
+
+    EXPECT_EQ(Probe({"flac", Name("vorbis_comments.ogg")}).status, 2);
+    EXPECT_EQ(Probe({"all"}).status, 2);
+}

@@ -1,0 +1,43 @@
+// Hostile files through the engine's file and module readers: open, decode a
+// while, seek to the middle, decode again. The first byte picks the reader.
+
+#include "bass/Source.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+constexpr const char* kWmaCodecs[] = {"wmav1", "wmav2", "wmapro", "wmalossless", nullptr};
+const bass::FileRules kWmaRules{"asf", kWmaCodecs};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 2)
+        return 0;
+    const uint8_t mode = data[0];
+    int error = 0;
+    std::unique_ptr<bass::InputData> input = bass::InputData::Open(true, data + 1, 0, uint32_t(size - 1), error);
+    if (!input)
+        return 0;
+    bass::StreamFormat format;
+    std::unique_ptr<bass::Source> source;
+    const bool mono = mode & 2;
+    if (mode & 1) {
+        int64_t orders = 0;
+        source = bass::OpenMusicSource(std::move(input), 44100, mono, format, orders, error);
+    } else {
+        source =
+            bass::OpenFileSource(std::move(input), mode & 4 ? kWmaRules : bass::kCoreFileRules, mono, format, error);
+    }
+    if (!source)
+        return 0;
+    std::vector<int16_t> buffer(4096 * 2);
+    for (int i = 0; i < 32 && source->read(buffer.data(), 4096) == 4096; ++i) {
+    }
+    if (format.lengthFrames > 0 && source->seek(uint64_t(format.lengthFrames) / 2))
+        source->read(buffer.data(), 4096);
+    return 0;
+}

@@ -1,0 +1,26 @@
+// Monkey's Audio descriptor and the APE tag, which live in the same files.
+
+#include "FuzzFile.h"
+#include "fileinfo/APEtag.h"
+#include "fileinfo/Monkeyinf.h"
+
+using fuzzfile::Check;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    std::string path = fuzzfile::Write(data, size);
+    static fileinfo::TMonkey reusedMonkey;
+    fileinfo::TMonkey monkey;
+    Check(reusedMonkey.Read(path) == monkey.Read(path) && reusedMonkey.TotalFrames() == monkey.TotalFrames());
+    Check(fuzzfile::Same(reusedMonkey.DurationSeconds(), monkey.DurationSeconds()));
+    monkey.BitsPerSample();
+    monkey.ChannelModeText();
+
+    static fileinfo::TAPEtag reusedApe;
+    fileinfo::TAPEtag ape;
+    Check(reusedApe.Read(path) == ape.Read(path) && reusedApe.Title() == ape.Title());
+    Check(reusedApe.Track() == ape.Track() && reusedApe.Comment() == ape.Comment());
+    fuzzfile::CheckSizes(
+        {&ape.Title(), &ape.Artist(), &ape.Album(), &ape.Year(), &ape.Genre(), &ape.Comment(), &ape.Copyright()}, 250);
+    return 0;
+}

@@ -1,0 +1,32 @@
+// MPEG audio with its ID3v1 and ID3v2 tags. A reader that read another input
+// before must find exactly what a fresh one finds.
+
+#include "FuzzFile.h"
+#include "fileinfo/MPEGaudio.h"
+
+using fileinfo::TMPEGaudio;
+using fuzzfile::Check;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    std::string path = fuzzfile::Write(data, size);
+    static TMPEGaudio reused;
+    TMPEGaudio fresh;
+    bool a = reused.Read(path), b = fresh.Read(path);
+    Check(a == b && reused.Frame().Located == fresh.Frame().Located);
+    Check(reused.Id3v2Tag().Title() == fresh.Id3v2Tag().Title() && reused.EncoderText() == fresh.EncoderText());
+    Check(fuzzfile::Same(reused.DurationSeconds(), fresh.DurationSeconds()));
+
+    const auto& v2 = fresh.Id3v2Tag();
+    fuzzfile::CheckSizes({&v2.Title(), &v2.Artist(), &v2.Album(), &v2.Year(), &v2.Genre(), &v2.Comment(),
+                          &v2.Composer(), &v2.Encoder(), &v2.Copyright(), &v2.Language(), &v2.Link()},
+                         250);
+    const auto& v1 = fresh.Id3v1Tag();
+    Check(v1.Title().size() <= 30 && v1.Comment().size() <= 30 && v1.Year().size() <= 4);
+    Check(v2.TagSize() >= 0 && v2.TagSize() <= static_cast<int64_t>(size));
+    Check(!fresh.IsPlausible() || fresh.Frame().Located);
+    Check(fresh.Frame().Located || fresh.FileSize() == 0);
+    fresh.EncoderName();
+    fresh.ChannelModeText();
+    return 0;
+}

@@ -1,0 +1,163 @@
+#include "platform/dde.h"
+#include "platform/registry.h"
+
+#include "support/TempDir.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLocalSocket>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using platform::Registry;
+using platform::RegistryRoot;
+using testsupport::TempDir;
+
+namespace {
+constexpr auto HKCR = RegistryRoot::ClassesRoot;
+constexpr auto HKCU = RegistryRoot::CurrentUser;
+} // namespace
+
+TEST(Registry, KeysAndValuesPersistAndMatchWithoutCase)
+{
+    TempDir dir;
+    Registry reg(dir.file("registry"));
+    ASSERT_TRUE(reg.writeString(HKCR, ".MP3", "", "Orvella Audio File"));
+    ASSERT_TRUE(reg.writeString(HKCU, "Software\\Korvane\\Orvella", "FirstRun", "false"));
+    ASSERT_TRUE(reg.writeString(HKCR, "Orvella Audio File\\shell\\Open\\ddeexec", "", "[Open(\"%1\")]"));
+
+    Registry again(dir.file("registry"));
+    EXPECT_EQ(again.readString(HKCR, ".mp3", ""), "Orvella Audio File");
+    EXPECT_EQ(again.readString(HKCU, "SOFTWARE\\korvane\\Orvella", "firstrun"), "false");
+    EXPECT_EQ(again.readString(HKCR, "orvella audio file\\shell\\open\\ddeexec", ""), "[Open(\"%1\")]");
+    EXPECT_TRUE(again.keyExists(HKCU, "Software\\Korvane")); // parents are created
+    EXPECT_FALSE(again.keyExists(HKCR, "Software"));          // roots are separate
+    EXPECT_EQ(again.subKeys(HKCR, "Orvella Audio File\\shell"), std::vector<std::string>{"Open"});
+    EXPECT_FALSE(again.readString(HKCR, ".mp3", "missing").has_value());
+}
+
+TEST(Registry, DeletingAKeyTakesItsSubkeysOnly)
+{
+    TempDir dir;
+    Registry reg(dir.file("registry"));
+    reg.writeString(HKCR, "A\\B\\C", "", "1");
+    reg.writeString(HKCR, "A\\B!", "", "2"); // sorts between A\B and A\B\C
+    reg.writeString(HKCR, "A\\BB", "", "3");
+    EXPECT_TRUE(reg.deleteKey(HKCR, "a\\b"));
+    EXPECT_FALSE(reg.keyExists(HKCR, "A\\B\\C"));
+    EXPECT_EQ(reg.readString(HKCR, "A\\B!", ""), "2");
+    EXPECT_EQ(reg.readString(HKCR, "A\\BB", ""), "3");
+    EXPECT_FALSE(reg.deleteKey(HKCR, "A\\B"));
+}
+
+TEST(Registry, ValuesWithQuotesBackslashesAndLineBreaksRoundTrip)
+{
+    TempDir dir;
+    Registry reg(dir.file("registry"));
+    std::string tricky = "\"/home/u/my \\music\"\n[x]\r=\"";
+    ASSERT_TRUE(reg.writeString(HKCR, "k", "name \"q\"", tricky));
+    EXPECT_EQ(Registry(dir.file("registry")).readString(HKCR, "k", "name \"q\""), tricky);
+    EXPECT_FALSE(reg.createKey(HKCR, "bad\nkey"));
+}
+
+TEST(Registry, AReadOnlyStoreRefusesChangesAndKeepsItsContent)
+{
+    TempDir dir;
+    std::string path = dir.file("registry");
+    Registry reg(path);
+    ASSERT_TRUE(reg.writeString(HKCR, ".WAV", "", "Other Program"));
+    ::chmod(path.c_str(), 0444);
+    EXPECT_FALSE(reg.createKey(HKCR, ".MP3"));
+    EXPECT_FALSE(reg.writeString(HKCR, ".WAV", "", "Orvella Audio File"));
+    EXPECT_EQ(reg.readString(HKCR, ".WAV", ""), "Other Program");
+}
+
+TEST(Registry, ConcurrentWritersFromTwoProcessesLoseNothing)
+{
+    TempDir dir;
+    std::string path = dir.file("registry");
+    constexpr int kPerProcess = 40;
+    pid_t child = fork();
+    if (child == 0) {
+        Registry reg(path);
+        for (int i = 0; i < kPerProcess; ++i)
+            reg.writeString(HKCU, "child", std::to_string(i), "c");
+        _exit(0);
+    }
+    Registry reg(path);
+    for (int i = 0; i < kPerProcess; ++i)
+        reg.writeString(HKCU, "parent", std::to_string(i), "p");
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(reg.values(HKCU, "child").size(), static_cast<std::size_t>(kPerProcess));
+    EXPECT_EQ(reg.values(HKCU, "parent").size(), static_cast<std::size_t>(kPerProcess));
+}
+
+namespace {
+// Sends from a worker thread: the client blocks, the server needs this thread's event loop.
+bool executeFromThread(const QString& service, const QString& text)
+{
+    std::atomic<int> result{-1};
+    std::thread client([&] { result = platform::DdeExecute(service, "Macros", text, 3000) ? 1 : 0; });
+    QElapsedTimer clock;
+    clock.start();
+    while (result == -1 && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    client.join();
+    return result == 1;
+}
+} // namespace
+
+TEST(CommandChannel, RequestsArriveAsLinesAndOnlyOneServerOwnsAName)
+{
+    const QString service = QStringLiteral("orvella-test-%1").arg(::getpid());
+    platform::DdeServer server(service, "Macros");
+    ASSERT_TRUE(server.listen());
+    platform::DdeServer second(service, "Macros");
+    EXPECT_FALSE(second.listen());
+
+    QList<QStringList> received;
+    QObject::connect(&server, &platform::DdeServer::executeRequested,
+                     [&](const QStringList& lines) { received << lines; });
+    QString text = QString::fromUtf8("[Open(\"/m/Björk \\\"live\\\".mp3\")]\r\n[Enqueue(\"/m/b.ogg\")]\n");
+    ASSERT_TRUE(executeFromThread(service, text));
+    ASSERT_EQ(received.size(), 1);
+    EXPECT_EQ(received[0], (QStringList{QString::fromUtf8("[Open(\"/m/Björk \\\"live\\\".mp3\")]"),
+                                        "[Enqueue(\"/m/b.ogg\")]"}));
+}
+
+TEST(CommandChannel, MalformedAndOversizedRequestsAreDropped)
+{
+    const QString service = QStringLiteral("orvella-bad-%1").arg(::getpid());
+    platform::DdeServer server(service, "Macros");
+    ASSERT_TRUE(server.listen());
+    int requests = 0;
+    QObject::connect(&server, &platform::DdeServer::executeRequested, [&](const QStringList&) { ++requests; });
+
+    auto sendRaw = [&](QByteArray bytes) {
+        std::thread client([&] {
+            QLocalSocket socket;
+            socket.connectToServer(platform::DdeSocketPath(service, "Macros"));
+            if (socket.waitForConnected(2000)) {
+                socket.write(bytes);
+                socket.waitForBytesWritten(2000);
+                socket.waitForDisconnected(2000);
+            }
+        });
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 300)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        client.join();
+    };
+    sendRaw(QByteArray("\x7f\xff\xff\xff", 4) + "x");                 // claims 2 GiB
+    sendRaw(QByteArray("\x00\x00\x00\x03", 4) + QByteArray("\xff\xfe\x01")); // not UTF-8
+    EXPECT_EQ(requests, 0);
+    EXPECT_TRUE(executeFromThread(service, "[Open(\"/still/works.mp3\")]"));
+    EXPECT_EQ(requests, 1);
+}
