@@ -22,6 +22,9 @@
 
 #include <deque>
 
+// Failures print texts, not bytes.
+void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
 using namespace playlist;
 using testsupport::TempDir;
 using testsupport::WriteFile;
@@ -160,6 +163,33 @@ TEST(PlaylistWindow, TitleRefreshAndNumbering)
     t.w.renumber();
     EXPECT_EQ(t.captions(), QStringList({"1. a", "2. b"})) << "numbering twice adds no second prefix";
 }
+TEST(PlaylistWindow, TitleRefreshReadsTagsAndDurationsOfRealFiles)
+{
+    Window t;
+    QStringList files;
+    for (const char* name : {"playlist/hello_world.mp3", "fileinfo/vorbis_comments.ogg", "fileinfo/wmav2_tagged.wma",
+                             "fileinfo/pcm_s16_stereo.wav", "fileinfo/lame_cbr16_mono_mpeg25.mp3",
+                             "fileinfo/monkey_3800_id3v1.ape", "fileinfo/twinvq_stereo.vqf"})
+        files << QString::fromStdString(testsupport::TestData(name));
+    t.w.DropFileTarget1Drop(files);
+    EXPECT_EQ(t.captions(), QStringList({"1. The Band - Hello World", QString::fromUtf8("2. Ogg Artist - Café € Title"),
+                                         "3. Wma Artist - Wma Title", "4. Pcm_s16_stereo.wav",
+                                         "5. lame_cbr16_mono_mpeg25", "6. Monkey Artist - Monkey Title",
+                                         "7. Vqf Author - Vqf Title"}));
+    QStringList times;
+    for (const RealboxItem& item : t.w.realboxItems().Items())
+        times << item.time;
+    // An MPEG stream without tags is not recognised but keeps its duration.
+    EXPECT_EQ(times, QStringList({"00:03", "00:02", "00:03", "00:00", "00:01", "00:00", "00:01"}));
+
+    t.w.setTitleFormat(4);
+    t.w.RefreshFirst = 0;
+    t.w.RefreshLast = 0;
+    t.w.RefreshTimes = false;
+    t.w.procusme();
+    EXPECT_EQ(t.captions()[0], "1. \"Hello World\" By The Band");
+}
+
 TEST(PlaylistWindow, DeleteMovesTheHighlightAndKeepsNumbers)
 {
     Window t;
