@@ -6,10 +6,8 @@
 
 #include <algorithm>
 #include <map>
-#include <sstream>
 
 using appconfig::Setting;
-using testsupport::ReadFile;
 using testsupport::TempDir;
 using testsupport::WriteFile;
 
@@ -51,23 +49,6 @@ struct Controls : appconfig::SettingsTarget {
         return std::find(applied.begin(), applied.end(), std::make_pair(s, index)) != applied.end();
     }
 };
-
-// "section/key" of every key line, in file order.
-std::vector<std::string> keyOrder(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    std::string line, section;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.starts_with('['))
-            section = line.substr(1, line.size() - 2);
-        else if (auto eq = line.find('='); eq != std::string::npos)
-            out.push_back(section + "/" + line.substr(0, eq));
-    }
-    return out;
-}
 
 } // namespace
 
@@ -215,26 +196,21 @@ TEST(Config, SavesEverySectionInOrderWithThePlaylistBetween)
     }));
     EXPECT_TRUE(playlistSaved);
 
-    std::vector<std::string> expected;
-    for (int i = 0; i < 8; ++i)
-        expected.push_back("Loaded Plugins/Plugin" + std::to_string(i));
-    expected.push_back("Plugin First/yeah");
-    for (int i = 1; i <= 10; ++i)
-        expected.push_back("Sound Box/equalizer" + std::to_string(i));
-    for (const char* k : {"useequalizer", "flanger", "echo", "reverb", "echolevel", "reverblevel"})
-        expected.push_back(std::string("Sound Box/") + k);
-    for (const char* k : {"shuffgo", "smoothshuff", "morphrate"})
-        expected.push_back(std::string("Playlist/") + k);
-    for (const char* k : {"volume", "playparseind", "numplay"})
-        expected.push_back(std::string("General/") + k);
-    for (const char* k : {"mainwidth", "mainheight", "mainleft", "maintop", "PlaylistVis", "Playlistwidth",
-                          "Playlistheight", "Playlistleft", "Playlisttop", "EqualizerVis", "Equalizerwidth",
-                          "Equalizerheight", "Equalizerleft", "Equalizertop"})
-        expected.push_back(std::string("Form State/") + k);
-    for (int i = 0; i < 20; ++i)
-        expected.push_back("Associations/filetype " + std::to_string(i));
-    EXPECT_EQ(keyOrder(ReadFile(file.path())), expected);
-
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(file.sections(), (Names{"Loaded Plugins", "Plugin First", "Sound Box", "Playlist", "General",
+                                      "Form State", "Associations"}));
+    Names soundBox;
+    for (int band = 1; band <= 10; ++band)
+        soundBox.push_back("equalizer" + std::to_string(band));
+    soundBox.insert(soundBox.end(), {"useequalizer", "flanger", "echo", "reverb", "echolevel", "reverblevel"});
+    EXPECT_EQ(file.keys("Sound Box"), soundBox);
+    EXPECT_EQ(file.keys("Form State"),
+              (Names{"mainwidth", "mainheight", "mainleft", "maintop", "PlaylistVis", "Playlistwidth", "Playlistheight",
+                     "Playlistleft", "Playlisttop", "EqualizerVis", "Equalizerwidth", "Equalizerheight",
+                     "Equalizerleft", "Equalizertop"}));
+    EXPECT_EQ(file.keys("Associations").size(), 20u);
+    EXPECT_EQ(file.keys("Associations").back(), "filetype 19");
+    EXPECT_EQ(file.keys("Loaded Plugins").back(), "Plugin7");
     EXPECT_EQ(file.readString("Loaded Plugins", "Plugin0", "?"), "in_pcmkit.so");
     EXPECT_EQ(file.readString("Loaded Plugins", "Plugin3", "?"), "") << "a free slot is written empty";
     EXPECT_EQ(file.readString("Form State", "PlaylistVis", ""), "0");
