@@ -15,9 +15,15 @@ namespace {
 constexpr int RepeatIntervalMs = 400;
 constexpr const char* BuiltInNames[4] = {"W95_HTB", "W95_HRL", "W95_VTB", "W95_VRL"};
 
-QImage builtIn(TSliderImage which) { return sliderimages::WithTransparency(sliderimages::BuiltIn(BuiltInNames[which])); }
+QImage builtIn(TSliderImage which)
+{
+    return sliderimages::WithTransparency(sliderimages::BuiltIn(BuiltInNames[which]));
+}
 
-int clampToInt(int64_t v, int lo, int hi) { return static_cast<int>(std::max<int64_t>(lo, std::min<int64_t>(v, hi))); }
+int clampToInt(int64_t v, int lo, int hi)
+{
+    return static_cast<int>(std::max<int64_t>(lo, std::min<int64_t>(v, hi)));
+}
 
 } // namespace
 
@@ -157,9 +163,15 @@ QSize TSlider::thumbSize() const
     return {image.width() / numThumbStates_, image.height()};
 }
 
-int TSlider::thumbLength() const { return horizontal() ? thumbSize().width() : thumbSize().height(); }
+int TSlider::thumbLength() const
+{
+    return horizontal() ? thumbSize().width() : thumbSize().height();
+}
 
-int TSlider::TrackLength() const { return rulerLength() - thumbLength(); }
+int TSlider::TrackLength() const
+{
+    return rulerLength() - thumbLength();
+}
 
 int TSlider::PositionOfValue(int value) const
 {
@@ -181,7 +193,10 @@ int TSlider::ValueOfPosition(int position) const
     return clampToInt(x + minValue_, minValue_, maxValue_);
 }
 
-QRect TSlider::ThumbRect() const { return thumb_->geometry(); }
+QRect TSlider::ThumbRect() const
+{
+    return thumb_->geometry();
+}
 
 int TSlider::thumbPositionAt(QPoint topLeft) const
 {
@@ -261,7 +276,10 @@ void TSlider::rebuildLayout()
     update();
 }
 
-void TSlider::resizeEvent(QResizeEvent*) { rebuildLayout(); }
+void TSlider::resizeEvent(QResizeEvent*)
+{
+    rebuildLayout();
+}
 
 void TSlider::paintEvent(QPaintEvent*)
 {

@@ -23,17 +23,17 @@ enum TSliderImage { siHThumb = 0, siHRuler = 1, siVThumb = 2, siVRuler = 3 };
 // The slider's thumb: shows one frame of its image, drawn transparently.
 class TSliderThumb : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TSliderThumb(QWidget* parent);
 
     void setImage(const QImage& image, int numStates);
     void setState(int state); // 0 normal, 1 pressed
     int state() const { return state_; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
 
-private:
+  private:
     QImage image_;
     int numStates_ = 2;
     int state_ = 0;
@@ -42,7 +42,7 @@ private:
 class TSlider : public QWidget {
     Q_OBJECT
     Q_PROPERTY(int UserImages READ UserImages)
-public:
+  public:
     explicit TSlider(QWidget* parent = nullptr);
 
     // An empty image brings the built-in one back.
@@ -89,12 +89,12 @@ public:
     QRect PointsRect() const { return pointsRect_; }
     const TSliderThumb* Thumb() const { return thumb_; }
 
-signals:
+  signals:
     void OnChange();
     void OnStartTracking();
     void OnStopTracking();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -106,7 +106,7 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
 
-private:
+  private:
     enum StepKind { skNone, skFirst, skLast, skUp, skDown };
 
     bool horizontal() const { return orientation_ == soHorizontal; }

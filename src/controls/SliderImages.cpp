@@ -64,7 +64,10 @@ QImage horizontalThumb()
 
 // The vertical pictures are the horizontal ones turned on their side; the
 // thumb's two frames stay side by side.
-QImage turned(const QImage& image) { return image.transformed(QTransform().rotate(90)); }
+QImage turned(const QImage& image)
+{
+    return image.transformed(QTransform().rotate(90));
+}
 
 QImage verticalThumb()
 {

@@ -22,9 +22,15 @@ QPoint SnapToEdges(const QRect& frame, const QRect& area, int distance)
     return at;
 }
 
-WindowMover::WindowMover(QWidget* window) : QObject(window), window_(window) { addSurface(window); }
+WindowMover::WindowMover(QWidget* window) : QObject(window), window_(window)
+{
+    addSurface(window);
+}
 
-void WindowMover::addSurface(QWidget* surface) { surface->installEventFilter(this); }
+void WindowMover::addSurface(QWidget* surface)
+{
+    surface->installEventFilter(this);
+}
 
 bool WindowMover::eventFilter(QObject* watched, QEvent* event)
 {

@@ -14,17 +14,17 @@ QPoint SnapToEdges(const QRect& frame, const QRect& area, int distance);
 
 class WindowMover : public QObject {
     Q_OBJECT
-public:
+  public:
     static constexpr int SnapDistance = 10;
 
     // Watches `window` itself; addSurface adds panels whose bare surface moves it too.
     explicit WindowMover(QWidget* window);
     void addSurface(QWidget* surface);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     QWidget* window_;
     bool dragging_ = false;
     QPoint grab_; // cursor position relative to the window's frame

@@ -40,7 +40,10 @@ FileDialogPresenter& presenter()
 
 } // namespace
 
-bool ExecuteFileDialog(TFileDialog& dialog, QWidget* owner) { return presenter()(dialog, owner); }
+bool ExecuteFileDialog(TFileDialog& dialog, QWidget* owner)
+{
+    return presenter()(dialog, owner);
+}
 
 FileDialogPresenter SetFileDialogPresenter(FileDialogPresenter next)
 {

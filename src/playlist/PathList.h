@@ -10,7 +10,7 @@
 namespace playlist {
 
 class TPathList {
-public:
+  public:
     int Count() const { return int(items_.size()); }
     const std::string& operator[](int index) const { return items_[size_t(index)]; }
     const std::vector<std::string>& Items() const { return items_; }
@@ -26,7 +26,7 @@ public:
     // Replaces every line; nothing is selected afterwards.
     void Assign(std::vector<std::string> paths);
 
-private:
+  private:
     std::vector<std::string> items_;
     int itemIndex_ = -1;
 };

@@ -35,7 +35,10 @@ constexpr int TimeColumnWidth = 42;
 constexpr int SongsColumnMargin = 68; // window width minus the "Songs" column
 const QString MakerName = QStringLiteral("KORVANE");
 
-std::string bytesOf(const QString& path) { return QFile::encodeName(path).toStdString(); }
+std::string bytesOf(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
 
 QFont pixelFont(const char* family, int pixels, bool bold)
 {
@@ -112,7 +115,8 @@ Tplayl::Tplayl(QWidget* parent) : QWidget(parent, Qt::Window)
     createMenus();
 
     openplay1.Title = QStringLiteral("Open Your Playlist");
-    openplay1.Filter = QStringLiteral("Pls/M3u Playlists|*.pls;*.m3u|Pls Playlists(*.pls)|*.pls|M3u Playlists(*.m3u)|*.m3u");
+    openplay1.Filter =
+        QStringLiteral("Pls/M3u Playlists|*.pls;*.m3u|Pls Playlists(*.pls)|*.pls|M3u Playlists(*.m3u)|*.m3u");
     Saveplaydialog1.kind = TFileDialog::Save;
     Saveplaydialog1.Title = QStringLiteral("Save Your Playlist");
     Saveplaydialog1.Filter = QStringLiteral("PLS Playlist (*.pls)|*.pls|M3U Playlist (*.m3u)|*.m3u");
@@ -182,7 +186,8 @@ QAction* Tplayl::addCommand(const QString& name, const QString& caption, void (T
 {
     auto* action = new QAction(caption, this);
     action->setObjectName(name);
-    connect(action, &QAction::triggered, this, [this, command] { runGuarded([this, command] { (this->*command)(); }); });
+    connect(action, &QAction::triggered, this,
+            [this, command] { runGuarded([this, command] { (this->*command)(); }); });
     actions_.insert(name, action);
     return action;
 }
@@ -227,7 +232,8 @@ void Tplayl::createMenus()
     for (const auto& binding : bindings) {
         QPushButton* button = binding.first;
         QMenu* popup = binding.second;
-        connect(button, &QPushButton::clicked, this, [this, button, popup] { popup->popup(PopupPosition(button, popup)); });
+        connect(button, &QPushButton::clicked, this,
+                [this, button, popup] { popup->popup(PopupPosition(button, popup)); });
     }
 }
 
@@ -256,7 +262,10 @@ void Tplayl::layoutControls()
     realbox_->header()->resizeSection(1, TimeColumnWidth);
 }
 
-void Tplayl::runGuarded(const std::function<void()>& command) { guard_(command); }
+void Tplayl::runGuarded(const std::function<void()>& command)
+{
+    guard_(command);
+}
 
 int Tplayl::Highlighted() const
 {
@@ -271,8 +280,7 @@ void Tplayl::Highlight(int row)
         return;
     }
     const QModelIndex index = realboxModel_->index(row, 0);
-    realbox_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
-                                                           QItemSelectionModel::Rows);
+    realbox_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     realbox_->scrollTo(index);
 }
 

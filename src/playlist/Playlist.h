@@ -31,13 +31,13 @@ namespace playlist {
 // The list view of realbox; it also takes files dropped onto it.
 class RealboxView : public QTreeView {
     Q_OBJECT
-public:
+  public:
     explicit RealboxView(QWidget* parent);
 
-signals:
+  signals:
     void filesDropped(const QStringList& files);
 
-protected:
+  protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -50,7 +50,7 @@ void RunShowingErrors(const std::function<void()>& command);
 
 class Tplayl : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit Tplayl(QWidget* parent = nullptr);
 
     TPathList ListBox1;
@@ -124,14 +124,14 @@ public:
     // Where a button's pop-up menu opens, in screen coordinates.
     QPoint PopupPosition(const QPushButton* button, const QMenu* menu) const;
 
-signals:
+  signals:
     void playRequested();         // playbt1
     void playSelectedRequested(); // realbxdblclick1: stop, then Play
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void createControls();
     void createActions();
     void createMenus();

@@ -10,7 +10,10 @@ namespace {
 
 constexpr qsizetype CaptionLimit = 100;
 
-bool isAsciiLower(QChar c) { return c >= u'a' && c <= u'z'; }
+bool isAsciiLower(QChar c)
+{
+    return c >= u'a' && c <= u'z';
+}
 
 } // namespace
 

@@ -4,9 +4,15 @@
 
 namespace playlist {
 
-int RealboxModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : Count(); }
+int RealboxModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : Count();
+}
 
-int RealboxModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
+int RealboxModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : 2;
+}
 
 QVariant RealboxModel::data(const QModelIndex& index, int role) const
 {
@@ -22,9 +28,15 @@ Qt::ItemFlags RealboxModel::flags(const QModelIndex& index) const
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::ItemIsDropEnabled;
 }
 
-QStringList RealboxModel::mimeTypes() const { return {QStringLiteral("text/uri-list")}; }
+QStringList RealboxModel::mimeTypes() const
+{
+    return {QStringLiteral("text/uri-list")};
+}
 
-Qt::DropActions RealboxModel::supportedDropActions() const { return Qt::CopyAction | Qt::LinkAction; }
+Qt::DropActions RealboxModel::supportedDropActions() const
+{
+    return Qt::CopyAction | Qt::LinkAction;
+}
 
 void RealboxModel::SetItems(std::vector<RealboxItem> items)
 {
@@ -51,7 +63,10 @@ void RealboxModel::Delete(int row)
     endRemoveRows();
 }
 
-void RealboxModel::Clear() { SetItems({}); }
+void RealboxModel::Clear()
+{
+    SetItems({});
+}
 
 void RealboxModel::SetRange(int first, const std::vector<QString>& captions, const std::vector<QString>* times)
 {

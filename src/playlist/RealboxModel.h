@@ -16,7 +16,7 @@ struct RealboxItem {
 
 class RealboxModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     using QAbstractTableModel::QAbstractTableModel;
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -39,7 +39,7 @@ public:
     void SetRange(int first, const std::vector<QString>& captions, const std::vector<QString>* times);
     void SetCaptions(std::vector<QString> captions); // one per row
 
-private:
+  private:
     std::vector<RealboxItem> items_;
 };
 

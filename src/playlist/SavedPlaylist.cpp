@@ -16,7 +16,10 @@ constexpr const char* PathsFile = "dummy.asv";
 constexpr const char* CaptionsFile = "loaded.asv";
 constexpr const char* TimesFile = "loadedt.asv";
 
-bool hasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+bool hasLineBreak(std::string_view s)
+{
+    return s.find_first_of("\r\n") != std::string_view::npos;
+}
 
 std::string oneLine(const QString& text)
 {
@@ -26,7 +29,6 @@ std::string oneLine(const QString& text)
             c = ' ';
     return s;
 }
-
 
 std::string readIfPresent(const std::string& fileName)
 {
@@ -38,7 +40,10 @@ std::string readIfPresent(const std::string& fileName)
 
 } // namespace
 
-std::string SavedPlaylistFolder() { return platform::DataFolder() + "Playlist/"; }
+std::string SavedPlaylistFolder()
+{
+    return platform::DataFolder() + "Playlist/";
+}
 
 void WriteSavedPlaylist(const std::string& folder, const SavedPlaylist& playlist)
 {

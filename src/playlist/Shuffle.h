@@ -8,7 +8,7 @@
 namespace playlist {
 
 class ShuffleGenerator {
-public:
+  public:
     explicit ShuffleGenerator(uint32_t seed = 0) : seed_(seed) {}
     // seed := seed * 134775813 + 1; the draw is the upper half of seed * n.
     uint32_t below(uint32_t n)
@@ -17,7 +17,7 @@ public:
         return uint32_t((uint64_t(seed_) * n) >> 32);
     }
 
-private:
+  private:
     uint32_t seed_;
 };
 

@@ -13,7 +13,10 @@
 namespace playlist {
 namespace {
 
-QString text(const std::string& bytes) { return platform::DisplayString(bytes); }
+QString text(const std::string& bytes)
+{
+    return platform::DisplayString(bytes);
+}
 
 std::string fileNameOf(const std::string& path)
 {

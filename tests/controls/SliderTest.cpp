@@ -34,8 +34,14 @@ QImage filled(int w, int h, QRgb colour)
     return image;
 }
 
-void press(QWidget* w, QPoint at) { QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, at); }
-void release(QWidget* w, QPoint at) { QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, at); }
+void press(QWidget* w, QPoint at)
+{
+    QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, at);
+}
+void release(QWidget* w, QPoint at)
+{
+    QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, at);
+}
 void drag(QWidget* w, QPoint at)
 {
     QMouseEvent move(QEvent::MouseMove, at, w->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);

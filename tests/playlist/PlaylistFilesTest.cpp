@@ -112,7 +112,8 @@ TEST(SavedPlaylist, RoundTripKeepsCaptionsAndTimes)
 {
     TempDir dir;
     const std::string folder = dir.file("Playlist/");
-    SavedPlaylist saved{Three, {"1. The Band - Hello World", QString::fromUtf8("2. Ünïcode"), "3. caf\u00e9"},
+    SavedPlaylist saved{Three,
+                        {"1. The Band - Hello World", QString::fromUtf8("2. Ünïcode"), "3. caf\u00e9"},
                         {"03:25", "00:00", "02:05"}};
     WriteSavedPlaylist(folder, saved); // the folder is created
     EXPECT_EQ(ReadFile(folder + "loadedt.asv"), "03:25\r\n00:00\r\n02:05\r\n");
@@ -145,9 +146,7 @@ TEST(SavedPlaylist, MismatchedFilesKeepEveryEntryInStep)
 TEST(SavedPlaylist, LineBreaksCannotShiftTheLines)
 {
     TempDir dir;
-    SavedPlaylist saved{{"/a/one.mp3", "/a/bad\nname.mp3", "/a/three.mp3"},
-                        {"One\r\nTwo", "Bad", "Three"},
-                        {"01:00"}};
+    SavedPlaylist saved{{"/a/one.mp3", "/a/bad\nname.mp3", "/a/three.mp3"}, {"One\r\nTwo", "Bad", "Three"}, {"01:00"}};
     WriteSavedPlaylist(dir.path(), saved);
     const SavedPlaylist back = ReadSavedPlaylist(dir.path());
     EXPECT_EQ(back.paths, (std::vector<std::string>{"/a/one.mp3", "/a/three.mp3"}));

@@ -1,5 +1,5 @@
-#include "playlist/OpenFilter.h"
 #include "playlist/PlaylistText.h"
+#include "playlist/OpenFilter.h"
 
 #include <gtest/gtest.h>
 

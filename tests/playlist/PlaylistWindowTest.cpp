@@ -23,7 +23,10 @@
 #include <deque>
 
 // Failures print texts, not bytes.
-void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 using namespace playlist;
 using testsupport::TempDir;
@@ -172,10 +175,10 @@ TEST(PlaylistWindow, TitleRefreshReadsTagsAndDurationsOfRealFiles)
                              "fileinfo/monkey_3800_id3v1.ape", "fileinfo/twinvq_stereo.vqf"})
         files << QString::fromStdString(testsupport::TestData(name));
     t.w.DropFileTarget1Drop(files);
-    EXPECT_EQ(t.captions(), QStringList({"1. The Band - Hello World", QString::fromUtf8("2. Ogg Artist - Café € Title"),
-                                         "3. Wma Artist - Wma Title", "4. Pcm_s16_stereo.wav",
-                                         "5. lame_cbr16_mono_mpeg25", "6. Monkey Artist - Monkey Title",
-                                         "7. Vqf Author - Vqf Title"}));
+    EXPECT_EQ(t.captions(),
+              QStringList({"1. The Band - Hello World", QString::fromUtf8("2. Ogg Artist - Café € Title"),
+                           "3. Wma Artist - Wma Title", "4. Pcm_s16_stereo.wav", "5. lame_cbr16_mono_mpeg25",
+                           "6. Monkey Artist - Monkey Title", "7. Vqf Author - Vqf Title"}));
     QStringList times;
     for (const RealboxItem& item : t.w.realboxItems().Items())
         times << item.time;

@@ -49,13 +49,20 @@ std::vector<KeySpec> buildKeys()
     keys.push_back({Setting::Numbering, 0, General, "numplay", Bool, Current});
 
     const std::pair<Setting, std::pair<const char*, int>> form[] = {
-        {Setting::MainWidth, {"mainwidth", 330}},           {Setting::MainHeight, {"mainheight", 177}},
-        {Setting::MainLeft, {"mainleft", 97}},              {Setting::MainTop, {"maintop", 125}},
-        {Setting::PlaylistVis, {"PlaylistVis", 1}},         {Setting::PlaylistWidth, {"Playlistwidth", 300}},
-        {Setting::PlaylistHeight, {"Playlistheight", 322}}, {Setting::PlaylistLeft, {"Playlistleft", 427}},
-        {Setting::PlaylistTop, {"Playlisttop", 427}},       {Setting::EqualizerVis, {"EqualizerVis", 1}},
-        {Setting::EqualizerWidth, {"Equalizerwidth", 330}}, {Setting::EqualizerHeight, {"Equalizerheight", 145}},
-        {Setting::EqualizerLeft, {"Equalizerleft", 97}},    {Setting::EqualizerTop, {"Equalizertop", 302}},
+        {Setting::MainWidth, {"mainwidth", 330}},
+        {Setting::MainHeight, {"mainheight", 177}},
+        {Setting::MainLeft, {"mainleft", 97}},
+        {Setting::MainTop, {"maintop", 125}},
+        {Setting::PlaylistVis, {"PlaylistVis", 1}},
+        {Setting::PlaylistWidth, {"Playlistwidth", 300}},
+        {Setting::PlaylistHeight, {"Playlistheight", 322}},
+        {Setting::PlaylistLeft, {"Playlistleft", 427}},
+        {Setting::PlaylistTop, {"Playlisttop", 427}},
+        {Setting::EqualizerVis, {"EqualizerVis", 1}},
+        {Setting::EqualizerWidth, {"Equalizerwidth", 330}},
+        {Setting::EqualizerHeight, {"Equalizerheight", 145}},
+        {Setting::EqualizerLeft, {"Equalizerleft", 97}},
+        {Setting::EqualizerTop, {"Equalizertop", 302}},
     };
     for (const auto& [setting, keyAndDefault] : form)
         keys.push_back({setting, 0, FormState, keyAndDefault.first, Int, keyAndDefault.second});
@@ -105,7 +112,10 @@ const KeySpec& Key(Setting setting, int index)
     throw std::out_of_range("no configuration key for this setting");
 }
 
-std::string ConfigPath() { return platform::DataFolder() + "confstate.ini"; }
+std::string ConfigPath()
+{
+    return platform::DataFolder() + "confstate.ini";
+}
 
 std::array<std::string, 8> ReadLoadedPlugins(const platform::ProfileFile& file)
 {

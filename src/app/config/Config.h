@@ -79,7 +79,7 @@ const KeySpec& Key(Setting setting, int index = 0);
 
 // What the restore sets and the save reads: the windows' controls.
 class SettingsTarget {
-public:
+  public:
     virtual ~SettingsTarget() = default;
     // The control's value now (checked = 1).
     virtual int current(Setting setting, int index) const = 0;

@@ -16,7 +16,7 @@ using TBandOut = std::array<uint16_t, 25>; // lowest band first
 
 class TSpectrum : public QWidget {
     Q_OBJECT
-public:
+  public:
     static constexpr int Width = 102;
     static constexpr int Height = 25;
     static constexpr int Bands = 25;
@@ -45,10 +45,10 @@ public:
     std::array<float, Bands> PeakLevels{};
     std::array<int, Bands> PeakHold{};
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
 
-private:
+  private:
     QImage background_;
     QImage work_;
     QImage bar_;

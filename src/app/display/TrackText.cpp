@@ -31,7 +31,10 @@ QString ChannelLabel(const QString& channelMode)
     return QStringLiteral("Mono");
 }
 
-QString ElapsedTimeText(int64_t positionMs) { return playlist::MinutesSecondsInHour(std::max<int64_t>(0, positionMs) / 1000); }
+QString ElapsedTimeText(int64_t positionMs)
+{
+    return playlist::MinutesSecondsInHour(std::max<int64_t>(0, positionMs) / 1000);
+}
 
 QString StatusText(int mode)
 {

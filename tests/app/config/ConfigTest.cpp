@@ -59,13 +59,13 @@ TEST(Config, WithoutAFileEveryKeyTakesItsDefault)
     Controls c;
     appconfig::RestoreAtShow(file, c);
     const std::pair<Setting, int> expected[] = {
-        {Setting::MainWidth, 330},     {Setting::MainHeight, 177},     {Setting::MainLeft, 97},
-        {Setting::MainTop, 125},       {Setting::PlaylistVis, 1},      {Setting::PlaylistLeft, 427},
-        {Setting::PlaylistTop, 427},   {Setting::PlaylistWidth, 300},  {Setting::PlaylistHeight, 322},
-        {Setting::EqualizerVis, 1},    {Setting::EqualizerLeft, 97},   {Setting::EqualizerTop, 302},
+        {Setting::MainWidth, 330},      {Setting::MainHeight, 177},      {Setting::MainLeft, 97},
+        {Setting::MainTop, 125},        {Setting::PlaylistVis, 1},       {Setting::PlaylistLeft, 427},
+        {Setting::PlaylistTop, 427},    {Setting::PlaylistWidth, 300},   {Setting::PlaylistHeight, 322},
+        {Setting::EqualizerVis, 1},     {Setting::EqualizerLeft, 97},    {Setting::EqualizerTop, 302},
         {Setting::EqualizerWidth, 330}, {Setting::EqualizerHeight, 145}, {Setting::Volume, 100},
-        {Setting::TitleFormat, 0},     {Setting::Numbering, 1},        {Setting::SmoothShuffle, 1},
-        {Setting::ShuffleAndGo, 0},    {Setting::MorphRate, 70},       {Setting::FileType, 0},
+        {Setting::TitleFormat, 0},      {Setting::Numbering, 1},         {Setting::SmoothShuffle, 1},
+        {Setting::ShuffleAndGo, 0},     {Setting::MorphRate, 70},        {Setting::FileType, 0},
     };
     for (auto [setting, value] : expected) {
         EXPECT_TRUE(c.wasApplied(setting)) << int(setting);
@@ -93,13 +93,13 @@ TEST(Config, RestoresInTheProgramsOrder)
             order.push_back(setting);
     using S = Setting;
     const std::vector<Setting> expected{
-        S::MainWidth,     S::MainHeight,      S::MainLeft,       S::MainTop,           S::PlaylistVis,
-        S::PlaylistWidth, S::PlaylistHeight,  S::PlaylistLeft,   S::PlaylistTop,       S::EqualizerWidth,
-        S::EqualizerHeight, S::EqualizerLeft, S::EqualizerTop,   S::EqualizerVis,      S::FileType,
-        S::Equalizer,     S::FlangerBox,      S::ShuffleAndGo,   S::SmoothShuffle,     S::MorphRate,
-        S::FlangerEffect, S::EchoEffect,      S::ReverbEffect,   S::EchoBox,           S::ReverbBox,
-        S::ReverbLevel,   S::PlayerReverbLevel, S::EchoLevel,    S::PlayerEchoLevel,   S::UseEqualizer,
-        S::Volume,        S::TitleFormat,     S::Numbering};
+        S::MainWidth,       S::MainHeight,        S::MainLeft,     S::MainTop,         S::PlaylistVis,
+        S::PlaylistWidth,   S::PlaylistHeight,    S::PlaylistLeft, S::PlaylistTop,     S::EqualizerWidth,
+        S::EqualizerHeight, S::EqualizerLeft,     S::EqualizerTop, S::EqualizerVis,    S::FileType,
+        S::Equalizer,       S::FlangerBox,        S::ShuffleAndGo, S::SmoothShuffle,   S::MorphRate,
+        S::FlangerEffect,   S::EchoEffect,        S::ReverbEffect, S::EchoBox,         S::ReverbBox,
+        S::ReverbLevel,     S::PlayerReverbLevel, S::EchoLevel,    S::PlayerEchoLevel, S::UseEqualizer,
+        S::Volume,          S::TitleFormat,       S::Numbering};
     EXPECT_EQ(order, expected);
 }
 

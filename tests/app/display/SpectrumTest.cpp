@@ -18,7 +18,10 @@ TBandOut bands(std::initializer_list<std::pair<int, uint16_t>> levels)
     return out;
 }
 
-int barX(int band) { return band * 4 + 2; }
+int barX(int band)
+{
+    return band * 4 + 2;
+}
 
 // Height of the bar of a band, counted up from the bottom edge.
 int barHeight(const QImage& image, int band)

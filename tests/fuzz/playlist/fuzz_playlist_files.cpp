@@ -31,7 +31,8 @@ const std::string& folder()
 
 void write(const std::string& name, std::string_view bytes)
 {
-    std::ofstream(folder() + name, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
+    std::ofstream(folder() + name, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), std::streamsize(bytes.size()));
 }
 
 } // namespace
