@@ -21,6 +21,9 @@ enum open_result { OPEN_OK = 0, OPEN_FAILED = 1, OPEN_NO_SOURCE = 2 };
 // The whole open: source, detection, parser, conversion filters, messages.
 // Information mode shows no boxes, builds no filters and no codec stream.
 decoder* open_file(const char* name, bool infoMode, const abort_flag* abort, open_result* result);
+// The same from detection on, over an opened source (which it takes over).
+decoder* open_source(const char* name, byte_source* source, bool infoMode, const abort_flag* abort,
+                     open_result* result);
 
 // The open's message boxes, owned by the host's window.
 void show_error(const char* text);

@@ -20,17 +20,17 @@ constexpr std::array<int16_t, 16> kF = {0,     0,     0,     0x200, 0x200, 0x200
                                         0xE00, 0x600, 0x200, 0x200, 0x200, 0,     0,     0};
 
 // Exponent of a magnitude: the number of significant bits (0 for 0), at most 15.
-int exponent_of(int value)
+inline int exponent_of(int value)
 {
-    int e = 0;
-    while (e < 15 && value >= (1 << e))
-        ++e;
-    return e;
+    if (value <= 0)
+        return 0;
+    int bits = 32 - __builtin_clz(static_cast<unsigned>(value));
+    return bits < 15 ? bits : 15;
 }
 
 // FMULT: a predictor coefficient (16-bit two's complement) times a signal in
 // the floating format (sign in bit 10, 4-bit exponent, 6-bit mantissa).
-int fmult(int an, int srn)
+inline int fmult(int an, int srn)
 {
     int anmag = an > 0 ? an : ((-an) & 0x1FFF);
     int anexp = exponent_of(anmag) - 6;

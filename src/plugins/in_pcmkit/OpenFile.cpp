@@ -99,6 +99,16 @@ decoder* open_file(const char* name, bool infoMode, const abort_flag* abort, ope
         *result = OPEN_NO_SOURCE;
         return nullptr;
     }
+    return open_source(name, source, infoMode, abort, result);
+}
+
+decoder* open_source(const char* name, byte_source* source, bool infoMode, const abort_flag* abort,
+                     open_result* result)
+{
+    *result = OPEN_FAILED;
+    std::optional<QuietBoxes> quiet;
+    if (infoMode)
+        quiet.emplace();
     const file_type type = detect_type(name, source, abort);
     if (type == TYPE_UNKNOWN) {
         source_destroy(source);
