@@ -34,8 +34,9 @@ struct voc_list {
 
     ~voc_list() { std::free(entries); }
 
-    // A failed growth drops the entry.
-    void append(const voc_entry& entry)
+    // A failed growth drops the entry. By value: the entry may be one of ours,
+    // which growing moves.
+    void append(voc_entry entry)
     {
         if (entry.length == 0)
             return;
