@@ -31,11 +31,13 @@ sox -n -r 8000 -c 1 -e floating-point -b 32 float32.au synth 0.25 sine 440 vol 0
 sox -n -r 8000 -c 1 -e floating-point -b 64 float64.au synth 0.25 sine 440 vol 0.8
 sox -n -r 8000 -c 1 -e mu-law mulaw.au synth 0.25 sine 440 vol 0.8
 sox -n -r 8000 -c 1 -e a-law alaw.au synth 0.25 sine 440 vol 0.8
-ffmpeg -v error -y -f lavfi -i "sine=frequency=440:sample_rate=8000:duration=0.5" -af volume=0.8 -c:a g726le -b:a 32k g721.au
 sox -n -r 11025 -c 1 -b 8 pcm8.voc synth 0.25 sine 440 vol 0.8
 sox -n -r 22050 -c 2 -b 16 pcm16.voc synth 0.25 sine 440 sine 660 vol 0.8
-ffmpeg -v error -y -f lavfi -i "sine=frequency=440:sample_rate=22050:duration=0.5" -af volume=0.8 -c:a adpcm_ima_ws ima.aud
-sox -n -r 8000 -c 1 -b 16 tone.vox synth 0.25 sine 440 vol 0.8
-# The signal the lossy encoders above were given, for round-trip comparisons.
+# ADPCM files with the signals they were made from, for round trips.
 sox -n -r 16000 -c 1 -b 16 sine440-16k.wav synth 0.25 sine 440 vol 0.9
 ffmpeg -v error -y -i sine440-16k.wav -ac 2 -c:a adpcm_ima_qt ima4.aifc
+sox -n -r 22050 -c 1 -b 16 sine440-22k.wav synth 0.25 sine 440 vol 0.5
+ffmpeg -v error -y -i sine440-22k.wav -c:a adpcm_ima_ws ima.aud
+sox -n -r 8000 -c 1 -b 16 sine440-8k.wav synth 0.5 sine 440 vol 0.5
+sox sine440-8k.wav tone.vox
+ffmpeg -v error -y -i sine440-8k.wav -c:a g726le -b:a 32k g721.au
