@@ -34,8 +34,8 @@ sox -n -r 8000 -c 1 -e a-law alaw.au synth 0.25 sine 440 vol 0.8
 sox -n -r 11025 -c 1 -b 8 pcm8.voc synth 0.25 sine 440 vol 0.8
 sox -n -r 22050 -c 2 -b 16 pcm16.voc synth 0.25 sine 440 sine 660 vol 0.8
 # ADPCM files with the signals they were made from, for round trips.
-sox -n -r 16000 -c 1 -b 16 sine440-16k.wav synth 0.25 sine 440 vol 0.9
-ffmpeg -v error -y -i sine440-16k.wav -ac 2 -c:a adpcm_ima_qt ima4.aifc
+sox -n -r 16000 -c 2 -b 16 sine-16k-stereo.wav synth 0.25 sine 440 sine 660 vol 0.9
+ffmpeg -v error -y -i sine-16k-stereo.wav -c:a adpcm_ima_qt ima4.aifc
 sox -n -r 22050 -c 1 -b 16 sine440-22k.wav synth 0.25 sine 440 vol 0.5
 ffmpeg -v error -y -i sine440-22k.wav -c:a adpcm_ima_ws ima.aud
 sox -n -r 8000 -c 1 -b 16 sine440-8k.wav synth 0.5 sine 440 vol 0.5
