@@ -130,6 +130,7 @@ AVCodecContext* openDecoder(const SourceFormat& f, AVCodecID id)
     AVCodecContext* ctx = avcodec_alloc_context3(codec);
     if (!ctx)
         return nullptr;
+    ctx->log_level_offset = 64; // a damaged file is a result, not a console message
     ctx->sample_rate = f.rate;
     av_channel_layout_default(&ctx->ch_layout, f.channels);
     ctx->block_align = f.blockAlign;
