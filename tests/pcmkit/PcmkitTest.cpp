@@ -170,7 +170,7 @@ void Flush(int ms)
     host().sinceFlush = 0;
 }
 int WrittenTime() { return host().writtenMs(); }
-int OutputTime() { return host().writtenMs() - 100; } // 100 ms still buffered
+int OutputTime() { return host().writtenMs() - host().lag; }
 void Nothing() {}
 void NoWindow(HWND) {}
 

@@ -65,6 +65,7 @@ public:
 
     std::atomic<int> room{1 << 24}; // what CanWrite answers
     std::atomic<int> playing{0};    // what IsPlaying answers
+    std::atomic<int> lag{0};        // ms written but not yet sounded
 
     struct Call {
         std::string name;
