@@ -81,17 +81,6 @@ TEST(ConfigDialog, ShowsTheSettingsAndTakesThemOnOk)
     EXPECT_EQ(std::string(extension_list, 4), std::string("VOC\0", 4));
 }
 
-TEST(ConfigDialog, CancelKeepsTheSettings)
-{
-    SettingsScope settings;
-    reset_settings();
-    ConfigDialog dialog;
-    Child<QCheckBox>(dialog, "cfg_dither")->setChecked(true);
-    QTest::mouseClick(Button(dialog, QDialogButtonBox::Cancel), Qt::LeftButton);
-    EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    EXPECT_FALSE(cfg_dither);
-}
-
 TEST(ConfigDialog, ResetAsksFirstAndCannotBeCancelled)
 {
     SettingsScope settings;

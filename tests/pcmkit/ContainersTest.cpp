@@ -273,13 +273,8 @@ TEST(Voc, SeeksLandOnTheRequestedByteAcrossBlocks)
     std::string ramp;
     for (int i = 0; i < 100; ++i)
         ramp += static_cast<char>(i);
-    auto* copy = static_cast<uint8_t*>(std::malloc(300));
-    const std::string file = Voc({{1, Sound8(131, ramp)}, {8, "skip"}, {2, ramp}});
-    std::memcpy(copy, file.data(), file.size());
+    decoder* d = OpenBytes("a.voc", Voc({{1, Sound8(131, ramp)}, {8, "skip"}, {2, ramp}}));
     abort_flag never{false};
-    open_result result;
-    decoder* d = open_source("a.voc", create_memory_source(copy, static_cast<int64_t>(file.size())), false, &never,
-                             &result);
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(d->ops->length(d), 200);
     char got[3];
@@ -296,14 +291,8 @@ TEST(Voc, SeeksLandOnTheRequestedByteAcrossBlocks)
 TEST(Voc, EndlessNestedLoopsAreCapped)
 {
     SettingsScope settings;
-    const std::string file =
-        Voc({{6, Bytes({0xFF, 0xFF})}, {6, Bytes({0xFF, 0xFF})}, {1, Sound8(131, "x")}, {7, ""}, {7, ""}});
-    abort_flag never{false};
-    open_result result;
-    auto* copy = static_cast<uint8_t*>(std::malloc(file.size()));
-    std::memcpy(copy, file.data(), file.size());
-    decoder* d = open_source("a.voc", create_memory_source(copy, static_cast<int64_t>(file.size())), false, &never,
-                             &result);
+    decoder* d =
+        OpenBytes("a.voc", Voc({{6, Bytes({0xFF, 0xFF})}, {6, Bytes({0xFF, 0xFF})}, {1, Sound8(131, "x")}, {7, ""}, {7, ""}}));
     ASSERT_NE(d, nullptr);
     EXPECT_GE(d->ops->length(d), 65535);
     EXPECT_LE(d->ops->length(d), 1 << 20);

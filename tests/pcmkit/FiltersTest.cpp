@@ -137,23 +137,3 @@ TEST(Filters, DitherKeepsTheAverageOfEachChannel)
     out = Samples16(DecodeBytes("a.au", FloatAu(2, in)).bytes);
     EXPECT_EQ(out, std::vector<int16_t>(16, 0));
 }
-
-TEST(Filters, SeeksReportOutputPositions)
-{
-    SettingsScope settings;
-    cfg_downcvt = true;
-    cfg_mono = true;
-    const std::string file = Wav(1, 2, 24, std::string(6 * 100, '\x01'));
-    auto* copy = static_cast<uint8_t*>(std::malloc(file.size()));
-    std::memcpy(copy, file.data(), file.size());
-    abort_flag never{false};
-    open_result result;
-    decoder* d = open_source("a.wav", create_memory_source(copy, static_cast<int64_t>(file.size())), false, &never,
-                             &result);
-    ASSERT_NE(d, nullptr);
-    int64_t position = -1;
-    ASSERT_EQ(d->ops->seek(d, 10, &position, &never), 0);
-    EXPECT_EQ(position, 10 * 2); // ten frames of one 16-bit sample
-    EXPECT_EQ(d->ops->length(d), 100);
-    decoder_destroy(d);
-}

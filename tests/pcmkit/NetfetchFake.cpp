@@ -30,9 +30,9 @@ int Open(pcmkit::byte_source* self, const char*, const pcmkit::abort_flag*)
 int Read(pcmkit::byte_source* self, void* buffer, int count, const pcmkit::abort_flag*)
 {
     auto* s = static_cast<FakeSource*>(self);
-    int n = static_cast<int>(std::min<int64_t>(count, static_cast<int64_t>(s->data.size()) - s->position));
-    if (n <= 0)
+    if (s->position >= static_cast<int64_t>(s->data.size()))
         return 0;
+    int n = static_cast<int>(std::min<int64_t>(count, static_cast<int64_t>(s->data.size()) - s->position));
     std::memcpy(buffer, s->data.data() + s->position, static_cast<size_t>(n));
     s->position += n;
     return n;
@@ -61,28 +61,16 @@ void Destroy(pcmkit::byte_source* self)
 
 const pcmkit::byte_source_ops kOps = {Nothing, Open, Read, Length, CanSeek, Seek, Nothing, Destroy};
 
-void put32(std::string& s, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        s += static_cast<char>(v >> (8 * i));
-}
-
 pcmkit::byte_source* Create()
 {
     auto* s = new FakeSource;
     s->ops = &kOps;
     s->tag = 0x5A5A; // the plug-in clears it when it takes the source
-    s->data = "RIFF";
-    put32(s->data, 36 + 8000);
-    s->data += "WAVEfmt ";
-    put32(s->data, 16);
-    s->data += std::string("\x01\x00\x01\x00", 4);
-    put32(s->data, 8000);
-    put32(s->data, 8000);
-    s->data += std::string("\x01\x00\x08\x00", 4);
-    s->data += "data";
-    put32(s->data, 8000);
-    s->data += std::string(8000, '\x80');
+    // RIFF, fmt: PCM, mono, 8000 Hz, 8000 bytes/s, 1-byte frames, 8 bits; data: 8000 bytes.
+    s->data = std::string("RIFF\x64\x1F\x00\x00WAVEfmt \x10\x00\x00\x00\x01\x00\x01\x00\x40\x1F\x00\x00"
+                          "\x40\x1F\x00\x00\x01\x00\x08\x00" "data\x40\x1F\x00\x00",
+                          44) +
+              std::string(8000, '\x80');
     return s;
 }
 

@@ -59,14 +59,19 @@ Decoded DecodeFile(const std::string& path)
     return readAll(open_file(path.c_str(), false, &never, &result));
 }
 
-Decoded DecodeBytes(const std::string& name, const std::string& bytes)
+decoder* OpenBytes(const std::string& name, const std::string& bytes)
 {
     auto* copy = static_cast<uint8_t*>(std::malloc(bytes.size() + 1));
     std::memcpy(copy, bytes.data(), bytes.size());
     abort_flag never{false};
     open_result result;
-    return readAll(open_source(name.c_str(), create_memory_source(copy, static_cast<int64_t>(bytes.size())), false,
-                               &never, &result));
+    return open_source(name.c_str(), create_memory_source(copy, static_cast<int64_t>(bytes.size())), false, &never,
+                       &result);
+}
+
+Decoded DecodeBytes(const std::string& name, const std::string& bytes)
+{
+    return readAll(OpenBytes(name, bytes));
 }
 
 std::vector<int16_t> Samples16(const std::string& bytes)
@@ -247,36 +252,6 @@ int TestHost::writtenMs() const
 {
     std::lock_guard lock(mutex);
     return flushBase + (bytesPerSecond ? static_cast<int>(sinceFlush * 1000 / bytesPerSecond) : 0);
-}
-
-std::vector<TestHost::Call> TestHost::calls() const
-{
-    std::lock_guard lock(mutex);
-    return log;
-}
-
-std::string TestHost::written() const
-{
-    std::lock_guard lock(mutex);
-    return data;
-}
-
-std::vector<int> TestHost::flushes() const
-{
-    std::lock_guard lock(mutex);
-    return flushTimes;
-}
-
-int TestHost::visualisedBits() const
-{
-    std::lock_guard lock(mutex);
-    return visualBits;
-}
-
-int TestHost::emptyWrites() const
-{
-    std::lock_guard lock(mutex);
-    return empty;
 }
 
 } // namespace pcmkit_test

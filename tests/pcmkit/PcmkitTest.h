@@ -37,6 +37,8 @@ struct Decoded {
 Decoded DecodeFile(const std::string& path);
 // The same over bytes held in memory, recognised as if named name.
 Decoded DecodeBytes(const std::string& name, const std::string& bytes);
+// The decoder the open path makes of those bytes (null when it fails).
+pcmkit::decoder* OpenBytes(const std::string& name, const std::string& bytes);
 
 std::vector<int16_t> Samples16(const std::string& bytes);
 std::vector<int32_t> Samples24(const std::string& bytes);
@@ -71,11 +73,11 @@ public:
         std::string name;
         std::vector<int> args;
     };
-    std::vector<Call> calls() const;
-    std::string written() const;
-    std::vector<int> flushes() const;
-    int visualisedBits() const;
-    int emptyWrites() const;
+    std::vector<Call> calls() const { return locked(log); }
+    std::string written() const { return locked(data); }
+    std::vector<int> flushes() const { return locked(flushTimes); }
+    int visualisedBits() const { return locked(visualBits); }
+    int emptyWrites() const { return locked(empty); }
     HWND window() const { return window_; }
 
     // Entries of the records (the records hold plain function pointers).
@@ -95,6 +97,13 @@ public:
     bool eof = false;
 
 private:
+    template <typename T>
+    T locked(const T& value) const
+    {
+        std::lock_guard lock(mutex);
+        return value;
+    }
+
     HWND window_ = nullptr;
     TOutModule out_{};
 };
