@@ -103,6 +103,18 @@ TEST(CodecLayer, BufferEdgesNeitherLoseNorRepeatSamples)
     }
 }
 
+TEST(CodecLayer, AHeaderLyingAboutItsByteRateLosesNothing)
+{
+    SettingsScope settings;
+    const std::string file = testsupport::ReadFile(TestData("pcmkit/mp3.wav"));
+    std::string lying = file;
+    for (int i = 28; i < 32; ++i) // nAvgBytesPerSec: the buffers are sized from it
+        lying[i] = '\xF0';
+    const std::string all = DecodeBytes("a.wav", file).bytes;
+    EXPECT_FALSE(all.empty());
+    EXPECT_EQ(DecodeBytes("a.wav", lying).bytes, all);
+}
+
 TEST(CodecLayer, SeeksRestartAtTheBlockOfTheFrame)
 {
     SettingsScope settings;

@@ -15,6 +15,9 @@ namespace pcmkit {
 namespace {
 
 constexpr DWORD kSourceBytes = 131072;
+// The ratio of the header's byte rates sizes the destination; a header that
+// lies about them cannot make it tiny or huge.
+constexpr int64_t kMinDestinationBytes = 1 << 16;
 constexpr int64_t kMaxDestinationBytes = 1 << 22;
 
 struct CodecDecoder : decoder {
@@ -32,6 +35,7 @@ struct CodecDecoder : decoder {
     ACMSTREAMHEADER header{};
     bool prepared = false;
     bool started = false;
+    bool sourceEnded = false;
 
     const WAVEFORMATEX& w() const { return *reinterpret_cast<const WAVEFORMATEX*>(wave); }
 };
@@ -63,20 +67,25 @@ void codec_destroy(decoder* self)
     delete d;
 }
 
-// Converts what the source buffer holds after topping it up; false when the
-// read was aborted or the conversion failed.
-bool convert_more(CodecDecoder* d, bool* nothingRead, const abort_flag* abort)
+// Tops the source buffer up and converts what it holds. False when the read
+// was aborted, the conversion failed, or it moved nothing at all: then the
+// stream has ended.
+bool convert_more(CodecDecoder* d, const abort_flag* abort)
 {
-    int got = source_read_full(d->source, d->sourceBuffer + d->held, static_cast<int>(d->sourceSize - d->held), abort);
-    if (aborted(abort))
-        return false;
-    got = std::max(got, 0);
-    *nothingRead = got == 0;
+    int got = 0;
+    if (!d->sourceEnded && d->held < d->sourceSize) {
+        got = source_read_full(d->source, d->sourceBuffer + d->held, static_cast<int>(d->sourceSize - d->held), abort);
+        if (aborted(abort))
+            return false;
+        got = std::max(got, 0);
+        // Only a read with room for more tells that the file has ended.
+        d->sourceEnded = got == 0;
+    }
     d->held += static_cast<DWORD>(got);
     d->header.cbSrcLength = d->held;
     d->header.cbDstLength = d->destinationSize;
     DWORD flags = ACM_STREAMCONVERTF_BLOCKALIGN;
-    if (got == 0)
+    if (d->sourceEnded)
         flags |= ACM_STREAMCONVERTF_END;
     if (!d->started)
         flags |= ACM_STREAMCONVERTF_START;
@@ -88,7 +97,7 @@ bool convert_more(CodecDecoder* d, bool* nothingRead, const abort_flag* abort)
     d->held -= used;
     d->available = std::min(d->header.cbDstLengthUsed, d->destinationSize);
     d->offset = 0;
-    return true;
+    return got > 0 || used > 0 || d->available > 0;
 }
 
 int codec_read(decoder* self, void* buffer, int bytes, const abort_flag* abort)
@@ -104,14 +113,8 @@ int codec_read(decoder* self, void* buffer, int bytes, const abort_flag* abort)
             std::memcpy(out + total, d->destinationBuffer + d->offset, static_cast<size_t>(n));
         d->offset += static_cast<DWORD>(n);
         total += n;
-        if (total == bytes)
+        if (total == bytes || !convert_more(d, abort))
             break;
-        bool nothingRead = false;
-        if (!convert_more(d, &nothingRead, abort))
-            break;
-        // At the end of the file what the last conversion gave is all there is.
-        if (nothingRead && static_cast<int>(d->available) < bytes - total)
-            bytes = total + static_cast<int>(d->available);
     }
     return total;
 }
@@ -135,6 +138,7 @@ int codec_seek(decoder* self, int64_t frame, int64_t* bytePosition, const abort_
         position -= position % d->w().nBlockAlign;
     d->held = d->available = d->offset = 0;
     d->started = false; // the next conversion starts afresh
+    d->sourceEnded = false;
     return source_seek(d->source, position, abort) ? 0 : 1;
 }
 
@@ -222,7 +226,7 @@ bool prepare_buffers(CodecDecoder* d)
         return false;
     // Whatever does not fit is kept by the codec for the next conversion.
     const DWORD outBlock = std::max<DWORD>(d->pcm.nBlockAlign, 1);
-    size = std::min(size, kMaxDestinationBytes);
+    size = std::clamp(size, kMinDestinationBytes, kMaxDestinationBytes);
     d->destinationSize = static_cast<DWORD>((size + outBlock - 1) / outBlock * outBlock);
     d->sourceBuffer = static_cast<uint8_t*>(std::malloc(d->sourceSize));
     d->destinationBuffer = static_cast<uint8_t*>(std::malloc(d->destinationSize));
