@@ -180,44 +180,84 @@ struct FloatFilter : Filter {
     double error[kMaxDitherChannels];
 };
 
+// One sample scaled, limited to the output range and truncated toward zero.
+template <typename In>
+inline double scaled(const uint8_t* in, double scale, double low, double high)
+{
+    In x;
+    std::memcpy(&x, in, sizeof x);
+    double y = static_cast<double>(x) * scale;
+    if (!(y >= low)) // below the range, or not a number
+        return y != y ? 0.0 : low;
+    return y > high ? high : y;
+}
+
+template <typename In, typename Out>
+void float_convert(FloatFilter* f, uint8_t* out, int samples)
+{
+    const double low = -f->scale;
+    const double high = f->scale - 1;
+    const uint8_t* in = f->input;
+    if (!f->dither) {
+        for (int i = 0; i < samples; ++i, in += sizeof(In), out += f->outBytes) {
+            int64_t value = static_cast<int64_t>(scaled<In>(in, f->scale, low, high));
+            if constexpr (sizeof(Out) == 3) {
+                out[0] = static_cast<uint8_t>(value);
+                out[1] = static_cast<uint8_t>(value >> 8);
+                out[2] = static_cast<uint8_t>(value >> 16);
+            } else {
+                Out v = static_cast<Out>(value);
+                std::memcpy(out, &v, sizeof v);
+            }
+        }
+        return;
+    }
+    const int channels = f->format.channels;
+    const int64_t top = (int64_t{1} << (f->outBytes * 8 - 1)) - 1;
+    for (int i = 0; i < samples; ++i, in += sizeof(In), out += f->outBytes) {
+        double y = scaled<In>(in, f->scale, low, high);
+        int64_t value = static_cast<int64_t>(y);
+        // The error of each channel is carried over and paid back by a step of 1.
+        double& error = f->error[f->ditherChannel];
+        error += y - static_cast<double>(value);
+        if (error > 0.7) {
+            ++value;
+            error -= 1;
+        } else if (error < -0.7) {
+            --value;
+            error += 1;
+        }
+        value = std::clamp(value, -top - 1, top);
+        f->ditherChannel = f->ditherChannel + 1 == channels ? 0 : f->ditherChannel + 1;
+        for (int b = 0; b < f->outBytes; ++b)
+            out[b] = static_cast<uint8_t>(static_cast<uint64_t>(value) >> (8 * b));
+    }
+}
+
+// 3-byte output goes through the generic path's byte writes.
+struct int24 {
+    uint8_t b[3];
+};
+
+template <typename In>
+void float_convert_to(FloatFilter* f, uint8_t* out, int samples)
+{
+    switch (f->outBytes) {
+    case 2: float_convert<In, int16_t>(f, out, samples); break;
+    case 3: float_convert<In, int24>(f, out, samples); break;
+    default: float_convert<In, int32_t>(f, out, samples); break;
+    }
+}
+
 int float_read(decoder* self, void* buffer, int bytes, const abort_flag* abort)
 {
     auto* f = static_cast<FloatFilter*>(self);
     const int channels = f->format.channels;
-    const int outBytes = f->outBytes;
-    const double high = f->scale - 1;
-    const double low = -f->scale;
-    const int64_t top = (int64_t{1} << (outBytes * 8 - 1)) - 1;
     return filter_read(f, buffer, bytes, abort, [&](uint8_t* out, int frames) {
-        const uint8_t* in = f->input;
-        for (int i = 0; i < frames * channels; ++i, in += f->inBytes, out += outBytes) {
-            double x;
-            if (f->inBytes == 4) {
-                float v;
-                std::memcpy(&v, in, 4);
-                x = v;
-            } else {
-                std::memcpy(&x, in, 8);
-            }
-            double y = x * f->scale;
-            y = std::isnan(y) ? 0.0 : std::clamp(y, low, high);
-            int64_t value = static_cast<int64_t>(y); // truncated toward zero
-            if (f->dither) {
-                double& error = f->error[f->ditherChannel];
-                error += y - static_cast<double>(value);
-                if (error > 0.7) {
-                    ++value;
-                    error -= 1;
-                } else if (error < -0.7) {
-                    --value;
-                    error += 1;
-                }
-                value = std::clamp(value, -top - 1, top);
-                f->ditherChannel = f->ditherChannel + 1 == channels ? 0 : f->ditherChannel + 1;
-            }
-            for (int b = 0; b < outBytes; ++b)
-                out[b] = static_cast<uint8_t>(static_cast<uint64_t>(value) >> (8 * b));
-        }
+        if (f->inBytes == 4)
+            float_convert_to<float>(f, out, frames * channels);
+        else
+            float_convert_to<double>(f, out, frames * channels);
     });
 }
 

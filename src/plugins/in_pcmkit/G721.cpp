@@ -33,9 +33,10 @@ inline int exponent_of(int value)
 inline int fmult(int an, int srn)
 {
     int anmag = an > 0 ? an : ((-an) & 0x1FFF);
-    int anexp = exponent_of(anmag) - 6;
-    int anmant = anmag == 0 ? 32 : anexp >= 0 ? anmag >> anexp : anmag << -anexp;
-    int wanexp = anexp + ((srn >> 6) & 0xF) - 13;
+    int exponent = exponent_of(anmag);
+    // The magnitude normalised to 6 bits: shifted right by exponent - 6 or left by 6 - exponent.
+    int anmant = anmag == 0 ? 32 : (anmag << 6) >> exponent;
+    int wanexp = exponent - 6 + ((srn >> 6) & 0xF) - 13;
     int wanmant = (anmant * (srn & 077) + 0x30) >> 4;
     int product = wanexp >= 0 ? (wanmant << wanexp) & 0x7FFF : wanmant >> -wanexp;
     return (an ^ srn) < 0 ? -product : product;
