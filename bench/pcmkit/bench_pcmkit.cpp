@@ -25,8 +25,8 @@ constexpr double kSeconds = 600;
 struct Format {
     const char* name;
     const char* file;
-    std::vector<std::string> make;     // shell command; $OUT is the file
-    std::vector<std::string> settings; // --set values for the plug-in
+    std::vector<std::string> make;        // shell command; $OUT is the file
+    std::vector<std::string> settings;    // --set values for the plug-in
     std::vector<std::string> ffmpegInput; // options before -i
 };
 
@@ -86,14 +86,14 @@ void measure(benchmark::State& state, const std::vector<std::string>& command)
         }
         state.SetIterationTime(cpu);
     }
-    state.counters["x_realtime"] = benchmark::Counter(kSeconds * static_cast<double>(state.iterations()),
-                                                      benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] =
+        benchmark::Counter(kSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void Plugin(benchmark::State& state, const Format& f)
 {
-    std::vector<std::string> command = {PCMKIT_CONVERT, "--set", "cfg_ext_mask=2047", "--set", "cfg_downcvt=0",
-                                        "--set", "cfg_raw_sr=6000"};
+    std::vector<std::string> command = {PCMKIT_CONVERT,  "--set", "cfg_ext_mask=2047", "--set",
+                                        "cfg_downcvt=0", "--set", "cfg_raw_sr=6000"};
     for (const std::string& s : f.settings)
         command.insert(command.end(), {"--set", s});
     command.insert(command.end(), {prepare(f), "/dev/null"});
@@ -115,9 +115,21 @@ const std::vector<Format> kFormats = {
     {"pcm16_wav", "pcm16.wav", {"sox -n -r 44100 -c 2 -b 16", "$OUT", kTone}, {}, {}},
     {"pcm24_wav_to16", "pcm24.wav", {"sox -n -r 44100 -c 2 -b 24", "$OUT", kTone}, {"cfg_downcvt=1"}, {}},
     {"float_au", "float.au", {"sox -n -r 44100 -c 2 -e floating-point -b 32", "$OUT", kTone}, {}, {}},
-    {"ima4_aifc", "ima4.aifc", {"ffmpeg -v error -y", kLavfi + ":sample_rate=44100 -ac 2 -c:a adpcm_ima_qt", "$OUT"}, {}, {}},
-    {"westwood_aud", "westwood.aud", {"ffmpeg -v error -y", kLavfi + ":sample_rate=22050 -c:a adpcm_ima_ws", "$OUT"}, {}, {}},
-    {"dialogic_vox", "dialogic.vox", {"sox -n -r 6000 -c 1 -t vox", "$OUT", kTone}, {}, {"-f", "u8", "-ar", "6000", "-ac", "1", "-c:a", "adpcm_ima_oki"}},
+    {"ima4_aifc",
+     "ima4.aifc",
+     {"ffmpeg -v error -y", kLavfi + ":sample_rate=44100 -ac 2 -c:a adpcm_ima_qt", "$OUT"},
+     {},
+     {}},
+    {"westwood_aud",
+     "westwood.aud",
+     {"ffmpeg -v error -y", kLavfi + ":sample_rate=22050 -c:a adpcm_ima_ws", "$OUT"},
+     {},
+     {}},
+    {"dialogic_vox",
+     "dialogic.vox",
+     {"sox -n -r 6000 -c 1 -t vox", "$OUT", kTone},
+     {},
+     {"-f", "u8", "-ar", "6000", "-ac", "1", "-c:a", "adpcm_ima_oki"}},
     {"g721_au", "g721.au", {"ffmpeg -v error -y", kLavfi + ":sample_rate=8000 -c:a g726le -b:a 32k", "$OUT"}, {}, {}},
     {"msadpcm_wav", "msadpcm.wav", {"sox -n -r 22050 -c 2 -e ms-adpcm", "$OUT", kTone}, {}, {}},
 };
@@ -126,9 +138,13 @@ int registerAll()
 {
     for (const Format& f : kFormats) {
         benchmark::RegisterBenchmark((std::string("pcmkit/") + f.name).c_str(), Plugin, f)
-            ->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+            ->UseManualTime()
+            ->Iterations(3)
+            ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark((std::string("ffmpeg/") + f.name).c_str(), Ffmpeg, f)
-            ->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+            ->UseManualTime()
+            ->Iterations(3)
+            ->Unit(benchmark::kMillisecond);
     }
     return 0;
 }

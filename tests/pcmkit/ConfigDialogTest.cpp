@@ -25,8 +25,7 @@ using namespace pcmkit_test;
 
 namespace {
 
-template <typename T>
-T* Child(QWidget& dialog, const char* name)
+template <typename T> T* Child(QWidget& dialog, const char* name)
 {
     T* w = dialog.findChild<T*>(name);
     EXPECT_NE(w, nullptr) << name;

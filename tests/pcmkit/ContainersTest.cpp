@@ -134,7 +134,8 @@ TEST(Riff, ExtensibleFormats)
         ByteBuilder chunks;
         chunks.text("fmt ").u32le(40).u16le(0xFFFE).u16le(1).u32le(8000).u32le(8000 * bits / 8).u16le(bits / 8);
         chunks.u16le(static_cast<unsigned>(bits)).u16le(22).u16le(static_cast<unsigned>(bits)).u32le(4);
-        chunks.append(subFormat).append(Bytes({0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}));
+        chunks.append(subFormat).append(
+            Bytes({0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}));
         chunks.text("data").u32le(6).u8(0x56).u8(0x34).u8(0x12).u8(0xAA).u8(0xBB).u8(0xCC);
         return Riff(chunks.str());
     };
@@ -200,8 +201,12 @@ TEST(Iff, SvxBodies)
         ByteBuilder chunks;
         chunks.text("VHDR").u32be(20).u32be(0).u32be(0).u32be(0).u16be(8000).u8(1).u8(compressed ? 1 : 0);
         chunks.u32be(0x10000).append(before).text("BODY").u32be(bodySize).append(body);
-        return ByteBuilder().text("FORM").u32be(static_cast<uint32_t>(4 + chunks.size())).text(type).append(
-            chunks.str()).str();
+        return ByteBuilder()
+            .text("FORM")
+            .u32be(static_cast<uint32_t>(4 + chunks.size()))
+            .text(type)
+            .append(chunks.str())
+            .str();
     };
     const std::string note = ByteBuilder().text("ANNO").u32be(3).text("abc").u8(0).str();
     Decoded plain = DecodeBytes("a.svx", svx("8SVX", false, note, Bytes({0, 0x7F, 0x80}), 3));
@@ -291,8 +296,8 @@ TEST(Voc, SeeksLandOnTheRequestedByteAcrossBlocks)
 TEST(Voc, EndlessNestedLoopsAreCapped)
 {
     SettingsScope settings;
-    decoder* d =
-        OpenBytes("a.voc", Voc({{6, Bytes({0xFF, 0xFF})}, {6, Bytes({0xFF, 0xFF})}, {1, Sound8(131, "x")}, {7, ""}, {7, ""}}));
+    decoder* d = OpenBytes(
+        "a.voc", Voc({{6, Bytes({0xFF, 0xFF})}, {6, Bytes({0xFF, 0xFF})}, {1, Sound8(131, "x")}, {7, ""}, {7, ""}}));
     ASSERT_NE(d, nullptr);
     EXPECT_GE(d->ops->length(d), 65535);
     EXPECT_LE(d->ops->length(d), 1 << 20);
@@ -308,8 +313,14 @@ TEST(Voc, CodecsAndEmptyLists)
         EXPECT_EQ(OnlyMessage(boxes), kDamaged);
     }
     auto newFormat = [](int bits, int codec, const std::string& data) {
-        return ByteBuilder().u32le(8000).u8(static_cast<unsigned>(bits)).u8(1).u16le(static_cast<unsigned>(codec))
-            .zeros(4).append(data).str();
+        return ByteBuilder()
+            .u32le(8000)
+            .u8(static_cast<unsigned>(bits))
+            .u8(1)
+            .u16le(static_cast<unsigned>(codec))
+            .zeros(4)
+            .append(data)
+            .str();
     };
     Decoded sixteen = DecodeBytes("a.voc", Voc({{9, newFormat(16, 4, Bytes({0x34, 0x12}))}}));
     EXPECT_EQ(Samples16(sixteen.bytes), (std::vector<int16_t>{0x1234}));
@@ -342,8 +353,11 @@ TEST(Aud, HeadersThatAreNeitherFormFail)
     old.u16le(22050).u32le(16).u8(0).u8(1);
     MessageBoxRecorder boxes;
     // A wrong chunk mark, then a chunk larger than 16384 bytes.
-    EXPECT_FALSE(DecodeBytes("a.aud", ByteBuilder(old).u16le(4).u16le(4).u32le(0xDEAF).u32le(0).u16le(4).u16le(4)
-                                          .u32le(0xBEEF).u32le(0).str()).opened);
+    EXPECT_FALSE(
+        DecodeBytes(
+            "a.aud",
+            ByteBuilder(old).u16le(4).u16le(4).u32le(0xDEAF).u32le(0).u16le(4).u16le(4).u32le(0xBEEF).u32le(0).str())
+            .opened);
     EXPECT_FALSE(DecodeBytes("a.aud", ByteBuilder(old).u16le(4).u16le(16381).u32le(0xDEAF).u32le(0).str()).opened);
     EXPECT_FALSE(DecodeBytes("a.aud", ByteBuilder().u16le(22050).zeros(18).str()).opened);
     EXPECT_EQ(boxes.count(), 3u);

@@ -38,7 +38,7 @@ uint32_t Le32(const std::string& s, std::size_t at)
 
 // The tool keeps its settings in its ini file; every test starts and ends without one.
 class ConvertTool : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { std::remove(kIni.c_str()); }
     void TearDown() override { std::remove(kIni.c_str()); }
     testsupport::TempDir dir;

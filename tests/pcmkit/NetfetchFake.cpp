@@ -68,7 +68,8 @@ pcmkit::byte_source* Create()
     s->tag = 0x5A5A; // the plug-in clears it when it takes the source
     // RIFF, fmt: PCM, mono, 8000 Hz, 8000 bytes/s, 1-byte frames, 8 bits; data: 8000 bytes.
     s->data = std::string("RIFF\x64\x1F\x00\x00WAVEfmt \x10\x00\x00\x00\x01\x00\x01\x00\x40\x1F\x00\x00"
-                          "\x40\x1F\x00\x00\x01\x00\x08\x00" "data\x40\x1F\x00\x00",
+                          "\x40\x1F\x00\x00\x01\x00\x08\x00"
+                          "data\x40\x1F\x00\x00",
                           44) +
               std::string(8000, '\x80');
     return s;

@@ -108,14 +108,14 @@ std::string RunProgram(const QString& program, const QStringList& args, int* exi
 
 std::vector<int16_t> SoxSamples(const std::string& path, const QStringList& inputOptions)
 {
-    return Samples16(RunProgram("sox", inputOptions + QStringList{QString::fromStdString(path), "-t", "s16", "-e",
-                                                           "signed-integer", "-"}));
+    return Samples16(RunProgram(
+        "sox", inputOptions + QStringList{QString::fromStdString(path), "-t", "s16", "-e", "signed-integer", "-"}));
 }
 
 std::vector<int16_t> FfmpegSamples(const std::string& path, const QStringList& inputOptions)
 {
     return Samples16(RunProgram("ffmpeg", QStringList{"-nostdin", "-v", "error"} + inputOptions +
-                                       QStringList{"-i", QString::fromStdString(path), "-f", "s16le", "-"}));
+                                              QStringList{"-i", QString::fromStdString(path), "-f", "s16le", "-"}));
 }
 
 double SignalToNoise(const std::vector<int16_t>& original, const std::vector<int16_t>& decoded)
@@ -148,7 +148,10 @@ int Open(int rate, int channels, int bits, int a, int b)
     host().record("Open", {rate, channels, bits, a, b});
     return 250;
 }
-void Close() { host().record("Close", {}); }
+void Close()
+{
+    host().record("Close", {});
+}
 int Write(const char* buffer, int length)
 {
     std::lock_guard lock(host().mutex);
@@ -158,15 +161,27 @@ int Write(const char* buffer, int length)
     host().sinceFlush += length;
     return 0;
 }
-int CanWrite() { return host().room; }
-int IsPlaying() { return host().playing; }
+int CanWrite()
+{
+    return host().room;
+}
+int IsPlaying()
+{
+    return host().playing;
+}
 int Pause(int p)
 {
     host().record("Pause", {p});
     return 0;
 }
-void SetVolume(int v) { host().record("SetVolume", {v}); }
-void SetPan(int p) { host().record("SetPan", {p}); }
+void SetVolume(int v)
+{
+    host().record("SetVolume", {v});
+}
+void SetPan(int p)
+{
+    host().record("SetPan", {p});
+}
 void Flush(int ms)
 {
     std::lock_guard lock(host().mutex);
@@ -174,24 +189,57 @@ void Flush(int ms)
     host().flushBase = ms;
     host().sinceFlush = 0;
 }
-int WrittenTime() { return host().writtenMs(); }
-int OutputTime() { return host().writtenMs() - host().lag; }
-void Nothing() {}
-void NoWindow(HWND) {}
+int WrittenTime()
+{
+    return host().writtenMs();
+}
+int OutputTime()
+{
+    return host().writtenMs() - host().lag;
+}
+void Nothing()
+{
+}
+void NoWindow(HWND)
+{
+}
 
-void VisInit(int latency, int rate) { host().record("VisInit", {latency, rate}); }
-void VisDeInit() { host().record("VisDeInit", {}); }
+void VisInit(int latency, int rate)
+{
+    host().record("VisInit", {latency, rate});
+}
+void VisDeInit()
+{
+    host().record("VisDeInit", {});
+}
 void AddPcm(void*, int, int bits, int)
 {
     std::lock_guard lock(host().mutex);
     host().visualBits = bits;
 }
-int NoMode() { return 0; }
-void AddData(void*, int) {}
-void VisSetInfo(int rate, int channels) { host().record("VisSetInfo", {rate, channels}); }
-int DspIsActive() { return 0; }
-int DspDoSamples(void*, int frames, int, int, int) { return frames; }
-void SetInfo(int bitrate, int khz, int channels, int sync) { host().record("SetInfo", {bitrate, khz, channels, sync}); }
+int NoMode()
+{
+    return 0;
+}
+void AddData(void*, int)
+{
+}
+void VisSetInfo(int rate, int channels)
+{
+    host().record("VisSetInfo", {rate, channels});
+}
+int DspIsActive()
+{
+    return 0;
+}
+int DspDoSamples(void*, int frames, int, int, int)
+{
+    return frames;
+}
+void SetInfo(int bitrate, int khz, int channels, int sync)
+{
+    host().record("SetInfo", {bitrate, khz, channels, sync});
+}
 
 } // namespace
 
@@ -205,9 +253,10 @@ TestHost::TestHost()
         }
         return 0;
     });
-    out_ = TOutModule{OUT_MODULE_VERSION, nullptr, OUT_MODULE_ID, nullptr, nullptr, NoWindow, NoWindow, Nothing,
-                      Nothing, Open, Close, Write, CanWrite, IsPlaying, Pause, SetVolume, SetPan, Flush,
-                      OutputTime, WrittenTime};
+    out_ = TOutModule{OUT_MODULE_VERSION, nullptr,    OUT_MODULE_ID, nullptr,   nullptr, NoWindow,
+                      NoWindow,           Nothing,    Nothing,       Open,      Close,   Write,
+                      CanWrite,           IsPlaying,  Pause,         SetVolume, SetPan,  Flush,
+                      OutputTime,         WrittenTime};
 }
 
 TestHost::~TestHost()

@@ -45,7 +45,7 @@ std::vector<int32_t> Samples24(const std::string& bytes);
 
 // Standard output of a program; empty (and a failed test) when it fails.
 std::string RunProgram(const QString& program, const QStringList& args, int* exitCode = nullptr,
-                std::string* errors = nullptr);
+                       std::string* errors = nullptr);
 // Signed 16-bit little-endian samples of a file decoded by sox or by ffmpeg.
 std::vector<int16_t> SoxSamples(const std::string& path, const QStringList& inputOptions = {});
 std::vector<int16_t> FfmpegSamples(const std::string& path, const QStringList& inputOptions = {});
@@ -56,7 +56,7 @@ double SignalToNoise(const std::vector<int16_t>& original, const std::vector<int
 // A host for the module record: its message window, an output module that
 // keeps what it is given, and entries that count the calls.
 class TestHost {
-public:
+  public:
     TestHost();
     ~TestHost();
     TestHost(const TestHost&) = delete;
@@ -96,9 +96,8 @@ public:
     int empty = 0;
     bool eof = false;
 
-private:
-    template <typename T>
-    T locked(const T& value) const
+  private:
+    template <typename T> T locked(const T& value) const
     {
         std::lock_guard lock(mutex);
         return value;

@@ -23,7 +23,7 @@ namespace {
 
 // The plug-in started with its settings in a file of the test's own.
 class Playback : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         override_settings_file(dir.file("host.ini"));
@@ -48,11 +48,7 @@ protected:
         return false;
     }
 
-    template <typename Condition>
-    bool waitFor(Condition condition)
-    {
-        return platform::PumpWait(1000, 5, condition);
-    }
+    template <typename Condition> bool waitFor(Condition condition) { return platform::PumpWait(1000, 5, condition); }
 
     testsupport::TempDir dir;
     TestHost host;
@@ -83,8 +79,9 @@ TEST_F(Playback, AFileIsPlayedToTheEndAndTheHostIsTold)
 
 TEST_F(Playback, AStreamWithNothingInItStillEnds)
 {
-    testsupport::WriteFile(dir.file("empty.au"),
-                           testsupport::ByteBuilder().text(".snd").u32be(24).u32be(100).u32be(3).u32be(8000).u32be(1).str());
+    testsupport::WriteFile(
+        dir.file("empty.au"),
+        testsupport::ByteBuilder().text(".snd").u32be(24).u32be(100).u32be(3).u32be(8000).u32be(1).str());
     ASSERT_EQ(m.Play(dir.file("empty.au").c_str()), 0);
     ASSERT_TRUE(host.waitForEof());
     EXPECT_EQ(host.emptyWrites(), 1);
@@ -198,6 +195,6 @@ TEST_F(Playback, FileInformationForOtherFilesAndForTheOneOpen)
     EXPECT_EQ(m.InfoBox(nullptr, host.window()), 0);
     ASSERT_EQ(boxes.count(), 1u);
     EXPECT_EQ(boxes.boxes()[0].caption, "File info");
-    EXPECT_EQ(boxes.boxes()[0].text, "File: \"" + file +
-                                         "\"\nFormat: PCM, 22050 Hz, 2 channel(s), 16 bits per sample\nLength: 0:00");
+    EXPECT_EQ(boxes.boxes()[0].text,
+              "File: \"" + file + "\"\nFormat: PCM, 22050 Hz, 2 channel(s), 16 bits per sample\nLength: 0:00");
 }

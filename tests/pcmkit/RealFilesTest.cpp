@@ -104,7 +104,9 @@ TEST(RealFiles, WideIntegerSamplesArePassedOnExactly)
         const char* file;
         const char* ffmpegFormat;
         int bits;
-    } files[] = {{"pcm24-stereo.wav", "s24le", 24}, {"pcm32-mono.wav", "s32le", 32}, {"pcm24.au", "s24le", 24},
+    } files[] = {{"pcm24-stereo.wav", "s24le", 24},
+                 {"pcm32-mono.wav", "s32le", 32},
+                 {"pcm24.au", "s24le", 24},
                  {"pcm32.au", "s32le", 32}};
     for (const auto& f : files) {
         SCOPED_TRACE(f.file);
@@ -112,8 +114,8 @@ TEST(RealFiles, WideIntegerSamplesArePassedOnExactly)
         Decoded d = DecodeFile(path);
         ASSERT_TRUE(d.opened);
         EXPECT_EQ(d.format.bits, f.bits);
-        std::string reference = RunProgram("ffmpeg", {"-nostdin", "-v", "error", "-i", QString::fromStdString(path), "-f",
-                                               f.ffmpegFormat, "-"});
+        std::string reference = RunProgram(
+            "ffmpeg", {"-nostdin", "-v", "error", "-i", QString::fromStdString(path), "-f", f.ffmpegFormat, "-"});
         EXPECT_TRUE(d.bytes == reference);
     }
 }
@@ -127,8 +129,8 @@ TEST(RealFiles, AiffLosesTheLastEightBytesToItsSoundDataSearchLimit)
         Decoded d = DecodeFile(path);
         ASSERT_TRUE(d.opened);
         const char* format = d.format.bits == 8 ? "u8" : d.format.bits == 16 ? "s16le" : "s24le";
-        std::string reference = RunProgram("ffmpeg", {"-nostdin", "-v", "error", "-i", QString::fromStdString(path), "-f",
-                                               format, "-"});
+        std::string reference =
+            RunProgram("ffmpeg", {"-nostdin", "-v", "error", "-i", QString::fromStdString(path), "-f", format, "-"});
         // The search for SSND stops 8 bytes short of the form's end, and the data with it.
         const std::size_t frame = static_cast<std::size_t>(d.format.bits / 8 * d.format.channels);
         EXPECT_EQ(d.bytes.size(), (reference.size() - 8) / frame * frame);

@@ -190,12 +190,12 @@ TEST(Delta8svx, NibblesLowFirstMoveTheSampleByValueMinusEight)
 
 TEST(Westwood8, CommandsExpandAndEveryChunkStartsAt128)
 {
-    const std::string commands = std::string("\x00\xE4", 2)  // four 2-bit steps: -2 -1 0 +1
-                                 + std::string("\x40\xF0", 2) // two 4-bit steps: -9 +8
-                                 + "\xA5\xBF"                 // one 5-bit step each: +5, -1
+    const std::string commands = std::string("\x00\xE4", 2)       // four 2-bit steps: -2 -1 0 +1
+                                 + std::string("\x40\xF0", 2)     // two 4-bit steps: -9 +8
+                                 + "\xA5\xBF"                     // one 5-bit step each: +5, -1
                                  + std::string("\x81\xC8\x0A", 3) // two bytes as they are
-                                 + "\xC2"                     // the sample three times
-                                 + std::string("\x40\x00", 2); // -9 twice, held at 0
+                                 + "\xC2"                         // the sample three times
+                                 + std::string("\x40\x00", 2);    // -9 twice, held at 0
     ByteBuilder chunks;
     chunks.u16le(static_cast<unsigned>(commands.size())).u16le(15).u32le(0xDEAF).append(commands);
     chunks.u16le(3).u16le(3).u32le(0xDEAF).u8(1).u8(2).u8(3); // as large packed as unpacked: copied
@@ -212,6 +212,6 @@ TEST(Westwood8, CommandsExpandAndEveryChunkStartsAt128)
     std::vector<int> samples(d.bytes.begin(), d.bytes.end());
     for (int& s : samples)
         s &= 0xFF;
-    EXPECT_EQ(samples, (std::vector<int>{126, 125, 125, 126, 117, 125, 130, 129, 200, 10, 10, 10, 10, 1, 0,
-                                         1, 2, 3, 129}));
+    EXPECT_EQ(samples,
+              (std::vector<int>{126, 125, 125, 126, 117, 125, 130, 129, 200, 10, 10, 10, 10, 1, 0, 1, 2, 3, 129}));
 }

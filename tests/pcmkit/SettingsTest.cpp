@@ -17,8 +17,7 @@ using namespace pcmkit_test;
 namespace {
 
 // A literal with its embedded NULs (all but the one the compiler adds).
-template <std::size_t N>
-std::string Nul(const char (&text)[N])
+template <std::size_t N> std::string Nul(const char (&text)[N])
 {
     return std::string(text, N - 1);
 }

@@ -150,9 +150,10 @@ void NoValue(int)
 {
 }
 
-TOutModule module = {OUT_MODULE_VERSION, description, OUT_MODULE_ID, nullptr, nullptr, NoWindow, NoWindow,
-                     Nothing, Nothing, Open, Close, Write, CanWrite, IsPlaying, Pause, NoValue, NoValue,
-                     Flush, WrittenTime, WrittenTime};
+TOutModule module = {OUT_MODULE_VERSION, description, OUT_MODULE_ID, nullptr, nullptr, NoWindow,
+                     NoWindow,           Nothing,     Nothing,       Open,    Close,   Write,
+                     CanWrite,           IsPlaying,   Pause,         NoValue, NoValue, Flush,
+                     WrittenTime,        WrittenTime};
 
 } // namespace
 

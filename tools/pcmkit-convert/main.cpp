@@ -69,15 +69,36 @@ bool parseArguments(const QStringList& args, Options& o)
 }
 
 // The host's entries the plug-in may call: nothing to visualise, no DSP.
-void VisInit(int, int) {}
-void VisDeInit() {}
-void AddPcm(void*, int, int, int) {}
-int NoMode() { return 0; }
-void AddData(void*, int) {}
-void VisSetInfo(int, int) {}
-int DspIsActive() { return 0; }
-int DspDoSamples(void*, int frames, int, int, int) { return frames; }
-void SetInfo(int, int, int, int) {}
+void VisInit(int, int)
+{
+}
+void VisDeInit()
+{
+}
+void AddPcm(void*, int, int, int)
+{
+}
+int NoMode()
+{
+    return 0;
+}
+void AddData(void*, int)
+{
+}
+void VisSetInfo(int, int)
+{
+}
+int DspIsActive()
+{
+    return 0;
+}
+int DspDoSamples(void*, int frames, int, int, int)
+{
+    return frames;
+}
+void SetInfo(int, int, int, int)
+{
+}
 
 } // namespace
 

@@ -103,11 +103,16 @@ AVCodecID codecIdFor(int tag, int bits)
     // The RIFF table names one codec per tag; PCM and float depend on the width.
     if (tag == WAVE_FORMAT_PCM) {
         switch (bits) {
-        case 8: return AV_CODEC_ID_PCM_U8;
-        case 16: return AV_CODEC_ID_PCM_S16LE;
-        case 24: return AV_CODEC_ID_PCM_S24LE;
-        case 32: return AV_CODEC_ID_PCM_S32LE;
-        default: return AV_CODEC_ID_NONE;
+        case 8:
+            return AV_CODEC_ID_PCM_U8;
+        case 16:
+            return AV_CODEC_ID_PCM_S16LE;
+        case 24:
+            return AV_CODEC_ID_PCM_S24LE;
+        case 32:
+            return AV_CODEC_ID_PCM_S32LE;
+        default:
+            return AV_CODEC_ID_NONE;
         }
     }
     if (tag == WAVE_FORMAT_IEEE_FLOAT)
@@ -137,7 +142,8 @@ AVCodecContext* openDecoder(const SourceFormat& f, AVCodecID id)
     ctx->bits_per_coded_sample = f.bits;
     ctx->bit_rate = static_cast<int64_t>(f.avgBytes) * 8;
     if (f.extraSize > 0) {
-        ctx->extradata = static_cast<uint8_t*>(av_mallocz(static_cast<size_t>(f.extraSize) + AV_INPUT_BUFFER_PADDING_SIZE));
+        ctx->extradata =
+            static_cast<uint8_t*>(av_mallocz(static_cast<size_t>(f.extraSize) + AV_INPUT_BUFFER_PADDING_SIZE));
         if (!ctx->extradata) {
             avcodec_free_context(&ctx);
             return nullptr;
@@ -154,10 +160,14 @@ AVCodecContext* openDecoder(const SourceFormat& f, AVCodecID id)
 int pcmBitsOf(const AVCodecContext* ctx)
 {
     switch (av_get_packed_sample_fmt(ctx->sample_fmt)) {
-    case AV_SAMPLE_FMT_U8: return 8;
-    case AV_SAMPLE_FMT_S32: return ctx->bits_per_raw_sample > 0 && ctx->bits_per_raw_sample <= 24 ? 24 : 32;
-    case AV_SAMPLE_FMT_S64: return 32;
-    default: return 16; // 16-bit, and floating point as the codecs' usual 16-bit output
+    case AV_SAMPLE_FMT_U8:
+        return 8;
+    case AV_SAMPLE_FMT_S32:
+        return ctx->bits_per_raw_sample > 0 && ctx->bits_per_raw_sample <= 24 ? 24 : 32;
+    case AV_SAMPLE_FMT_S64:
+        return 32;
+    default:
+        return 16; // 16-bit, and floating point as the codecs' usual 16-bit output
     }
 }
 
@@ -229,14 +239,18 @@ inline int32_t sampleAt(const AVFrame* frame, AVSampleFormat fmt, bool planar, i
     int index = planar ? i : i * channels + ch;
     int32_t wide; // left-justified in 32 bits
     switch (fmt) {
-    case AV_SAMPLE_FMT_U8: wide = static_cast<int32_t>(static_cast<uint32_t>(base[index] - 128) << 24); break;
+    case AV_SAMPLE_FMT_U8:
+        wide = static_cast<int32_t>(static_cast<uint32_t>(base[index] - 128) << 24);
+        break;
     case AV_SAMPLE_FMT_S16: {
         int16_t v;
         std::memcpy(&v, base + index * 2, 2);
         wide = static_cast<int32_t>(static_cast<uint32_t>(v) << 16);
         break;
     }
-    case AV_SAMPLE_FMT_S32: std::memcpy(&wide, base + index * 4, 4); break;
+    case AV_SAMPLE_FMT_S32:
+        std::memcpy(&wide, base + index * 4, 4);
+        break;
     case AV_SAMPLE_FMT_S64: {
         int64_t v;
         std::memcpy(&v, base + index * 8, 8);
@@ -255,7 +269,8 @@ inline int32_t sampleAt(const AVFrame* frame, AVSampleFormat fmt, bool planar, i
         std::memcpy(&v, base + index * 8, 8);
         return clampRound(v * std::ldexp(1.0, bits - 1), bits);
     }
-    default: return 0;
+    default:
+        return 0;
     }
     return wide >> (32 - bits);
 }
@@ -493,8 +508,8 @@ MMRESULT acmStreamConvert(HACMSTREAM stream, ACMSTREAMHEADER* header, DWORD flag
             uint8_t* data = nullptr;
             int size = 0;
             int chunk = static_cast<int>(std::min<std::size_t>(srcSize - used, 1 << 20));
-            int consumed = av_parser_parse2(s.parser, s.ctx, &data, &size, src + used, chunk, AV_NOPTS_VALUE,
-                                            AV_NOPTS_VALUE, 0);
+            int consumed =
+                av_parser_parse2(s.parser, s.ctx, &data, &size, src + used, chunk, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
             if (consumed < 0)
                 break;
             used += static_cast<std::size_t>(consumed);

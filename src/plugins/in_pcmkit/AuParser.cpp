@@ -56,24 +56,30 @@ decoder* open_au(open_context& ctx)
         uint8_t* format = companded_format(encoding == 1 ? WAVE_FORMAT_MULAW : WAVE_FORMAT_ALAW, r, c);
         return format ? create_codec_decoder(ctx, format, sizeof(WAVEFORMATEX)) : nullptr;
     }
-    case 23: ctx.source = nullptr; return create_g721_decoder(source, r, c);
+    case 23:
+        ctx.source = nullptr;
+        return create_g721_decoder(source, r, c);
     case 2:
     case 3:
     case 4:
-    case 5: ctx.source = nullptr; return create_pcm_decoder(source, pcm_format{r, c, 8 * static_cast<int>(encoding - 1)}, PCM_BIG_ENDIAN | PCM_SIGNED_8);
+    case 5:
+        ctx.source = nullptr;
+        return create_pcm_decoder(source, pcm_format{r, c, 8 * static_cast<int>(encoding - 1)},
+                                  PCM_BIG_ENDIAN | PCM_SIGNED_8);
     case 6:
     case 7: {
         ctx.source = nullptr;
         decoder* samples = create_pcm_decoder(source, pcm_format{r, c, encoding == 6 ? 32 : 64}, PCM_BIG_ENDIAN);
         if (!samples)
             return nullptr;
-        decoder* converted = create_float_filter(samples, 1.0, static_cast<int>(std::min<uint32_t>(cfg_fdest, 3)),
-                                                 cfg_dither);
+        decoder* converted =
+            create_float_filter(samples, 1.0, static_cast<int>(std::min<uint32_t>(cfg_fdest, 3)), cfg_dither);
         if (!converted)
             decoder_destroy(samples);
         return converted;
     }
-    default: return nullptr;
+    default:
+        return nullptr;
     }
 }
 

@@ -23,7 +23,7 @@ constexpr int64_t kMaxDestinationBytes = 1 << 22;
 struct CodecDecoder : decoder {
     uint8_t* wave = nullptr; // the file's format record, with its extra bytes
     int waveSize = 0;
-    WAVEFORMATEX pcm{};      // what it decodes to
+    WAVEFORMATEX pcm{}; // what it decodes to
     HACMSTREAM stream = nullptr;
     uint8_t* sourceBuffer = nullptr;
     DWORD sourceSize = 0;
@@ -43,10 +43,14 @@ struct CodecDecoder : decoder {
 const char* missing_codec_message(int tag)
 {
     switch (tag) {
-    case 0x55: return "This file requires MP3 ACM codec to be installed.";
-    case 0x161: return "This file requires DivX ACM codec to be installed.";
-    case 0x6751: return "This file requires Vorbis ACM codec to be installed.";
-    default: return "Missing codec, unable to open file.";
+    case 0x55:
+        return "This file requires MP3 ACM codec to be installed.";
+    case 0x161:
+        return "This file requires DivX ACM codec to be installed.";
+    case 0x6751:
+        return "This file requires Vorbis ACM codec to be installed.";
+    default:
+        return "Missing codec, unable to open file.";
     }
 }
 
@@ -260,8 +264,8 @@ decoder* create_codec_decoder(open_context& ctx, uint8_t* format, int formatSize
     d->waveSize = formatSize;
     d->pcm.wFormatTag = WAVE_FORMAT_PCM;
     d->pcm.cbSize = 0;
-    bool ok = acmFormatSuggest(nullptr, &d->w(), &d->pcm, sizeof d->pcm, ACM_FORMATSUGGESTF_WFORMATTAG) ==
-              MMSYSERR_NOERROR;
+    bool ok =
+        acmFormatSuggest(nullptr, &d->w(), &d->pcm, sizeof d->pcm, ACM_FORMATSUGGESTF_WFORMATTAG) == MMSYSERR_NOERROR;
     d->format = pcm_format{static_cast<int32_t>(d->pcm.nSamplesPerSec), d->pcm.nChannels, d->pcm.wBitsPerSample};
     ok = ok && playable_format(d->format);
     if (ok && !ctx.info_mode)

@@ -16,13 +16,13 @@ namespace pcmkit {
 
 class ConfigDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit ConfigDialog(QWidget* parent = nullptr);
     ~ConfigDialog() override;
 
     void accept() override;
 
-private:
+  private:
     void createControls();
     void showSettings();
     void takeSettings();

@@ -5,7 +5,15 @@
 
 namespace pcmkit {
 
-enum file_type { TYPE_UNKNOWN = 0, TYPE_RIFF = 1, TYPE_VOC = 2, TYPE_AU = 3, TYPE_IFF = 4, TYPE_AUD = 5, TYPE_VOX = 10 };
+enum file_type {
+    TYPE_UNKNOWN = 0,
+    TYPE_RIFF = 1,
+    TYPE_VOC = 2,
+    TYPE_AU = 3,
+    TYPE_IFF = 4,
+    TYPE_AUD = 5,
+    TYPE_VOX = 10
+};
 
 file_type detect_type(const char* name, byte_source* source, const abort_flag* abort);
 

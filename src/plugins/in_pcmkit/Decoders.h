@@ -12,11 +12,11 @@ enum pcm_flags { PCM_BIG_ENDIAN = 1, PCM_SIGNED_8 = 2 };
 decoder* create_pcm_decoder(byte_source* source, pcm_format format, int flags);
 
 // Sample decoders: 16-bit output unless noted.
-decoder* create_ima4_decoder(byte_source* source, int rate, int channels);     // up to 4 channels
+decoder* create_ima4_decoder(byte_source* source, int rate, int channels);       // up to 4 channels
 decoder* create_aud_ima_decoder(byte_source* source, uint32_t uncompressedSize); // 22050 Hz mono
-decoder* create_dialogic_decoder(byte_source* source, int rate);               // mono
-decoder* create_g721_decoder(byte_source* source, int rate, int channels);     // up to 4 channels
-decoder* create_delta_decoder(byte_source* source, int rate);                  // 8-bit mono
+decoder* create_dialogic_decoder(byte_source* source, int rate);                 // mono
+decoder* create_g721_decoder(byte_source* source, int rate, int channels);       // up to 4 channels
+decoder* create_delta_decoder(byte_source* source, int rate);                    // 8-bit mono
 // Decodes a whole old-format AUD file (the context's source, from its start)
 // into memory and returns a PCM decoder over it; null on any inconsistency.
 decoder* decode_westwood8(open_context& ctx);

@@ -77,8 +77,8 @@ int filter_can_seek(decoder* self)
 
 // Seeks the inner decoder; the output position is its position scaled by
 // numerator / denominator.
-int filter_seek_scaled(decoder* self, int64_t frame, int64_t* bytePosition, const abort_flag* abort,
-                       int64_t numerator, int64_t denominator)
+int filter_seek_scaled(decoder* self, int64_t frame, int64_t* bytePosition, const abort_flag* abort, int64_t numerator,
+                       int64_t denominator)
 {
     decoder* inner = static_cast<Filter*>(self)->inner;
     int64_t position = 0;
@@ -181,8 +181,7 @@ struct FloatFilter : Filter {
 };
 
 // One sample scaled, limited to the output range and truncated toward zero.
-template <typename In>
-inline double scaled(const uint8_t* in, double scale, double low, double high)
+template <typename In> inline double scaled(const uint8_t* in, double scale, double low, double high)
 {
     In x;
     std::memcpy(&x, in, sizeof x);
@@ -192,8 +191,7 @@ inline double scaled(const uint8_t* in, double scale, double low, double high)
     return y > high ? high : y;
 }
 
-template <typename In, typename Out>
-void float_convert(FloatFilter* f, uint8_t* out, int samples)
+template <typename In, typename Out> void float_convert(FloatFilter* f, uint8_t* out, int samples)
 {
     const double low = -f->scale;
     const double high = f->scale - 1;
@@ -239,13 +237,18 @@ struct int24 {
     uint8_t b[3];
 };
 
-template <typename In>
-void float_convert_to(FloatFilter* f, uint8_t* out, int samples)
+template <typename In> void float_convert_to(FloatFilter* f, uint8_t* out, int samples)
 {
     switch (f->outBytes) {
-    case 2: float_convert<In, int16_t>(f, out, samples); break;
-    case 3: float_convert<In, int24>(f, out, samples); break;
-    default: float_convert<In, int32_t>(f, out, samples); break;
+    case 2:
+        float_convert<In, int16_t>(f, out, samples);
+        break;
+    case 3:
+        float_convert<In, int24>(f, out, samples);
+        break;
+    default:
+        float_convert<In, int32_t>(f, out, samples);
+        break;
     }
 }
 

@@ -13,8 +13,7 @@ namespace {
 constexpr std::array<int16_t, 16> kDqln = {-2048, 4,   135, 213, 273, 323, 373, 425,
                                            425,   373, 323, 273, 213, 135, 4,   -2048};
 // Scale factor multiplier W(I), times 16.
-constexpr std::array<int16_t, 16> kW = {-12,  18,  41,  64,  112, 198, 355, 1122,
-                                        1122, 355, 198, 112, 64,  41,  18,  -12};
+constexpr std::array<int16_t, 16> kW = {-12, 18, 41, 64, 112, 198, 355, 1122, 1122, 355, 198, 112, 64, 41, 18, -12};
 // Transition factor F(I), times 512.
 constexpr std::array<int16_t, 16> kF = {0,     0,     0,     0x200, 0x200, 0x200, 0x600, 0xE00,
                                         0xE00, 0x600, 0x200, 0x200, 0x200, 0,     0,     0};

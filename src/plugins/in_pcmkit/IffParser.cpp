@@ -20,7 +20,8 @@ int32_t extended_to_rate(const uint8_t* p)
     const int shift = exponent - 16383 - 63; // value = mantissa * 2^shift
     if (negative || mantissa == 0 || shift >= 0 || shift < -64)
         return 0;
-    unsigned __int128 rounded = (static_cast<unsigned __int128>(mantissa) + (static_cast<unsigned __int128>(1) << (-shift - 1))) >> -shift;
+    unsigned __int128 rounded =
+        (static_cast<unsigned __int128>(mantissa) + (static_cast<unsigned __int128>(1) << (-shift - 1))) >> -shift;
     return rounded > INT32_MAX ? 0 : static_cast<int32_t>(rounded);
 }
 
@@ -71,7 +72,8 @@ decoder* open_aiff(open_context& ctx, int64_t formEnd, bool aifc)
     if (!aifc || same_id(comm + 18, "NONE")) {
         ctx.source = nullptr;
         // Sample sizes that are not whole bytes are stored left-justified in whole bytes.
-        return create_pcm_decoder(source, pcm_format{rate, channels, (bits + 7) / 8 * 8}, PCM_BIG_ENDIAN | PCM_SIGNED_8);
+        return create_pcm_decoder(source, pcm_format{rate, channels, (bits + 7) / 8 * 8},
+                                  PCM_BIG_ENDIAN | PCM_SIGNED_8);
     }
     if (same_id(comm + 18, "ima4")) {
         ctx.source = nullptr;

@@ -20,7 +20,7 @@ inline HWND host_window()
 // The information paths show no boxes; while one of these lives on a thread,
 // boxes_suppressed() is true there.
 class QuietBoxes {
-public:
+  public:
     QuietBoxes();
     ~QuietBoxes();
     QuietBoxes(const QuietBoxes&) = delete;

@@ -30,13 +30,20 @@ int extension_row(const char* name)
 decoder* parse(file_type type, open_context& ctx)
 {
     switch (type) {
-    case TYPE_RIFF: return open_riff(ctx);
-    case TYPE_VOC: return open_voc(ctx);
-    case TYPE_AU: return open_au(ctx);
-    case TYPE_IFF: return open_iff(ctx);
-    case TYPE_AUD: return open_aud(ctx);
-    case TYPE_VOX: return open_vox(ctx);
-    default: return nullptr;
+    case TYPE_RIFF:
+        return open_riff(ctx);
+    case TYPE_VOC:
+        return open_voc(ctx);
+    case TYPE_AU:
+        return open_au(ctx);
+    case TYPE_IFF:
+        return open_iff(ctx);
+    case TYPE_AUD:
+        return open_aud(ctx);
+    case TYPE_VOX:
+        return open_vox(ctx);
+    default:
+        return nullptr;
     }
 }
 
@@ -102,8 +109,7 @@ decoder* open_file(const char* name, bool infoMode, const abort_flag* abort, ope
     return open_source(name, source, infoMode, abort, result);
 }
 
-decoder* open_source(const char* name, byte_source* source, bool infoMode, const abort_flag* abort,
-                     open_result* result)
+decoder* open_source(const char* name, byte_source* source, bool infoMode, const abort_flag* abort, open_result* result)
 {
     *result = OPEN_FAILED;
     std::optional<QuietBoxes> quiet;

@@ -19,8 +19,7 @@ void pcm_destroy(decoder* self)
     delete static_cast<PcmDecoder*>(self);
 }
 
-template <typename T, T (*Swap)(T)>
-void swap_each(uint8_t* p, int bytes)
+template <typename T, T (*Swap)(T)> void swap_each(uint8_t* p, int bytes)
 {
     for (int i = 0; i + static_cast<int>(sizeof(T)) <= bytes; i += sizeof(T)) {
         T v;
@@ -30,16 +29,31 @@ void swap_each(uint8_t* p, int bytes)
     }
 }
 
-uint16_t swap16(uint16_t v) { return __builtin_bswap16(v); }
-uint32_t swap32(uint32_t v) { return __builtin_bswap32(v); }
-uint64_t swap64(uint64_t v) { return __builtin_bswap64(v); }
+uint16_t swap16(uint16_t v)
+{
+    return __builtin_bswap16(v);
+}
+uint32_t swap32(uint32_t v)
+{
+    return __builtin_bswap32(v);
+}
+uint64_t swap64(uint64_t v)
+{
+    return __builtin_bswap64(v);
+}
 
 void swap_bytes(uint8_t* p, int bytes, int width)
 {
     switch (width) {
-    case 2: swap_each<uint16_t, swap16>(p, bytes); return;
-    case 4: swap_each<uint32_t, swap32>(p, bytes); return;
-    case 8: swap_each<uint64_t, swap64>(p, bytes); return;
+    case 2:
+        swap_each<uint16_t, swap16>(p, bytes);
+        return;
+    case 4:
+        swap_each<uint32_t, swap32>(p, bytes);
+        return;
+    case 8:
+        swap_each<uint64_t, swap64>(p, bytes);
+        return;
     default:
         for (int i = 0; i + width <= bytes; i += width)
             for (int a = i, b = i + width - 1; a < b; ++a, --b)

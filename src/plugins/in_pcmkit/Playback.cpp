@@ -21,8 +21,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <strings.h>
+#include <thread>
 #include <vector>
 
 namespace pcmkit {
@@ -47,8 +47,8 @@ struct Session {
     std::atomic<int32_t> seekRequest{-1};   // ms; -1 when none
     std::atomic<int32_t> decodePosition{0}; // ms of the first sample not yet written
 
-    std::mutex mutex;                 // guards finished; with wake, lets sleeps end at a kill
-    std::condition_variable wake;     // signalled when kill is set or the thread finishes
+    std::mutex mutex;             // guards finished; with wake, lets sleeps end at a kill
+    std::condition_variable wake; // signalled when kill is set or the thread finishes
     bool finished = false;
     std::thread thread;
     bool outputOpen = false;

@@ -134,15 +134,14 @@ decoder* open_riff(open_context& ctx)
         if (!samples)
             return nullptr;
         // Float samples are full scale at +/-1.0.
-        decoder* converted = create_float_filter(samples, 1.0, static_cast<int>(std::min<uint32_t>(cfg_fdest, 3)),
-                                                 cfg_dither);
+        decoder* converted =
+            create_float_filter(samples, 1.0, static_cast<int>(std::min<uint32_t>(cfg_fdest, 3)), cfg_dither);
         if (!converted)
             decoder_destroy(samples);
         return converted;
     }
-    return create_codec_decoder(ctx, format, static_cast<int>(formatSize < sizeof(WAVEFORMATEX)
-                                                                  ? sizeof(WAVEFORMATEX)
-                                                                  : formatSize));
+    return create_codec_decoder(
+        ctx, format, static_cast<int>(formatSize < sizeof(WAVEFORMATEX) ? sizeof(WAVEFORMATEX) : formatSize));
 }
 
 } // namespace pcmkit

@@ -25,15 +25,20 @@ char cfg_extra_exts[kExtraExtsSize];
 char extension_list[kExtensionListSize];
 
 const format_row format_table[kFormatRows] = {
-    {"WAV", "Windows waveform", true},     {"VOC", "Creative VOC", true},
-    {"AU", "Next/Sun", true},              {"SND", "Next/Sun", true},
-    {"AIF", "Apple AIFF", true},           {"AIFF", "Apple AIFF", true},
-    {"AIFC", "Apple AIFF", false},         {"IFF", "Amiga 8SVX", false},
-    {"SVX", "Amiga 8SVX", false},          {"AUD", "Westwood AUD format", false},
+    {"WAV", "Windows waveform", true},
+    {"VOC", "Creative VOC", true},
+    {"AU", "Next/Sun", true},
+    {"SND", "Next/Sun", true},
+    {"AIF", "Apple AIFF", true},
+    {"AIFF", "Apple AIFF", true},
+    {"AIFC", "Apple AIFF", false},
+    {"IFF", "Amiga 8SVX", false},
+    {"SVX", "Amiga 8SVX", false},
+    {"AUD", "Westwood AUD format", false},
     {"VOX", "Dialogic ADPCM (VOX)", false},
 };
 
-const char* const priority_labels[kPriorities] = {"idle",    "lowest",  "below normal", "normal",
+const char* const priority_labels[kPriorities] = {"idle",         "lowest",  "below normal", "normal",
                                                   "above normal", "highest", "time critical"};
 
 int priority_value(uint32_t index)
@@ -103,7 +108,8 @@ std::size_t build_extension_list(char* buffer, std::size_t size)
             if (c == ';')
                 c = ',';
         std::size_t before = used;
-        if (!append(buffer, size - 1, used, typed) || !append(buffer, size - 1, used, "Other WAV types (" + listed + ")"))
+        if (!append(buffer, size - 1, used, typed) ||
+            !append(buffer, size - 1, used, "Other WAV types (" + listed + ")"))
             used = before;
     }
     if (used == 0)
@@ -150,11 +156,11 @@ struct setting_key {
 };
 
 const setting_key kKeys[] = {
-    {"cfg_vocsil", nullptr, &cfg_vocsil},   {"cfg_priority", &cfg_priority, nullptr},
-    {"cfg_raw_sr", &cfg_raw_sr, nullptr},   {"cfg_ext_mask", &cfg_ext_mask, nullptr},
-    {"cfg_8216", nullptr, &cfg_8216},       {"cfg_downcvt", nullptr, &cfg_downcvt},
-    {"cfg_mono", nullptr, &cfg_mono},       {"cfg_dither", nullptr, &cfg_dither},
-    {"cfg_fdest", &cfg_fdest, nullptr},     {"cfg_exploop", nullptr, &cfg_exploop},
+    {"cfg_vocsil", nullptr, &cfg_vocsil}, {"cfg_priority", &cfg_priority, nullptr},
+    {"cfg_raw_sr", &cfg_raw_sr, nullptr}, {"cfg_ext_mask", &cfg_ext_mask, nullptr},
+    {"cfg_8216", nullptr, &cfg_8216},     {"cfg_downcvt", nullptr, &cfg_downcvt},
+    {"cfg_mono", nullptr, &cfg_mono},     {"cfg_dither", nullptr, &cfg_dither},
+    {"cfg_fdest", &cfg_fdest, nullptr},   {"cfg_exploop", nullptr, &cfg_exploop},
 };
 constexpr const char* kExtraExtsKey = "cfg_extra_exts";
 

@@ -93,8 +93,8 @@ void file_destroy(byte_source* self)
     delete s;
 }
 
-constexpr byte_source_ops kFileOps = {no_operation, file_open,    file_read,    file_length,
-                                      file_can_seek, file_seek,   no_operation, file_destroy};
+constexpr byte_source_ops kFileOps = {no_operation,  file_open, file_read,    file_length,
+                                      file_can_seek, file_seek, no_operation, file_destroy};
 
 // ---- memory and download sources -----------------------------------------
 
@@ -148,8 +148,8 @@ bool read_whole_file(const char* name, uint8_t** buffer, int64_t* size, bool all
         return false;
     struct stat st {};
     bool ok = ::fstat(fd, &st) == 0 && (allowEmpty || st.st_size > 0);
-    uint8_t* data = ok ? static_cast<uint8_t*>(std::malloc(std::max<size_t>(1, static_cast<size_t>(st.st_size))))
-                       : nullptr;
+    uint8_t* data =
+        ok ? static_cast<uint8_t*>(std::malloc(std::max<size_t>(1, static_cast<size_t>(st.st_size)))) : nullptr;
     int64_t done = 0;
     while (data && done < st.st_size) {
         ssize_t n = ::read(fd, data + done, static_cast<size_t>(st.st_size - done));
@@ -211,8 +211,8 @@ int download_open(byte_source* self, const char* name, const abort_flag*)
     char file[4096];
     std::snprintf(file, sizeof file, "%sdm%x.tmp", folder.c_str(), temporary_counter());
     auto fetch = reinterpret_cast<download_function>(answer);
-    bool ok = fetch(host_window(), name, file, "Retrieving file") == 0 &&
-              read_whole_file(file, &s->buffer, &s->size, false);
+    bool ok =
+        fetch(host_window(), name, file, "Retrieving file") == 0 && read_whole_file(file, &s->buffer, &s->size, false);
     ::unlink(file);
     return ok ? 0 : 1;
 }

@@ -42,7 +42,8 @@ struct voc_list {
             return;
         if (count == capacity) {
             int wanted = capacity ? capacity * 2 : 32;
-            auto* grown = static_cast<voc_entry*>(std::realloc(entries, sizeof(voc_entry) * static_cast<size_t>(wanted)));
+            auto* grown =
+                static_cast<voc_entry*>(std::realloc(entries, sizeof(voc_entry) * static_cast<size_t>(wanted)));
             if (!grown)
                 return;
             entries = grown;
@@ -155,8 +156,9 @@ void voc_source_destroy(byte_source* self)
     delete s;
 }
 
-constexpr byte_source_ops kVocSourceOps = {voc_source_nothing,  voc_source_open, voc_source_read,    voc_source_length,
-                                           voc_source_can_seek, voc_source_seek, voc_source_nothing, voc_source_destroy};
+constexpr byte_source_ops kVocSourceOps = {voc_source_nothing, voc_source_open,     voc_source_read,
+                                           voc_source_length,  voc_source_can_seek, voc_source_seek,
+                                           voc_source_nothing, voc_source_destroy};
 
 // ---- the block walk -------------------------------------------------------
 
@@ -164,15 +166,22 @@ int rate_from_time_constant(int t)
 {
     switch (t) {
     case 89:
-    case 90: return 6000;
-    case 131: return 8000;
+    case 90:
+        return 6000;
+    case 131:
+        return 8000;
     case 165:
-    case 166: return 11025;
-    case 173: return 12000;
-    case 194: return 16000;
+    case 166:
+        return 11025;
+    case 173:
+        return 12000;
+    case 194:
+        return 16000;
     case 210:
-    case 211: return 22050;
-    default: return 1000000 / (256 - t);
+    case 211:
+        return 22050;
+    default:
+        return 1000000 / (256 - t);
     }
 }
 
@@ -234,7 +243,8 @@ bool read_block(open_context& ctx, voc_walk& w, int type, int64_t start, int64_t
             return true;
         int64_t bytes = int64_t{n + 1} * (w.format.bits / 8) * w.format.channels;
         if (bytes > 0 && bytes <= UINT32_MAX)
-            w.list.append(voc_entry{0, static_cast<uint32_t>(bytes), static_cast<uint8_t>(w.format.bits == 8 ? 128 : 0), true});
+            w.list.append(
+                voc_entry{0, static_cast<uint32_t>(bytes), static_cast<uint8_t>(w.format.bits == 8 ? 128 : 0), true});
         return true;
     }
     case 6: // repeat start
@@ -264,7 +274,8 @@ bool read_block(open_context& ctx, voc_walk& w, int type, int64_t start, int64_t
         w.codec = get_u16le(b + 6);
         w.list.append(voc_entry{start + 12, static_cast<uint32_t>(length - 12), 0, false});
         return true;
-    default: return true;
+    default:
+        return true;
     }
 }
 
@@ -326,14 +337,17 @@ decoder* open_voc(open_context& ctx)
 
     switch (w.codec) {
     case 0:
-    case 4: ctx.source = nullptr; return create_pcm_decoder(s, w.format, 0);
+    case 4:
+        ctx.source = nullptr;
+        return create_pcm_decoder(s, w.format, 0);
     case 6:
     case 7: {
-        uint8_t* format = companded_format(w.codec == 6 ? WAVE_FORMAT_ALAW : WAVE_FORMAT_MULAW, w.format.rate,
-                                           w.format.channels);
+        uint8_t* format =
+            companded_format(w.codec == 6 ? WAVE_FORMAT_ALAW : WAVE_FORMAT_MULAW, w.format.rate, w.format.channels);
         return format ? create_codec_decoder(ctx, format, sizeof(WAVEFORMATEX)) : nullptr;
     }
-    default: return nullptr;
+    default:
+        return nullptr;
     }
 }
 

@@ -29,9 +29,9 @@ struct byte_source;
 // Slot order is fixed: the optional network library's sources use it too.
 struct byte_source_ops {
     int (*reserved0)(byte_source* self);
-    int (*open)(byte_source* self, const char* name, const abort_flag* abort); // 0 on success
+    int (*open)(byte_source* self, const char* name, const abort_flag* abort);        // 0 on success
     int (*read)(byte_source* self, void* buffer, int count, const abort_flag* abort); // <= 0 at the end
-    int64_t (*length)(byte_source* self);                                     // -1 when unknown
+    int64_t (*length)(byte_source* self);                                             // -1 when unknown
     int (*can_seek)(byte_source* self);
     int (*seek)(byte_source* self, int64_t position, const abort_flag* abort); // 0 on success
     int (*reserved6)(byte_source* self);
@@ -47,8 +47,14 @@ inline int source_read(byte_source* s, void* buffer, int count, const abort_flag
 {
     return s->ops->read(s, buffer, count, abort);
 }
-inline int64_t source_length(byte_source* s) { return s->ops->length(s); }
-inline bool source_can_seek(byte_source* s) { return s->ops->can_seek(s) != 0; }
+inline int64_t source_length(byte_source* s)
+{
+    return s->ops->length(s);
+}
+inline bool source_can_seek(byte_source* s)
+{
+    return s->ops->can_seek(s) != 0;
+}
 inline bool source_seek(byte_source* s, int64_t position, const abort_flag* abort)
 {
     return position >= 0 && s->ops->seek(s, position, abort) == 0;
@@ -69,12 +75,15 @@ inline bool source_read_exact(byte_source* s, void* buffer, int count, const abo
 // ---- formats and decoders -------------------------------------------------
 
 struct pcm_format {
-    int32_t rate;     // Hz
+    int32_t rate; // Hz
     int32_t channels;
-    int32_t bits;     // 8-bit samples are unsigned, wider ones signed little-endian
+    int32_t bits; // 8-bit samples are unsigned, wider ones signed little-endian
 };
 
-inline int frame_bytes(const pcm_format& f) { return f.bits / 8 * f.channels; }
+inline int frame_bytes(const pcm_format& f)
+{
+    return f.bits / 8 * f.channels;
+}
 
 // Formats the decode path handles: whole bytes up to 64 bits, 1..64 channels.
 constexpr int kMaxChannels = 64;
@@ -84,7 +93,7 @@ struct decoder_info {
     uint32_t rate;
     uint32_t channels;
     uint32_t bits;
-    uint32_t bitrate;   // kbit/s
+    uint32_t bitrate; // kbit/s
     uint32_t length_ms;
     char text[512];
 };
@@ -121,7 +130,7 @@ inline void decoder_destroy(decoder* d)
 struct open_context {
     byte_source* source = nullptr;
     const abort_flag* abort = nullptr;
-    bool info_mode = false;     // no filters, no codec stream, no message boxes
+    bool info_mode = false;        // no filters, no codec stream, no message boxes
     const char* message = nullptr; // why the open failed, when the parser knows
 };
 
@@ -142,9 +151,18 @@ uint32_t format_bitrate(const pcm_format& f, int bits);
 // and "Length: m:ss". bits is what the coding stores, not the output width.
 void fill_standard_info(decoder* d, const char* name, int bits, int channels, decoder_info* info);
 
-inline uint16_t get_u16le(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-inline uint16_t get_u16be(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
-inline uint32_t get_u24le(const uint8_t* p) { return p[0] | p[1] << 8 | static_cast<uint32_t>(p[2]) << 16; }
+inline uint16_t get_u16le(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+inline uint16_t get_u16be(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] << 8 | p[1]);
+}
+inline uint32_t get_u24le(const uint8_t* p)
+{
+    return p[0] | p[1] << 8 | static_cast<uint32_t>(p[2]) << 16;
+}
 inline uint32_t get_u32le(const uint8_t* p)
 {
     return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
@@ -153,6 +171,9 @@ inline uint32_t get_u32be(const uint8_t* p)
 {
     return static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
 }
-inline bool same_id(const uint8_t* p, const char* id) { return std::memcmp(p, id, 4) == 0; }
+inline bool same_id(const uint8_t* p, const char* id)
+{
+    return std::memcmp(p, id, 4) == 0;
+}
 
 } // namespace pcmkit

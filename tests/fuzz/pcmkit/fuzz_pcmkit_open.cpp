@@ -44,9 +44,8 @@ int readSome(decoder* d, uint8_t* buffer, int bufferSize, int budget, abort_flag
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static bool once = [] {
-        platform::SetMessageBoxPresenter([](const platform::MessageBoxRequest& box) {
-            return platform::DefaultMessageBoxAnswer(box.type);
-        });
+        platform::SetMessageBoxPresenter(
+            [](const platform::MessageBoxRequest& box) { return platform::DefaultMessageBoxAnswer(box.type); });
         return true;
     }();
     (void)once;
