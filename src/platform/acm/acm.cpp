@@ -344,6 +344,19 @@ void restart(AcmStream& s)
     s.drained = false;
 }
 
+// A header prepared on this stream, or why not.
+MMRESULT checkPrepared(HACMSTREAM stream, const ACMSTREAMHEADER* header)
+{
+    if (!stream)
+        return MMSYSERR_INVALHANDLE;
+    if (!header || header->cbStruct < sizeof(ACMSTREAMHEADER))
+        return MMSYSERR_INVALPARAM;
+    if (!(header->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED) ||
+        header->dwReservedDriver[0] != reinterpret_cast<uintptr_t>(stream))
+        return ACMERR_UNPREPARED;
+    return MMSYSERR_NOERROR;
+}
+
 void writeName(char* buffer, std::size_t size, const std::string& text)
 {
     std::snprintf(buffer, size, "%s", text.c_str());
@@ -456,13 +469,8 @@ MMRESULT acmStreamPrepareHeader(HACMSTREAM stream, ACMSTREAMHEADER* header, DWOR
 
 MMRESULT acmStreamUnprepareHeader(HACMSTREAM stream, ACMSTREAMHEADER* header, DWORD)
 {
-    if (!stream)
-        return MMSYSERR_INVALHANDLE;
-    if (!header || header->cbStruct < sizeof(ACMSTREAMHEADER))
-        return MMSYSERR_INVALPARAM;
-    if (!(header->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED) ||
-        header->dwReservedDriver[0] != reinterpret_cast<uintptr_t>(stream))
-        return ACMERR_UNPREPARED;
+    if (MMRESULT failed = checkPrepared(stream, header))
+        return failed;
     // As with the system's manager, the buffers must be given back at their prepared sizes.
     if (header->cbSrcLength != header->dwReservedDriver[1] || header->cbDstLength != header->dwReservedDriver[2])
         return MMSYSERR_INVALPARAM;
@@ -473,13 +481,8 @@ MMRESULT acmStreamUnprepareHeader(HACMSTREAM stream, ACMSTREAMHEADER* header, DW
 
 MMRESULT acmStreamConvert(HACMSTREAM stream, ACMSTREAMHEADER* header, DWORD flags)
 {
-    if (!stream)
-        return MMSYSERR_INVALHANDLE;
-    if (!header || header->cbStruct < sizeof(ACMSTREAMHEADER))
-        return MMSYSERR_INVALPARAM;
-    if (!(header->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED) ||
-        header->dwReservedDriver[0] != reinterpret_cast<uintptr_t>(stream))
-        return ACMERR_UNPREPARED;
+    if (MMRESULT failed = checkPrepared(stream, header))
+        return failed;
     if (header->cbSrcLength > header->dwReservedDriver[1] || header->cbDstLength > header->dwReservedDriver[2])
         return MMSYSERR_INVALPARAM;
     AcmStream& s = *stream;

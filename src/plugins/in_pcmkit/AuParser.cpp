@@ -67,17 +67,9 @@ decoder* open_au(open_context& ctx)
         return create_pcm_decoder(source, pcm_format{r, c, 8 * static_cast<int>(encoding - 1)},
                                   PCM_BIG_ENDIAN | PCM_SIGNED_8);
     case 6:
-    case 7: {
+    case 7:
         ctx.source = nullptr;
-        decoder* samples = create_pcm_decoder(source, pcm_format{r, c, encoding == 6 ? 32 : 64}, PCM_BIG_ENDIAN);
-        if (!samples)
-            return nullptr;
-        decoder* converted =
-            create_float_filter(samples, 1.0, static_cast<int>(std::min<uint32_t>(cfg_fdest, 3)), cfg_dither);
-        if (!converted)
-            decoder_destroy(samples);
-        return converted;
-    }
+        return create_float_pcm_decoder(source, pcm_format{r, c, encoding == 6 ? 32 : 64}, PCM_BIG_ENDIAN);
     default:
         return nullptr;
     }

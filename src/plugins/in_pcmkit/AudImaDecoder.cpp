@@ -95,18 +95,8 @@ void aud_info(decoder* self, decoder_info* info)
     fill_standard_info(self, "IMA ADPCM", 4, 1, info);
 }
 
-int aud_can_seek(decoder* self)
-{
-    return source_can_seek(self->source);
-}
-
-void aud_destroy(decoder* self)
-{
-    source_destroy(self->source);
-    delete static_cast<AudImaDecoder*>(self);
-}
-
-constexpr decoder_ops kAudOps = {aud_destroy, aud_read, aud_length, aud_seek, aud_info, aud_can_seek};
+constexpr decoder_ops kAudOps = {
+    destroy_decoder_and_source<AudImaDecoder>, aud_read, aud_length, aud_seek, aud_info, source_can_seek_op};
 
 } // namespace
 

@@ -146,11 +146,6 @@ int codec_seek(decoder* self, int64_t frame, int64_t* bytePosition, const abort_
     return source_seek(d->source, position, abort) ? 0 : 1;
 }
 
-int codec_can_seek(decoder* self)
-{
-    return source_can_seek(self->source);
-}
-
 // The tag a format record stands for, through an extensible wrapper.
 int effective_tag(const uint8_t* wave, int size)
 {
@@ -191,7 +186,7 @@ void codec_info(decoder* self, decoder_info* info)
                   static_cast<unsigned>(d->pcm.wBitsPerSample));
 }
 
-constexpr decoder_ops kCodecOps = {codec_destroy, codec_read, codec_length, codec_seek, codec_info, codec_can_seek};
+constexpr decoder_ops kCodecOps = {codec_destroy, codec_read, codec_length, codec_seek, codec_info, source_can_seek_op};
 
 // The extensible form of a format: its first 18 bytes, 22 more, the given sub-format.
 WAVEFORMATEXTENSIBLE extensible_of(const WAVEFORMATEX& w, WORD subFormatTag)

@@ -18,6 +18,21 @@ int source_read_full(byte_source* s, void* buffer, int count, const abort_flag* 
     return total;
 }
 
+int source_can_seek_op(decoder* d)
+{
+    return source_can_seek(d->source);
+}
+
+int cannot_seek_op(decoder*)
+{
+    return 0;
+}
+
+int refuse_seek_op(decoder*, int64_t, int64_t*, const abort_flag*)
+{
+    return 1;
+}
+
 bool playable_format(const pcm_format& f)
 {
     return f.rate > 0 && f.channels >= 1 && f.channels <= kMaxChannels && f.bits >= 8 && f.bits <= 64 &&

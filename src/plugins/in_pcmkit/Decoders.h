@@ -26,6 +26,9 @@ decoder* decode_westwood8(open_context& ctx);
 decoder* create_width_filter(decoder* inner);
 decoder* create_mono_filter(decoder* inner);
 decoder* create_float_filter(decoder* inner, double divisor, int destination, bool dither);
+// Floating-point samples of the source (full scale at 1.0) as integers of the
+// width and dither the settings choose; null when that cannot be built.
+decoder* create_float_pcm_decoder(byte_source* source, pcm_format stored, int flags);
 
 // The codec-manager decoder for a WAVE format record of formatSize bytes (at
 // least 18), which it takes over (malloc'd). Failure sets ctx.message.

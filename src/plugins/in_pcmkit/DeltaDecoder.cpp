@@ -57,28 +57,13 @@ int64_t delta_length(decoder* self)
     return size < 0 ? -1 : size * 2;
 }
 
-int delta_seek(decoder*, int64_t, int64_t*, const abort_flag*)
-{
-    return 1;
-}
-
 void delta_info(decoder* self, decoder_info* info)
 {
     fill_standard_info(self, "delta-encoded", 4, 1, info);
 }
 
-int delta_can_seek(decoder*)
-{
-    return 0;
-}
-
-void delta_destroy(decoder* self)
-{
-    source_destroy(self->source);
-    delete static_cast<DeltaDecoder*>(self);
-}
-
-constexpr decoder_ops kDeltaOps = {delta_destroy, delta_read, delta_length, delta_seek, delta_info, delta_can_seek};
+constexpr decoder_ops kDeltaOps = {
+    destroy_decoder_and_source<DeltaDecoder>, delta_read, delta_length, refuse_seek_op, delta_info, cannot_seek_op};
 
 } // namespace
 

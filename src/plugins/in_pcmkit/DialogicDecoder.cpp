@@ -87,19 +87,12 @@ void dialogic_info(decoder* self, decoder_info* info)
     fill_standard_info(self, "Dialogic ADPCM", 4, 1, info);
 }
 
-int dialogic_can_seek(decoder* self)
-{
-    return source_can_seek(self->source);
-}
-
-void dialogic_destroy(decoder* self)
-{
-    source_destroy(self->source);
-    delete static_cast<DialogicDecoder*>(self);
-}
-
-constexpr decoder_ops kDialogicOps = {dialogic_destroy, dialogic_read, dialogic_length,
-                                      dialogic_seek,    dialogic_info, dialogic_can_seek};
+constexpr decoder_ops kDialogicOps = {destroy_decoder_and_source<DialogicDecoder>,
+                                      dialogic_read,
+                                      dialogic_length,
+                                      dialogic_seek,
+                                      dialogic_info,
+                                      source_can_seek_op};
 
 } // namespace
 

@@ -4,6 +4,7 @@
 // seeking ability are the inner decoder's.
 
 #include "Decoders.h"
+#include "Settings.h"
 
 #include <algorithm>
 #include <cmath>
@@ -311,6 +312,19 @@ decoder* create_float_filter(decoder* inner, double divisor, int destination, bo
     f->ditherChannel = 0;
     std::fill(std::begin(f->error), std::end(f->error), 0.0);
     return f;
+}
+
+decoder* create_float_pcm_decoder(byte_source* source, pcm_format stored, int flags)
+{
+    decoder* samples = create_pcm_decoder(source, stored, flags);
+    if (!samples)
+        return nullptr;
+    // A width the settings file got wrong turns the conversion off.
+    decoder* converted =
+        create_float_filter(samples, 1.0, static_cast<int>(std::min<uint32_t>(cfg_fdest, 3)), cfg_dither);
+    if (!converted)
+        decoder_destroy(samples);
+    return converted;
 }
 
 } // namespace pcmkit

@@ -47,28 +47,13 @@ int64_t g721_length(decoder* self)
     return size < 0 ? -1 : MulDiv64(size, 8, kBitsPerCode * self->format.channels);
 }
 
-int g721_seek(decoder*, int64_t, int64_t*, const abort_flag*)
-{
-    return 1;
-}
-
 void g721_info(decoder* self, decoder_info* info)
 {
     fill_standard_info(self, "G.721 ADPCM", kBitsPerCode, self->format.channels, info);
 }
 
-int g721_can_seek(decoder*)
-{
-    return 0;
-}
-
-void g721_destroy(decoder* self)
-{
-    source_destroy(self->source);
-    delete static_cast<G721Decoder*>(self);
-}
-
-constexpr decoder_ops kG721Ops = {g721_destroy, g721_read, g721_length, g721_seek, g721_info, g721_can_seek};
+constexpr decoder_ops kG721Ops = {
+    destroy_decoder_and_source<G721Decoder>, g721_read, g721_length, refuse_seek_op, g721_info, cannot_seek_op};
 
 } // namespace
 

@@ -86,18 +86,8 @@ void ima4_info(decoder* self, decoder_info* info)
     fill_standard_info(self, "IMA ADPCM", 4, self->format.channels, info);
 }
 
-int ima4_can_seek(decoder* self)
-{
-    return source_can_seek(self->source);
-}
-
-void ima4_destroy(decoder* self)
-{
-    source_destroy(self->source);
-    delete static_cast<Ima4Decoder*>(self);
-}
-
-constexpr decoder_ops kIma4Ops = {ima4_destroy, ima4_read, ima4_length, ima4_seek, ima4_info, ima4_can_seek};
+constexpr decoder_ops kIma4Ops = {
+    destroy_decoder_and_source<Ima4Decoder>, ima4_read, ima4_length, ima4_seek, ima4_info, source_can_seek_op};
 
 } // namespace
 

@@ -13,12 +13,6 @@ struct PcmDecoder : decoder {
     int flags;
 };
 
-void pcm_destroy(decoder* self)
-{
-    source_destroy(self->source);
-    delete static_cast<PcmDecoder*>(self);
-}
-
 template <typename T, T (*Swap)(T)> void swap_each(uint8_t* p, int bytes)
 {
     for (int i = 0; i + static_cast<int>(sizeof(T)) <= bytes; i += sizeof(T)) {
@@ -109,12 +103,8 @@ void pcm_info(decoder* self, decoder_info* info)
     fill_standard_info(self, "PCM", self->format.bits, self->format.channels, info);
 }
 
-int pcm_can_seek(decoder* self)
-{
-    return source_can_seek(self->source);
-}
-
-constexpr decoder_ops kPcmOps = {pcm_destroy, pcm_read, pcm_length, pcm_seek, pcm_info, pcm_can_seek};
+constexpr decoder_ops kPcmOps = {
+    destroy_decoder_and_source<PcmDecoder>, pcm_read, pcm_length, pcm_seek, pcm_info, source_can_seek_op};
 
 } // namespace
 

@@ -130,15 +130,8 @@ decoder* open_riff(open_context& ctx)
         std::free(format);
         byte_source* source = ctx.source;
         ctx.source = nullptr;
-        decoder* samples = create_pcm_decoder(source, pcm_format{pcm.rate, pcm.channels, storedBits}, 0);
-        if (!samples)
-            return nullptr;
         // Float samples are full scale at +/-1.0.
-        decoder* converted =
-            create_float_filter(samples, 1.0, static_cast<int>(std::min<uint32_t>(cfg_fdest, 3)), cfg_dither);
-        if (!converted)
-            decoder_destroy(samples);
-        return converted;
+        return create_float_pcm_decoder(source, pcm_format{pcm.rate, pcm.channels, storedBits}, 0);
     }
     return create_codec_decoder(
         ctx, format, static_cast<int>(formatSize < sizeof(WAVEFORMATEX) ? sizeof(WAVEFORMATEX) : formatSize));

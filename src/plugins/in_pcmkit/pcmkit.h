@@ -124,6 +124,17 @@ inline void decoder_destroy(decoder* d)
         d->ops->destroy(d);
 }
 
+// Operations most decoders share: destroy for a kind that owns only its
+// source, seeking as the source can, and no seeking at all.
+template <typename Kind> void destroy_decoder_and_source(decoder* d)
+{
+    source_destroy(d->source);
+    delete static_cast<Kind*>(d);
+}
+int source_can_seek_op(decoder* d);
+int cannot_seek_op(decoder* d);
+int refuse_seek_op(decoder* d, int64_t frame, int64_t* bytePosition, const abort_flag* abort);
+
 // What a container parser works with. The parser owns source: it may wrap or
 // replace it; a decoder it builds takes it over (source becomes null). On a
 // failed open whatever is left in source is destroyed by the caller.
