@@ -66,8 +66,7 @@ struct Session {
 std::shared_ptr<Session> current; // host's thread only
 std::string lastPlayedPath;
 bool paused = false;
-int volume = 255;
-int pan = 0;
+int pan = 0; // the last pan the host gave, for the next stream's output
 
 TOutModule* output()
 {
@@ -268,7 +267,6 @@ void SetOutputTime(int ms)
 
 void SetVolume(int v)
 {
-    volume = v;
     if (output())
         output()->SetVolume(v);
 }
