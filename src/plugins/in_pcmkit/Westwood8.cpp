@@ -119,7 +119,8 @@ decoder* decode_westwood8(open_context& ctx)
         if (!output.reserve(unpacked))
             return nullptr;
         if (packed == unpacked) {
-            std::memcpy(output.data + output.size, chunk, static_cast<size_t>(packed));
+            if (packed > 0) // an empty chunk may come before the buffer exists
+                std::memcpy(output.data + output.size, chunk, static_cast<size_t>(packed));
             output.size += packed;
         } else {
             output.size += expand_chunk(chunk, packed, output.data + output.size, unpacked);
