@@ -16,7 +16,7 @@ using namespace pcmkit;
 
 namespace {
 
-constexpr int kMaxOutput = 1 << 22; // bytes read per input: endless VOC loops stay endless
+constexpr int kMaxOutput = 1 << 20; // bytes read per input: endless VOC loops stay endless
 
 void check(bool condition)
 {
