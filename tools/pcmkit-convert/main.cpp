@@ -68,38 +68,6 @@ bool parseArguments(const QStringList& args, Options& o)
     return true;
 }
 
-// The host's entries the plug-in may call: nothing to visualise, no DSP.
-void VisInit(int, int)
-{
-}
-void VisDeInit()
-{
-}
-void AddPcm(void*, int, int, int)
-{
-}
-int NoMode()
-{
-    return 0;
-}
-void AddData(void*, int)
-{
-}
-void VisSetInfo(int, int)
-{
-}
-int DspIsActive()
-{
-    return 0;
-}
-int DspDoSamples(void*, int frames, int, int, int)
-{
-    return frames;
-}
-void SetInfo(int, int, int, int)
-{
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -146,18 +114,19 @@ int main(int argc, char** argv)
     in->DLLInstance = library.handle();
     in->OutModule = pcmkit_convert::WavOutputModule(options.output);
     in->Init();
-    in->VisInit = VisInit;
-    in->VisDeInit = VisDeInit;
-    in->SpectrumAddPCM = AddPcm;
-    in->SpectrumGetMode = NoMode;
-    in->SpectrumAdd = AddData;
-    in->VisAddPCM = AddPcm;
-    in->VisGetMode = NoMode;
-    in->VisAdd = AddData;
-    in->VisSetInfo = VisSetInfo;
-    in->DSPIsActive = DspIsActive;
-    in->DSPDoSamples = DspDoSamples;
-    in->SetInfo = SetInfo;
+    // The host's entries the plug-in may call: nothing to visualise, no DSP.
+    in->VisInit = [](int, int) {};
+    in->VisDeInit = [] {};
+    in->SpectrumAddPCM = [](void*, int, int, int) {};
+    in->SpectrumGetMode = [] { return 0; };
+    in->SpectrumAdd = [](void*, int) {};
+    in->VisAddPCM = [](void*, int, int, int) {};
+    in->VisGetMode = [] { return 0; };
+    in->VisAdd = [](void*, int) {};
+    in->VisSetInfo = [](int, int) {};
+    in->DSPIsActive = [] { return 0; };
+    in->DSPDoSamples = [](void*, int frames, int, int, int) { return frames; };
+    in->SetInfo = [](int, int, int, int) {};
 
     int played = in->Play(options.input.c_str());
     if (played == 0)
