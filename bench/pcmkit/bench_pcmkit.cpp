@@ -139,11 +139,11 @@ int registerAll()
     for (const Format& f : kFormats) {
         benchmark::RegisterBenchmark((std::string("pcmkit/") + f.name).c_str(), Plugin, f)
             ->UseManualTime()
-            ->Iterations(3)
+            ->Iterations(5)
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark((std::string("ffmpeg/") + f.name).c_str(), Ffmpeg, f)
             ->UseManualTime()
-            ->Iterations(3)
+            ->Iterations(5)
             ->Unit(benchmark::kMillisecond);
     }
     return 0;

@@ -69,6 +69,28 @@ TEST(Sources, MemoryReadsStopAtItsEnd)
     source_destroy(s);
 }
 
+TEST(Sources, FileReadsAndSeeksAgreeWithTheFile)
+{
+    const std::string path = TestData("pcmkit/float32-stereo.wav");
+    const std::string file = testsupport::ReadFile(path);
+    byte_source* s = create_file_source();
+    ASSERT_EQ(s->ops->open(s, path.c_str(), nullptr), 0);
+    EXPECT_EQ(source_length(s), static_cast<int64_t>(file.size()));
+    std::string got(100000, '\0');
+    // Small reads, seeks inside and outside what was read, a read larger than the buffer.
+    const std::pair<int64_t, int> steps[] = {{0, 10}, {3, 20}, {40000, 5}, {39990, 30}, {1000, 100000}, {44000, 10}};
+    for (auto [position, count] : steps) {
+        ASSERT_TRUE(source_seek(s, position, nullptr));
+        int n = source_read_full(s, got.data(), count, nullptr);
+        EXPECT_EQ(got.substr(0, static_cast<size_t>(n)),
+                  file.substr(static_cast<size_t>(position), static_cast<size_t>(count)))
+            << position;
+    }
+    EXPECT_EQ(source_read(s, got.data(), 10, nullptr), 10); // on from where the last read ended
+    EXPECT_EQ(got.substr(0, 10), file.substr(44010, 10));
+    source_destroy(s);
+}
+
 TEST(Sources, AddressesThatAreLocalFilesAreReadAsFiles)
 {
     SettingsScope settings;

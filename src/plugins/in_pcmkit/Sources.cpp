@@ -27,8 +27,15 @@ int no_operation(byte_source*)
 
 // ---- file source ----------------------------------------------------------
 
+// Reads go through a buffer: decoders ask for a few kilobytes at a time.
+constexpr int kFileBuffer = 1 << 16;
+
 struct FileSource : byte_source {
     int fd = -1;
+    int64_t bufferStart = 0; // file position of buffer[0]
+    int held = 0;            // valid bytes in buffer
+    int offset = 0;          // next of them to hand out
+    uint8_t buffer[kFileBuffer];
 };
 
 int open_local_file(const char* name)
@@ -50,7 +57,17 @@ int file_open(byte_source* self, const char* name, const abort_flag*)
     if (s->fd >= 0)
         ::close(s->fd);
     s->fd = name ? open_local_file(name) : -1;
+    s->bufferStart = s->held = s->offset = 0;
     return s->fd >= 0 ? 0 : 1;
+}
+
+ssize_t read_some(int fd, void* buffer, size_t count)
+{
+    ssize_t n;
+    do
+        n = ::read(fd, buffer, count);
+    while (n < 0 && errno == EINTR);
+    return n;
 }
 
 int file_read(byte_source* self, void* buffer, int count, const abort_flag*)
@@ -58,11 +75,25 @@ int file_read(byte_source* self, void* buffer, int count, const abort_flag*)
     auto* s = static_cast<FileSource*>(self);
     if (s->fd < 0 || count <= 0)
         return 0;
-    ssize_t n;
-    do
-        n = ::read(s->fd, buffer, static_cast<size_t>(count));
-    while (n < 0 && errno == EINTR);
-    return n < 0 ? -1 : static_cast<int>(n);
+    if (s->offset == s->held) {
+        s->bufferStart += s->held;
+        s->held = s->offset = 0;
+        // Large reads skip the buffer.
+        if (count >= kFileBuffer) {
+            ssize_t n = read_some(s->fd, buffer, static_cast<size_t>(count));
+            if (n > 0)
+                s->bufferStart += n;
+            return n < 0 ? -1 : static_cast<int>(n);
+        }
+        ssize_t n = read_some(s->fd, s->buffer, sizeof s->buffer);
+        if (n <= 0)
+            return n < 0 ? -1 : 0;
+        s->held = static_cast<int>(n);
+    }
+    int n = std::min(count, s->held - s->offset);
+    std::memcpy(buffer, s->buffer + s->offset, static_cast<size_t>(n));
+    s->offset += n;
+    return n;
 }
 
 int64_t file_length(byte_source* self)
@@ -82,7 +113,18 @@ int file_can_seek(byte_source*)
 int file_seek(byte_source* self, int64_t position, const abort_flag*)
 {
     auto* s = static_cast<FileSource*>(self);
-    return s->fd >= 0 && position >= 0 && ::lseek(s->fd, position, SEEK_SET) == position ? 0 : 1;
+    if (s->fd < 0 || position < 0)
+        return 1;
+    // Inside what the buffer holds no system call is needed.
+    if (position >= s->bufferStart && position <= s->bufferStart + s->held) {
+        s->offset = static_cast<int>(position - s->bufferStart);
+        return 0;
+    }
+    if (::lseek(s->fd, position, SEEK_SET) != position)
+        return 1;
+    s->bufferStart = position;
+    s->held = s->offset = 0;
+    return 0;
 }
 
 void file_destroy(byte_source* self)
