@@ -283,6 +283,22 @@ void putFrame(AcmStream& s, const AVFrame* frame, Output& out)
     const int frameChannels = frame->ch_layout.nb_channels > 0 ? frame->ch_layout.nb_channels : s.channels;
     const int bytes = s.dstBits / 8;
     const std::size_t size = static_cast<std::size_t>(frame->nb_samples) * s.channels * bytes;
+    // The usual case, 16-bit samples to 16-bit output, without conversions.
+    if (packed == AV_SAMPLE_FMT_S16 && s.dstBits == 16 && frameChannels == s.channels) {
+        if (!planar) {
+            out.put(frame->extended_data[0], size);
+            return;
+        }
+        s.scratch.resize(size);
+        auto* p = reinterpret_cast<int16_t*>(s.scratch.data());
+        for (int c = 0; c < s.channels; ++c) {
+            const auto* in = reinterpret_cast<const int16_t*>(frame->extended_data[c]);
+            for (int i = 0; i < frame->nb_samples; ++i)
+                p[i * s.channels + c] = in[i];
+        }
+        out.put(s.scratch.data(), size);
+        return;
+    }
     s.scratch.resize(size);
     uint8_t* p = s.scratch.data();
     for (int i = 0; i < frame->nb_samples; ++i) {
