@@ -10,8 +10,9 @@
 
 int main(int argc, char** argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    setenv("ORVELLA_AUDIO", "null", 0);
+    // Every test runs hermetic: no display, silent audio unless a test asks for a capture.
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    setenv("ORVELLA_AUDIO", "null", 1);
     platform::SetProgramFolder(ORVELLA_PROGRAM_DIR);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

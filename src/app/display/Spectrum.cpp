@@ -1,0 +1,87 @@
+#include "Spectrum.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cstring>
+
+namespace display {
+
+TSpectrum::TSpectrum(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    resize(Width, Height);
+}
+
+void TSpectrum::CreateBasicImage()
+{
+    background_ = QImage(Width, Height, QImage::Format_RGB32);
+    background_.fill(palette().color(QPalette::Button));
+    // A black dotted pen along the left edge and the bottom edge, every other
+    // pixel set.
+    for (int y = 0; y < Height; y += 2)
+        background_.setPixel(0, y, qRgb(0, 0, 0));
+    for (int x = 0; x < Width; x += 2)
+        background_.setPixel(x, Height - 1, qRgb(0, 0, 0));
+    resize(Width, Height);
+    work_ = QImage(Width, Height, QImage::Format_RGB32);
+    bar_ = QImage(3, BarHeight, QImage::Format_RGB32);
+    bar_.fill(BarColour);
+}
+
+void TSpectrum::ShowBackground()
+{
+    shown_ = &background_;
+    update();
+}
+
+void TSpectrum::DisplayFFTBand(const TBandOut& bandOut)
+{
+    if (background_.isNull())
+        CreateBasicImage();
+    std::memcpy(work_.bits(), background_.constBits(), size_t(background_.sizeInBytes()));
+    for (int b = 0; b < Bands; ++b) {
+        const int x = b * 4 + 2;
+        const int v = std::min<int>(bandOut[size_t(b)], BarHeight);
+        // The bar stands on the bottom edge, v pixels high.
+        for (int y = BarHeight - v; y < BarHeight; ++y)
+            std::memcpy(work_.scanLine(y) + x * 4, bar_.constScanLine(y), 3 * 4);
+
+        float& peak = PeakLevels[size_t(b)];
+        int& hold = PeakHold[size_t(b)];
+        const int top = int(peak);
+        if (v >= top) {
+            peak = float(v) + 0.01f;
+            hold = 0;
+            continue;
+        }
+        auto* line = reinterpret_cast<QRgb*>(work_.scanLine(BarHeight - top));
+        std::fill(line + x, line + x + 3, PeakColour);
+        // Held for 8 frames, then falling by 0.3 more on every frame.
+        if (hold >= 8)
+            peak = float(double(peak) - (hold - 8) * 0.3);
+        if (peak >= 0)
+            ++hold;
+        else
+            peak = 0;
+    }
+    shown_ = &work_;
+    update();
+}
+
+void TSpectrum::ResetPeaks()
+{
+    PeakLevels.fill(0);
+    PeakHold.fill(0);
+}
+
+void TSpectrum::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (shown_)
+        painter.drawImage(0, 0, *shown_);
+    else
+        painter.fillRect(rect(), palette().color(QPalette::Button));
+}
+
+} // namespace display

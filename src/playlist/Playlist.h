@@ -1,0 +1,167 @@
+// Tplayl: the playlist window. The playlist is two parallel lists: ListBox1,
+// the hidden paths (its selection is the entry Play starts), and realbox, the
+// visible captions and times (its selection is the user's highlight). Entry k
+// is line k of both.
+//
+// The playlist commands live here as methods; each is also a QAction named
+// after the command (commandAction), run through the command guard, for the
+// main window's command list and this window's menus. What needs the player
+// is asked for through signals.
+#pragma once
+
+#include "FileDialogs.h"
+#include "PathList.h"
+#include "RealboxModel.h"
+
+#include <QHash>
+#include <QString>
+#include <QTreeView>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+#include <utility>
+
+class QLabel;
+class QMenu;
+class QPushButton;
+
+namespace playlist {
+
+// The list view of realbox; it also takes files dropped onto it.
+class RealboxView : public QTreeView {
+    Q_OBJECT
+  public:
+    explicit RealboxView(QWidget* parent);
+
+  signals:
+    void filesDropped(const QStringList& files);
+
+  protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+};
+
+// Runs one command; shows an error that escapes it and ends the command.
+using CommandGuard = std::function<void(const std::function<void()>& command)>;
+// The general error box: caption "Orvella", the error's text, the error icon.
+void RunShowingErrors(const std::function<void()>& command);
+
+class Tplayl : public QWidget {
+    Q_OBJECT
+  public:
+    explicit Tplayl(QWidget* parent = nullptr);
+
+    TPathList ListBox1;
+    TFileDialog OpenDialog1;
+    TFileDialog openplay1;
+    TFileDialog Saveplaydialog1;
+
+    // Set by each caller right before procusme.
+    int RefreshFirst = 0;
+    int RefreshLast = -1;
+    bool RefreshTimes = false;
+    bool RefreshRenumber = false;
+
+    RealboxView* realbox() const { return realbox_; }
+    const RealboxModel& realboxItems() const { return *realboxModel_; }
+    int Count() const { return ListBox1.Count(); }
+    int Highlighted() const; // the highlighted realbox row, -1 for none
+    void Highlight(int row); // -1 clears the highlight
+
+    // The index of the entry last started, as decimal text ("0" at start).
+    const QString& playindex() const { return playindex_; }
+    void setPlayindex(const QString& text) { playindex_ = text; }
+
+    // From the preferences: title format 0 to 4, numbering, "Shuffle And Go".
+    int titleFormat() const { return titleFormat_; }
+    void setTitleFormat(int index) { titleFormat_ = index; }
+    bool numbering() const { return numbering_; }
+    void setNumbering(bool on) { numbering_ = on; }
+    bool shuffleAndGo() const { return shuffleAndGo_; }
+    void setShuffleAndGo(bool on) { shuffleAndGo_ = on; }
+
+    // The player's native and plug-in extension lists ("*.wav;*.mp3;"), asked
+    // for whenever the open-files dialog is built.
+    void setFileExtensions(std::function<std::pair<QString, QString>()> source) { fileExts_ = std::move(source); }
+    void setCommandGuard(CommandGuard guard) { guard_ = std::move(guard); }
+    // "clearplaylistbt1", "deletebt1", "cropbt1", "openbt1", "additemsbt1",
+    // "shuffleact", "loadplbt1", "saveplbt1", "playnow", "deletenow"; null for
+    // any other name.
+    QAction* commandAction(const QString& name) const { return actions_.value(name); }
+
+    // Commands.
+    void clearplaylistbt1();
+    void deletebt1();
+    void cropbt1();
+    void openbt1();
+    void additemsbt1();
+    void loadfiles1();
+    void addaction1();
+    void shuffleact();
+    void procusme();
+    void renumber();
+    void loadplaction();
+    void loadmultipl1();
+    void loadplbt1();
+    void saveplbt1();
+    void savedpath();
+    void playnow();
+    void deletenow() { deletebt1(); }
+    void realboxDblClick();
+    void DropFileTarget1Drop(const QStringList& files);
+
+    // Appends the entries of a playlist file named from elsewhere (command
+    // line, another instance, a drop) through openplay1 and loadplaction.
+    void AddPlaylistFile(const QString& fileName);
+
+    // The saved playlist: captions and times come back as they were shown,
+    // without reading the audio files.
+    void RestoreSavedPlaylist(const std::string& folder);
+    void SaveSavedPlaylist(const std::string& folder) const;
+
+    // Where a button's pop-up menu opens, in screen coordinates.
+    QPoint PopupPosition(const QPushButton* button, const QMenu* menu) const;
+
+  signals:
+    void playRequested();         // playbt1
+    void playSelectedRequested(); // realbxdblclick1: stop, then Play
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void createControls();
+    void createActions();
+    void createMenus();
+    void layoutControls(); // the panels at the bottom, the list above them
+    QAction* addCommand(const QString& name, const QString& caption, void (Tplayl::*command)());
+    void runGuarded(const std::function<void()>& command);
+    bool showOpenFilesDialog(const QString& title);
+    void selectBoth(int index);
+
+    RealboxModel* realboxModel_;
+    RealboxView* realbox_;
+    QWidget* Panel1_;
+    QWidget* Panel2_;
+    QLabel* makerLabel_;
+    QPushButton* pladd1_;
+    QPushButton* plrem1_;
+    QPushButton* plshf1_;
+    QPushButton* plmng1_;
+    QMenu* addpop_;
+    QMenu* rempop_;
+    QMenu* miscpop_;
+    QMenu* playpop_;
+    QHash<QString, QAction*> actions_;
+
+    QString playindex_ = QStringLiteral("0");
+    int titleFormat_ = 0;
+    bool numbering_ = true;
+    bool shuffleAndGo_ = false;
+    std::function<std::pair<QString, QString>()> fileExts_;
+    CommandGuard guard_ = RunShowingErrors;
+};
+
+} // namespace playlist

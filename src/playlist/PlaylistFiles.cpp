@@ -1,0 +1,197 @@
+#include "PlaylistFiles.h"
+
+#include "PlaylistText.h"
+
+#include "platform/profile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace playlist {
+namespace {
+
+constexpr const char* PlsSection = "playlist";
+
+std::string_view trimmed(std::string_view s)
+{
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+// The highest k of the "File<k>" keys present, so a hostile NumberOfEntries
+// cannot make the reader walk billions of missing keys.
+long highestFileKey(const platform::ProfileFile& file)
+{
+    long highest = 0;
+    for (const std::string& key : file.keys(PlsSection)) {
+        if (key.size() < 5 || key.size() > 14)
+            continue;
+        const std::string_view name(key);
+        if (std::equal(name.begin(), name.begin() + 4, "file", [](char a, char b) { return std::tolower(a) == b; }) &&
+            std::all_of(name.begin() + 4, name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            highest = std::max(highest, std::stol(std::string(name.substr(4))));
+    }
+    return highest;
+}
+
+} // namespace
+
+std::string ExpandEntryPath(std::string_view text)
+{
+    const std::filesystem::path path{std::string(trimmed(text))};
+    if (path.empty())
+        return {};
+    std::error_code error;
+    const std::filesystem::path base = path.is_absolute() ? path : std::filesystem::current_path(error) / path;
+    return base.lexically_normal().string();
+}
+
+std::vector<std::string> ReadPls(const std::string& fileName)
+{
+    const platform::ProfileFile file(fileName);
+    const long count = std::min<long>(file.readInt(PlsSection, "NumberOfEntries", 0), highestFileKey(file));
+    std::vector<std::string> paths;
+    for (long k = 1; k <= count; ++k) {
+        // An empty value can never be played; it is not made an entry.
+        std::string path = ExpandEntryPath(file.readString(PlsSection, "File" + std::to_string(k), ""));
+        if (!path.empty())
+            paths.push_back(std::move(path));
+    }
+    return paths;
+}
+
+std::vector<std::string> ReadM3u(const std::string& fileName)
+{
+    std::string_view text;
+    const std::string bytes = ReadWholeFile(fileName);
+    text = bytes;
+    if (text.starts_with("\xEF\xBB\xBF")) // a UTF-8 mark would otherwise hide "#EXTM3U"
+        text.remove_prefix(3);
+    std::vector<std::string> paths;
+    for (std::string_view line : SplitLines(text)) {
+        const std::string_view entry = trimmed(line);
+        if (!entry.empty() && entry.front() != '#')
+            paths.push_back(ExpandEntryPath(entry));
+    }
+    return paths;
+}
+
+std::vector<std::string> ReadPlaylistFile(const std::string& fileName)
+{
+    const std::string ext = UpperExtension(fileName);
+    if (ext == ".PLS")
+        return ReadPls(fileName);
+    if (ext == ".M3U")
+        return ReadM3u(fileName);
+    return {};
+}
+
+void WritePls(const std::string& fileName, const std::vector<std::string>& paths)
+{
+    std::vector<std::pair<std::string, std::string>> keys;
+    keys.reserve(paths.size() + 1);
+    for (size_t k = 0; k < paths.size(); ++k)
+        keys.emplace_back("File" + std::to_string(k + 1), paths[k]);
+    keys.emplace_back("NumberOfEntries", std::to_string(paths.size()));
+    if (!platform::ProfileFile(fileName).writeStrings(PlsSection, keys))
+        throw std::runtime_error("Cannot write the playlist " + fileName);
+}
+
+void WriteM3u(const std::string& fileName, const std::vector<std::string>& paths)
+{
+    std::string text = "#EXTM3U\r\n";
+    for (const std::string& path : paths)
+        text += path + "\r\n";
+    ReplaceFile(fileName, text);
+}
+
+void ReplaceFile(const std::string& fileName, std::string_view bytes)
+{
+    auto fail = [&](const char* what) {
+        return std::runtime_error(std::string(what) + " " + fileName + ": " + std::strerror(errno));
+    };
+    // A new file gets the usual permissions; a replaced one keeps its own.
+    struct stat old {};
+    mode_t mode;
+    if (::stat(fileName.c_str(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else {
+        mode = ::umask(0);
+        ::umask(mode);
+        mode = 0666 & ~mode;
+    }
+    std::string temp = fileName + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        throw fail("Cannot write");
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += size_t(n);
+    }
+    const bool written = done == bytes.size() && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    const int savedErrno = errno;
+    if (::close(fd) != 0 || !written || ::rename(temp.c_str(), fileName.c_str()) != 0) {
+        const int error = written ? errno : savedErrno;
+        ::unlink(temp.c_str());
+        errno = error;
+        throw fail("Cannot write");
+    }
+}
+
+std::vector<std::string_view> SplitLines(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        lines.push_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        lines.push_back(text.substr(start));
+    return lines;
+}
+
+std::string ReadWholeFile(const std::string& fileName)
+{
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw std::runtime_error("Cannot open " + fileName + ": " + std::strerror(errno));
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            throw std::runtime_error("Cannot read " + fileName + ": " + std::strerror(error));
+        }
+        if (n == 0)
+            break;
+        bytes.append(buffer, size_t(n));
+    }
+    ::close(fd);
+    return bytes;
+}
+
+} // namespace playlist

@@ -1,0 +1,118 @@
+#include "PlaylistText.h"
+
+#include "platform/text.h"
+
+#include <cmath>
+
+namespace playlist {
+
+namespace {
+
+constexpr qsizetype CaptionLimit = 100;
+
+bool isAsciiLower(QChar c)
+{
+    return c >= u'a' && c <= u'z';
+}
+
+} // namespace
+
+QString CapitalizeWords(const QString& text)
+{
+    QString out = text.left(text.indexOf(QChar(0)) < 0 ? text.size() : text.indexOf(QChar(0)));
+    if (out.size() > CaptionLimit) {
+        // Never leave half of a surrogate pair at the end.
+        qsizetype cut = CaptionLimit;
+        if (out[cut - 1].isHighSurrogate())
+            --cut;
+        out.truncate(cut);
+    }
+    for (qsizetype i = 0; i < out.size(); ++i)
+        if ((i == 0 || out[i - 1] == u' ') && isAsciiLower(out[i]))
+            out[i] = QChar(out[i].unicode() - 32);
+    return out;
+}
+
+QString AsciiLower(const QString& text)
+{
+    QString out = text;
+    for (QChar& c : out)
+        if (c >= u'A' && c <= u'Z')
+            c = QChar(c.unicode() + 32);
+    return out;
+}
+
+QString PlaylistCaption(const QString& rawTitle, const QString& rawArtist, const QString& baseName, int titleFormat)
+{
+    const QString title = CapitalizeWords(AsciiLower(rawTitle));
+    const QString artist = CapitalizeWords(AsciiLower(rawArtist));
+    if (title.isEmpty() && artist.isEmpty())
+        return baseName;
+    const bool both = !title.isEmpty() && !artist.isEmpty();
+    const QString quoted = u'"' + title + u'"';
+    switch (titleFormat) {
+    case 0:
+        return both ? artist + " - " + title : title.isEmpty() ? artist : title;
+    case 1:
+        return both ? title + " - " + artist : title.isEmpty() ? artist : title;
+    case 2:
+        return both ? artist + " \\ " + title : title.isEmpty() ? artist : title;
+    case 3:
+        return both ? title + " \\ " + artist : title.isEmpty() ? artist : title;
+    case 4:
+        return both ? quoted + " By " + artist : title.isEmpty() ? artist : quoted;
+    default:
+        return both ? artist + ' ' + title : title.isEmpty() ? artist + ' ' : ' ' + title;
+    }
+}
+
+QString RenumberCaption(const QString& caption, int index, bool numbering)
+{
+    // p counts characters as positions from 1, as the prefix rule is stated.
+    qsizetype p = caption.indexOf(u'.') + 1;
+    if (!(p > 1 && caption[p - 2].isDigit() && caption[p - 2].unicode() < 128))
+        p = 0;
+    while (p < caption.size() && caption[p] == u' ')
+        ++p;
+    if (!numbering)
+        return caption.mid(p);
+    return QString::number(index + 1) + ". " + caption.mid(p);
+}
+
+QString MinutesSecondsInHour(int64_t seconds)
+{
+    const int64_t s = seconds % 3600;
+    return QStringLiteral("%1:%2").arg(s / 60, 2, 10, QChar(u'0')).arg(s % 60, 2, 10, QChar(u'0'));
+}
+
+QString PlaylistTimeText(double seconds)
+{
+    if (!(seconds >= 0) || !std::isfinite(seconds))
+        return MinutesSecondsInHour(0);
+    return MinutesSecondsInHour(std::llround(std::fmod(seconds, 3600.0 * 24 * 365 * 1000)));
+}
+
+QString BaseNameOf(std::string_view path)
+{
+    const auto slash = path.rfind('/');
+    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const auto dot = name.rfind('.');
+    if (dot != std::string_view::npos)
+        name = name.substr(0, dot);
+    return platform::DisplayString(name);
+}
+
+std::string UpperExtension(std::string_view path)
+{
+    const auto slash = path.rfind('/');
+    const auto dot = path.rfind('.');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+        return {};
+    std::string ext(path.substr(dot));
+    for (char& c : ext)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 32);
+    return ext;
+}
+
+} // namespace playlist

@@ -1,0 +1,42 @@
+// Caption and time texts of playlist entries.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <string_view>
+
+namespace playlist {
+
+// Upper-cases the first character and every character after a blank (ASCII
+// letters only); the result ends at the first NUL and is at most 100
+// characters long.
+QString CapitalizeWords(const QString& text);
+
+// ASCII letters to lower case, everything else as it is.
+QString AsciiLower(const QString& text);
+
+// The display caption of an entry from its tag texts (raw: they are lower-cased
+// and capitalised here) in title format 0 to 4; any other format joins them
+// with a blank. With neither text, the file name without its extension.
+QString PlaylistCaption(const QString& title, const QString& artist, const QString& baseName, int titleFormat);
+
+// Adds, replaces or removes the number prefix ("7. ") of the caption of
+// entry `index` (0-based). Any digit right before the first "." counts as the
+// end of a prefix.
+QString RenumberCaption(const QString& caption, int index, bool numbering);
+
+// "mm:ss" of the seconds within the hour: 3725 s gives "02:05".
+QString MinutesSecondsInHour(int64_t seconds);
+
+// The time column of an entry of the given duration (rounded to whole
+// seconds; nothing sensible gives "00:00").
+QString PlaylistTimeText(double seconds);
+
+// The file name of a path without folder and without its last extension.
+QString BaseNameOf(std::string_view path);
+
+// The extension of a path (from its last "."), upper-cased: ".PLS".
+std::string UpperExtension(std::string_view path);
+
+} // namespace playlist

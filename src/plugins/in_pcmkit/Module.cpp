@@ -1,0 +1,185 @@
+// The module record, its static values, start and end of the plug-in, the
+// dialogs and the information queries.
+
+#include "Module.h"
+
+#include "ConfigDialog.h"
+#include "Containers.h"
+#include "Playback.h"
+#include "Settings.h"
+#include "Sources.h"
+
+#include "platform/msgbox.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+namespace pcmkit {
+namespace {
+
+thread_local int quietDepth = 0;
+char description[] = "Brevik Waveform Decoder v2.05a";
+std::string settingsOverride;
+std::string settingsPath;
+
+void Config(HWND parent)
+{
+    run_config_dialog(parent);
+}
+
+void About(HWND parent)
+{
+    std::string text = std::string(kDescription) + "\nWaveform audio for Tovarro-compatible players, by Brevik.";
+    MessageBox(parent, text.c_str(), "About", MB_ICONINFORMATION);
+}
+
+void Init()
+{
+    settingsPath = settingsOverride.empty() ? settings_file() : settingsOverride;
+    read_settings(settingsPath);
+    build_extension_list(extension_list, sizeof extension_list);
+    load_network_library();
+}
+
+void Quit()
+{
+    Stop(); // a host that forgets to stop must not leave the thread running in unloaded code
+    unload_network_library();
+    write_settings(settingsPath);
+}
+
+// The file's name without folder and extension.
+std::string title_of(const std::string& path)
+{
+    std::size_t slash = path.rfind('\\');
+    if (slash == std::string::npos)
+        slash = path.rfind('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::size_t dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+// Opens the file quietly, without filters or codec stream, for its facts.
+bool describe_file(const std::string& path, int32_t* lengthMs, decoder_info* info)
+{
+    abort_flag never{false};
+    open_result result;
+    decoder* d = open_file(path.c_str(), true, &never, &result);
+    if (!d)
+        return false;
+    if (lengthMs)
+        *lengthMs = frames_to_ms(d->ops->length(d), d->format.rate);
+    if (info)
+        d->ops->info(d, info);
+    decoder_destroy(d);
+    return true;
+}
+
+void GetFileInfo(const char* file, char* title, int* length)
+{
+    const bool named = file && *file;
+    const std::string path = named ? file : last_played_path();
+    if (title) {
+        std::snprintf(title, 256, "%s", title_of(path).c_str());
+    }
+    if (length) {
+        int32_t ms = 0;
+        if (!current_stream(file, &ms, nullptr) && !describe_file(path, &ms, nullptr))
+            ms = 0;
+        *length = ms;
+    }
+}
+
+int InfoBox(const char* file, HWND parent)
+{
+    const std::string path = file && *file ? file : last_played_path();
+    decoder_info info{};
+    if (!current_stream(file, nullptr, &info) && !describe_file(path, nullptr, &info))
+        return 1;
+    if (!info.text[0])
+        return 1;
+    std::string text = "File: \"" + path + "\"\n" + info.text;
+    text.resize(std::min<std::size_t>(text.size(), 511));
+    MessageBox(parent, text.c_str(), "File info", MB_OK);
+    return 0;
+}
+
+int IsOurFile(const char*)
+{
+    return 0; // the host goes by the extension list; the content decides at open
+}
+
+void EQSet(int, char*, int)
+{
+}
+
+TInModule module = {
+    IN_MODULE_VERSION,
+    description,
+    nullptr,
+    nullptr,
+    extension_list,
+    1,
+    1,
+    Config,
+    About,
+    Init,
+    Quit,
+    GetFileInfo,
+    InfoBox,
+    IsOurFile,
+    Play,
+    Pause,
+    UnPause,
+    IsPaused,
+    Stop,
+    GetLength,
+    GetOutputTime,
+    SetOutputTime,
+    SetVolume,
+    SetPan,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    EQSet,
+    nullptr,
+    nullptr,
+};
+
+} // namespace
+
+TInModule& plugin_module()
+{
+    return module;
+}
+
+QuietBoxes::QuietBoxes()
+{
+    ++quietDepth;
+}
+
+QuietBoxes::~QuietBoxes()
+{
+    --quietDepth;
+}
+
+bool boxes_suppressed()
+{
+    return quietDepth > 0;
+}
+
+void override_settings_file(const std::string& path)
+{
+    settingsOverride = path;
+}
+
+} // namespace pcmkit
