@@ -1,0 +1,83 @@
+// The waveform plug-in in its real host: what it plays through the player and
+// the output emulator is the file, and pause, seek and the end reach the player.
+
+#include "PlayerHarness.h"
+
+#include "player/PluginHost.h"
+#include "support/MessageBoxRecorder.h"
+
+#include <gtest/gtest.h>
+
+using namespace player;
+using namespace playertest;
+
+namespace {
+
+class PcmkitHost : public ::testing::Test {
+  protected:
+    // In the build's own program folder, whose Plugins/ holds in_pcmkit.so.
+    void SetUp() override
+    {
+        p = std::make_unique<TAudioPlayer>();
+        ASSERT_EQ(LoadPlugin("in_pcmkit.so"), plLoaded);
+        p->SetPluginFirst(true);
+        log.attach(*p);
+    }
+
+    testsupport::TempDir dir;
+    testsupport::MessageBoxRecorder boxes;
+    Capture capture;
+    std::unique_ptr<TAudioPlayer> p;
+    EventLog log;
+};
+
+} // namespace
+
+TEST_F(PcmkitHost, WavSoundsAsThroughTheEngine)
+{
+    const Samples input = Noise(0.7, 21);
+    WriteWav(dir.file("noise.wav"), 44100, 2, input);
+    ASSERT_TRUE(p->Open(dir.file("noise.wav")));
+    ASSERT_EQ(p->ChannelKind(), ckPlugin);
+    EXPECT_EQ(p->SourceSupport(), ssBoth);
+    p->Play();
+    ASSERT_TRUE(WaitUntil([&] { return log.playEnds > 0; }));
+    EXPECT_EQ(p->Mode(), psStopped);
+    ASSERT_EQ(log.pluginStarts.size(), 1u);
+    EXPECT_EQ(log.pluginStarts[0], std::make_pair(uint16_t(2), uint32_t(44100)));
+    p.reset();
+    EXPECT_EQ(log.playEnds, 1);
+    EXPECT_TRUE(SoundsExactly(capture.read(), input));
+    EXPECT_EQ(boxes.count(), 0u);
+}
+
+TEST_F(PcmkitHost, PauseSeekAndEndReachThePlayer)
+{
+    Samples s = Sine(44100, 2, 440, 1.0, 0.4);
+    Append(s, Sine(44100, 2, 880, 1.0, 0.4));
+    for (auto& v : s)
+        v |= 1;
+    WriteWav(dir.file("two tones.wav"), 44100, 2, s);
+    ASSERT_TRUE(p->Open(dir.file("two tones.wav")));
+    EXPECT_EQ(p->PlayLength(), 2000u);
+    p->Play();
+    ASSERT_TRUE(WaitUntil([&] { return p->Position() >= 300; }));
+    p->Pause(true);
+    const uint32_t at = p->Position();
+    WaitUntil([] { return false; }, 300); // paused for a while
+    EXPECT_EQ(p->Position(), at);
+    p->Pause(false);
+    p->SetPosition(1500);
+    EXPECT_GE(p->Position(), 1500u);
+    EXPECT_EQ(log.pluginStarts.size(), 2u) << "the output restarted after the seek";
+    ASSERT_TRUE(WaitUntil([&] { return log.playEnds > 0; }));
+    EXPECT_EQ(p->Mode(), psStopped);
+    p.reset();
+    EXPECT_EQ(log.playEnds, 1);
+
+    const Samples out = capture.read();
+    const long first = FirstSoundFrame(out), last = LastSoundFrame(out);
+    EXPECT_GE(last - first - SoundSpan(out), Frames(0.25)) << "the pause as a gap";
+    EXPECT_NEAR(ZeroCrossingHz(out, 0, first + 200, first + Frames(0.25)), 440.0, 3.0);
+    EXPECT_NEAR(ZeroCrossingHz(out, 0, last - Frames(0.45), last - 200), 880.0, 3.0);
+}
