@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 using namespace player;
 using namespace playertest;
@@ -85,7 +86,8 @@ TEST(PlayerEffects, EqualizerOffAndOnAgainRestoresTheStoredGains)
     EQGains gains{};
     gains[4] = 12.0f; // the 1 kHz band
     gains[0] = 20.0f; // beyond the range: 15
-    int phase = 0;
+    // The switches take effect from the next block mixed: the position when each was made.
+    std::vector<double> switchedAt;
     const Samples out = PlayCaptured(
         dir.file("tone.wav"),
         [&](TAudioPlayer& p) {
@@ -94,20 +96,18 @@ TEST(PlayerEffects, EqualizerOffAndOnAgainRestoresTheStoredGains)
             p.SetSoundEffects(seEqualizer);
         },
         [&](TAudioPlayer& p) {
-            if (phase == 0 && p.Position() >= 600) {
-                p.SetSoundEffects(0);
-                phase = 1;
-            } else if (phase == 1 && p.Position() >= 1200) {
-                p.SetSoundEffects(seEqualizer);
-                phase = 2;
+            if (p.Position() >= 600 * (switchedAt.size() + 1) && switchedAt.size() < 2) {
+                p.SetSoundEffects(switchedAt.empty() ? 0 : seEqualizer);
+                switchedAt.push_back(p.Position() / 1000.0);
             }
         });
-    EXPECT_EQ(phase, 2);
+    ASSERT_EQ(switchedAt.size(), 2u);
     const long first = FirstSoundFrame(out);
     ASSERT_GE(first, 0);
-    const double on = Rms(out, 0, first + Frames(0.1), first + Frames(0.5));
-    const double off = Rms(out, 0, first + Frames(0.8), first + Frames(1.15));
-    const double again = Rms(out, 0, first + Frames(1.35), first + Frames(1.7));
+    auto rms = [&](double from, double to) { return Rms(out, 0, first + Frames(from), first + Frames(to)); };
+    const double on = rms(0.1, switchedAt[0] - 0.05);
+    const double off = rms(switchedAt[0] + 0.1, switchedAt[1] - 0.05);
+    const double again = rms(switchedAt[1] + 0.1, 1.75);
     EXPECT_NEAR(off, 0.1 / std::sqrt(2.0), 0.005);
     EXPECT_NEAR(on / off, std::pow(10.0, 12.0 / 20.0), 0.4); // +12 dB at the band's centre
     EXPECT_NEAR(again / on, 1.0, 0.05);
