@@ -304,7 +304,6 @@ bool TAudioPlayer::Open(const std::string& fileName)
 
     if (support == ssPlugin || (support == ssBoth && pluginFirst_)) {
         kind_ = ckPlugin;
-        pluginSlot_ = slot;
         pluginModule_ = GetPluginModule(slot);
         SelectPlugin(slot);
     } else {

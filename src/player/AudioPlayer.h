@@ -169,7 +169,6 @@ class TAudioPlayer {
     TPlayState mode_ = psStandby;
     TChannelKind kind_ = ckNone;
     DWORD channel_ = 0;
-    int pluginSlot_ = -1;
     TInModule* pluginModule_ = nullptr;
 
     // The bounded waits for a plug-in's output. busy_ refuses Play, Restart and
