@@ -9,6 +9,8 @@
 #include "support/ByteBuilder.h"
 #include "support/MessageBoxRecorder.h"
 
+#include "platform/winmsg.h"
+
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -65,6 +67,19 @@ TEST(PlayerStart, WithoutTheEngineEveryRequestIsRefused)
     EXPECT_EQ(p.Mode(), psStandby);
 }
 
+TEST(PlayerStart, AnUnknownDeviceIsReported)
+{
+    setenv("ORVELLA_AUDIO", "no such device", 1);
+    testsupport::MessageBoxRecorder boxes;
+    TAudioPlayer p;
+    setenv("ORVELLA_AUDIO", "null", 1);
+    EXPECT_FALSE(p.PlayerReady());
+    EXPECT_EQ(p.BASSDLLVer(), "");
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text, "Can't initialize device\r\n(error code: 3)");
+    EXPECT_TRUE(IsErrorBox(boxes.boxes()[0], "Can't initialize device"));
+}
+
 TEST(PlayerStart, AnEngineLackingAFunctionIsFreedAndNotUsed)
 {
     ProgramFolder folder(false, false);
@@ -106,6 +121,7 @@ TEST(PlayerTransport, ModeTableTransitionByTransition)
     EXPECT_EQ(p.GetNativeFileExts(), "*.wav;*.mp3;*.ogg;*.wma;");
     p.Play();
     EXPECT_EQ(p.Mode(), psStandby) << "nothing open";
+    EXPECT_EQ(SendMessage(p.MessageWindow(), WM_QUERYENDSESSION, 0, 0), 1);
 
     ASSERT_TRUE(p.Open(wav));
     EXPECT_EQ(p.Mode(), psReady);
