@@ -1,5 +1,6 @@
 // The C interface of libbass.so over the engine.
 
+#include "Decoders.h"
 #include "Engine.h"
 #include "addon.h"
 #include "bass.h"
@@ -126,7 +127,10 @@ HSTREAM CreateFileStream(const FileRules& rules, BOOL mem, const void* file, DWO
         return 0;
     int error = BASS_OK;
     StreamFormat format;
-    std::unique_ptr<Source> source = OpenFileSource(std::move(data), rules, flags & BASS_SAMPLE_MONO, format, error);
+    const DecoderTable* decoders = Decoders();
+    if (!decoders)
+        return Fail(BASS_ERROR_CODEC, HSTREAM(0));
+    std::unique_ptr<Source> source = decoders->openFile(std::move(data), rules, flags & BASS_SAMPLE_MONO, format, error);
     if (!source)
         return Fail(error, HSTREAM(0));
     if (format.channels == 1)
@@ -248,8 +252,11 @@ BASS_API HMUSIC BASS_MusicLoad(BOOL mem, const void* file, DWORD offset, DWORD l
     int error = BASS_OK;
     StreamFormat format;
     int64_t orders = 0;
+    const DecoderTable* decoders = Decoders();
+    if (!decoders)
+        return Fail(BASS_ERROR_CODEC, HMUSIC(0));
     std::unique_ptr<Source> source =
-        OpenMusicSource(std::move(data), 44100, flags & BASS_SAMPLE_MONO, format, orders, error);
+        decoders->openMusic(std::move(data), 44100, flags & BASS_SAMPLE_MONO, format, orders, error);
     if (!source)
         return Fail(error, HMUSIC(0));
     auto channel = std::make_shared<Channel>(engine().newHandle(), Channel::Kind::Music, flags, format,

@@ -1,0 +1,148 @@
+#include "Associations.h"
+#include "ShellCommands.h"
+#include "TDDEHandler.h"
+
+#include "platform/registry.h"
+#include "playlist/Playlist.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/TempDir.h"
+
+#include <QDir>
+#include <sys/stat.h>
+#include <gtest/gtest.h>
+
+using platform::Registry;
+using platform::RegistryRoot;
+using testsupport::TempDir;
+using testsupport::TestData;
+
+namespace {
+
+const std::string X = "/opt/orvella/orvella";
+
+struct Store {
+    TempDir dir;
+    Registry registry{dir.file("registry")};
+    shell::AssociationTarget target{registry, X, "/opt/orvella/orvella.svg",
+                                    {dir.file("data/applications/"), dir.file("config/mimeapps.list")}};
+};
+
+QStringList Captions(const Tplayl& playlist)
+{
+    QStringList captions;
+    for (const RealboxItem& item : playlist.realboxItems().Items())
+        captions << item.caption;
+    return captions;
+}
+
+QString Fixture(const char* name) { return QString::fromStdString(TestData(name)); }
+
+} // namespace
+
+TEST(MacroExecution, TheFirstBatchEmptiesThePlaylistAndBackToBackCommandsAddBothFiles)
+{
+    Tplayl playlist;
+    playlist.DropFileTarget1Drop({Fixture("fileinfo/pcm_s16_stereo.wav")});
+    shell::MacroExecutor executor(playlist);
+    TDDEHandler handler("orvella-test-unregistered");
+    handler.SetMacroHandler([&](TDDEHandler* sender, const QStringList& commands) {
+        executor.TEDDdeServerExecuteMacro(sender, commands);
+    });
+
+    const QString mp3 = Fixture("playlist/hello_world.mp3");
+    const QString ogg = Fixture("fileinfo/vorbis_comments.ogg");
+    handler.ExecuteMacro({QString("[Open(\"%1\")][Enqueue(\"%2\")]").arg(mp3, ogg)});
+    ASSERT_EQ(playlist.Count(), 2);
+    EXPECT_EQ(playlist.ListBox1.Items(), (std::vector<std::string>{mp3.toStdString(), ogg.toStdString()}));
+    EXPECT_EQ(Captions(playlist), QStringList({"1. The Band - Hello World", QString::fromUtf8("2. Ogg Artist - Café € Title")}));
+    EXPECT_EQ(playlist.realboxItems().Item(0).time, "00:03") << "titles and times are refreshed";
+
+    // Later batches append; commands without a quote or of another kind add nothing.
+    handler.ExecuteMacro({"[Open(no quote)]", "[Play(\"" + mp3 + "\")]", "[Enqueue(\"" + mp3 + "\")]"});
+    EXPECT_EQ(playlist.Count(), 3);
+    EXPECT_EQ(Captions(playlist).last(), "3. The Band - Hello World");
+}
+
+TEST(MacroExecution, APlaylistFileAddsItsEntriesNotItself)
+{
+    TempDir dir;
+    const QString mp3 = Fixture("playlist/hello_world.mp3");
+    const QString wav = Fixture("fileinfo/pcm_s16_stereo.wav");
+    testsupport::WriteFile(dir.file("two.m3u"), "#EXTM3U\n" + mp3.toStdString() + "\n" + wav.toStdString() + "\n");
+
+    Tplayl playlist;
+    shell::MacroExecutor executor(playlist);
+    executor.TEDDdeServerExecuteMacro(nullptr, {QString("[Open(\"%1\")]").arg(QString::fromStdString(dir.file("two.m3u")))});
+    EXPECT_EQ(playlist.ListBox1.Items(), (std::vector<std::string>{mp3.toStdString(), wav.toStdString()}));
+}
+
+TEST(Associate, NothingCheckedStillReportsSuccessAndWritesNothing)
+{
+    Store s;
+    testsupport::MessageBoxRecorder boxes;
+    shell::GoAssociate(s.target, {});
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text, shell::kAssociatedMessage);
+    EXPECT_FALSE(s.registry.keyExists(RegistryRoot::ClassesRoot, ".MP3"));
+    EXPECT_FALSE(testsupport::FileExists(s.dir.file("data/applications/orvella.desktop")));
+}
+
+TEST(Associate, CheckedTypesGetTheirEntriesAndTheDesktopEntryKeepsEarlierOnes)
+{
+    Store s;
+    testsupport::MessageBoxRecorder boxes;
+    shell::GoAssociate(s.target, {"MP3"});
+    shell::GoAssociate(s.target, {"OGG", "M3U"});
+    EXPECT_EQ(boxes.count(), 2u);
+    for (const char* extension : {".MP3", ".OGG", ".M3U"})
+        EXPECT_EQ(s.registry.readString(RegistryRoot::ClassesRoot, extension, ""), "Orvella Audio File") << extension;
+    EXPECT_FALSE(s.registry.keyExists(RegistryRoot::ClassesRoot, ".WAV"));
+
+    const std::string entry = testsupport::ReadFile(s.dir.file("data/applications/orvella.desktop"));
+    EXPECT_NE(entry.find("audio/mpeg"), std::string::npos);
+    EXPECT_NE(entry.find("audio/x-mpegurl"), std::string::npos);
+    EXPECT_NE(entry.find("ogg"), std::string::npos);
+    const std::string mimeapps = testsupport::ReadFile(s.dir.file("config/mimeapps.list"));
+    EXPECT_NE(mimeapps.find("audio/mpeg=orvella.desktop;"), std::string::npos);
+}
+
+TEST(Associate, AKeyThatCannotBeCreatedStopsWithTheRegistryError)
+{
+    Store s;
+    testsupport::WriteFile(s.registry.storePath(), "");
+    ASSERT_EQ(chmod(s.registry.storePath().c_str(), 0444), 0);
+    testsupport::MessageBoxRecorder boxes;
+    try {
+        shell::GoAssociate(s.target, {"MP3"});
+        FAIL() << "no error";
+    } catch (const shell::RegistryError& error) {
+        EXPECT_STREQ(error.what(), "Cannot create key .MP3, the user account may not have the required rights to "
+                                   "create registry keys under HKEY_CLASSES_ROOT.");
+    }
+    EXPECT_EQ(boxes.count(), 0u) << "no success message after a failure";
+}
+
+TEST(FirstRun, TheFirstStartAssociatesAllTwentyTypesAndTheNextLeavesEverythingAlone)
+{
+    Store s;
+    EXPECT_TRUE(shell::FirstRun(s.target));
+    shell::Associations associations(s.registry, X, "orvella");
+    EXPECT_EQ(associations.AssociatedFileTypes().size(), 20u);
+    EXPECT_EQ(s.registry.readString(RegistryRoot::CurrentUser, "Software\\Korvane\\Orvella", "FirstRun"), "false");
+
+    // The user takes .OGG back; a later start must not associate it again.
+    s.registry.writeString(RegistryRoot::ClassesRoot, ".OGG", "", "OtherPlayer.ogg");
+    const std::string before = testsupport::ReadFile(s.registry.storePath());
+    EXPECT_FALSE(shell::FirstRun(s.target));
+    EXPECT_EQ(testsupport::ReadFile(s.registry.storePath()), before);
+}
+
+TEST(SecondStart, FilesAreMadeAbsoluteAndEnqueueIsAFlag)
+{
+    const QString cwd = QDir::currentPath();
+    shell::CommandLineFiles files = shell::ParseCommandLine({"a b.mp3", "--enqueue", "/x/\"q\".ogg"});
+    EXPECT_TRUE(files.enqueue);
+    EXPECT_EQ(files.files, QStringList({cwd + "/a b.mp3", "/x/\"q\".ogg"}));
+    EXPECT_FALSE(shell::ParseCommandLine({"x.mp3"}).enqueue);
+    EXPECT_FALSE(shell::HandOverToRunningInstance("orvella-test-nobody", {}));
+}
