@@ -8,6 +8,10 @@ namespace bass {
 
 namespace {
 
+constexpr const char* kCoreCodecs[] = {"pcm_u8",    "pcm_s16le", "pcm_s24le", "pcm_s32le", "pcm_f32le",
+                                       "pcm_f64le", "pcm_alaw",  "pcm_mulaw", "mp1",       "mp2",
+                                       "mp3",       "vorbis",    nullptr};
+
 // Beside this library, whatever folder the program runs from.
 std::string DecoderLibraryPath()
 {
@@ -29,6 +33,8 @@ const DecoderTable* LoadDecoders()
 }
 
 } // namespace
+
+const FileRules kCoreFileRules{"wav,mp3,ogg", kCoreCodecs};
 
 const DecoderTable* Decoders()
 {

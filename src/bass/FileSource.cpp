@@ -339,13 +339,7 @@ class FileSource final : public Source {
     std::size_t pendingFrames_ = 0;
 };
 
-constexpr const char* kCoreCodecs[] = {"pcm_u8",    "pcm_s16le", "pcm_s24le", "pcm_s32le", "pcm_f32le",
-                                       "pcm_f64le", "pcm_alaw",  "pcm_mulaw", "mp1",       "mp2",
-                                       "mp3",       "vorbis",    nullptr};
-
 } // namespace
-
-const FileRules kCoreFileRules{"wav,mp3,ogg", kCoreCodecs};
 
 std::unique_ptr<Source> OpenFileSource(std::unique_ptr<InputData> data, const FileRules& rules, bool mono,
                                        StreamFormat& format, int& error)

@@ -9,6 +9,8 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <fstream>
+#include <string>
 #include <thread>
 
 using namespace enginetest;
@@ -91,6 +93,34 @@ TEST(Api, VersionAndInfo)
     EXPECT_TRUE(BASS_Free());
     EXPECT_FALSE(BASS_Free());
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_INIT);
+}
+
+namespace {
+bool Mapped(const char* library)
+{
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line))
+        if (line.find(library) != std::string::npos)
+            return true;
+    return false;
+}
+} // namespace
+
+// FFmpeg and libopenmpt cost a start-up tens of milliseconds and megabytes, so
+// the engine starts without them.
+TEST(Api, TheDecodersLoadWithTheFirstStream)
+{
+    ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr));
+    EXPECT_FALSE(Mapped("libbassdecoders.so"));
+    EXPECT_FALSE(Mapped("libavformat"));
+    EXPECT_FALSE(Mapped("libopenmpt"));
+    HSTREAM stream = BASS_StreamCreateFile(FALSE, testsupport::TestData("bass/tone.ogg").c_str(), 0, 0, 0);
+    EXPECT_NE(stream, 0u);
+    EXPECT_TRUE(Mapped("libbassdecoders.so"));
+    EXPECT_TRUE(Mapped("libavformat"));
+    BASS_StreamFree(stream);
+    EXPECT_TRUE(BASS_Free());
 }
 
 TEST(Api, CallsBeforeInitFail)

@@ -27,10 +27,7 @@ Associations AssociationsFor(const AssociationTarget& target)
 // associated, so associating in two steps keeps the first step's types.
 void UpdateDesktop(const AssociationTarget& target, const Associations& associations)
 {
-    std::vector<std::string> types;
-    for (const std::string& extension : associations.AssociatedFileTypes())
-        types.push_back(extension.substr(1));
-    UpdateDesktopIntegration(target.desktop, target.programPath, target.iconPath, types);
+    UpdateDesktopIntegration(target.desktop, target.programPath, target.iconPath, associations.AssociatedFileTypes());
 }
 
 } // namespace
@@ -47,7 +44,7 @@ void GoAssociate(const AssociationTarget& target, const std::vector<std::string>
         associations.AssociateExtension("." + type);
     if (!checkedTypes.empty())
         UpdateDesktop(target, associations);
-    platform::MessageBox(nullptr, kAssociatedMessage, "Orvella", MB_OK | MB_ICONINFORMATION);
+    MessageBox(nullptr, kAssociatedMessage, "Orvella", MB_OK | MB_ICONINFORMATION);
 }
 
 bool FirstRun(const AssociationTarget& target)

@@ -11,7 +11,9 @@
 #include <vector>
 
 class TDDEHandler;
+namespace playlist {
 class Tplayl;
+}
 
 namespace platform {
 class Registry;
@@ -48,12 +50,12 @@ bool FirstRun(const AssociationTarget& target);
 // command line and through the channel.
 class MacroExecutor {
   public:
-    explicit MacroExecutor(Tplayl& playlist) : playlist_(playlist) {}
+    explicit MacroExecutor(playlist::Tplayl& playlist) : playlist_(playlist) {}
 
     void TEDDdeServerExecuteMacro(TDDEHandler* sender, const QStringList& commands);
 
   private:
-    Tplayl& playlist_;
+    playlist::Tplayl& playlist_;
     bool firstBatchDone_ = false;
 };
 

@@ -15,6 +15,8 @@ using platform::Registry;
 using platform::RegistryRoot;
 using testsupport::TempDir;
 using testsupport::TestData;
+using playlist::RealboxItem;
+using playlist::Tplayl;
 
 namespace {
 
