@@ -120,6 +120,12 @@ player::EQGains TEqualizerform::Gains() const
     return gains;
 }
 
+void TEqualizerform::DisableEffectControls()
+{
+    for (QWidget* control : std::initializer_list<QWidget*>{flanger1, cbecho, cbreverb, EchoSlider, ReverbSlider})
+        control->setEnabled(false);
+}
+
 void TEqualizerform::eqseekExecute(TSlider* slider)
 {
     Label1->setText(QString::number(slider->property("Tag").toInt()));

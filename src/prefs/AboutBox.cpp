@@ -8,10 +8,10 @@
 
 namespace {
 
-// The sans face that stands in for the about box's original one.
+// The titles use the wider face, the small texts the narrower one.
 QFont aboutFont(int pixels, bool bold)
 {
-    QFont font(QStringLiteral("DejaVu Sans"));
+    QFont font(pixels > 11 ? QStringLiteral("DejaVu Sans") : QStringLiteral("Liberation Sans"));
     font.setPixelSize(pixels);
     font.setBold(bold);
     return font;
@@ -74,6 +74,7 @@ TForm2::TForm2(QWidget* parent)
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(8, 72, 145, 188);
     Memo1->setReadOnly(true);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setFrameShape(QFrame::NoFrame);
     Memo1->setFont(aboutFont(11, false));
     Memo1->setPlainText(NotesLines().join(QLatin1Char('\n')));

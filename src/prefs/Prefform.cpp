@@ -108,6 +108,9 @@ void Tprefform::createControls()
     setObjectName(QStringLiteral("prefform"));
     setWindowTitle(QStringLiteral("Preferences"));
     setFixedSize(530, 372);
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPixelSize(11);
+    setFont(font);
 
     TreeView1 = new QTreeWidget(this);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
