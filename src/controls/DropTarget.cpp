@@ -64,7 +64,9 @@ TDropEffect ChooseDropEffect(TDropEffect allowed, TDragTypes dragTypes, Qt::Keyb
     return DROPEFFECT_NONE;
 }
 
-TDropTarget::TDropTarget(QObject* owner) : QObject(owner) {}
+TDropTarget::TDropTarget(QObject* owner) : QObject(owner)
+{
+}
 
 TDropTarget::~TDropTarget()
 {
@@ -122,11 +124,20 @@ bool TDropTarget::eventFilter(QObject* watched, QEvent* event)
     if (watched != surface())
         return false;
     switch (event->type()) {
-    case QEvent::DragEnter: dragEnter(*static_cast<QDropEvent*>(event)); return true;
-    case QEvent::DragMove: dragOver(*static_cast<QDropEvent*>(event)); return true;
-    case QEvent::DragLeave: dragLeave(); return true;
-    case QEvent::Drop: drop(*static_cast<QDropEvent*>(event)); return true;
-    default: return false;
+    case QEvent::DragEnter:
+        dragEnter(*static_cast<QDropEvent*>(event));
+        return true;
+    case QEvent::DragMove:
+        dragOver(*static_cast<QDropEvent*>(event));
+        return true;
+    case QEvent::DragLeave:
+        dragLeave();
+        return true;
+    case QEvent::Drop:
+        drop(*static_cast<QDropEvent*>(event));
+        return true;
+    default:
+        return false;
     }
 }
 

@@ -17,8 +17,7 @@ QFont smallFont()
     return font;
 }
 
-TSlider* makeSlider(QWidget* parent, const char* name, TSliderOrientation orientation, int max, int start,
-                    QRect at)
+TSlider* makeSlider(QWidget* parent, const char* name, TSliderOrientation orientation, int max, int start, QRect at)
 {
     auto* slider = new TSlider(parent);
     slider->setObjectName(QString::fromLatin1(name));
@@ -61,8 +60,7 @@ void TEqualizerform::createControls()
 
     for (int n = 1; n <= BandCount; ++n) {
         const QByteArray name = "Slider" + QByteArray::number(n);
-        TSlider* slider =
-            makeSlider(this, name.constData(), soVertical, 30, BandMiddle, {BandLefts[n - 1], 8, 11, 81});
+        TSlider* slider = makeSlider(this, name.constData(), soVertical, 30, BandMiddle, {BandLefts[n - 1], 8, 11, 81});
         slider->setProperty("Tag", n);
         bands_[n - 1] = slider;
     }

@@ -150,8 +150,8 @@ QImage badge(QSize size, const QString& label, const QString& note, int hue)
     p.drawText(QRect(size.height() * 3 / 4, 2, size.width(), size.height() * 2 / 3), Qt::AlignVCenter, label);
     p.setPen(Mist);
     p.setFont(face(size.height() / 5, false));
-    p.drawText(QRect(size.height() * 3 / 4, size.height() * 2 / 3 - 2, size.width(), size.height() / 3),
-               Qt::AlignTop, note);
+    p.drawText(QRect(size.height() * 3 / 4, size.height() * 2 / 3 - 2, size.width(), size.height() / 3), Qt::AlignTop,
+               note);
     return image;
 }
 
@@ -179,12 +179,14 @@ int main(int argc, char** argv)
     bool ok = save(disc(AboutPicture(0).size), folder, AboutPicture(0));
     ok &= save(title(AboutPicture(1).size), folder, AboutPicture(1));
     ok &= save(wave(AboutPicture(2).size), folder, AboutPicture(2));
-    const char* labels[artwork::FileTypePictureCount][2] = {
-        {"MP3", "MPEG audio"}, {"OGG", "Ogg Vorbis"}, {"WMA", "ASF audio"}, {"WAV", "waveform audio"},
-        {"+ more", "through plug-ins"}};
+    const char* labels[artwork::FileTypePictureCount][2] = {{"MP3", "MPEG audio"},
+                                                            {"OGG", "Ogg Vorbis"},
+                                                            {"WMA", "ASF audio"},
+                                                            {"WAV", "waveform audio"},
+                                                            {"+ more", "through plug-ins"}};
     for (int k = 0; k < artwork::FileTypePictureCount; ++k)
-        ok &= save(badge(FileTypePicture(k).size, QString::fromLatin1(labels[k][0]),
-                         QString::fromLatin1(labels[k][1]), 20 + k * 50),
+        ok &= save(badge(FileTypePicture(k).size, QString::fromLatin1(labels[k][0]), QString::fromLatin1(labels[k][1]),
+                         20 + k * 50),
                    folder, FileTypePicture(k));
     return ok ? 0 : 1;
 }

@@ -160,38 +160,6 @@ TEST(DropFileTarget, MappedNamesAreKeptOnlyWhenThereIsOneForEachFile)
     EXPECT_EQ(t.mapped, QStringList({"uno", "dos"}));
 }
 
-TEST(DropFileTarget, DataReadAtEnterOnlyWhenAsked)
-{
-    Target t(dtCopy);
-    std::unique_ptr<QMimeData> data(filesData({"/m/a"}));
-    QStringList atEnter;
-    t.target.OnEnter = [&](TDropTarget&, Qt::KeyboardModifiers, QPoint, TDropEffect&) { atEnter = t.target.Files; };
-    t.enter(data.get(), Qt::CopyAction);
-    EXPECT_TRUE(atEnter.isEmpty());
-    t.target.GetDataOnEnter = true;
-    t.enter(data.get(), Qt::CopyAction);
-    EXPECT_EQ(atEnter, QStringList({"/m/a"}));
-
-    QDragLeaveEvent leave;
-    QApplication::sendEvent(t.viewport(), &leave);
-    EXPECT_TRUE(t.target.Files.isEmpty());
-    EXPECT_FALSE(t.target.Dragging());
-}
-
-TEST(DropFileTarget, DragImageFollowsTheDragAndShowImage)
-{
-    Target t(dtCopy);
-    std::unique_ptr<QMimeData> data(filesData({"/m/a", "/m/b"}));
-    t.enter(data.get(), Qt::CopyAction, {40, 50});
-    EXPECT_TRUE(t.target.ImageShown());
-    t.target.setShowImage(false);
-    EXPECT_FALSE(t.target.ImageShown());
-    t.target.setShowImage(true);
-    EXPECT_TRUE(t.target.ImageShown());
-    t.drop(data.get(), Qt::CopyAction, {40, 50});
-    EXPECT_FALSE(t.target.ImageShown());
-}
-
 TEST(DropFileTarget, LingeringNearTheBottomScrollsOneLineEvery100Ms)
 {
     Target t(dtCopy);

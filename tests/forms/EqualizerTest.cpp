@@ -22,39 +22,6 @@ struct Window {
 
 } // namespace
 
-TEST(EqualizerWindow, BandsAndSwitchesSitWhereTheyBelong)
-{
-    Window t;
-    EXPECT_EQ(t.form.windowTitle(), "Equalizer");
-    EXPECT_EQ(t.form.size(), QSize(322, 118));
-    const int lefts[10] = {6, 28, 49, 70, 91, 113, 134, 155, 176, 198};
-    for (int n = 1; n <= 10; ++n) {
-        TSlider* band = t.form.band(n);
-        ASSERT_NE(band, nullptr);
-        EXPECT_EQ(band->objectName(), QString("Slider%1").arg(n));
-        EXPECT_EQ(band->geometry(), QRect(lefts[n - 1], 8, 11, 81));
-        EXPECT_EQ(band->Orientation(), soVertical);
-        EXPECT_EQ(band->MinValue(), 0);
-        EXPECT_EQ(band->MaxValue(), 30);
-        EXPECT_EQ(band->Value(), 15);
-        EXPECT_EQ(band->Increment(), 10);
-        EXPECT_EQ(band->property("Tag").toInt(), n);
-    }
-    EXPECT_EQ(t.form.band(0), nullptr);
-    EXPECT_EQ(t.form.band(11), nullptr);
-    EXPECT_EQ(t.form.Slider7, t.form.band(7));
-    EXPECT_EQ(t.form.ReverbSlider->geometry(), QRect(224, 16, 89, 17));
-    EXPECT_EQ(t.form.EchoSlider->geometry(), QRect(224, 56, 89, 17));
-    EXPECT_EQ(t.form.EchoSlider->MaxValue(), 32);
-    EXPECT_EQ(t.form.EchoSlider->Value(), 0);
-    EXPECT_EQ(t.form.presesh->geometry(), QRect(144, 96, 57, 17));
-    EXPECT_EQ(t.form.eqcheck->text(), "Enable Equalizer");
-    EXPECT_EQ(t.form.cbecho->pos(), QPoint(232, 72));
-    EXPECT_FALSE(t.form.eqcheck->isChecked());
-    EXPECT_EQ(t.form.Label1->text(), "1");
-    EXPECT_TRUE(t.form.Label1->isHidden());
-}
-
 TEST(EqualizerWindow, MovingBandThreeToTheTopRaisesOnlyThatBand)
 {
     Window t;
@@ -115,17 +82,6 @@ TEST(EqualizerWindow, EqualizerSwitchKeepsTheGains)
     t.form.eqcheck->setChecked(true); // the configuration at start sets it the same way
     EXPECT_EQ(t.player.SoundEffects(), seEqualizer);
     EXPECT_EQ(t.player.EQBandGains()[4], 12.0f);
-}
-
-TEST(EqualizerWindow, WithoutEffectsTheirControlsAreDisabled)
-{
-    Window t;
-    t.form.DisableEffectControls();
-    for (QWidget* w : std::initializer_list<QWidget*>{t.form.flanger1, t.form.cbecho, t.form.cbreverb,
-                                                      t.form.EchoSlider, t.form.ReverbSlider})
-        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
-    EXPECT_TRUE(t.form.eqcheck->isEnabled());
-    EXPECT_TRUE(t.form.Slider1->isEnabled());
 }
 
 TEST(EqualizerWindow, PresetsButtonOpensThePresetWindowAndAMoveIsReported)

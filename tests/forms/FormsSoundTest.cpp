@@ -53,8 +53,8 @@ struct Heard {
     }
 };
 
-Heard PlayWithEqualizer(const std::string& file, const std::function<void(TEqualizerform&)>& before,
-                        unsigned atMs, const std::function<void(TEqualizerform&)>& act)
+Heard PlayWithEqualizer(const std::string& file, const std::function<void(TEqualizerform&)>& before, unsigned atMs,
+                        const std::function<void(TEqualizerform&)>& act)
 {
     Heard heard;
     DataFolder data;
@@ -163,8 +163,8 @@ TEST(EqualizerSound, EchoAndReverbSwitchesAreHeard)
         EXPECT_LT(h.actedAt, 0.95);
         return std::make_pair(h.rmsLeft(0.45, 0.6), h.rmsLeft(1.45, 1.6));
     };
-    const auto echoOn = tails([](TEqualizerform& f) { f.EchoSlider->setValue(32); },
-                              [](TEqualizerform& f) { f.cbecho->click(); });
+    const auto echoOn =
+        tails([](TEqualizerform& f) { f.EchoSlider->setValue(32); }, [](TEqualizerform& f) { f.cbecho->click(); });
     EXPECT_LT(echoOn.first, 0.001) << "dry before the switch";
     EXPECT_GT(echoOn.second, 0.05) << "the repeat after it";
 

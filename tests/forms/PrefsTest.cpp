@@ -55,15 +55,12 @@ struct Prefs {
 
 } // namespace
 
-TEST(PrefsWindow, TreePicksThePagesAndTheWindowIsLaidOut)
+TEST(PrefsWindow, TreePicksThePagesAndTheListsHoldTheirTexts)
 {
     Prefs t;
     t.open();
     Tprefform& f = *t.form;
     EXPECT_EQ(f.windowTitle(), "Preferences");
-    EXPECT_EQ(f.size(), QSize(530, 372));
-    EXPECT_EQ(f.TreeView1->topLevelItemCount(), 3);
-    EXPECT_EQ(f.PreferencesBox->geometry(), QRect(144, 8, 377, 353));
     f.ShowPage("File Types");
     EXPECT_EQ(f.plugincontrol1->currentWidget(), f.filtypprefs);
     f.ShowPage("Playlist");
@@ -75,8 +72,6 @@ TEST(PrefsWindow, TreePicksThePagesAndTheWindowIsLaidOut)
     EXPECT_EQ(f.playparse1->count(), 5);
     EXPECT_EQ(f.playparse1->itemText(4), "\"[Title]\"  By [Artist]");
     EXPECT_EQ(f.playparse1->itemText(3), "[Title]  \\ [Artist]");
-    EXPECT_TRUE(f.numplay1->isChecked());
-    EXPECT_EQ(f.TrackBar1->maximum(), 100);
     ASSERT_EQ(f.CheckfileBox->count(), 20);
     EXPECT_EQ(f.CheckfileBox->item(0)->text(), "MP3");
     EXPECT_EQ(f.CheckfileBox->item(19)->text(), "M3U");

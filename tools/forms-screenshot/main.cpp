@@ -44,10 +44,9 @@ int main(int argc, char** argv)
     QDir().mkpath(folder);
     platform::InstallQtMessageBoxPresenter();
     // The windows and the player look for their files in the program folder, beside tools/.
-    platform::SetProgramFolder(QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/../orvella"))
-                                   .absolutePath()
-                                   .toStdString() +
-                               "/");
+    platform::SetProgramFolder(
+        QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/../orvella")).absolutePath().toStdString() +
+        "/");
 
     player::TAudioPlayer player;
     player::LoadPlugin("in_pcmkit.so");
