@@ -1,9 +1,9 @@
+#include "MainWindow.h"
 #include "SignalCloser.h"
 
 #include "platform/msgbox.h"
 
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char* argv[])
 {
@@ -11,10 +11,9 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Orvella"));
     platform::InstallQtMessageBoxPresenter();
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Orvella"));
-    window.resize(330, 177);
-    SignalCloser closer(&window);
-    window.show();
+    // Paths and playlist files to start with; nothing plays at start.
+    TForm1 form(QApplication::arguments().mid(1));
+    SignalCloser closer(&form);
+    form.show();
     return app.exec();
 }
