@@ -89,6 +89,11 @@ TEST(HandOver, ASecondStartGivesItsFilesToTheRunningProgramAndEnds)
     const QString quoted = CopyFixture(desktop, "fileinfo/vorbis_comments.ogg", "it's \"quoted\".ogg");
     const QString accented = CopyFixture(desktop, "fileinfo/pcm_s16_stereo.wav", QString::fromUtf8("Café ünï.wav"));
 
+    // The running program's own list, restored at its start, stays.
+    const QString seed = CopyFixture(desktop, "fileinfo/pcm_u8_mono.wav", "seed.wav");
+    playlist::WriteSavedPlaylist(desktop.path("data/Playlist/").toStdString(),
+                                 {{seed.toStdString()}, {"1. Seed"}, {"00:00"}});
+
     QProcess first;
     desktop.start(first, {});
     ASSERT_TRUE(first.waitForStarted(5000));
@@ -103,13 +108,15 @@ TEST(HandOver, ASecondStartGivesItsFilesToTheRunningProgramAndEnds)
     EXPECT_EQ(first.exitCode(), 0);
 
     playlist::SavedPlaylist saved = playlist::ReadSavedPlaylist(desktop.path("data/Playlist/").toStdString());
-    ASSERT_EQ(saved.paths.size(), 3u) << "each file once";
-    EXPECT_EQ(QString::fromStdString(saved.paths[0]), spaced);
-    EXPECT_EQ(QString::fromStdString(saved.paths[1]), quoted);
-    EXPECT_EQ(QString::fromStdString(saved.paths[2]), accented);
-    EXPECT_EQ(saved.captions[0], "1. The Band - Hello World") << "titles are refreshed";
-    EXPECT_EQ(saved.captions[1], QString::fromUtf8("2. Ogg Artist - Café € Title"));
-    EXPECT_EQ(saved.times[0], "00:03");
+    ASSERT_EQ(saved.paths.size(), 4u) << "each file once";
+    EXPECT_EQ(QString::fromStdString(saved.paths[0]), seed);
+    EXPECT_EQ(QString::fromStdString(saved.paths[1]), spaced);
+    EXPECT_EQ(QString::fromStdString(saved.paths[2]), quoted);
+    EXPECT_EQ(QString::fromStdString(saved.paths[3]), accented);
+    EXPECT_EQ(saved.captions[0], "1. Seed");
+    EXPECT_EQ(saved.captions[1], "2. The Band - Hello World") << "titles are refreshed";
+    EXPECT_EQ(saved.captions[2], QString::fromUtf8("3. Ogg Artist - Café € Title"));
+    EXPECT_EQ(saved.times[1], "00:03");
 
     // Nothing was played: the capture holds no sound.
     QFile heard(desktop.path("heard.wav"));
