@@ -45,18 +45,23 @@ void GoAssociate(const AssociationTarget& target, const std::vector<std::string>
 // "FirstRun" is "false" afterwards either way. No message.
 bool FirstRun(const AssociationTarget& target);
 
-// The main window's macro handler. The first batch of a run empties the playlist
-// first: a program started by the desktop for a file gets that file on its
-// command line and through the channel.
+// The main window's macro handler. A sender that starts the program with a file
+// on its command line and then sends the same file through the channel would
+// have it twice, so the first batch of such a run empties the playlist first.
+// A program started without files keeps its playlist: there the first batch is
+// the user adding to it from a second start, and emptying would lose the list.
 class MacroExecutor {
   public:
-    explicit MacroExecutor(playlist::Tplayl& playlist) : playlist_(playlist) {}
+    MacroExecutor(playlist::Tplayl& playlist, bool startedWithFiles)
+        : playlist_(playlist), firstBatchDone_(!startedWithFiles)
+    {
+    }
 
     void TEDDdeServerExecuteMacro(TDDEHandler* sender, const QStringList& commands);
 
   private:
     playlist::Tplayl& playlist_;
-    bool firstBatchDone_ = false;
+    bool firstBatchDone_;
 };
 
 // The command line of a second start: files (made absolute) and whether they are

@@ -41,11 +41,11 @@ QString Fixture(const char* name) { return QString::fromStdString(TestData(name)
 
 } // namespace
 
-TEST(MacroExecution, TheFirstBatchEmptiesThePlaylistAndBackToBackCommandsAddBothFiles)
+TEST(MacroExecution, TheFirstBatchEmptiesAPlaylistFromTheCommandLineAndBackToBackCommandsAddBothFiles)
 {
     Tplayl playlist;
     playlist.DropFileTarget1Drop({Fixture("fileinfo/pcm_s16_stereo.wav")});
-    shell::MacroExecutor executor(playlist);
+    shell::MacroExecutor executor(playlist, true);
     TDDEHandler handler("orvella-test-unregistered");
     handler.SetMacroHandler([&](TDDEHandler* sender, const QStringList& commands) {
         executor.TEDDdeServerExecuteMacro(sender, commands);
@@ -65,6 +65,16 @@ TEST(MacroExecution, TheFirstBatchEmptiesThePlaylistAndBackToBackCommandsAddBoth
     EXPECT_EQ(Captions(playlist).last(), "3. The Band - Hello World");
 }
 
+TEST(MacroExecution, AProgramStartedWithoutFilesKeepsItsPlaylist)
+{
+    Tplayl playlist;
+    const QString wav = Fixture("fileinfo/pcm_s16_stereo.wav");
+    playlist.DropFileTarget1Drop({wav});
+    shell::MacroExecutor executor(playlist, false);
+    executor.TEDDdeServerExecuteMacro(nullptr, {"[Enqueue(\"" + wav + "\")]"});
+    EXPECT_EQ(playlist.Count(), 2);
+}
+
 TEST(MacroExecution, APlaylistFileAddsItsEntriesNotItself)
 {
     TempDir dir;
@@ -73,7 +83,7 @@ TEST(MacroExecution, APlaylistFileAddsItsEntriesNotItself)
     testsupport::WriteFile(dir.file("two.m3u"), "#EXTM3U\n" + mp3.toStdString() + "\n" + wav.toStdString() + "\n");
 
     Tplayl playlist;
-    shell::MacroExecutor executor(playlist);
+    shell::MacroExecutor executor(playlist, false);
     executor.TEDDdeServerExecuteMacro(nullptr, {QString("[Open(\"%1\")]").arg(QString::fromStdString(dir.file("two.m3u")))});
     EXPECT_EQ(playlist.ListBox1.Items(), (std::vector<std::string>{mp3.toStdString(), wav.toStdString()}));
 }
