@@ -19,7 +19,7 @@ void onUnixSignal(int signo)
 }
 } // namespace
 
-SignalCloser::SignalCloser(QWidget* window) : window_(window)
+SignalCloser::SignalCloser()
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0)
         return;
@@ -44,5 +44,6 @@ void SignalCloser::onSignal()
     char buffer[16];
     while (::read(signalPipe[0], buffer, sizeof buffer) > 0) {
     }
-    window_->close();
+    if (window_)
+        window_->close();
 }

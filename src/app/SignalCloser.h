@@ -10,12 +10,16 @@ class QWidget;
 class SignalCloser : public QObject {
     Q_OBJECT
 public:
-    explicit SignalCloser(QWidget* window);
+    // Installed before the window exists, so that a signal during start-up is
+    // not a hard kill: it waits in the pipe until the event loop runs.
+    SignalCloser();
     ~SignalCloser() override;
+
+    void setWindow(QWidget* window) { window_ = window; }
 
 private:
     void onSignal();
 
-    QWidget* window_;
+    QWidget* window_ = nullptr;
     QSocketNotifier* notifier_ = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "playlist/SavedPlaylist.h"
 #include "support/TempDir.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>

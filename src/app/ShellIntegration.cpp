@@ -1,0 +1,42 @@
+#include "ShellIntegration.h"
+
+#include "MainWindow.h"
+
+#include "playlist/Playlist.h"
+#include "prefs/Prefform.h"
+#include "shell/TDDEHandler.h"
+
+#include <QListWidget>
+
+ShellIntegration::ShellIntegration(TForm1& form, TDDEHandler& channel, bool startedWithFiles)
+    : form_(form), executor_(*form.playlistWindow(), startedWithFiles)
+{
+    form.onGoAssociate = [this] { goassociate(); };
+    form.onFirstRun = [this] { firstrun(); };
+    // Without the engine the main window's creation stops early, and so does
+    // the command channel: nothing could play what it brings.
+    if (form.AudioPlayer1().BASSDLLVer().empty())
+        return;
+    channel.SetMacroHandler([this](TDDEHandler* sender, const QStringList& commands) {
+        playlist::RunShowingErrors([&] { executor_.TEDDdeServerExecuteMacro(sender, commands); });
+    });
+}
+
+void ShellIntegration::goassociate()
+{
+    const QListWidget* list = form_.preferencesWindow()->CheckfileBox;
+    std::vector<std::string> checked;
+    for (int row = 0; row < list->count(); ++row)
+        if (list->item(row)->checkState() == Qt::Checked)
+            checked.push_back(list->item(row)->text().toStdString());
+    shell::GoAssociate(shell::ProgramAssociationTarget(registry_), checked);
+}
+
+void ShellIntegration::firstrun()
+{
+    if (!shell::FirstRun(shell::ProgramAssociationTarget(registry_)))
+        return;
+    QListWidget* list = form_.preferencesWindow()->CheckfileBox;
+    for (int row = 0; row < list->count(); ++row)
+        list->item(row)->setCheckState(Qt::Checked);
+}

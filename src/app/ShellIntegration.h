@@ -1,0 +1,24 @@
+// Connects the main window to the desktop: the command channel's macros, and
+// the goassociate and firstrun commands over the registry and the desktop
+// entry. Lives as long as the main window.
+#pragma once
+
+#include "platform/registry.h"
+#include "shell/ShellCommands.h"
+
+class TDDEHandler;
+class TForm1;
+
+class ShellIntegration {
+  public:
+    // startedWithFiles: the command line named files (see MacroExecutor).
+    ShellIntegration(TForm1& form, TDDEHandler& channel, bool startedWithFiles);
+
+  private:
+    void goassociate();
+    void firstrun();
+
+    TForm1& form_;
+    platform::Registry registry_;
+    shell::MacroExecutor executor_;
+};
