@@ -249,6 +249,14 @@ int main(int argc, char** argv)
     platform::SetProgramFolder(ORVELLA_PROGRAM_DIR);
     // The probes start like the program: boxes logged, not shown.
     setenv("ORVELLA_MSGBOX_LOG", (scratchFolder() + "boxes.jsonl").c_str(), 1);
+    // No running Orvella takes the probes' files; the user's desktop is untouched.
+    const std::string runtime = scratchFolder() + "runtime";
+    fs::create_directories(runtime);
+    fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    setenv("ORVELLA_REGISTRY", (scratchFolder() + "registry").c_str(), 1);
+    setenv("XDG_DATA_HOME", (scratchFolder() + "xdg-data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (scratchFolder() + "xdg-config").c_str(), 1);
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -3,6 +3,7 @@
 
 #include "platform/dde.h"
 #include "playlist/SavedPlaylist.h"
+#include "support/ProgramEnvironment.h"
 #include "support/TempDir.h"
 
 #include <QDir>
@@ -24,21 +25,13 @@ namespace {
 // folder that holds the command channel, all in a temporary folder.
 struct Desktop {
     TempDir root;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env;
 
     Desktop()
     {
-        const QString base = QString::fromStdString(root.path());
-        for (const char* folder : {"data", "xdg-data", "xdg-config", "runtime", "music"})
-            QDir().mkpath(base + folder);
-        QFile::setPermissions(base + "runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        env.insert("ORVELLA_DATA_DIR", base + "data");
-        env.insert("ORVELLA_MSGBOX_LOG", base + "boxes.jsonl");
-        env.insert("ORVELLA_REGISTRY", base + "registry");
-        env.insert("XDG_DATA_HOME", base + "xdg-data");
-        env.insert("XDG_CONFIG_HOME", base + "xdg-config");
-        env.insert("XDG_RUNTIME_DIR", base + "runtime");
-        env.insert("ORVELLA_AUDIO", "wav:" + base + "heard.wav");
+        env = testsupport::ProgramEnvironment(root.path());
+        QDir().mkpath(path("music"));
+        env.insert("ORVELLA_AUDIO", "wav:" + path("heard.wav"));
     }
 
     QString path(const QString& name) const { return QString::fromStdString(root.path()) + name; }

@@ -1,3 +1,4 @@
+#include "support/ProgramEnvironment.h"
 #include "support/TempDir.h"
 
 #include <QElapsedTimer>
@@ -11,19 +12,18 @@
 namespace {
 
 struct ProgramRun {
-    testsupport::TempDir data;
+    testsupport::TempDir root;
     QProcess process;
 
     explicit ProgramRun(const QStringList& args = {}, const QString& folder = {})
     {
         if (!folder.isEmpty())
             process.setWorkingDirectory(folder);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("ORVELLA_DATA_DIR", QString::fromStdString(data.path()));
-        env.insert("ORVELLA_MSGBOX_LOG", QString::fromStdString(data.file("boxes.jsonl")));
-        process.setProcessEnvironment(env);
+        process.setProcessEnvironment(testsupport::ProgramEnvironment(root.path()));
         process.start(QString(ORVELLA_PROGRAM_DIR) + "orvella", QStringList{"-platform", "offscreen"} + args);
     }
+
+    std::string data(const std::string& name) const { return root.file("data/" + name); }
 };
 
 } // namespace
@@ -56,9 +56,9 @@ TEST(Program, TakesItsArgumentsAndSavesThemWhenTerminated)
     ASSERT_TRUE(run.process.waitForFinished(3000));
     EXPECT_EQ(run.process.exitCode(), 0);
 
-    EXPECT_EQ(testsupport::ReadFile(run.data.file("Playlist/dummy.asv")), music.file("a tone.mp3") + "\r\n");
-    EXPECT_NE(testsupport::ReadFile(run.data.file("confstate.ini")).find("mainwidth=330"), std::string::npos);
+    EXPECT_EQ(testsupport::ReadFile(run.data("Playlist/dummy.asv")), music.file("a tone.mp3") + "\r\n");
+    EXPECT_NE(testsupport::ReadFile(run.data("confstate.ini")).find("mainwidth=330"), std::string::npos);
     // Nothing went wrong on the way.
-    EXPECT_FALSE(testsupport::FileExists(run.data.file("boxes.jsonl")))
-        << testsupport::ReadFile(run.data.file("boxes.jsonl"));
+    EXPECT_FALSE(testsupport::FileExists(run.root.file("boxes.jsonl")))
+        << testsupport::ReadFile(run.root.file("boxes.jsonl"));
 }

@@ -1,0 +1,25 @@
+#include "ProgramEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace testsupport {
+
+QProcessEnvironment ProgramEnvironment(const std::string& root)
+{
+    const QString base = QString::fromStdString(root);
+    for (const char* folder : {"data", "xdg-data", "xdg-config", "runtime"})
+        QDir().mkpath(base + folder);
+    QFile::setPermissions(base + "runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("ORVELLA_DATA_DIR", base + "data");
+    env.insert("ORVELLA_MSGBOX_LOG", base + "boxes.jsonl");
+    env.insert("ORVELLA_REGISTRY", base + "registry");
+    env.insert("XDG_DATA_HOME", base + "xdg-data");
+    env.insert("XDG_CONFIG_HOME", base + "xdg-config");
+    env.insert("XDG_RUNTIME_DIR", base + "runtime");
+    return env;
+}
+
+} // namespace testsupport
