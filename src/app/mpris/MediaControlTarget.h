@@ -31,7 +31,7 @@ public:
     virtual void next() = 0;
     virtual void previous() = 0;
     virtual void seekTo(qint64 ms) = 0;
-    virtual void openFile(const QString& path) = 0;
+    virtual bool openFile(const QString& path) = 0; // false: this target opens no files
     virtual void setVolume(int percent) = 0; // 0 to 100
     virtual void setRepeat(bool on) = 0;
     virtual void raise() = 0;

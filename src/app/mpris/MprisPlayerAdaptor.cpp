@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -171,7 +172,8 @@ void MprisPlayerAdaptor::OpenUri(const QString& Uri)
         refuse(QStringLiteral("org.freedesktop.DBus.Error.FileNotFound"), QStringLiteral("No such file: ") + path);
         return;
     }
-    target_->openFile(path);
+    if (!target_->openFile(path))
+        refuse(QDBusError::errorString(QDBusError::NotSupported), QStringLiteral("Files cannot be opened here"));
 }
 
 void MprisPlayerAdaptor::refuse(const QString& error, const QString& message)

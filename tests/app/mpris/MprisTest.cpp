@@ -77,7 +77,12 @@ public:
         position = ms;
         emit seeked(ms);
     }
-    void openFile(const QString& path) override { calls << "open " + path; }
+    bool opensFiles = true;
+    bool openFile(const QString& path) override
+    {
+        calls << "open " + path;
+        return opensFiles;
+    }
     void setVolume(int percent) override
     {
         calls << QString("volume %1").arg(percent);
@@ -421,6 +426,10 @@ TEST_F(Mpris, OnlyExistingLocalFilesAreOpened)
     QDBusMessage missing = callPlayer("OpenUri", {"file:///no/such/song.mp3"});
     EXPECT_EQ(missing.errorName(), "org.freedesktop.DBus.Error.FileNotFound");
     EXPECT_TRUE(target.calls.isEmpty());
+
+    target.opensFiles = false;
+    QDBusMessage refused = callPlayer("OpenUri", {url});
+    EXPECT_EQ(refused.errorName(), "org.freedesktop.DBus.Error.NotSupported");
 }
 
 TEST(MprisRegistration, AHeldNameOrAMissingBusLeavesTheServiceOff)
