@@ -1,0 +1,356 @@
+// Start-up and shut-down of the main window: the plug-ins and the command box
+// at creation; the configuration, the playlist (or the command line's files)
+// at the first showing; the configuration and the playlist again at close.
+#include "MainWindow.h"
+
+#include "app/display/Spectrum.h"
+
+#include "app/config/Config.h"
+#include "controls/Slider.h"
+#include "equalizer/Equalizerform.h"
+#include "platform/msgbox.h"
+#include "player/PluginHost.h"
+#include "playlist/Playlist.h"
+#include "playlist/PlaylistText.h"
+#include "playlist/SavedPlaylist.h"
+#include "prefs/Prefform.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSlider>
+
+#include <exception>
+#include <stdexcept>
+
+using appconfig::Setting;
+
+namespace {
+
+// The sizes kept for the two fixed-border windows are their outer sizes on the
+// desktop the settings come from, a 4-pixel border and a caption around the
+// client (the menu bar belongs to the client here): 330 x 177 is the main
+// window's design client, 330 x 145 the equalizer's.
+constexpr QSize MainFrame(8, 29);
+constexpr QSize EqualizerFrame(8, 27);
+
+} // namespace
+
+// The controls behind each key of confstate.ini.
+class TForm1::Settings : public appconfig::SettingsTarget {
+  public:
+    explicit Settings(TForm1& form) : f_(form) {}
+
+    int current(Setting setting, int index) const override
+    {
+        const QWidget* main = &f_;
+        const QWidget* list = f_.playl_;
+        const QWidget* eq = f_.equalizer_;
+        switch (setting) {
+        case Setting::MainWidth:
+            return main->width() + MainFrame.width();
+        case Setting::MainHeight:
+            return main->height() + MainFrame.height();
+        case Setting::MainLeft:
+            return main->x();
+        case Setting::MainTop:
+            return main->y();
+        case Setting::PlaylistVis:
+            return list->isVisible() ? 1 : 0;
+        case Setting::PlaylistWidth:
+            return list->width();
+        case Setting::PlaylistHeight:
+            return list->height();
+        case Setting::PlaylistLeft:
+            return list->x();
+        case Setting::PlaylistTop:
+            return list->y();
+        case Setting::EqualizerVis:
+            return eq->isVisible() ? 1 : 0;
+        case Setting::EqualizerWidth:
+            return eq->width() + EqualizerFrame.width();
+        case Setting::EqualizerHeight:
+            return eq->height() + EqualizerFrame.height();
+        case Setting::EqualizerLeft:
+            return eq->x();
+        case Setting::EqualizerTop:
+            return eq->y();
+        case Setting::FileType: {
+            const QListWidgetItem* item = f_.prefs_->CheckfileBox->item(index);
+            return item && item->checkState() == Qt::Checked ? 1 : 0;
+        }
+        case Setting::Equalizer:
+            return f_.equalizer_->band(index)->Value();
+        case Setting::UseEqualizer:
+            return f_.equalizer_->eqcheck->isChecked();
+        case Setting::FlangerBox:
+            return f_.equalizer_->flanger1->isChecked();
+        case Setting::EchoBox:
+            return f_.equalizer_->cbecho->isChecked();
+        case Setting::ReverbBox:
+            return f_.equalizer_->cbreverb->isChecked();
+        case Setting::ReverbLevel:
+            return f_.equalizer_->ReverbSlider->Value();
+        case Setting::EchoLevel:
+            return f_.equalizer_->EchoSlider->Value();
+        case Setting::ShuffleAndGo:
+            return f_.prefs_->shuffgo->isChecked();
+        case Setting::SmoothShuffle:
+            return f_.prefs_->smoothshuff->isChecked();
+        case Setting::MorphRate:
+            return f_.prefs_->TrackBar1->value();
+        case Setting::Volume:
+            return f_.Slider2->Value();
+        case Setting::TitleFormat:
+            return f_.prefs_->playparse1->currentIndex();
+        case Setting::Numbering:
+            return f_.prefs_->numplay1->isChecked();
+        case Setting::PluginFirst:
+            return f_.player_->PluginFirst();
+        default:
+            return 0;
+        }
+    }
+
+    void apply(Setting setting, int index, int value) override
+    {
+        TForm1& main = f_;
+        QWidget* list = f_.playl_;
+        QWidget* eq = f_.equalizer_;
+        player::TAudioPlayer& player = *f_.player_;
+        auto effect = [&](player::TSoundEffects flag) {
+            player.SetSoundEffects(value ? player.SoundEffects() | flag : player.SoundEffects() & ~flag);
+        };
+        switch (setting) {
+        case Setting::MainWidth:
+            main.setFixedSize(value - MainFrame.width(), main.height());
+            break;
+        case Setting::MainHeight:
+            main.setFixedSize(main.width(), value - MainFrame.height());
+            break;
+        case Setting::MainLeft:
+            main.move(value, main.y());
+            break;
+        case Setting::MainTop:
+            main.move(main.x(), value);
+            break;
+        case Setting::PlaylistVis:
+            list->show();
+            break;
+        case Setting::PlaylistWidth:
+            list->resize(value, list->height());
+            break;
+        case Setting::PlaylistHeight:
+            list->resize(list->width(), value);
+            break;
+        case Setting::PlaylistLeft:
+            list->move(value, list->y());
+            break;
+        case Setting::PlaylistTop:
+            list->move(list->x(), value);
+            break;
+        case Setting::EqualizerVis:
+            eq->show();
+            break;
+        case Setting::EqualizerWidth:
+            eq->resize(value - EqualizerFrame.width(), eq->height());
+            break;
+        case Setting::EqualizerHeight:
+            eq->resize(eq->width(), value - EqualizerFrame.height());
+            break;
+        case Setting::EqualizerLeft:
+            eq->move(value, eq->y());
+            break;
+        case Setting::EqualizerTop:
+            eq->move(eq->x(), value);
+            break;
+        case Setting::FileType:
+            if (QListWidgetItem* item = f_.prefs_->CheckfileBox->item(index))
+                item->setCheckState(value ? Qt::Checked : Qt::Unchecked);
+            break;
+        case Setting::Equalizer:
+            f_.equalizer_->band(index)->setValue(value);
+            break;
+        case Setting::UseEqualizer:
+            f_.equalizer_->eqcheck->setChecked(value);
+            break;
+        case Setting::FlangerBox:
+            f_.equalizer_->flanger1->setChecked(value);
+            break;
+        case Setting::EchoBox:
+            f_.equalizer_->cbecho->setChecked(value);
+            break;
+        case Setting::ReverbBox:
+            f_.equalizer_->cbreverb->setChecked(value);
+            break;
+        case Setting::ReverbLevel:
+            f_.equalizer_->ReverbSlider->setValue(value);
+            break;
+        case Setting::EchoLevel:
+            f_.equalizer_->EchoSlider->setValue(value);
+            break;
+        case Setting::FlangerEffect:
+            effect(player::seFlanger);
+            break;
+        case Setting::EchoEffect:
+            effect(player::seEcho);
+            break;
+        case Setting::ReverbEffect:
+            effect(player::seReverb);
+            break;
+        case Setting::PlayerReverbLevel:
+            player.SetReverbLevel(value);
+            break;
+        case Setting::PlayerEchoLevel:
+            player.SetEchoLevel(value);
+            break;
+        case Setting::ShuffleAndGo:
+            f_.prefs_->shuffgo->setChecked(value);
+            break;
+        case Setting::SmoothShuffle:
+            f_.prefs_->smoothshuff->setChecked(value);
+            break;
+        case Setting::MorphRate:
+            f_.prefs_->TrackBar1->setValue(value);
+            break;
+        case Setting::Volume:
+            f_.Slider2->setValue(value);
+            break;
+        case Setting::TitleFormat:
+            f_.prefs_->playparse1->setCurrentIndex(value);
+            break;
+        case Setting::Numbering:
+            f_.prefs_->numplay1->setChecked(value);
+            break;
+        default:
+            break;
+        }
+    }
+
+    std::string pluginFileName(int slot) const override { return player::GetPluginInfo(slot).FileName; }
+    bool effectsReady() const override { return f_.player_->DX8EffectReady(); }
+
+    void disableEffectControls() override
+    {
+        TEqualizerform& eq = *f_.equalizer_;
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{eq.flanger1, eq.cbecho, eq.cbreverb, eq.EchoSlider, eq.ReverbSlider})
+            w->setEnabled(false);
+    }
+
+  private:
+    TForm1& f_;
+};
+
+void TForm1::FormCreate()
+{
+    if (player_->BASSDLLVer().empty()) {
+        // Without the engine the program still runs, silently; the player
+        // refuses every file with its own message.
+        MessageBox(playerOwner_, "BASS.DLL Not Please Reinstall The Application", "Confirm", MB_OK);
+        return;
+    }
+    if (!player_->BASSWMAReady())
+        MessageBox(playerOwner_, "BASSWMA.DLL Not found Please Reinstall Application", "Confirm", MB_OK);
+
+    Slider1->setValue(0);
+    const platform::ProfileFile config(appconfig::ConfigPath());
+    for (const std::string& name : appconfig::ReadLoadedPlugins(config))
+        if (!name.empty())
+            player::LoadPlugin(name);
+    player_->SetPluginFirst(appconfig::ReadPluginFirst(config, player_->PluginFirst()));
+    ComboBox1->addItems(commandNames_);
+}
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    if (!formShown_) {
+        formShown_ = true;
+        playlist::RunShowingErrors([this] { FormShow(); });
+    }
+    QMainWindow::showEvent(event);
+}
+
+void TForm1::FormShow()
+{
+    GaugePaintBox->CreateBasicImage();
+    GaugePaintBox->ShowBackground();
+    GaugePaintBox->ResetPeaks();
+    for (int band = 1; band <= player::kEQBandCount; ++band)
+        EQGains[size_t(band - 1)] = float(equalizer_->band(band)->Value() - 15);
+
+    Settings settings(*this);
+    appconfig::RestoreAtShow(platform::ProfileFile(appconfig::ConfigPath()), settings);
+    passSettingsToPlaylist();
+
+    player_->OnNewFFTData = [this](player::TAudioPlayer&, const player::TBandOut& bands) {
+        GaugePaintBox->DisplayFFTBand(bands);
+    };
+    if (player_->PlayerReady())
+        Timer_Stat.start();
+
+    playl_->RefreshFirst = playl_->Count();
+    if (!arguments_.isEmpty()) {
+        takeArguments();
+    } else {
+        playl_->RestoreSavedPlaylist(playlist::SavedPlaylistFolder());
+        runCommand(QStringLiteral("firstrun"));
+    }
+    // Nothing plays at start.
+}
+
+void TForm1::takeArguments()
+{
+    for (const QString& argument : std::as_const(arguments_)) {
+        // Made absolute, so that entries survive a change of the current folder.
+        const QString path = QFileInfo(argument).absoluteFilePath();
+        const std::string extension = playlist::UpperExtension(QFile::encodeName(path).toStdString());
+        if (extension == ".PLS" || extension == ".M3U")
+            playl_->AddPlaylistFile(path);
+        else
+            playl_->ListBox1.Add(QFile::encodeName(path).toStdString());
+    }
+    playl_->RefreshLast = playl_->Count() - 1;
+    playl_->RefreshTimes = true;
+    playl_->RefreshRenumber = true;
+    playl_->procusme();
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    if (!formClosed_) {
+        formClosed_ = true;
+        playlist::RunShowingErrors([this] { FormClose(); });
+    }
+    event->accept();
+    // Closing the main window ends the program, whatever else is showing.
+    for (QWidget* window : std::initializer_list<QWidget*>{playl_, equalizer_, prefs_})
+        window->hide();
+    QCoreApplication::quit();
+}
+
+void TForm1::FormClose()
+{
+    Timer_Stat.stop();
+    Timer1.stop();
+    tracktimer.stop();
+    const Settings settings(*this);
+    // A playlist that cannot be written must not cost the settings as well.
+    std::exception_ptr playlistError;
+    const bool saved = appconfig::SaveAtClose(platform::ProfileFile(appconfig::ConfigPath()), settings, [&] {
+        try {
+            playl_->SaveSavedPlaylist(playlist::SavedPlaylistFolder());
+        } catch (...) {
+            playlistError = std::current_exception();
+        }
+    });
+    if (playlistError)
+        std::rethrow_exception(playlistError);
+    if (!saved)
+        throw std::runtime_error("The settings could not be written to " + appconfig::ConfigPath());
+}

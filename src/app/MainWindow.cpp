@@ -1,0 +1,303 @@
+#include "MainWindow.h"
+
+#include "PluginConfigForm.h"
+#include "app/display/Spectrum.h"
+
+#include "controls/Slider.h"
+#include "controls/WindowMover.h"
+#include "equalizer/Equalizerform.h"
+#include "platform/winmsg.h"
+#include "playlist/Playlist.h"
+#include "prefs/AboutBox.h"
+#include "prefs/Prefform.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+
+namespace {
+
+// The window's design fonts: Liberation Sans stands in for Arial, DejaVu Sans
+// for Tahoma.
+QFont pixelFont(const char* family, int pixels, bool bold = false)
+{
+    QFont font(QString::fromLatin1(family));
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+QFont arial(int pixels, bool bold = false)
+{
+    return pixelFont("Liberation Sans", pixels, bold);
+}
+
+} // namespace
+
+TForm1::TForm1(QStringList arguments, QWidget* parent) : QMainWindow(parent), arguments_(std::move(arguments))
+{
+    createPlayer();
+    createControls();
+    createWindows();
+    createActions();
+    createMenus();
+    connectWindows();
+    FormCreate();
+    startTimers();
+}
+
+TForm1::~TForm1()
+{
+    // The windows that hold the player go before it.
+    delete prefs_;
+    delete about_;
+    delete playl_;
+    delete equalizer_;
+    delete pluginConfig_;
+    player_.reset();
+    DestroyWindow(playerOwner_);
+}
+
+void TForm1::createPlayer()
+{
+    // The player's boxes open over this window.
+    playerOwner_ = platform::CreateMessageWindow([](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
+    platform::SetWindowWidget(playerOwner_, this);
+    player_ = std::make_unique<player::TAudioPlayer>(playerOwner_);
+    lastMode_ = player_->Mode();
+    player_->OnPlayEnd = [this](player::TAudioPlayer&) {
+        playlist::RunShowingErrors([this] { AudioPlayer1PlayEnd(); });
+    };
+}
+
+void TForm1::createControls()
+{
+    setWindowTitle(QStringLiteral("Orvella"));
+    // A fixed border with a system menu, minimise and close boxes.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    surface_ = new QWidget(this);
+    setCentralWidget(surface_);
+    setFixedSize(322, 148);
+
+    auto label = [this](const char* name, const QString& text, int x, int y, const QFont& font) {
+        auto* l = new QLabel(text, surface_);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setFont(font);
+        l->setTextFormat(Qt::PlainText);
+        l->move(x, y);
+        l->adjustSize();
+        return l;
+    };
+    realtimeedit = label("realtimeedit", QStringLiteral("00:00"), 8, 8, arial(19, true));
+    sampleedit = label("sampleedit", QString(), 72, 2, arial(11));
+    label("HzLabel", QStringLiteral("Hz"), 104, 2, arial(11));
+    bitrateedit = label("bitrateedit", QString(), 72, 18, arial(11));
+    label("KbpsLabel", QStringLiteral("Kbps"), 96, 18, arial(11));
+    channeledit = label("channeledit", QString(), 144, 2, arial(11));
+    Label1 = label("Label1", QStringLiteral("Standby"), 144, 18, arial(11));
+    for (QLabel* grows : {sampleedit, bitrateedit, channeledit, Label1})
+        grows->resize(54, grows->height());
+
+    auto* panel = new QFrame(surface_);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setGeometry(200, 6, display::TSpectrum::Width + 8, display::TSpectrum::Height + 10);
+    GaugePaintBox = new display::TSpectrum(panel);
+    GaugePaintBox->setObjectName(QStringLiteral("GaugePaintBox"));
+    GaugePaintBox->move(4, 5);
+    // A long status text lies over the panel rather than being cut off.
+    Label1->raise();
+
+    displaycap = label("displaycap", QStringLiteral("Orvella"), 8, 40, arial(12, true));
+    displaycap->resize(305, displaycap->height());
+
+    auto slider = [this](const char* name, const QString& hint, QRect at, int value) {
+        auto* s = new TSlider(surface_);
+        s->setObjectName(QString::fromLatin1(name));
+        s->setToolTip(hint);
+        s->setGeometry(at);
+        s->setMinValue(0);
+        s->setMaxValue(100);
+        s->setIncrement(10);
+        s->setValue(value);
+        return s;
+    };
+    Slider1 = slider("Slider1", QStringLiteral("track"), {8, 64, 185, 11}, 0);
+    Slider2 = slider("Slider2", QStringLiteral("volume"), {208, 64, 97, 11}, 100);
+    label("TrackLabel", QStringLiteral("Track"), 8, 76, arial(9));
+    label("VolLabel", QStringLiteral("Vol"), 208, 76, arial(9));
+
+    auto button = [this](const char* name, QRect at) {
+        auto* b = new QPushButton(surface_);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(at);
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setFont(arial(11));
+        return b;
+    };
+    const QStyle::StandardPixmap icons[] = {QStyle::SP_MediaSkipBackward, QStyle::SP_MediaPlay, QStyle::SP_MediaPause,
+                                            QStyle::SP_MediaStop, QStyle::SP_MediaSkipForward};
+    QPushButton** transport[] = {&Button1, &Button2, &Button3, &Button4, &Button5};
+    for (int k = 0; k < 5; ++k) {
+        const QByteArray name = "Button" + QByteArray::number(k + 1);
+        *transport[k] = button(name.constData(), {8 + 32 * k, 88, 33, 33});
+        (*transport[k])->setIcon(style()->standardIcon(icons[k]));
+        (*transport[k])->setIconSize({16, 16});
+    }
+    Button10 = button("Button10", {176, 88, 33, 17});
+    Button10->setText(QStringLiteral("Open"));
+    Button8 = button("Button8", {176, 104, 33, 17});
+    Button8->setText(QStringLiteral("Eq."));
+    Button7 = button("Button7", {208, 88, 33, 17});
+    Button7->setText(QStringLiteral("Add"));
+    Button9 = button("Button9", {208, 104, 33, 17});
+    Button9->setText(QStringLiteral("Play"));
+
+    repeatck = new QCheckBox(QStringLiteral("Repeat"), surface_);
+    repeatck->setObjectName(QStringLiteral("repeatck"));
+    repeatck->setFont(arial(11));
+    repeatck->setFocusPolicy(Qt::NoFocus);
+    repeatck->move(256, 88);
+    repeatck->adjustSize();
+    connect(repeatck, &QCheckBox::toggled, this, &TForm1::repeatChanged);
+    label("MakerLabel", QStringLiteral("KORVANE"), 256, 108, pixelFont("DejaVu Sans", 11));
+
+    // The command box lies beyond the visible part of the window.
+    ComboBox1 = new QComboBox(surface_);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setGeometry(336, 8, 145, 21);
+    ComboBox1->setEditable(true);
+    ComboBox1->hide();
+    Button11 = new QPushButton(QStringLiteral("GO>>"), surface_);
+    Button11->setObjectName(QStringLiteral("Button11"));
+    Button11->setGeometry(488, 8, 41, 21);
+    Button11->hide();
+    connect(Button11, &QPushButton::clicked, this, &TForm1::Button11Click);
+
+    auto* mover = new WindowMover(this);
+    mover->addSurface(surface_);
+    mover->addSurface(panel);
+}
+
+void TForm1::createWindows()
+{
+    equalizer_ = new TEqualizerform(*player_, this);
+    playl_ = new playlist::Tplayl(this);
+    about_ = new TForm2(this);
+    prefs_ = new Tprefform(*player_, this);
+    pluginConfig_ = new TPluginConfigForm(this);
+    player_->SetPluginConfigWindow(
+        [this](const player::PluginConfigRequest& request) { pluginConfig_->Execute(request); });
+}
+
+void TForm1::connectWindows()
+{
+    playl_->setFileExtensions([this] {
+        return std::pair(QString::fromStdString(player_->GetNativeFileExts()),
+                         QString::fromStdString(player_->GetPluginFileExts()));
+    });
+    connect(playl_, &playlist::Tplayl::playRequested, this, [this] { runCommand(QStringLiteral("playbt1")); });
+    connect(playl_, &playlist::Tplayl::playSelectedRequested, this,
+            [this] { runCommand(QStringLiteral("realbxdblclick1")); });
+
+    connect(equalizer_, &TEqualizerform::eqchangeRequested, this, [this] { runCommand(QStringLiteral("eqchange")); });
+    connect(equalizer_, &TEqualizerform::moveFinished, this, [this] { playl_->realbox()->viewport()->update(); });
+
+    connect(prefs_, &Tprefform::settingsChanged, this, &TForm1::passSettingsToPlaylist);
+    connect(prefs_, &Tprefform::associateRequested, this, [this] { runCommand(QStringLiteral("goassociate")); });
+    connect(prefs_, &Tprefform::applyTitleFormatRequested, this, [this] {
+        playlist::RunShowingErrors([this] {
+            passSettingsToPlaylist();
+            playl_->RefreshFirst = 0;
+            playl_->RefreshLast = playl_->Count() - 1;
+            playl_->RefreshTimes = false;
+            playl_->RefreshRenumber = true;
+            playl_->procusme();
+        });
+    });
+
+    const std::pair<QPushButton*, const char*> buttons[] = {
+        {Button1, "prevbt1"}, {Button2, "playbt1"},     {Button3, "pausebtt1"},
+        {Button4, "stopbt1"}, {Button5, "nextbt1"},     {Button10, "openbt1"},
+        {Button8, "showeq"},  {Button7, "additemsbt1"}, {Button9, "toggleplaylist1"},
+    };
+    for (const auto& [b, command] : buttons) {
+        const QString name = QString::fromLatin1(command);
+        connect(b, &QPushButton::clicked, this, [this, name] { runCommand(name); });
+    }
+    connect(Slider1, &TSlider::OnStartTracking, this, &TForm1::seekStarted);
+    connect(Slider1, &TSlider::OnStopTracking, this, &TForm1::seekFinished);
+    connect(Slider2, &TSlider::OnChange, this, &TForm1::volumeMoved);
+}
+
+void TForm1::passSettingsToPlaylist()
+{
+    playl_->setShuffleAndGo(prefs_->shuffgo->isChecked());
+    playl_->setNumbering(prefs_->numplay1->isChecked());
+    playl_->setTitleFormat(prefs_->playparse1->currentIndex());
+}
+
+bool TForm1::repeat() const
+{
+    return repeatck->isChecked();
+}
+
+void TForm1::setRepeat(bool on)
+{
+    repeatck->setChecked(on);
+}
+
+QString TForm1::currentFileName() const
+{
+    return QFile::decodeName(player_->StreamFileName().c_str());
+}
+
+qint64 TForm1::currentLengthMs() const
+{
+    return player_->StreamFileName().empty() ? 0 : qint64(player_->PlayLength());
+}
+
+qint64 TForm1::currentPositionMs() const
+{
+    return player_->StreamFileName().empty() ? 0 : qint64(player_->Position());
+}
+
+QString TForm1::playindex() const
+{
+    return playl_->playindex();
+}
+
+QString TForm1::statusText() const
+{
+    return Label1->text();
+}
+
+QString TForm1::displayCaption() const
+{
+    return displaycap->text();
+}
+
+QString TForm1::elapsedText() const
+{
+    return realtimeedit->text();
+}
+
+QString TForm1::sampleText() const
+{
+    return sampleedit->text();
+}
+
+QString TForm1::bitrateText() const
+{
+    return bitrateedit->text();
+}
+
+QString TForm1::channelText() const
+{
+    return channeledit->text();
+}

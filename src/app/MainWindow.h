@@ -1,0 +1,251 @@
+// TForm1: the main window. It owns the player, the secondary windows, the
+// track information readers, the spectrum and the three timers. Everything
+// the user does arrives as one of the named commands of ActionList1; menus,
+// buttons, the playlist window and the command channel run those commands.
+//
+// The run-time state the commands read back (playindex, timersec, nowp, the
+// title, artist and encoder of the playing file) is kept as text, in the form
+// the commands expect. playindex lives in the playlist window.
+#pragma once
+
+#include "player/AudioPlayer.h"
+
+#include "fileinfo/APEtag.h"
+#include "fileinfo/ID3v1.h"
+#include "fileinfo/ID3v2.h"
+#include "fileinfo/MPEGaudio.h"
+#include "fileinfo/Monkeyinf.h"
+#include "fileinfo/OggVorbisinf.h"
+#include "fileinfo/TwinVQ.h"
+#include "fileinfo/WAVfileinf.h"
+#include "fileinfo/WMAfile.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QStringList>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class TEqualizerform;
+class TForm2;
+class TPluginConfigForm;
+class Tprefform;
+class TSlider;
+
+namespace display {
+class TSpectrum;
+}
+namespace fileinfo {
+class ReaderFile;
+}
+namespace playlist {
+class Tplayl;
+}
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+  public:
+    // arguments: the command line's paths and playlist files, taken at the
+    // first showing instead of the saved playlist.
+    explicit TForm1(QStringList arguments = {}, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Every command of ActionList1 by name (null for an unknown name), and the
+    // names in list order.
+    QAction* commandAction(const QString& name) const { return commands_.value(name); }
+    const QStringList& commandNames() const { return commandNames_; }
+    // Runs a command inside the general error handler.
+    void runCommand(const QString& name);
+
+    player::TAudioPlayer& AudioPlayer1() { return *player_; }
+    playlist::Tplayl* playlistWindow() const { return playl_; }
+    TEqualizerform* equalizerWindow() const { return equalizer_; }
+    Tprefform* preferencesWindow() const { return prefs_; }
+    TPluginConfigForm* pluginConfigWindow() const { return pluginConfig_; }
+    TSlider* volumeSlider() const { return Slider2; }
+    TSlider* seekSlider() const { return Slider1; }
+
+    bool repeat() const;
+    void setRepeat(bool on);
+
+    // The entry last started.
+    QString currentFileName() const; // full path, empty before the first
+    QString currentTitle() const { return titleedit_; }
+    QString currentArtist() const { return artistedit_; }
+    qint64 currentLengthMs() const;
+    qint64 currentPositionMs() const;
+
+    // The hidden state in its text form.
+    QString playindex() const;
+    const QString& timersec() const { return timersec_; }
+    const QString& nowp() const { return nowp_; }
+    const QString& titleedit() const { return titleedit_; }
+    const QString& artistedit() const { return artistedit_; }
+    const QString& encoderedit() const { return encoderedit_; }
+    // Labels, for the command channel and tests.
+    QString statusText() const;
+    QString displayCaption() const;
+    QString elapsedText() const;
+    QString sampleText() const;
+    QString bitrateText() const;
+    QString channelText() const;
+    display::TSpectrum* spectrum() const { return GaugePaintBox; }
+
+    // Set by the desktop integration; empty: the command does nothing.
+    std::function<void()> onGoAssociate;
+    std::function<void()> onFirstRun;
+
+    // Transport commands.
+    void playbt1();
+    void stopbt1();
+    void pausebtt1();
+    void prevbt1();
+    void nextbt1();
+    void realbxdblclick1();
+    void stepforward1() { step(+StepMs); }
+    void stepbackward1() { step(-StepMs); }
+    void setcurrenttime1();
+    void volumeup1();
+    void volumedown1();
+    void togglerepeat1() { setRepeat(!repeat()); }
+    void eqchange();
+    // Track information of the playing file.
+    void setlabelinfo1();
+    void mpeginfo1();
+    // Windows.
+    void toggleplaylist1();
+    void showeq();
+    void showpresets();
+    void prefformshow();
+    void pluinconfig();
+    void showAbout();
+
+    // The player's end of playback.
+    void AudioPlayer1PlayEnd();
+
+  signals:
+    void trackChanged();     // a new entry started, or the track labels changed
+    void playStateChanged(); // playing, paused or stopped
+    void volumeChanged(int volume);
+    void repeatChanged(bool on);
+    void seeked(qint64 positionMs);
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    static constexpr int StepMs = 5000;
+    enum class PlayOutcome { Done, Skip };
+    class Settings;
+
+    // Construction.
+    void createPlayer();
+    void createControls();
+    void createWindows();
+    void createActions();
+    void createMenus();
+    void connectWindows();
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void takeArguments();
+    void passSettingsToPlaylist();
+
+    // Transport.
+    PlayOutcome playSelected();
+    void selectNextEntry();
+    void startTimers();
+    void step(int deltaMs);
+    void Timer1Timer();
+    void tracktimerTimer();
+    void Timer_StatTimer();
+    void seekStarted();
+    void seekFinished();
+    void volumeMoved();
+    void setStatus(const QString& text);
+    void noteMode();
+    bool readMpegProperties(fileinfo::ReaderFile& file); // mpeginfo1 on an opened file
+
+    // Menus.
+    void updatePlayMenu();
+    void updateOptionsMenu();
+    void updateViewMenu();
+    void Button11Click();
+
+    std::unique_ptr<player::TAudioPlayer> player_;
+    HWND playerOwner_ = nullptr;
+    QStringList arguments_;
+    bool formShown_ = false;
+    bool formClosed_ = false;
+
+    // Secondary windows, created once and kept until the end.
+    TEqualizerform* equalizer_ = nullptr;
+    playlist::Tplayl* playl_ = nullptr;
+    TForm2* about_ = nullptr;
+    Tprefform* prefs_ = nullptr;
+    TPluginConfigForm* pluginConfig_ = nullptr;
+
+    // Controls.
+    QWidget* surface_ = nullptr;
+    QLabel* realtimeedit = nullptr;
+    QLabel* sampleedit = nullptr;
+    QLabel* bitrateedit = nullptr;
+    QLabel* channeledit = nullptr;
+    QLabel* Label1 = nullptr;
+    display::TSpectrum* GaugePaintBox = nullptr;
+    QLabel* displaycap = nullptr;
+    TSlider* Slider1 = nullptr;
+    TSlider* Slider2 = nullptr;
+    QPushButton *Button1 = nullptr, *Button2 = nullptr, *Button3 = nullptr, *Button4 = nullptr, *Button5 = nullptr;
+    QPushButton *Button7 = nullptr, *Button8 = nullptr, *Button9 = nullptr, *Button10 = nullptr;
+    QCheckBox* repeatck = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    QPushButton* Button11 = nullptr;
+    QMenu* playMenu_ = nullptr;
+    QMenu* optionsMenu_ = nullptr;
+    QMenu* viewMenu_ = nullptr;
+    QMenu* currentPlugins_ = nullptr;
+    QAction* repeatItem_ = nullptr;
+    QAction* playlistItem_ = nullptr;
+    QAction* equalizerItem_ = nullptr;
+
+    QHash<QString, QAction*> commands_;
+    QStringList commandNames_;
+
+    QTimer Timer1;
+    QTimer tracktimer;
+    QTimer Timer_Stat;
+
+    // Hidden state.
+    QString timersec_;
+    QString nowp_;
+    QString titleedit_;
+    QString artistedit_;
+    QString encoderedit_;
+    player::EQGains EQGains{};
+    player::TPlayState lastMode_ = player::psStandby;
+    // A status that outlives the status timer's ticks until the mode changes
+    // or Play runs again.
+    bool statusHeld_ = false;
+
+    // The display's readers, refilled by every read.
+    fileinfo::TMPEGaudio MPEGaudio1;
+    fileinfo::TID3v1 ID3v11;
+    fileinfo::TID3v2 ID3v21;
+    fileinfo::TAPEtag APEtag1;
+    fileinfo::TMonkey Monkey1;
+    fileinfo::OggVorbisinf::TOggVorbis OggVorbis1;
+    fileinfo::TWMAfile WMAfile1;
+    fileinfo::WAVfileinf::TWAVfile WAVfile1;
+    fileinfo::TTwinVQ TwinVQ1;
+};

@@ -1,0 +1,241 @@
+#include "PluginConfigForm.h"
+
+#include "platform/folders.h"
+#include "platform/msgbox.h"
+#include "platform/winmsg.h"
+#include "player/PluginHost.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableWidget>
+
+namespace {
+
+constexpr int GridRows = player::kPluginSlots;
+
+QString text(const std::string& bytes)
+{
+    return QString::fromLocal8Bit(bytes.c_str());
+}
+
+} // namespace
+
+TPluginConfigForm::TPluginConfigForm(QWidget* parent) : QDialog(parent)
+{
+    handle_ = platform::CreateMessageWindow([](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
+    platform::SetWindowWidget(handle_, this);
+    createControls();
+}
+
+TPluginConfigForm::~TPluginConfigForm()
+{
+    DestroyWindow(handle_);
+}
+
+void TPluginConfigForm::createControls()
+{
+    setWindowTitle(QStringLiteral("Plug-in Configuration"));
+    setFixedSize(582, 338);
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPixelSize(11);
+    setFont(font);
+
+    auto label = [this](const char* name, const char* caption, int x, int y) {
+        auto* l = new QLabel(QString::fromLatin1(caption), this);
+        l->setObjectName(QString::fromLatin1(name));
+        l->move(x, y);
+        l->adjustSize();
+        return l;
+    };
+    Label2 = label("Label2", "Note : Plug-ins must reside in <program_directory>\\Plugins directory", 8, 8);
+    Label4 = label("Label4", "Only Tovarro 2 version is acceptable", 8, 26);
+    Label5 = label("Label5", "Maximum 8 plug-ins can be loaded", 8, 44);
+    PluginFirst = new QCheckBox(QStringLiteral("Plugin First"), this);
+    PluginFirst->setObjectName(QStringLiteral("PluginFirst"));
+    PluginFirst->move(372, 6);
+    PluginFirst->adjustSize();
+    Label6 = label("Label6", "( if checked then Tovarro plug-in is applied for the file types which can", 200, 26);
+    Label7 = label("Label7", "be played by both BASS and Tovarro plug-in )", 200, 44);
+    Label1 = label("Label1", "Plug-ins", 8, 68);
+    Label3 = label("Label3", "Loaded Plug-ins", 160, 68);
+
+    PluginList = new QListWidget(this);
+    PluginList->setObjectName(QStringLiteral("PluginList"));
+    PluginList->setGeometry(8, 86, 144, 206);
+
+    PluginGrid = new QTableWidget(GridRows, 3, this);
+    PluginGrid->setObjectName(QStringLiteral("PluginGrid"));
+    PluginGrid->setGeometry(160, 86, 414, 206);
+    PluginGrid->setHorizontalHeaderLabels(
+        {QStringLiteral("Name"), QStringLiteral("Decsription"), QStringLiteral("Playable File Types")});
+    PluginGrid->verticalHeader()->hide();
+    PluginGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    PluginGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+    PluginGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    PluginGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    const int widths[] = {84, 173, 151};
+    for (int column = 0; column < 3; ++column)
+        PluginGrid->setColumnWidth(column, widths[column]);
+
+    auto button = [this](const char* name, const char* caption, int x) {
+        auto* b = new QPushButton(QString::fromLatin1(caption), this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(x, 302, 75, 25);
+        b->setAutoDefault(false);
+        return b;
+    };
+    btnLoad = button("btnLoad", "Load", 160);
+    btnUnload = button("btnUnload", "Unload", 243);
+    btnAbout = button("btnAbout", "About", 326);
+    btnConfigure = button("btnConfigure", "Configure", 409);
+    btnClose = button("btnClose", "Close", 499);
+
+    connect(btnLoad, &QPushButton::clicked, this, &TPluginConfigForm::btnLoadClick);
+    connect(btnUnload, &QPushButton::clicked, this, &TPluginConfigForm::btnUnloadClick);
+    connect(btnAbout, &QPushButton::clicked, this, &TPluginConfigForm::btnAboutClick);
+    connect(btnConfigure, &QPushButton::clicked, this, &TPluginConfigForm::btnConfigureClick);
+    connect(btnClose, &QPushButton::clicked, this, &QDialog::close);
+    connect(PluginFirst, &QCheckBox::clicked, this, &TPluginConfigForm::PluginFirstClick);
+}
+
+void TPluginConfigForm::Execute(const player::PluginConfigRequest& request)
+{
+    Fill(request);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    exec();
+}
+
+void TPluginConfigForm::Fill(const player::PluginConfigRequest& request)
+{
+    PluginFirst->setChecked(request.PluginFirst);
+    listPluginFiles();
+    fillGrid();
+    playerWindow_ = request.PlayerWindow;
+}
+
+void TPluginConfigForm::listPluginFiles()
+{
+    PluginList->clear();
+    const QDir folder(QString::fromStdString(platform::ProgramFolder()) + QStringLiteral("Plugins"));
+    PluginList->addItems(folder.entryList({QStringLiteral("in_*.so")}, QDir::Files, QDir::Unsorted));
+}
+
+void TPluginConfigForm::writeRow(int row, const player::TPluginInfo& info)
+{
+    const QString cells[] = {text(info.FileName), text(info.Description), text(info.FileExtensions)};
+    for (int column = 0; column < 3; ++column)
+        PluginGrid->setItem(row, column, new QTableWidgetItem(cells[column]));
+}
+
+void TPluginConfigForm::fillGrid()
+{
+    PluginGrid->clearContents();
+    loadedCount_ = 0;
+    for (int slot = 0; slot < player::kPluginSlots; ++slot) {
+        const player::TPluginInfo info = player::GetPluginInfo(slot);
+        if (!info.FileName.empty())
+            writeRow(loadedCount_++, info);
+    }
+}
+
+std::string TPluginConfigForm::selectedPlugin() const
+{
+    const int row = PluginGrid->currentRow();
+    const QTableWidgetItem* cell = row >= 0 ? PluginGrid->item(row, 0) : nullptr;
+    return cell ? cell->text().toLocal8Bit().toStdString() : std::string();
+}
+
+void TPluginConfigForm::confirm(const char* message)
+{
+    MessageBox(handle_, message, "Confirm", MB_OK);
+}
+
+void TPluginConfigForm::btnLoadClick()
+{
+    if (PluginList->count() == 0)
+        return confirm("No plug-in to load");
+    if (!PluginList->currentItem() || !PluginList->currentItem()->isSelected())
+        return confirm("Select plug-in to load first");
+    const std::string name = PluginList->currentItem()->text().toLocal8Bit().toStdString();
+    switch (player::LoadPlugin(name)) {
+    case player::plLoaded:
+        writeRow(loadedCount_++, player::GetPluginInfo(player::FindPlugin(name)));
+        break;
+    case player::plNotReady:
+        return confirm("Load denied : Output plug-in is not ready");
+    case player::plAlreadyLoaded:
+        return confirm("Load denied : Already loaded before");
+    case player::plNoSlot:
+        return confirm("Load denied : No space to load");
+    case player::plLoadFailed:
+        return confirm("Load denied : Unknown Error");
+    case player::plNotAPlugin:
+        return confirm("Load denied : Not valid Tovarro 2 input plug-in");
+    default:
+        return confirm("Load denied : Unknown Error");
+    }
+}
+
+void TPluginConfigForm::btnUnloadClick()
+{
+    if (loadedCount_ == 0)
+        return confirm("No plug-ins are loaded");
+    const std::string name = selectedPlugin();
+    if (name.empty())
+        return confirm("Select plug-in to unload first");
+    const int row = PluginGrid->currentRow();
+    switch (player::UnloadPlugin(name)) {
+    case player::plUnloaded:
+        if (row == loadedCount_ - 1) {
+            for (int column = 0; column < 3; ++column)
+                delete PluginGrid->takeItem(row, column);
+            --loadedCount_;
+        } else {
+            fillGrid(); // no gaps between the rows
+        }
+        break;
+    case player::plFreeFailed:
+        return confirm("Cannot unload : Unknown Error");
+    case player::plNotLoaded:
+        return confirm("Cannot unload : Plug-in is not loaded");
+    case player::plInUse:
+        return confirm("Cannot unload : Plug-in is in use");
+    default:
+        return confirm("Cannot unload : Unknown Error");
+    }
+}
+
+void TPluginConfigForm::btnAboutClick()
+{
+    if (loadedCount_ == 0)
+        return confirm("No plug-ins to query are loaded");
+    const std::string name = selectedPlugin();
+    if (name.empty())
+        return confirm("Select plug-in to query first");
+    // A plug-in unloaded meanwhile is ignored.
+    if (TInModule* module = player::GetPluginModule(player::FindPlugin(name)); module && module->About)
+        module->About(handle_);
+}
+
+void TPluginConfigForm::btnConfigureClick()
+{
+    if (loadedCount_ == 0)
+        return confirm("No plug-ins to configure are loaded");
+    const std::string name = selectedPlugin();
+    if (name.empty())
+        return confirm("Select plug-in to configure first");
+    if (TInModule* module = player::GetPluginModule(player::FindPlugin(name)); module && module->Config)
+        module->Config(handle_);
+}
+
+void TPluginConfigForm::PluginFirstClick()
+{
+    PostMessage(playerWindow_, SET_PLUGIN_FIRST, 0, PluginFirst->isChecked() ? 1 : 0);
+}

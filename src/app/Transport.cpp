@@ -1,0 +1,307 @@
+// Play, pause, stop, previous, next, stepping, seeking, volume, the end of a
+// stream and the three timers.
+#include "MainWindow.h"
+
+#include "app/display/Spectrum.h"
+#include "app/display/TrackText.h"
+
+#include "controls/Slider.h"
+#include "equalizer/Equalizerform.h"
+#include "playlist/Playlist.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+
+#include <climits>
+#include <exception>
+
+using player::psPaused;
+using player::psPlaying;
+
+namespace {
+
+void selectBoth(playlist::Tplayl& list, int index)
+{
+    list.ListBox1.setItemIndex(index);
+    list.Highlight(index);
+}
+
+bool fileExists(const std::string& path)
+{
+    return QFileInfo(QFile::decodeName(path.c_str())).isFile();
+}
+
+} // namespace
+
+void TForm1::startTimers()
+{
+    Timer1.setInterval(1000);
+    tracktimer.setInterval(1000);
+    Timer_Stat.setInterval(50);
+    connect(&Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    connect(&tracktimer, &QTimer::timeout, this, &TForm1::tracktimerTimer);
+    connect(&Timer_Stat, &QTimer::timeout, this, &TForm1::Timer_StatTimer);
+    Timer1.start();
+    tracktimer.start();
+}
+
+void TForm1::playbt1()
+{
+    // Play skips an entry it cannot start by running Next, and Next runs Play:
+    // with no playable entry (and Repeat on) that chain would never end, so
+    // every entry is tried once at most.
+    statusHeld_ = false;
+    for (int tried = 1; playSelected() == PlayOutcome::Skip; ++tried) {
+        if (tried >= playl_->Count()) {
+            player_->Stop();
+            noteMode();
+            setStatus(QStringLiteral("No playable files"));
+            statusHeld_ = true;
+            return;
+        }
+        selectNextEntry();
+    }
+}
+
+TForm1::PlayOutcome TForm1::playSelected()
+{
+    playlist::TPathList& paths = playl_->ListBox1;
+    if (playl_->Count() == 0)
+        return PlayOutcome::Done;
+    // The path list's selection decides; else the highlighted entry; else the first.
+    if (paths.ItemIndex() < 0)
+        paths.setItemIndex(playl_->Highlighted());
+    if (paths.ItemIndex() < 0)
+        paths.setItemIndex(0);
+    const int i = paths.ItemIndex();
+    const std::string path = paths[i];
+
+    auto skip = [&] {
+        playl_->setPlayindex(QString::number(i));
+        // After the last entry with Repeat off there is nothing to skip to.
+        return !repeat() && i == playl_->Count() - 1 ? PlayOutcome::Done : PlayOutcome::Skip;
+    };
+    if (!fileExists(path))
+        return skip();
+    try {
+        if (player_->Mode() == psPaused) {
+            // Resumes the paused file, whichever entry is selected.
+            pausebtt1();
+        } else {
+            player_->Stop();
+            // A file the player refuses is reported by the player itself.
+            player_->Open(path);
+            player_->Play();
+            nowp_ = QFileInfo(QFile::decodeName(path.c_str())).fileName();
+            setlabelinfo1();
+            Slider1->setMaxValue(int(std::min<uint32_t>(player_->PlayLength(), INT_MAX)));
+        }
+        playl_->setPlayindex(QString::number(i));
+    } catch (const std::exception&) {
+        return skip();
+    }
+    noteMode();
+    return PlayOutcome::Done;
+}
+
+void TForm1::selectNextEntry()
+{
+    const int count = playl_->Count();
+    if (count == 0)
+        return;
+    if (playl_->ListBox1.ItemIndex() < 0)
+        playl_->ListBox1.setItemIndex(0);
+    const int next = playindex().toInt() + 1;
+    // From the last entry to the first, whatever the Repeat setting.
+    selectBoth(*playl_, next == count ? 0 : next);
+    player_->Stop();
+}
+
+void TForm1::nextbt1()
+{
+    if (playl_->Count() == 0)
+        return;
+    selectNextEntry();
+    playbt1();
+}
+
+void TForm1::prevbt1()
+{
+    const int count = playl_->Count();
+    if (count == 0)
+        return;
+    if (playl_->ListBox1.ItemIndex() < 0)
+        playl_->ListBox1.setItemIndex(0);
+    const int current = playindex().toInt();
+    // From the first entry to the last.
+    selectBoth(*playl_, current != 0 ? current - 1 : count - 1);
+    player_->Stop();
+    playbt1();
+}
+
+void TForm1::realbxdblclick1()
+{
+    player_->Stop();
+    playbt1();
+}
+
+void TForm1::stopbt1()
+{
+    if (playl_->Count() == 0) {
+        if (player_->Mode() == psPlaying) {
+            player_->Stop();
+            Slider1->setValue(0);
+            setStatus(QStringLiteral("No File Loaded"));
+        }
+        noteMode();
+        return;
+    }
+    if (playl_->ListBox1.ItemIndex() < 0)
+        playl_->ListBox1.setItemIndex(0);
+    // A paused file stays paused.
+    if (player_->Mode() == psPlaying) {
+        player_->Stop();
+        setStatus(QStringLiteral("Stopped"));
+    }
+    noteMode();
+}
+
+void TForm1::pausebtt1()
+{
+    if (player_->Mode() == psPlaying) {
+        player_->Pause(true);
+        setStatus(QStringLiteral("Paused"));
+    } else if (player_->Mode() == psPaused) {
+        player_->Pause(false);
+        setStatus(QStringLiteral("Playing"));
+    }
+    noteMode();
+}
+
+void TForm1::AudioPlayer1PlayEnd()
+{
+    noteMode();
+    const int count = playl_->Count();
+    if (count == 0 || playl_->realboxItems().Count() == 0)
+        return;
+    int current = playindex().toInt();
+    // Playback ends after the last entry unless Repeat is on.
+    if (!repeat() && current + 1 == playl_->realboxItems().Count())
+        return;
+    if (playl_->ListBox1.ItemIndex() < 0)
+        playl_->ListBox1.setItemIndex(0);
+    // Entries were removed meanwhile.
+    if (current > count - 1) {
+        playl_->setPlayindex(QStringLiteral("0"));
+        current = 0;
+    }
+    // Only the path list follows; the user's highlight stays.
+    playl_->ListBox1.setItemIndex(current + 1 == count ? 0 : current + 1);
+    player_->Stop();
+    playbt1();
+}
+
+void TForm1::step(int deltaMs)
+{
+    if (player_->Mode() != psPlaying)
+        return;
+    Slider1->setValue(Slider1->Value() + deltaMs); // the slider clamps
+    player_->Pause(true);
+    player_->SetPosition(uint32_t(Slider1->Value()));
+    player_->Pause(false);
+    setcurrenttime1();
+    emit seeked(Slider1->Value());
+}
+
+void TForm1::setcurrenttime1()
+{
+    if (player_->Mode() == psPlaying)
+        realtimeedit->setText(display::ElapsedTimeText(player_->Position()));
+}
+
+void TForm1::seekStarted()
+{
+    if (player_->Mode() == psPlaying)
+        Timer1.stop();
+}
+
+void TForm1::seekFinished()
+{
+    if (player_->Mode() == psPlaying) {
+        player_->SetPosition(uint32_t(Slider1->Value()));
+        setcurrenttime1();
+        emit seeked(Slider1->Value());
+    }
+    // Restarted even when the file was paused meanwhile, or the slider would
+    // stop following playback for good.
+    Timer1.start();
+}
+
+void TForm1::volumeMoved()
+{
+    player_->SetVolume(Slider2->Value());
+    emit volumeChanged(Slider2->Value());
+}
+
+void TForm1::volumeup1()
+{
+    Slider2->setValue(Slider2->Value() + 2);
+}
+
+void TForm1::volumedown1()
+{
+    Slider2->setValue(Slider2->Value() - 2);
+}
+
+void TForm1::eqchange()
+{
+    const int band = equalizer_->Label1->text().toInt();
+    // Another number changes no gain; the gains are handed over all the same.
+    if (band >= 1 && band <= player::kEQBandCount)
+        EQGains[size_t(band - 1)] = float(equalizer_->band(band)->Value() - 15);
+    player_->SetEQGains(EQGains);
+}
+
+void TForm1::Timer1Timer()
+{
+    if (player_->Mode() == psPlaying && Slider1->MaxValue() != 0)
+        Slider1->setValue(int(std::min<uint32_t>(player_->Position(), INT_MAX)));
+}
+
+void TForm1::tracktimerTimer()
+{
+    if (player_->Mode() != psPlaying)
+        return;
+    setcurrenttime1();
+    timersec_ = QString::number(player_->PlayLength() / 1000);
+}
+
+void TForm1::Timer_StatTimer()
+{
+    noteMode();
+    if (!statusHeld_)
+        setStatus(display::StatusText(player_->Mode()));
+    // Clears the last frame once playback stopped or paused.
+    if (player_->Mode() != psPlaying && GaugePaintBox->Shown() != &GaugePaintBox->BackgroundBitmap())
+        GaugePaintBox->ShowBackground();
+}
+
+void TForm1::setStatus(const QString& text)
+{
+    statusHeld_ = false;
+    if (Label1->text() == text)
+        return;
+    Label1->setText(text);
+    Label1->adjustSize();
+}
+
+void TForm1::noteMode()
+{
+    const player::TPlayState mode = player_->Mode();
+    if (mode == lastMode_)
+        return;
+    lastMode_ = mode;
+    statusHeld_ = false;
+    emit playStateChanged();
+}

@@ -1,0 +1,108 @@
+#include "Presetform.h"
+
+#include "Equalizerform.h"
+
+#include "controls/WindowMover.h"
+#include "platform/msgbox.h"
+
+#include <QMouseEvent>
+
+void TPresetNameEdit::mousePressEvent(QMouseEvent* event)
+{
+    clear();
+    QLineEdit::mousePressEvent(event);
+}
+
+Tpresetform::Tpresetform(TEqualizerform& equalizer, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      equalizer_(equalizer), file_(eqpresets::PresetFilePath())
+{
+    createControls();
+    mover_ = new WindowMover(this);
+    connect(Presetlist, &QListWidget::itemClicked, this, &Tpresetform::LoadSelected);
+    connect(btnLoad, &QPushButton::clicked, this, &Tpresetform::LoadSelected);
+    connect(bnSave, &QPushButton::clicked, this, &Tpresetform::SavePreset);
+    connect(BtnDelete, &QPushButton::clicked, this, &Tpresetform::DeleteSelected);
+}
+
+void Tpresetform::createControls()
+{
+    setObjectName(QStringLiteral("presetform"));
+    setWindowTitle(QStringLiteral("Presets"));
+    setFixedSize(146, 253);
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPixelSize(11);
+    setFont(font);
+
+    PresetName = new TPresetNameEdit(QStringLiteral("New Preset Name"), this);
+    PresetName->setObjectName(QStringLiteral("PresetName"));
+    PresetName->setGeometry(8, 8, 130, 21);
+
+    Presetlist = new QListWidget(this);
+    Presetlist->setObjectName(QStringLiteral("Presetlist"));
+    Presetlist->setGeometry(8, 36, 130, 180);
+
+    auto button = [this](const char* name, const QString& caption, QRect at) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(at);
+        return b;
+    };
+    bnSave = button("bnSave", QStringLiteral("Save"), {8, 224, 61, 21});
+    BtnDelete = button("BtnDelete", QStringLiteral("Delete"), {77, 224, 61, 21});
+    btnLoad = button("btnLoad", QStringLiteral("Load"), {8, 300, 61, 21}); // below the client area
+}
+
+void Tpresetform::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    RebuildList();
+}
+
+void Tpresetform::RebuildList()
+{
+    file_.WriteStartingPresetsIfMissing();
+    Presetlist->clear();
+    for (const std::string& name : file_.Names())
+        Presetlist->addItem(QString::fromStdString(name));
+}
+
+eqpresets::Positions Tpresetform::sliderPositions() const
+{
+    eqpresets::Positions positions{};
+    for (int n = 1; n <= eqpresets::BandCount; ++n)
+        positions[n - 1] = equalizer_.band(n)->Value();
+    return positions;
+}
+
+void Tpresetform::LoadSelected()
+{
+    const int row = Presetlist->currentRow();
+    if (row < 0 || !Presetlist->currentItem()->isSelected())
+        return;
+    PresetName->setText(Presetlist->item(row)->text());
+    const eqpresets::Positions positions = file_.Read(row + 1);
+    for (int n = 1; n <= eqpresets::BandCount; ++n)
+        equalizer_.band(n)->setValue(positions[n - 1]);
+}
+
+void Tpresetform::SavePreset()
+{
+    const QString name = PresetName->text();
+    // An empty name would become a nameless preset nobody can pick out.
+    if (name.isEmpty()) {
+        MessageBox(nullptr, "Enter A Name For The Preset", "Confirm", MB_OK);
+        return;
+    }
+    file_.Save(name.toStdString(), sliderPositions());
+    RebuildList();
+}
+
+void Tpresetform::DeleteSelected()
+{
+    const int row = Presetlist->currentRow();
+    if (row < 0 || !Presetlist->currentItem()->isSelected())
+        return;
+    file_.Delete(row + 1, Presetlist->count());
+    RebuildList();
+}

@@ -1,0 +1,112 @@
+// Tprefform: the preferences window. A tree on the left picks one of three
+// pages: the input plug-ins (available, loaded, their dialogs, priority), the
+// playlist (shuffle, randomity, title format, numbering) and the file types
+// the program is associated with. Plain settings are read and written by the
+// main window through the controls; the buttons act here or ask the main
+// window through signals.
+#pragma once
+
+#include "platform/wintypes.h"
+#include "player/AudioPlayer.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QStringList>
+#include <QTableWidget>
+#include <QTreeWidget>
+#include <QWidget>
+
+class TUrlLabel;
+class WindowMover;
+
+class Tprefform : public QWidget {
+    Q_OBJECT
+  public:
+    // The grid's rows, the header row included.
+    static constexpr int GridRowCount = 9;
+
+    explicit Tprefform(player::TAudioPlayer& player, QWidget* parent = nullptr);
+    ~Tprefform() override;
+
+    QTreeWidget* TreeView1;
+    QGroupBox* PreferencesBox;
+    QStackedWidget* plugincontrol1;
+    QWidget *inputplug, *shuffler, *filtypprefs; // the pages
+
+    // "Plugins"
+    QTableWidget* plugingrid; // rows 1..8 of the grid; its header is row 0
+    QListWidget* pluginlist;
+    QPushButton *Button1, *Button2, *Button3, *Button4, *Button5;
+    QCheckBox* plugcheck;
+    TUrlLabel* UrlLabel1;
+
+    // "Playlist"
+    QCheckBox *shuffgo, *smoothshuff, *numplay1;
+    QSlider* TrackBar1;
+    QComboBox* playparse1;
+    QPushButton* playparapply;
+
+    // "File Types"
+    QListWidget* CheckfileBox;
+    QPushButton *Button9, *Button8, *Button6; // "All", "None", "Associate"
+    QList<QLabel*> FileTypePictures;
+
+    static const QStringList& FileTypeNames();
+    static const QStringList& TitleFormatNames();
+
+    // Grid rows in use: 0 until the "Plugins" page was first filled.
+    int LoadedRows() const { return loadedRows_; }
+    // The text of a grid cell; row 1..8 below the header, column 0..2.
+    QString GridCell(int row, int column) const;
+    // The selected grid row (1..8), 0 for none.
+    int SelectedGridRow() const;
+    void SelectGridRow(int row);
+
+    // Shows the page of that name ("Plugins", "Playlist", "File Types") as the tree would.
+    void ShowPage(const QString& name);
+
+    // Buttons.
+    void FillPluginsPage();
+    void InstallPlugin();
+    void UninstallPlugin();
+    void ConfigurePlugin();
+    void AboutPlugin();
+    void LoadEssentialPlugins();
+    void CheckAllFileTypes(bool checked);
+
+    // Where the plug-in libraries are: Plugins/ below the program folder.
+    static QString PluginFolder();
+    // The documentation and the plug-ins page the hyperlinks open.
+    static QString DocumentationUrl();
+    static QString PluginsUrl();
+
+  signals:
+    void applyTitleFormatRequested(); // "Apply": refresh every title, renumbering
+    void associateRequested();        // "Associate"
+    void settingsChanged();           // "Shuffle And Go", numbering or title format changed
+
+  private:
+    void createControls();
+    void createPluginsPage();
+    void createPlaylistPage();
+    void createFileTypesPage();
+    void connectControls();
+    void treeSelectionChanged();
+    void refillGrid();
+    void clearGridRows();
+    QStringList pluginFiles(const QString& pattern) const;
+    // The file name of the selected grid row, empty when none or an empty row is selected.
+    QString selectedPluginFile() const;
+    void confirm(const char* text) const;
+
+    player::TAudioPlayer& player_;
+    HWND handle_; // the owner the plug-ins' dialogs and the message boxes open over
+    int loadedRows_ = 0;
+    WindowMover* mover_;
+};

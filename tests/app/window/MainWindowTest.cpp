@@ -1,0 +1,278 @@
+// The main window's start-up, its command list and menus, the command line,
+// and a full restart keeping the playlist and every setting.
+#include "WindowHarness.h"
+
+#include "app/display/TrackText.h"
+#include "controls/Slider.h"
+#include "equalizer/Equalizerform.h"
+#include "playlist/Playlist.h"
+#include "playlist/SavedPlaylist.h"
+#include "prefs/Prefform.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+
+#include <filesystem>
+
+using apptest::MainWindowTest;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+namespace {
+
+QMenu* menuTitled(TForm1& form, const QString& title)
+{
+    for (QAction* a : form.menuBar()->actions())
+        if (a->text() == title)
+            return a->menu();
+    return nullptr;
+}
+
+QAction* itemTitled(QMenu* menu, const QString& title)
+{
+    for (QAction* a : menu->actions())
+        if (a->text() == title)
+            return a;
+    return nullptr;
+}
+
+std::vector<QString> captions(const playlist::Tplayl& list)
+{
+    std::vector<QString> out;
+    for (int k = 0; k < list.realboxItems().Count(); ++k)
+        out.push_back(list.realboxItems().Item(k).caption + " | " + list.realboxItems().Item(k).time);
+    return out;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, StartsWithTheDefaultLayoutAndSettingsWithoutConfstate)
+{
+    TForm1& f = start();
+    // The sizes kept are outer sizes: 330 x 177 around a 322 x 148 client.
+    EXPECT_EQ(f.pos(), QPoint(97, 125));
+    EXPECT_EQ(f.size(), QSize(322, 148));
+    EXPECT_TRUE(list().isVisible());
+    EXPECT_EQ(list().pos(), QPoint(427, 427));
+    EXPECT_EQ(list().size(), QSize(300, 322));
+    EXPECT_TRUE(f.equalizerWindow()->isVisible());
+    EXPECT_EQ(f.equalizerWindow()->pos(), QPoint(97, 302));
+    EXPECT_EQ(f.equalizerWindow()->size(), QSize(322, 118));
+
+    EXPECT_EQ(f.volumeSlider()->Value(), 100);
+    const Tprefform& prefs = *f.preferencesWindow();
+    EXPECT_EQ(prefs.playparse1->currentIndex(), 0);
+    EXPECT_TRUE(prefs.numplay1->isChecked());
+    EXPECT_TRUE(prefs.smoothshuff->isChecked());
+    EXPECT_FALSE(prefs.shuffgo->isChecked());
+    EXPECT_EQ(prefs.TrackBar1->value(), 70);
+    for (int item = 0; item < prefs.CheckfileBox->count(); ++item)
+        EXPECT_EQ(prefs.CheckfileBox->item(item)->checkState(), Qt::Unchecked) << item;
+
+    EXPECT_EQ(f.displayCaption(), "Orvella");
+    EXPECT_EQ(f.elapsedText(), "00:00");
+    EXPECT_EQ(f.playindex(), "0");
+    EXPECT_FALSE(f.repeat());
+    EXPECT_EQ(list().Count(), 0);
+    EXPECT_NE(f.AudioPlayer1().Mode(), player::psPlaying);
+    // The status follows the player's mode once the status timer runs.
+    EXPECT_TRUE(waitFor([&] { return f.statusText() == display::StatusText(f.AudioPlayer1().Mode()); }));
+    EXPECT_EQ(boxes.count(), 0u);
+}
+
+TEST_F(MainWindowTest, CommandListHoldsEveryCommandInOrderWithCaptionsAndShortcuts)
+{
+    TForm1& f = start();
+    const QStringList expected = {
+        "playon",          "playnow",          "playbt1",         "stopbt1",      "prevbt1",     "nextbt1",
+        "toggleplaylist1", "deletebt1",        "openbt1",         "cropbt1",      "loadplbt1",   "saveplbt1",
+        "additemsbt1",     "clearplaylistbt1", "setlabelinfo1",   "mpeginfo1",    "deletenow",   "numplaylist1",
+        "stepforward1",    "stepbackward1",    "setcurrenttime1", "loadplaction", "loadfiles1",  "addaction1",
+        "notfileexist1",   "loadmultipl1",     "pausebtt1",       "eqchange",     "pluinconfig", "prefformshow",
+        "showeq",          "togglerepeat1",    "volumeup1",       "volumedown1",  "shuffleact",  "showpresets",
+        "timelist1",       "realbxdblclick1",  "goassociate",     "procusme",     "renumber",    "firstrun",
+        "savedpath"};
+    EXPECT_EQ(f.commandNames(), expected);
+    for (const QString& name : expected)
+        ASSERT_NE(f.commandAction(name), nullptr) << name.toStdString();
+    EXPECT_EQ(f.commandAction("nosuchcommand"), nullptr);
+
+    EXPECT_EQ(f.commandAction("openbt1")->text(), "Clear And Add..");
+    EXPECT_EQ(f.commandAction("pluinconfig")->text(), "pluginconfig");
+    EXPECT_EQ(f.commandAction("deletenow")->text(), "Delete Selected");
+    EXPECT_EQ(f.commandAction("stopbt1")->text(), "stopbt1");
+    EXPECT_EQ(f.commandAction("playnow")->shortcut(), QKeySequence(Qt::Key_Return));
+    EXPECT_EQ(f.commandAction("deletenow")->shortcut(), QKeySequence(Qt::Key_Delete));
+    EXPECT_EQ(f.commandAction("stepforward1")->shortcut(), QKeySequence("Ctrl+Right"));
+    EXPECT_EQ(f.commandAction("stepbackward1")->shortcut(), QKeySequence("Ctrl+Left"));
+    EXPECT_EQ(f.commandAction("volumeup1")->shortcut(), QKeySequence("Ctrl+Up"));
+    EXPECT_EQ(f.commandAction("volumedown1")->shortcut(), QKeySequence("Ctrl+Down"));
+
+    // The hidden command box runs a command by its name; an unknown name does nothing.
+    auto* box = f.findChild<QComboBox*>("ComboBox1");
+    auto* go = f.findChild<QPushButton*>("Button11");
+    ASSERT_TRUE(box && go);
+    EXPECT_EQ(box->count(), expected.size());
+    EXPECT_EQ(go->text(), "GO>>");
+    box->setCurrentText("togglerepeat1");
+    go->click();
+    EXPECT_TRUE(f.repeat());
+    box->setCurrentText("no such command");
+    go->click();
+    EXPECT_TRUE(f.repeat());
+
+    // The desktop integration's commands do nothing until it sets them.
+    f.runCommand("goassociate");
+    int runs = 0;
+    f.onFirstRun = [&] { ++runs; };
+    f.runCommand("firstrun");
+    EXPECT_EQ(runs, 1);
+}
+
+TEST_F(MainWindowTest, CommandErrorsAreShownAndEndTheCommand)
+{
+    TForm1& f = start();
+    f.onGoAssociate = [] { throw std::runtime_error("association failed"); };
+    f.runCommand("goassociate");
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text, "association failed");
+    EXPECT_EQ(boxes.boxes()[0].icon(), MB_ICONERROR);
+}
+
+TEST_F(MainWindowTest, MenusShowTheStateOfRepeatTheWindowsAndThePlugins)
+{
+    TForm1& f = start();
+    QMenu* play = menuTitled(f, "&Play");
+    QMenu* view = menuTitled(f, "&View");
+    QMenu* options = menuTitled(f, "&Options");
+    ASSERT_TRUE(play && view && options);
+
+    QAction* repeat = itemTitled(play, "Repeat");
+    ASSERT_NE(repeat, nullptr);
+    emit play->aboutToShow();
+    EXPECT_FALSE(repeat->isChecked());
+    repeat->trigger();
+    EXPECT_TRUE(f.repeat());
+    EXPECT_TRUE(repeat->isChecked());
+    f.runCommand("togglerepeat1");
+    emit play->aboutToShow();
+    EXPECT_FALSE(repeat->isChecked());
+
+    f.runCommand("showeq");
+    emit view->aboutToShow();
+    EXPECT_TRUE(itemTitled(view, "Playlist..")->isChecked());
+    EXPECT_FALSE(itemTitled(view, "Equalizer..")->isChecked());
+    itemTitled(view, "Playlist..")->trigger();
+    EXPECT_FALSE(list().isVisible());
+
+    emit options->aboutToShow();
+    QMenu* plugins = itemTitled(options, "Current Plugins")->menu();
+    ASSERT_EQ(plugins->actions().size(), 1);
+    EXPECT_EQ(plugins->actions()[0]->text(), "No Plugins Loaded");
+    emit options->aboutToShow();
+    EXPECT_EQ(plugins->actions().size(), 1);
+}
+
+TEST_F(MainWindowTest, TwoArgumentsAnMp3ThenAPlsFillThePlaylistWithoutPlaying)
+{
+    // A saved playlist that the command line replaces.
+    playlist::WriteSavedPlaylist(playlist::SavedPlaylistFolder(), {{"/saved/old.wav"}, {"Old"}, {"00:01"}});
+    std::filesystem::create_directories(files.file("sub"));
+    std::filesystem::copy_file(testsupport::TestData("bass/tone.mp3"), files.file("a.mp3"));
+    wavFile("sub/b.wav", 2.0);
+    const std::string ogg = testsupport::TestData("bass/tone.ogg");
+    // The relative entry resolves against the current folder.
+    WriteFile(files.file("list.pls"), "[playlist]\r\nFile1=sub/b.wav\r\nFile2=" + ogg + "\r\nNumberOfEntries=2\r\n");
+    QDir::setCurrent(QString::fromStdString(files.path()));
+
+    TForm1& f = start({"a.mp3", "list.pls"});
+    ASSERT_EQ(list().Count(), 3);
+    EXPECT_EQ(list().ListBox1[0], files.file("a.mp3"));
+    EXPECT_EQ(list().ListBox1[1], files.file("sub/b.wav"));
+    EXPECT_EQ(list().ListBox1[2], ogg);
+    const std::vector<QString> shown = captions(list());
+    EXPECT_EQ(shown[0], "1. a | 00:01");
+    EXPECT_EQ(shown[1], "2. B.wav | 00:02");
+    EXPECT_EQ(shown[2], "3. tone | 00:01");
+    QTest::qWait(200);
+    EXPECT_NE(f.AudioPlayer1().Mode(), player::psPlaying);
+    EXPECT_TRUE(playing().empty());
+}
+
+TEST_F(MainWindowTest, AFullRestartKeepsThePlaylistAndEverySetting)
+{
+    TForm1& f = start();
+    addFiles({wavFile("one.wav", 1.0), wavFile("two.wav", 2.0), testsupport::TestData("bass/tone.mp3")});
+    const std::vector<QString> before = captions(list());
+    const std::vector<std::string> paths = list().ListBox1.Items();
+    ASSERT_EQ(before.size(), 3u);
+    EXPECT_EQ(before[0], "1. One.wav | 00:01");
+
+    TEqualizerform& eq = *f.equalizerWindow();
+    Tprefform& prefs = *f.preferencesWindow();
+    f.volumeSlider()->setValue(37);
+    eq.band(4)->setValue(22);
+    eq.eqcheck->setChecked(true);
+    prefs.playparse1->setCurrentIndex(2);
+    prefs.numplay1->setChecked(false);
+    prefs.shuffgo->setChecked(true);
+    prefs.TrackBar1->setValue(40);
+    prefs.CheckfileBox->item(5)->setCheckState(Qt::Checked);
+    const bool smooth = prefs.smoothshuff->isChecked();
+    list().move(500, 90);
+    list().resize(320, 400);
+    eq.hide();
+    f.move(150, 160);
+    f.setRepeat(true);
+
+    TForm1& g = restart();
+    EXPECT_EQ(captions(list()), before);
+    EXPECT_EQ(list().ListBox1.Items(), paths);
+    EXPECT_EQ(g.pos(), QPoint(150, 160));
+    EXPECT_EQ(list().pos(), QPoint(500, 90));
+    EXPECT_EQ(list().size(), QSize(320, 400));
+    EXPECT_FALSE(g.equalizerWindow()->isVisible());
+    EXPECT_EQ(g.volumeSlider()->Value(), 37);
+    EXPECT_EQ(g.equalizerWindow()->band(4)->Value(), 22);
+    EXPECT_FLOAT_EQ(g.AudioPlayer1().EQBandGains()[3], 7.0f);
+    EXPECT_TRUE(g.equalizerWindow()->eqcheck->isChecked());
+    EXPECT_EQ(g.preferencesWindow()->playparse1->currentIndex(), 2);
+    EXPECT_FALSE(g.preferencesWindow()->numplay1->isChecked());
+    EXPECT_TRUE(g.preferencesWindow()->shuffgo->isChecked());
+    EXPECT_EQ(g.preferencesWindow()->smoothshuff->isChecked(), smooth);
+    EXPECT_EQ(g.preferencesWindow()->TrackBar1->value(), 40);
+    EXPECT_EQ(g.preferencesWindow()->CheckfileBox->item(5)->checkState(), Qt::Checked);
+    EXPECT_EQ(g.preferencesWindow()->CheckfileBox->item(4)->checkState(), Qt::Unchecked);
+    // The playlist window works with the restored preferences.
+    EXPECT_EQ(list().titleFormat(), 2);
+    EXPECT_FALSE(list().numbering());
+    EXPECT_TRUE(list().shuffleAndGo());
+    // Repeat is not kept.
+    EXPECT_FALSE(g.repeat());
+}
+
+TEST_F(MainWindowTest, AHiddenPlaylistWindowStaysHiddenAndAnUnwritablePlaylistKeepsTheSettings)
+{
+    TForm1& f = start();
+    addFiles({wavFile("one.wav", 1.0)});
+    f.runCommand("toggleplaylist1");
+    f.volumeSlider()->setValue(55);
+    // A folder where the playlist's files should go: they cannot be written.
+    std::filesystem::create_directories(data.file("Playlist/dummy.asv"));
+    f.close();
+    EXPECT_EQ(boxes.count(), 1u);
+    form.reset();
+    std::filesystem::remove_all(data.file("Playlist/dummy.asv"));
+
+    TForm1& g = start();
+    EXPECT_FALSE(list().isVisible());
+    EXPECT_EQ(g.volumeSlider()->Value(), 55);
+}

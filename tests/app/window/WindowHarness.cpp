@@ -1,0 +1,80 @@
+#include "WindowHarness.h"
+
+#include "bass/EngineHarness.h"
+#include "playlist/Playlist.h"
+
+#include <QDir>
+#include <QTest>
+
+#include <cstdlib>
+
+void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace apptest {
+
+MainWindowTest::MainWindowTest() : cwd_(QDir::currentPath())
+{
+    setenv("ORVELLA_DATA_DIR", data.path().c_str(), 1);
+}
+
+MainWindowTest::~MainWindowTest()
+{
+    form.reset();
+    unsetenv("ORVELLA_DATA_DIR");
+    QDir::setCurrent(cwd_);
+}
+
+TForm1& MainWindowTest::start(const QStringList& arguments)
+{
+    form = std::make_unique<TForm1>(arguments);
+    form->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    return *form;
+}
+
+TForm1& MainWindowTest::restart()
+{
+    form->close();
+    form.reset();
+    return start();
+}
+
+playlist::Tplayl& MainWindowTest::list() const
+{
+    return *form->playlistWindow();
+}
+
+std::string MainWindowTest::wavFile(const std::string& name, double seconds, double hz) const
+{
+    enginetest::WriteWav(files.file(name), 8000, 1, enginetest::Sine(8000, 1, hz, seconds, 0.3));
+    return files.file(name);
+}
+
+void MainWindowTest::addFiles(const std::vector<std::string>& paths) const
+{
+    QStringList dropped;
+    for (const std::string& path : paths)
+        dropped << QString::fromStdString(path);
+    list().DropFileTarget1Drop(dropped);
+}
+
+void MainWindowTest::playEntry(int index) const
+{
+    list().Highlight(index);
+    list().realboxDblClick();
+}
+
+bool MainWindowTest::waitFor(const std::function<bool()>& done, int timeoutMs) const
+{
+    return QTest::qWaitFor(done, timeoutMs);
+}
+
+std::string MainWindowTest::playing() const
+{
+    return form->AudioPlayer1().StreamFileName();
+}
+
+} // namespace apptest
