@@ -89,9 +89,12 @@ void MainWindowMediaTarget::quit()
 MediaPlayState MainWindowMediaTarget::playState() const
 {
     switch (form_.AudioPlayer1().Mode()) {
-    case player::psPlaying: return MediaPlayState::Playing;
-    case player::psPaused: return MediaPlayState::Paused;
-    default: return MediaPlayState::Stopped;
+    case player::psPlaying:
+        return MediaPlayState::Playing;
+    case player::psPaused:
+        return MediaPlayState::Paused;
+    default:
+        return MediaPlayState::Stopped;
     }
 }
 

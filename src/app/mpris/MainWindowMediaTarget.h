@@ -10,7 +10,7 @@ class TForm1;
 
 class MainWindowMediaTarget : public MediaControlTarget {
     Q_OBJECT
-public:
+  public:
     // openChannel takes command-channel requests ("[Open(...)]" lines), the
     // road a file handed over by the desktop takes; without one no file opens.
     using OpenChannel = std::function<void(const QStringList& lines)>;
@@ -37,7 +37,7 @@ public:
     int entryCount() const override;
     QStringList playableFileTypes() const override;
 
-private:
+  private:
     TForm1& form_;
     OpenChannel openChannel_;
 };

@@ -21,7 +21,7 @@ struct MediaTrack {
 
 class MediaControlTarget : public QObject {
     Q_OBJECT
-public:
+  public:
     using QObject::QObject;
 
     // Each command does exactly what the window's own command does.
@@ -32,7 +32,7 @@ public:
     virtual void previous() = 0;
     virtual void seekTo(qint64 ms) = 0;
     virtual bool openFile(const QString& path) = 0; // false: this target opens no files
-    virtual void setVolume(int percent) = 0; // 0 to 100
+    virtual void setVolume(int percent) = 0;        // 0 to 100
     virtual void setRepeat(bool on) = 0;
     virtual void raise() = 0;
     virtual void quit() = 0;
@@ -46,7 +46,7 @@ public:
     // Upper-case extensions without the dot ("MP3"), native and plug-in types.
     virtual QStringList playableFileTypes() const = 0;
 
-signals:
+  signals:
     void trackChanged();
     void playStateChanged();
     void volumeChanged();

@@ -34,9 +34,12 @@ void MprisPlayerAdaptor::newTrackStarted()
 QString MprisPlayerAdaptor::PlaybackStatus() const
 {
     switch (target_->playState()) {
-    case MediaPlayState::Playing: return QStringLiteral("Playing");
-    case MediaPlayState::Paused: return QStringLiteral("Paused");
-    case MediaPlayState::Stopped: break;
+    case MediaPlayState::Playing:
+        return QStringLiteral("Playing");
+    case MediaPlayState::Paused:
+        return QStringLiteral("Paused");
+    case MediaPlayState::Stopped:
+        break;
     }
     return QStringLiteral("Stopped");
 }

@@ -29,7 +29,7 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(bool CanPause READ CanPause)
     Q_PROPERTY(bool CanSeek READ CanSeek)
     Q_PROPERTY(bool CanControl READ CanControl)
-public:
+  public:
     MprisPlayerAdaptor(QObject* host, MediaControlTarget* target);
 
     QString PlaybackStatus() const;
@@ -52,7 +52,7 @@ public:
     QVariantMap announcedProperties() const;
     QDBusObjectPath trackId() const { return trackId_; }
 
-public slots:
+  public slots:
     void Next();
     void Previous();
     void Pause();
@@ -63,10 +63,10 @@ public slots:
     void SetPosition(const QDBusObjectPath& TrackId, qlonglong Position);
     void OpenUri(const QString& Uri);
 
-signals:
+  signals:
     void Seeked(qlonglong Position);
 
-private:
+  private:
     void newTrackStarted();
     void refuse(const QString& error, const QString& message);
 

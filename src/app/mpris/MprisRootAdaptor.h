@@ -16,7 +16,7 @@ class MprisRootAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(QString DesktopEntry READ DesktopEntry)
     Q_PROPERTY(QStringList SupportedUriSchemes READ SupportedUriSchemes)
     Q_PROPERTY(QStringList SupportedMimeTypes READ SupportedMimeTypes)
-public:
+  public:
     MprisRootAdaptor(QObject* host, MediaControlTarget* target);
 
     bool CanQuit() const { return true; }
@@ -27,11 +27,11 @@ public:
     QStringList SupportedUriSchemes() const;
     QStringList SupportedMimeTypes() const;
 
-public slots:
+  public slots:
     void Raise();
     void Quit();
 
-private:
+  private:
     MediaControlTarget* target_;
 };
 

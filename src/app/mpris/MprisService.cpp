@@ -57,9 +57,9 @@ void MprisService::publishChanges()
     announced_ = now;
     if (changed.isEmpty() || !connection_)
         return;
-    QDBusMessage signal = QDBusMessage::createSignal(
-        QString::fromLatin1(kObjectPath), QStringLiteral("org.freedesktop.DBus.Properties"),
-        QStringLiteral("PropertiesChanged"));
+    QDBusMessage signal =
+        QDBusMessage::createSignal(QString::fromLatin1(kObjectPath), QStringLiteral("org.freedesktop.DBus.Properties"),
+                                   QStringLiteral("PropertiesChanged"));
     signal << QStringLiteral("org.mpris.MediaPlayer2.Player") << changed << QStringList();
     connection_->send(signal);
 }

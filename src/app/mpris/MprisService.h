@@ -17,7 +17,7 @@ class MprisPlayerAdaptor;
 // Carries the adaptors; a call's D-Bus context lands here.
 class MprisService : public QObject, public QDBusContext {
     Q_OBJECT
-public:
+  public:
     static constexpr const char* kServiceName = "org.mpris.MediaPlayer2.orvella";
     static constexpr const char* kObjectPath = "/org/mpris/MediaPlayer2";
 
@@ -28,7 +28,7 @@ public:
     bool registerOn(QDBusConnection connection);
     bool isRegistered() const { return connection_.has_value(); }
 
-private:
+  private:
     void publishChanges();
 
     MprisPlayerAdaptor* player_;

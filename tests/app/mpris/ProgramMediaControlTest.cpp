@@ -1,19 +1,16 @@
 // The real program on a private session bus, controlled with playerctl the way
 // a desktop's media keys and panel widgets do it.
 
+#include "Playerctl.h"
+
 #include "support/TempDir.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
-#include <QElapsedTimer>
-#include <QProcess>
 #include <QProcessEnvironment>
-#include <QThread>
-#include <gtest/gtest.h>
 
 #include <csignal>
-#include <functional>
 
 namespace {
 
@@ -22,43 +19,6 @@ constexpr const char* kService = "org.mpris.MediaPlayer2.orvella";
 QString fixture(const char* name)
 {
     return QString::fromStdString(testsupport::TestData(std::string("fileinfo/") + name));
-}
-
-struct Run {
-    int exitCode = -1;
-    QString out;
-};
-
-Run playerctl(const QStringList& args)
-{
-    QProcess process;
-    process.start("playerctl", QStringList{"--player=orvella"} + args);
-    if (!process.waitForFinished(10'000)) {
-        process.kill();
-        process.waitForFinished();
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()).trimmed()};
-}
-
-QString ask(const QStringList& args)
-{
-    Run run = playerctl(args);
-    EXPECT_EQ(run.exitCode, 0) << "playerctl " << args.join(' ').toStdString();
-    return run.out;
-}
-
-// Polls until the condition holds or the time is up.
-bool eventually(const std::function<bool()>& condition, int timeoutMs = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
 }
 
 bool serviceOwned()
@@ -102,9 +62,8 @@ struct Monitor {
     QProcess process;
     Monitor()
     {
-        process.start("dbus-monitor",
-                      {"--session", "type='signal',interface='org.freedesktop.DBus.Properties',"
-                                    "member='PropertiesChanged',path='/org/mpris/MediaPlayer2'"});
+        process.start("dbus-monitor", {"--session", "type='signal',interface='org.freedesktop.DBus.Properties',"
+                                                    "member='PropertiesChanged',path='/org/mpris/MediaPlayer2'"});
         process.waitForStarted();
         // It reports its own name once it listens.
         process.waitForReadyRead(2000);
