@@ -6,6 +6,25 @@
 
 #include "TDDEHandler.h"
 
+namespace {
+
+// "*.wav;*.mp3;" gives "WAV", "MP3".
+QStringList FileTypesOfExtensionList(const QString& extensions)
+{
+    QStringList types;
+    for (QString pattern : extensions.split(';', Qt::SkipEmptyParts)) {
+        pattern = pattern.trimmed();
+        if (pattern.startsWith(QLatin1String("*.")))
+            pattern.remove(0, 2);
+        QString type = pattern.toUpper();
+        if (!type.isEmpty() && !types.contains(type))
+            types << type;
+    }
+    return types;
+}
+
+} // namespace
+
 MainWindowMediaTarget::MainWindowMediaTarget(TForm1& form, OpenChannel openChannel, QObject* parent)
     : MediaControlTarget(parent), form_(form), openChannel_(std::move(openChannel))
 {
@@ -130,18 +149,4 @@ QStringList MainWindowMediaTarget::playableFileTypes() const
 {
     player::TAudioPlayer& player = form_.AudioPlayer1();
     return FileTypesOfExtensionList(QString::fromStdString(player.GetNativeFileExts() + player.GetPluginFileExts()));
-}
-
-QStringList FileTypesOfExtensionList(const QString& extensions)
-{
-    QStringList types;
-    for (QString pattern : extensions.split(';', Qt::SkipEmptyParts)) {
-        pattern = pattern.trimmed();
-        if (pattern.startsWith(QLatin1String("*.")))
-            pattern.remove(0, 2);
-        QString type = pattern.toUpper();
-        if (!type.isEmpty() && !types.contains(type))
-            types << type;
-    }
-    return types;
 }

@@ -41,6 +41,3 @@ class MainWindowMediaTarget : public MediaControlTarget {
     TForm1& form_;
     OpenChannel openChannel_;
 };
-
-// "*.wav;*.mp3;" gives "WAV", "MP3".
-QStringList FileTypesOfExtensionList(const QString& extensions);

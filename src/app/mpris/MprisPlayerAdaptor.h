@@ -50,7 +50,6 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
 
     // The properties whose changes are announced, by name (Position is not one).
     QVariantMap announcedProperties() const;
-    QDBusObjectPath trackId() const { return trackId_; }
 
   public slots:
     void Next();

@@ -7,6 +7,33 @@
 #include <QMimeDatabase>
 #include <QTimer>
 
+namespace {
+
+// The MIME types of these file types ("MP3", "VOC"), each once.
+QStringList MimeTypesOfFileTypes(const QStringList& fileTypes)
+{
+    QMimeDatabase database;
+    QStringList types;
+    auto add = [&types](const QString& type) {
+        if (!types.contains(type))
+            types << type;
+    };
+    for (const QString& fileType : fileTypes) {
+        std::vector<std::string> known = shell::MimeTypesOf(fileType.toUpper().toStdString());
+        for (const std::string& type : known)
+            add(QString::fromStdString(type));
+        if (!known.empty())
+            continue;
+        // Plug-in types the association table does not list: the shared database's guess.
+        QMimeType guess = database.mimeTypeForFile("x." + fileType.toLower(), QMimeDatabase::MatchExtension);
+        if (!guess.isDefault())
+            add(guess.name());
+    }
+    return types;
+}
+
+} // namespace
+
 MprisRootAdaptor::MprisRootAdaptor(QObject* host, MediaControlTarget* target)
     : QDBusAbstractAdaptor(host), target_(target)
 {
@@ -42,26 +69,4 @@ void MprisRootAdaptor::Quit()
 {
     // Closing ends the program; the caller's reply goes out first.
     QTimer::singleShot(0, target_, &MediaControlTarget::quit);
-}
-
-QStringList MimeTypesOfFileTypes(const QStringList& fileTypes)
-{
-    QMimeDatabase database;
-    QStringList types;
-    auto add = [&types](const QString& type) {
-        if (!types.contains(type))
-            types << type;
-    };
-    for (const QString& fileType : fileTypes) {
-        std::vector<std::string> known = shell::MimeTypesOf(fileType.toUpper().toStdString());
-        for (const std::string& type : known)
-            add(QString::fromStdString(type));
-        if (!known.empty())
-            continue;
-        // Plug-in types the association table does not list: the shared database's guess.
-        QMimeType guess = database.mimeTypeForFile("x." + fileType.toLower(), QMimeDatabase::MatchExtension);
-        if (!guess.isDefault())
-            add(guess.name());
-    }
-    return types;
 }

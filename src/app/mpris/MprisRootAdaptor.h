@@ -34,6 +34,3 @@ class MprisRootAdaptor : public QDBusAbstractAdaptor {
   private:
     MediaControlTarget* target_;
 };
-
-// The MIME types of these file types ("MP3", "VOC"), each once.
-QStringList MimeTypesOfFileTypes(const QStringList& fileTypes);

@@ -1,6 +1,7 @@
 // Puts a media control target on the session bus as
 // org.mpris.MediaPlayer2.orvella at /org/mpris/MediaPlayer2 and announces its
 // changes. Without a bus, or when another process holds the name, it stays off.
+// It carries the adaptors, so the bus hands each call's context to it.
 #pragma once
 
 #include <QDBusConnection>
@@ -14,7 +15,6 @@
 class MediaControlTarget;
 class MprisPlayerAdaptor;
 
-// Carries the adaptors; a call's D-Bus context lands here.
 class MprisService : public QObject, public QDBusContext {
     Q_OBJECT
   public:
@@ -26,7 +26,6 @@ class MprisService : public QObject, public QDBusContext {
 
     // True when the object and the name are registered.
     bool registerOn(QDBusConnection connection);
-    bool isRegistered() const { return connection_.has_value(); }
 
   private:
     void publishChanges();
