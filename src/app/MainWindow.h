@@ -11,8 +11,6 @@
 #include "player/AudioPlayer.h"
 
 #include "fileinfo/APEtag.h"
-#include "fileinfo/ID3v1.h"
-#include "fileinfo/ID3v2.h"
 #include "fileinfo/MPEGaudio.h"
 #include "fileinfo/Monkeyinf.h"
 #include "fileinfo/OggVorbisinf.h"
@@ -163,7 +161,7 @@ class TForm1 : public QMainWindow {
 
     // Transport.
     PlayOutcome playSelected();
-    void selectNextEntry();
+    void selectNeighbour(int direction); // Next (+1) or Previous (-1) without playing
     void startTimers();
     void step(int deltaMs);
     void Timer1Timer();
@@ -238,10 +236,9 @@ class TForm1 : public QMainWindow {
     // or Play runs again.
     bool statusHeld_ = false;
 
-    // The display's readers, refilled by every read.
+    // The display's readers, refilled by every read. An MP3's ID3 tags are
+    // the MPEG reader's own.
     fileinfo::TMPEGaudio MPEGaudio1;
-    fileinfo::TID3v1 ID3v11;
-    fileinfo::TID3v2 ID3v21;
     fileinfo::TAPEtag APEtag1;
     fileinfo::TMonkey Monkey1;
     fileinfo::OggVorbisinf::TOggVorbis OggVorbis1;

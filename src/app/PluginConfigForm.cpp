@@ -214,25 +214,25 @@ void TPluginConfigForm::btnUnloadClick()
 
 void TPluginConfigForm::btnAboutClick()
 {
-    if (loadedCount_ == 0)
-        return confirm("No plug-ins to query are loaded");
-    const std::string name = selectedPlugin();
-    if (name.empty())
-        return confirm("Select plug-in to query first");
-    // A plug-in unloaded meanwhile is ignored.
-    if (TInModule* module = player::GetPluginModule(player::FindPlugin(name)); module && module->About)
-        module->About(handle_);
+    openPluginDialog("No plug-ins to query are loaded", "Select plug-in to query first", &TInModule::About);
 }
 
 void TPluginConfigForm::btnConfigureClick()
 {
+    openPluginDialog("No plug-ins to configure are loaded", "Select plug-in to configure first", &TInModule::Config);
+}
+
+void TPluginConfigForm::openPluginDialog(const char* noneLoaded, const char* noneSelected,
+                                         void (*TInModule::*dialog)(HWND))
+{
     if (loadedCount_ == 0)
-        return confirm("No plug-ins to configure are loaded");
+        return confirm(noneLoaded);
     const std::string name = selectedPlugin();
     if (name.empty())
-        return confirm("Select plug-in to configure first");
-    if (TInModule* module = player::GetPluginModule(player::FindPlugin(name)); module && module->Config)
-        module->Config(handle_);
+        return confirm(noneSelected);
+    // A plug-in unloaded meanwhile is ignored.
+    if (TInModule* module = player::GetPluginModule(player::FindPlugin(name)); module && module->*dialog)
+        (module->*dialog)(handle_);
 }
 
 void TPluginConfigForm::PluginFirstClick()

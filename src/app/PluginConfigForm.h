@@ -47,6 +47,8 @@ class TPluginConfigForm : public QDialog {
     // The plug-in named in the selected row; empty when none is.
     std::string selectedPlugin() const;
     void confirm(const char* text);
+    // About or Config of the plug-in in the selected row, with this window as parent.
+    void openPluginDialog(const char* noneLoaded, const char* noneSelected, void (*TInModule::*dialog)(HWND));
 
     HWND handle_; // this window, as the owner of boxes and plug-in dialogs
     HWND playerWindow_ = nullptr;

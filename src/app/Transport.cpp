@@ -60,7 +60,7 @@ void TForm1::playbt1()
             statusHeld_ = true;
             return;
         }
-        selectNextEntry();
+        selectNeighbour(+1);
     }
 }
 
@@ -105,28 +105,7 @@ TForm1::PlayOutcome TForm1::playSelected()
     return PlayOutcome::Done;
 }
 
-void TForm1::selectNextEntry()
-{
-    const int count = playl_->Count();
-    if (count == 0)
-        return;
-    if (playl_->ListBox1.ItemIndex() < 0)
-        playl_->ListBox1.setItemIndex(0);
-    const int next = playindex().toInt() + 1;
-    // From the last entry to the first, whatever the Repeat setting.
-    selectBoth(*playl_, next == count ? 0 : next);
-    player_->Stop();
-}
-
-void TForm1::nextbt1()
-{
-    if (playl_->Count() == 0)
-        return;
-    selectNextEntry();
-    playbt1();
-}
-
-void TForm1::prevbt1()
+void TForm1::selectNeighbour(int direction)
 {
     const int count = playl_->Count();
     if (count == 0)
@@ -134,9 +113,26 @@ void TForm1::prevbt1()
     if (playl_->ListBox1.ItemIndex() < 0)
         playl_->ListBox1.setItemIndex(0);
     const int current = playindex().toInt();
-    // From the first entry to the last.
-    selectBoth(*playl_, current != 0 ? current - 1 : count - 1);
+    // Next from the last entry goes to the first, whatever the Repeat setting;
+    // Previous from the first to the last.
+    const int k = direction > 0 ? (current + 1 == count ? 0 : current + 1) : (current != 0 ? current - 1 : count - 1);
+    selectBoth(*playl_, k);
     player_->Stop();
+}
+
+void TForm1::nextbt1()
+{
+    if (playl_->Count() == 0)
+        return;
+    selectNeighbour(+1);
+    playbt1();
+}
+
+void TForm1::prevbt1()
+{
+    if (playl_->Count() == 0)
+        return;
+    selectNeighbour(-1);
     playbt1();
 }
 

@@ -11,18 +11,24 @@ namespace {
 Qt::Alignment horizontalOf(TAlignment alignment)
 {
     switch (alignment) {
-    case taRightJustify: return Qt::AlignRight;
-    case taCenter: return Qt::AlignHCenter;
-    default: return Qt::AlignLeft;
+    case taRightJustify:
+        return Qt::AlignRight;
+    case taCenter:
+        return Qt::AlignHCenter;
+    default:
+        return Qt::AlignLeft;
     }
 }
 
 Qt::Alignment verticalOf(TTextLayout layout)
 {
     switch (layout) {
-    case tlCenter: return Qt::AlignVCenter;
-    case tlBottom: return Qt::AlignBottom;
-    default: return Qt::AlignTop;
+    case tlCenter:
+        return Qt::AlignVCenter;
+    case tlBottom:
+        return Qt::AlignBottom;
+    default:
+        return Qt::AlignTop;
     }
 }
 

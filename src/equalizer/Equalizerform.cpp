@@ -17,8 +17,7 @@ QFont smallFont()
     return font;
 }
 
-TSlider* makeSlider(QWidget* parent, const char* name, TSliderOrientation orientation, int max, int start,
-                    QRect at)
+TSlider* makeSlider(QWidget* parent, const char* name, TSliderOrientation orientation, int max, int start, QRect at)
 {
     auto* slider = new TSlider(parent);
     slider->setObjectName(QString::fromLatin1(name));
@@ -61,8 +60,7 @@ void TEqualizerform::createControls()
 
     for (int n = 1; n <= BandCount; ++n) {
         const QByteArray name = "Slider" + QByteArray::number(n);
-        TSlider* slider =
-            makeSlider(this, name.constData(), soVertical, 30, BandMiddle, {BandLefts[n - 1], 8, 11, 81});
+        TSlider* slider = makeSlider(this, name.constData(), soVertical, 30, BandMiddle, {BandLefts[n - 1], 8, 11, 81});
         slider->setProperty("Tag", n);
         bands_[n - 1] = slider;
     }
@@ -118,6 +116,12 @@ player::EQGains TEqualizerform::Gains() const
     for (int n = 0; n < BandCount; ++n)
         gains[n] = static_cast<float>(bands_[n]->Value() - BandMiddle);
     return gains;
+}
+
+void TEqualizerform::DisableEffectControls()
+{
+    for (QWidget* control : std::initializer_list<QWidget*>{flanger1, cbecho, cbreverb, EchoSlider, ReverbSlider})
+        control->setEnabled(false);
 }
 
 void TEqualizerform::eqseekExecute(TSlider* slider)

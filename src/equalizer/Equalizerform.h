@@ -36,6 +36,9 @@ class TEqualizerform : public QWidget {
     // The band positions as gains in dB, band 1 first.
     player::EQGains Gains() const;
 
+    // Without the engine's effects: "Flanger", "Echo", "Reverb" and the two levels can't be used.
+    void DisableEffectControls();
+
     // The preset window opened by "Presets", a window of its own owned by this one.
     Tpresetform* presetform() const { return presetform_; }
 

@@ -13,15 +13,12 @@
 
 #include <QAction>
 #include <QDir>
-#include <QDragEnterEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
-#include <QMimeData>
 #include <QPushButton>
-#include <QUrl>
 
 #include <algorithm>
 #include <exception>
@@ -48,16 +45,6 @@ QFont pixelFont(const char* family, int pixels, bool bold)
     return font;
 }
 
-QStringList localFiles(const QMimeData* data)
-{
-    QStringList files;
-    if (data && data->hasUrls())
-        for (const QUrl& url : data->urls())
-            if (url.isLocalFile())
-                files << url.toLocalFile();
-    return files;
-}
-
 bool isPlaylistFile(const std::string& path)
 {
     const std::string ext = UpperExtension(path);
@@ -77,35 +64,7 @@ void RunShowingErrors(const std::function<void()>& command)
 
 RealboxView::RealboxView(QWidget* parent) : QTreeView(parent)
 {
-    setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DropOnly);
-}
-
-void RealboxView::dragEnterEvent(QDragEnterEvent* event)
-{
-    if (localFiles(event->mimeData()).isEmpty())
-        return event->ignore();
-    event->setDropAction(Qt::LinkAction);
-    event->accept();
-}
-
-void RealboxView::dragMoveEvent(QDragMoveEvent* event)
-{
-    QTreeView::dragMoveEvent(event); // scrolls near the edges
-    if (localFiles(event->mimeData()).isEmpty())
-        return event->ignore();
-    event->setDropAction(Qt::LinkAction);
-    event->accept();
-}
-
-void RealboxView::dropEvent(QDropEvent* event)
-{
-    const QStringList files = localFiles(event->mimeData());
-    if (files.isEmpty())
-        return event->ignore();
-    event->setDropAction(Qt::LinkAction);
-    event->accept();
-    emit filesDropped(files);
 }
 
 Tplayl::Tplayl(QWidget* parent) : QWidget(parent, Qt::Window)
@@ -153,8 +112,12 @@ void Tplayl::createControls()
         list.setColor(QPalette::Inactive, role, list.color(QPalette::Active, role));
     realbox_->setPalette(list);
     connect(realbox_, &QAbstractItemView::doubleClicked, this, [this] { runGuarded([this] { realboxDblClick(); }); });
-    connect(realbox_, &RealboxView::filesDropped, this,
-            [this](const QStringList& files) { runGuarded([this, files] { DropFileTarget1Drop(files); }); });
+    DropFileTarget1.Dragtypes = dtLink;
+    DropFileTarget1.Register(realbox_);
+    DropFileTarget1.OnDrop = [this](TDropTarget&, Qt::KeyboardModifiers, QPoint, TDropEffect&) {
+        const QStringList files = DropFileTarget1.Files;
+        runGuarded([this, files] { DropFileTarget1Drop(files); });
+    };
 
     Panel1_ = new QWidget(this);
     Panel2_ = new QWidget(Panel1_);

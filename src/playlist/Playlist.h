@@ -13,6 +13,8 @@
 #include "PathList.h"
 #include "RealboxModel.h"
 
+#include "controls/DropTarget.h"
+
 #include <QHash>
 #include <QString>
 #include <QTreeView>
@@ -28,19 +30,11 @@ class QPushButton;
 
 namespace playlist {
 
-// The list view of realbox; it also takes files dropped onto it.
+// The list view of realbox; files dropped onto it arrive through DropFileTarget1.
 class RealboxView : public QTreeView {
     Q_OBJECT
   public:
     explicit RealboxView(QWidget* parent);
-
-  signals:
-    void filesDropped(const QStringList& files);
-
-  protected:
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
 };
 
 // Runs one command; shows an error that escapes it and ends the command.
@@ -57,6 +51,7 @@ class Tplayl : public QWidget {
     TFileDialog OpenDialog1;
     TFileDialog openplay1;
     TFileDialog Saveplaydialog1;
+    TDropFileTarget DropFileTarget1; // on realbox
 
     // Set by each caller right before procusme.
     int RefreshFirst = 0;

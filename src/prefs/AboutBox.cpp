@@ -8,10 +8,10 @@
 
 namespace {
 
-// The sans face that stands in for the about box's original one.
+// The titles use the wider face, the small texts the narrower one.
 QFont aboutFont(int pixels, bool bold)
 {
-    QFont font(QStringLiteral("DejaVu Sans"));
+    QFont font(pixels > 11 ? QStringLiteral("DejaVu Sans") : QStringLiteral("Liberation Sans"));
     font.setPixelSize(pixels);
     font.setBold(bold);
     return font;
@@ -34,16 +34,11 @@ const QPoint PicturePlaces[artwork::AboutPictureCount] = {{208, 48}, {176, 8}, {
 const QStringList& TForm2::NotesLines()
 {
     static const QStringList lines = {
-        QStringLiteral("Written by the Korvane team."),
-        QStringLiteral("Plays Ogg,Mp3's,Wma 8-9"),
-        QStringLiteral("by default other types "),
-        QStringLiteral("require plugins."),
-        QStringLiteral("Check the documentation"),
-        QStringLiteral("for more details."),
-        QStringLiteral("Imagination The Only Limit.."),
-        QStringLiteral("Lets Get Audio ADDICTED"),
-        QStringLiteral("for the fun of coding..."),
-        QStringLiteral("hope you got that,ciao"),
+        QStringLiteral("Written by the Korvane team."), QStringLiteral("Plays Ogg,Mp3's,Wma 8-9"),
+        QStringLiteral("by default other types "),      QStringLiteral("require plugins."),
+        QStringLiteral("Check the documentation"),      QStringLiteral("for more details."),
+        QStringLiteral("Imagination The Only Limit.."), QStringLiteral("Lets Get Audio ADDICTED"),
+        QStringLiteral("for the fun of coding..."),     QStringLiteral("hope you got that,ciao"),
         QStringLiteral("Built with Qt for Linux."),
     };
     return lines;
@@ -57,8 +52,7 @@ TForm2::TForm2(QWidget* parent)
     setFixedSize(333, 268);
 
     makerLabel = makeLabel(this, "makerLabel", QStringLiteral("KORVANE"), {8, 8}, aboutFont(24, true));
-    productLabel =
-        makeLabel(this, "productLabel", QStringLiteral("Orvella Beta V 0.83"), {8, 40}, aboutFont(13, true));
+    productLabel = makeLabel(this, "productLabel", QStringLiteral("Orvella Beta V 0.83"), {8, 40}, aboutFont(13, true));
     buildLabel = makeLabel(this, "buildLabel", QStringLiteral("Linux Edition"), {8, 56}, aboutFont(13, true));
 
     for (int k = 0; k < artwork::AboutPictureCount; ++k) {
@@ -74,6 +68,7 @@ TForm2::TForm2(QWidget* parent)
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(8, 72, 145, 188);
     Memo1->setReadOnly(true);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setFrameShape(QFrame::NoFrame);
     Memo1->setFont(aboutFont(11, false));
     Memo1->setPlainText(NotesLines().join(QLatin1Char('\n')));

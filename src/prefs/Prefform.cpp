@@ -55,15 +55,15 @@ QString pluginText(const std::string& text)
 const QStringList& Tprefform::FileTypeNames()
 {
     static const QStringList names = {"MP3", "OGG", "WMA", "FLAC", "WAV", "AAC", "MID", "MIDI", "MP4", "M4A",
-                                      "MP1", "MP2", "ASF", "MDZ", "KAR", "RMI", "APE", "CDA", "PLS", "M3U"};
+                                      "MP1", "MP2", "ASF", "MDZ",  "KAR", "RMI", "APE", "CDA",  "PLS", "M3U"};
     return names;
 }
 
 const QStringList& Tprefform::TitleFormatNames()
 {
     static const QStringList names = {
-        QStringLiteral("[Artist] - [Title]"),  QStringLiteral("[Title] - [Artist]"),
-        QStringLiteral("[Artist] \\ [Title]"), QStringLiteral("[Title]  \\ [Artist]"),
+        QStringLiteral("[Artist] - [Title]"),       QStringLiteral("[Title] - [Artist]"),
+        QStringLiteral("[Artist] \\ [Title]"),      QStringLiteral("[Title]  \\ [Artist]"),
         QStringLiteral("\"[Title]\"  By [Artist]"),
     };
     return names;
@@ -108,6 +108,9 @@ void Tprefform::createControls()
     setObjectName(QStringLiteral("prefform"));
     setWindowTitle(QStringLiteral("Preferences"));
     setFixedSize(530, 372);
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPixelSize(11);
+    setFont(font);
 
     TreeView1 = new QTreeWidget(this);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
@@ -320,8 +323,8 @@ void Tprefform::FillPluginsPage()
 
 void Tprefform::clearGridRows()
 {
-    plugingrid->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Decsription"),
-                                           QStringLiteral("File Types")});
+    plugingrid->setHorizontalHeaderLabels(
+        {QStringLiteral("Name"), QStringLiteral("Decsription"), QStringLiteral("File Types")});
     for (int row = 0; row < plugingrid->rowCount(); ++row)
         for (int column = 0; column < 3; ++column)
             plugingrid->setItem(row, column, new QTableWidgetItem);
@@ -377,12 +380,23 @@ void Tprefform::InstallPlugin()
     if (!item || !item->isSelected())
         return confirm("Select plug-in to load first");
     switch (player::LoadPlugin(item->text().toStdString())) {
-    case player::plNotReady: confirm("Load denied : Output plug-in is not ready"); break;
-    case player::plAlreadyLoaded: confirm("Load denied : Already loaded before"); break;
-    case player::plNoSlot: confirm("Only 8 Plugins Can Be Loaded At A Time"); break;
-    case player::plLoadFailed: confirm("Load denied : Unknown Error"); break;
-    case player::plNotAPlugin: confirm("Load denied : Not valid Tovarro 2 input plug-in"); break;
-    default: break;
+    case player::plNotReady:
+        confirm("Load denied : Output plug-in is not ready");
+        break;
+    case player::plAlreadyLoaded:
+        confirm("Load denied : Already loaded before");
+        break;
+    case player::plNoSlot:
+        confirm("Only 8 Plugins Can Be Loaded At A Time");
+        break;
+    case player::plLoadFailed:
+        confirm("Load denied : Unknown Error");
+        break;
+    case player::plNotAPlugin:
+        confirm("Load denied : Not valid Tovarro 2 input plug-in");
+        break;
+    default:
+        break;
     }
     refillGrid();
 }
@@ -395,34 +409,42 @@ void Tprefform::UninstallPlugin()
     if (file.isEmpty())
         return confirm("Select plug-in to unload first");
     switch (player::UnloadPlugin(file.toStdString())) {
-    case player::plUnloaded: refillGrid(); break;
-    case player::plFreeFailed: confirm("Cannot unload : Unknown Error"); break;
-    case player::plNotLoaded: confirm("Cannot unload : Plug-in is not loaded"); break;
-    case player::plInUse: confirm("Cannot unload : Plug-in is in use"); break;
-    default: break;
+    case player::plUnloaded:
+        refillGrid();
+        break;
+    case player::plFreeFailed:
+        confirm("Cannot unload : Unknown Error");
+        break;
+    case player::plNotLoaded:
+        confirm("Cannot unload : Plug-in is not loaded");
+        break;
+    case player::plInUse:
+        confirm("Cannot unload : Plug-in is in use");
+        break;
+    default:
+        break;
     }
 }
 
 void Tprefform::ConfigurePlugin()
 {
-    if (loadedRows_ == 0)
-        return confirm("No Plug-ins are loaded");
-    const QString file = selectedPluginFile();
-    if (file.isEmpty())
-        return confirm("Select plug-in First");
-    if (TInModule* module = player::GetPluginModule(player::FindPlugin(file.toStdString())))
-        module->Config(handle_);
+    showPluginDialog("No Plug-ins are loaded", "Select plug-in First", &TInModule::Config);
 }
 
 void Tprefform::AboutPlugin()
 {
+    showPluginDialog("No plug-ins are loaded", "Select Plug-in", &TInModule::About);
+}
+
+void Tprefform::showPluginDialog(const char* noneLoaded, const char* noneSelected, PluginDialog dialog)
+{
     if (loadedRows_ == 0)
-        return confirm("No plug-ins are loaded");
+        return confirm(noneLoaded);
     const QString file = selectedPluginFile();
     if (file.isEmpty())
-        return confirm("Select Plug-in");
+        return confirm(noneSelected);
     if (TInModule* module = player::GetPluginModule(player::FindPlugin(file.toStdString())))
-        module->About(handle_);
+        (module->*dialog)(handle_);
 }
 
 void Tprefform::LoadEssentialPlugins()

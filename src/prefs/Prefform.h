@@ -104,6 +104,9 @@ class Tprefform : public QWidget {
     // The file name of the selected grid row, empty when none or an empty row is selected.
     QString selectedPluginFile() const;
     void confirm(const char* text) const;
+    // The plug-in's settings or about dialog, over this window.
+    using PluginDialog = void (*TInModule::*)(HWND parent);
+    void showPluginDialog(const char* noneLoaded, const char* noneSelected, PluginDialog dialog);
 
     player::TAudioPlayer& player_;
     HWND handle_; // the owner the plug-ins' dialogs and the message boxes open over

@@ -1,0 +1,85 @@
+// Files dragged onto the playlist list: audio files and a playlist file are
+// added in the order they were dropped; a text drag is refused.
+
+#include "playlist/Playlist.h"
+
+#include "support/MessageBoxRecorder.h"
+#include "support/TempDir.h"
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QMimeData>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace playlist;
+using testsupport::TempDir;
+using testsupport::TestData;
+
+namespace {
+
+struct DroppingOnThePlaylist {
+    TempDir data;
+    TempDir music;
+    testsupport::MessageBoxRecorder boxes;
+    DroppingOnThePlaylist() { setenv("ORVELLA_DATA_DIR", data.path().c_str(), 1); }
+    ~DroppingOnThePlaylist() { unsetenv("ORVELLA_DATA_DIR"); }
+
+    std::string copy(const std::string& fixture, const std::string& name)
+    {
+        std::filesystem::copy_file(TestData(fixture), music.file(name));
+        return music.file(name);
+    }
+};
+
+// Sends the drag a file manager sends: enter, a move, the drop; returns the drop's action.
+Qt::DropAction Drag(QWidget* target, const QMimeData& data, Qt::DropActions allowed)
+{
+    QDragEnterEvent enter(QPoint(10, 10), allowed, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(QPoint(12, 12), allowed, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+    QDropEvent drop(QPointF(12, 12), allowed, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+}
+
+} // namespace
+
+TEST(PlaylistDrop, ThreeAudioFilesAndAnM3uAreAddedInOrder)
+{
+    DroppingOnThePlaylist t;
+    const std::string mp3 = t.copy("fileinfo/lame_cbr128.mp3", "one.mp3");
+    const std::string ogg = t.copy("fileinfo/vorbis_comments.ogg", "two.ogg");
+    const std::string wav = t.copy("fileinfo/pcm_s16_stereo.wav", "three.wav");
+    const std::string listed = t.copy("fileinfo/pcm_u8_mono.wav", "listed.wav");
+    testsupport::WriteFile(t.music.file("more.m3u"), "#EXTM3U\n" + listed + "\n");
+
+    Tplayl w;
+    w.show();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(mp3)), QUrl::fromLocalFile(QString::fromStdString(ogg)),
+                  QUrl::fromLocalFile(QString::fromStdString(t.music.file("more.m3u"))),
+                  QUrl::fromLocalFile(QString::fromStdString(wav))});
+    EXPECT_EQ(Drag(w.realbox()->viewport(), data, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction), Qt::LinkAction);
+
+    EXPECT_EQ(w.ListBox1.Items(), (std::vector<std::string>{mp3, ogg, listed, wav}));
+    ASSERT_EQ(w.realboxItems().Items().size(), 4u);
+    EXPECT_NE(w.realboxItems().Items()[0].time, "00:00") << "the dropped files were read";
+    EXPECT_TRUE(w.realboxItems().Items()[3].caption.startsWith("4. "));
+    EXPECT_EQ(t.boxes.count(), 0u);
+}
+
+TEST(PlaylistDrop, ATextDragIsRefused)
+{
+    DroppingOnThePlaylist t;
+    Tplayl w;
+    w.show();
+    QMimeData text;
+    text.setText("/music/not-a-file-drag.mp3");
+    EXPECT_EQ(Drag(w.realbox()->viewport(), text, Qt::CopyAction | Qt::LinkAction), Qt::IgnoreAction);
+
+    EXPECT_EQ(w.Count(), 0);
+}
