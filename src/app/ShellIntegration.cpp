@@ -9,7 +9,7 @@
 #include <QListWidget>
 
 ShellIntegration::ShellIntegration(TForm1& form, TDDEHandler& channel, bool startedWithFiles)
-    : form_(form), executor_(*form.playlistWindow(), startedWithFiles)
+    : form_(form), executor_(*form.playlistWindow(), startedWithFiles), localOpen_(*form.playlistWindow(), false)
 {
     form.onGoAssociate = [this] { goassociate(); };
     form.onFirstRun = [this] { firstrun(); };
@@ -20,6 +20,11 @@ ShellIntegration::ShellIntegration(TForm1& form, TDDEHandler& channel, bool star
     channel.SetMacroHandler([this](TDDEHandler* sender, const QStringList& commands) {
         playlist::RunShowingErrors([&] { executor_.TEDDdeServerExecuteMacro(sender, commands); });
     });
+}
+
+void ShellIntegration::openFiles(const QStringList& commands)
+{
+    playlist::RunShowingErrors([&] { localOpen_.TEDDdeServerExecuteMacro(nullptr, commands); });
 }
 
 void ShellIntegration::goassociate()

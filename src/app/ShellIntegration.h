@@ -14,6 +14,11 @@ class ShellIntegration {
     // startedWithFiles: the command line named files (see MacroExecutor).
     ShellIntegration(TForm1& form, TDDEHandler& channel, bool startedWithFiles);
 
+    // "[Open(...)]" commands from within the running program (the desktop's
+    // media control): added like the channel's, but never emptying the
+    // playlist, since they cannot repeat the command line.
+    void openFiles(const QStringList& commands);
+
   private:
     void goassociate();
     void firstrun();
@@ -21,4 +26,5 @@ class ShellIntegration {
     TForm1& form_;
     platform::Registry registry_;
     shell::MacroExecutor executor_;
+    shell::MacroExecutor localOpen_;
 };

@@ -1,6 +1,8 @@
 #include "MainWindow.h"
 #include "ShellIntegration.h"
 #include "SignalCloser.h"
+#include "mpris/MainWindowMediaTarget.h"
+#include "mpris/MprisService.h"
 
 #include "platform/folders.h"
 #include "platform/msgbox.h"
@@ -29,6 +31,10 @@ int main(int argc, char* argv[])
     TForm1 form(commandLine.files);
     ShellIntegration shell(form, channel, !commandLine.files.isEmpty());
     closer.setWindow(&form);
+    // Media keys and desktop panels; without a session bus the program runs as ever.
+    MainWindowMediaTarget mediaTarget(form, [&shell](const QStringList& commands) { shell.openFiles(commands); });
+    MprisService mediaControl(&mediaTarget);
+    mediaControl.registerOn(QDBusConnection::sessionBus());
     form.show();
     return app.exec();
 }
