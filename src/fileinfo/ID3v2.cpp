@@ -30,6 +30,60 @@ std::string_view DropFront(std::string_view text, std::size_t count)
     return text.substr(std::min(count, text.size()));
 }
 
+// Encoding byte 1: UTF-16 with a byte-order mark (little-endian without one).
+// Taken as single bytes, such a text would show as "ÿþW" and end at the first
+// zero byte, so it is decoded to UTF-8 up to its terminating zero unit.
+std::string Utf16Text(std::string_view bytes)
+{
+    bool bigEndian = false;
+    if (bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFE && uint8_t(bytes[1]) == 0xFF) {
+        bigEndian = true;
+        bytes.remove_prefix(2);
+    } else if (bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFF && uint8_t(bytes[1]) == 0xFE) {
+        bytes.remove_prefix(2);
+    }
+    std::u16string units;
+    for (std::size_t k = 0; k + 1 < bytes.size(); k += 2) {
+        const auto low = uint8_t(bytes[k + (bigEndian ? 1 : 0)]), high = uint8_t(bytes[k + (bigEndian ? 0 : 1)]);
+        const char16_t unit = char16_t(high << 8 | low);
+        if (unit == 0)
+            break;
+        units.push_back(unit);
+    }
+    return Utf16ToUtf8(units);
+}
+
+// WXXX: the address after the description is single bytes whatever the encoding.
+std::string WxxxLink(std::string_view frame)
+{
+    if (frame.empty() || frame[0] != 1)
+        return Trim(AfterFirstZero(DropFront(frame, 1)));
+    for (std::size_t k = 1; k + 1 < frame.size(); k += 2)
+        if (frame[k] == 0 && frame[k + 1] == 0)
+            return Trim(frame.substr(k + 2));
+    return {};
+}
+
+bool IsUtf16(std::string_view frame) { return !frame.empty() && frame[0] == 1; }
+
+// A text frame: encoding(1) text.
+std::string FrameText(std::string_view frame)
+{
+    return IsUtf16(frame) ? Trim(Utf16Text(frame.substr(1))) : Trim(frame);
+}
+
+// The text after a description that ends with a zero: one zero byte, or in
+// UTF-16 one zero unit at an even offset.
+std::string TextAfterDescription(std::string_view frame, std::size_t descriptionStart)
+{
+    if (!IsUtf16(frame))
+        return Trim(AfterFirstZero(DropFront(frame, descriptionStart)));
+    for (std::size_t k = descriptionStart; k + 1 < frame.size(); k += 2)
+        if (frame[k] == 0 && frame[k + 1] == 0)
+            return Trim(Utf16Text(frame.substr(k + 2)));
+    return {};
+}
+
 } // namespace
 
 bool TID3v2::Read(const std::string& fileName)
@@ -92,23 +146,23 @@ void TID3v2::scanFrames(ReaderFile& file, TagInfo& info) const
 void TID3v2::setFields(const TagInfo& info)
 {
     const auto& f = info.Frame;
-    // Trimming takes away the encoding byte (0 or 1) in front and the zero padding behind.
-    title_ = Trim(f[kTIT2]);
-    artist_ = Trim(f[kTPE1]);
-    album_ = Trim(f[kTALB]);
-    track_ = static_cast<uint8_t>(TrackFromText(f[kTRCK]));
-    year_ = Trim(f[kTYER]);
-    genre_ = Trim(f[kTCON]);
+    // Trimming takes away the encoding byte 0 in front and the zero padding behind.
+    title_ = FrameText(f[kTIT2]);
+    artist_ = FrameText(f[kTPE1]);
+    album_ = FrameText(f[kTALB]);
+    track_ = static_cast<uint8_t>(TrackFromText(FrameText(f[kTRCK])));
+    year_ = FrameText(f[kTYER]);
+    genre_ = FrameText(f[kTCON]);
     if (std::size_t paren = genre_.rfind(')'); paren != std::string::npos)
         genre_.erase(0, paren + 1);
     // COMM: encoding(1) language(3) description, zero byte, text.
-    comment_ = Trim(AfterFirstZero(DropFront(f[kCOMM], 4)));
-    composer_ = Trim(f[kTCOM]);
-    encoder_ = Trim(f[kTENC]);
-    copyright_ = Trim(f[kTCOP]);
-    language_ = Trim(f[kTLAN]);
-    // WXXX: encoding(1) description, zero byte, address.
-    link_ = Trim(AfterFirstZero(DropFront(f[kWXXX], 1)));
+    comment_ = TextAfterDescription(f[kCOMM], 4);
+    composer_ = FrameText(f[kTCOM]);
+    encoder_ = FrameText(f[kTENC]);
+    copyright_ = FrameText(f[kTCOP]);
+    language_ = FrameText(f[kTLAN]);
+    // WXXX: encoding(1) description, zero, address (always single bytes).
+    link_ = WxxxLink(f[kWXXX]);
 }
 
 } // namespace fileinfo

@@ -38,9 +38,10 @@ TEST(ID3v2, ReadsTheFramesOfTwoTaggers)
     EXPECT_EQ(tag.Comment(), "Cbr comment");
     EXPECT_EQ(tag.Composer(), "Cbr Composer");
     EXPECT_EQ(tag.Language(), "eng");
-    // UTF-16 bytes stay as stored; a named genre; a track over 255; a comment description; a link.
+    // A UTF-16 title; a named genre; a track over 255; a comment description; a link.
     ASSERT_TRUE(tag.Read(Fixture("id3v23_mutagen.mp3")));
-    EXPECT_EQ(tag.Title(), "\xFF\xFEW\0i\0d\0e"s);
+    EXPECT_EQ(tag.Title(), "Wide");
+    EXPECT_EQ(tag.Artist(), "Narrow");
     EXPECT_EQ(tag.Genre(), "Rock");
     EXPECT_EQ(tag.Track(), 300 % 256);
     EXPECT_EQ(tag.Comment(), "Mutagen comment");
@@ -51,6 +52,23 @@ TEST(ID3v2, ReadsTheFramesOfTwoTaggers)
     EXPECT_EQ(tag.TagVersion(), 4);
     EXPECT_EQ(tag.TagSize(), 1092);
     EXPECT_EQ(tag.Title(), "");
+}
+
+TEST(ID3v2, Utf16TextsInEitherByteOrderBecomeUtf8)
+{
+    testsupport::TempDir dir;
+    TID3v2 tag;
+    const std::string frames =
+        Frame("TIT2", "\1\xFE\xFF\0C\0\xE9\x20\xAC\0\0"s) +                            // big-endian "Cé€"
+        Frame("TPE1", "\1\xFF\xFEO\0k\0"s) +                                                // little-endian, no end
+        Frame("COMM", "\1eng\xFF\xFE" "d\0\0\0\xFF\xFEx\0\0\0"s) +                       // description "d", text "x"
+        Frame("WXXX", "\1\xFF\xFE" "d\0\0\0http://a/"s) + Frame("TALB", "\1"s);            // no text at all
+    ASSERT_TRUE(tag.Read(Put(dir, Tag(frames))));
+    EXPECT_EQ(tag.Title(), "C\xC3\xA9\xE2\x82\xAC");
+    EXPECT_EQ(tag.Artist(), "Ok");
+    EXPECT_EQ(tag.Comment(), "x");
+    EXPECT_EQ(tag.Link(), "http://a/");
+    EXPECT_EQ(tag.Album(), "");
 }
 
 TEST(ID3v2, SizeBeyondTheFileAndUnmaskedSizeBytes)
