@@ -3,10 +3,16 @@
 #include "text.h"
 
 #include <QDir>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QFile>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QtEndian>
+
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,6 +59,67 @@ QString DdeSocketPath(const QString& service, const QString& topic)
     return folder + "/orvella-dde-" + safeName(service) + "-" + safeName(topic);
 }
 
+namespace {
+
+// The socket's address; false when the path does not fit.
+bool SocketAddress(const QString& path, sockaddr_un& address)
+{
+    const QByteArray bytes = QFile::encodeName(path);
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (bytes.isEmpty() || std::size_t(bytes.size()) >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, bytes.constData(), std::size_t(bytes.size()));
+    return true;
+}
+
+int NewSocket(bool nonBlocking)
+{
+    return ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | (nonBlocking ? SOCK_NONBLOCK : 0), 0);
+}
+
+bool Connect(int fd, const sockaddr_un& address)
+{
+    return ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+}
+
+// Waits for fd to become ready for events within the time left.
+bool WaitFor(int fd, short events, int timeoutMs)
+{
+    pollfd entry{fd, events, 0};
+    int ready;
+    do
+        ready = ::poll(&entry, 1, timeoutMs);
+    while (ready < 0 && errno == EINTR);
+    return ready == 1 && (entry.revents & events);
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size, int timeoutMs)
+{
+    while (size > 0) {
+        if (!WaitFor(fd, POLLOUT, timeoutMs))
+            return false;
+        const ssize_t written = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (written < 0 && errno != EINTR && errno != EAGAIN)
+            return false;
+        if (written > 0) {
+            data += written;
+            size -= std::size_t(written);
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+// One client's connection: its bytes so far, until the request is whole.
+struct DdeServer::Connection {
+    int fd = -1;
+    QSocketNotifier* notifier = nullptr;
+    QTimer* stall = nullptr;
+    QByteArray received;
+};
+
 DdeServer::DdeServer(QString service, QString topic, QObject* parent)
     : QObject(parent), service_(std::move(service)), topic_(std::move(topic))
 {
@@ -60,98 +127,135 @@ DdeServer::DdeServer(QString service, QString topic, QObject* parent)
 
 DdeServer::~DdeServer()
 {
-    if (server_)
-        server_->close(); // removes the socket file
+    close();
+}
+
+void DdeServer::close()
+{
+    delete notifier_;
+    notifier_ = nullptr;
+    if (listener_ >= 0) {
+        ::close(listener_);
+        listener_ = -1;
+        ::unlink(QFile::encodeName(path_).constData());
+    }
 }
 
 bool DdeServer::isListening() const
 {
-    return server_ && server_->isListening();
+    return listener_ >= 0;
 }
 
 bool DdeServer::listen()
 {
-    QString path = DdeSocketPath(service_, topic_);
-    if (path.isEmpty())
+    close();
+    path_ = DdeSocketPath(service_, topic_);
+    sockaddr_un address;
+    if (path_.isEmpty() || !SocketAddress(path_, address))
         return false;
-    delete server_;
-    server_ = new QLocalServer(this);
-    if (!server_->listen(path)) {
+    int fd = NewSocket(true);
+    if (fd < 0)
+        return false;
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         // A socket file may be left by a program that died: take it over only
         // when nobody answers on it.
-        QLocalSocket probe;
-        probe.connectToServer(path);
-        if (probe.waitForConnected(500))
+        const int probe = NewSocket(false);
+        const bool alive = probe >= 0 && Connect(probe, address);
+        if (probe >= 0)
+            ::close(probe);
+        if (alive || errno == EACCES || ::unlink(address.sun_path) != 0 ||
+            ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            ::close(fd);
             return false;
-        QLocalServer::removeServer(path);
-        if (!server_->listen(path))
-            return false;
+        }
     }
-    connect(server_, &QLocalServer::newConnection, this, &DdeServer::acceptConnections);
+    if (::listen(fd, 16) != 0) {
+        ::close(fd);
+        ::unlink(address.sun_path);
+        return false;
+    }
+    listener_ = fd;
+    notifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &DdeServer::acceptConnections);
     return true;
 }
 
 void DdeServer::acceptConnections()
 {
-    while (QLocalSocket* socket = server_->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequest(socket); });
-        QTimer::singleShot(kStallMs, socket, [socket] { socket->abort(); });
+    int fd;
+    while ((fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0) {
+        auto* connection = new Connection{fd, new QSocketNotifier(fd, QSocketNotifier::Read, this), new QTimer(this), {}};
+        connect(connection->notifier, &QSocketNotifier::activated, this, [this, connection] { readRequest(connection); });
+        connection->stall->setSingleShot(true);
+        connect(connection->stall, &QTimer::timeout, this, [this, connection] { drop(connection); });
+        connection->stall->start(kStallMs);
     }
 }
 
-void DdeServer::readRequest(QLocalSocket* socket)
+void DdeServer::drop(Connection* connection)
 {
-    if (socket->bytesAvailable() < 4)
-        return;
-    char header[4];
-    socket->peek(header, 4);
-    const quint32 length = qFromBigEndian<quint32>(header);
-    if (length > kMaxRequestBytes) {
-        socket->abort();
+    connection->stall->stop();
+    connection->notifier->setEnabled(false);
+    connection->notifier->deleteLater();
+    connection->stall->deleteLater();
+    ::close(connection->fd);
+    delete connection;
+}
+
+void DdeServer::readRequest(Connection* connection)
+{
+    char buffer[65536];
+    ssize_t got;
+    while ((got = ::recv(connection->fd, buffer, sizeof buffer, 0)) > 0) {
+        connection->received.append(buffer, got);
+        if (connection->received.size() > 4 + kMaxRequestBytes)
+            break;
+    }
+    const bool closed = got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR);
+    const QByteArray& bytes = connection->received;
+    const quint32 length = bytes.size() >= 4 ? qFromBigEndian<quint32>(bytes.constData()) : 0;
+    if (length > kMaxRequestBytes || (bytes.size() < 4 + qsizetype(length) && closed)) {
+        drop(connection);
         return;
     }
-    if (socket->bytesAvailable() < 4 + static_cast<qint64>(length))
-        return;
-    socket->skip(4);
-    const QByteArray body = socket->read(length);
+    if (bytes.size() < 4 + qsizetype(length))
+        return; // more to come
+    const QByteArray body = bytes.mid(4, length);
     if (!IsValidUtf8(std::string_view(body.constData(), static_cast<std::size_t>(body.size())))) {
-        socket->abort();
+        drop(connection);
         return;
     }
     QStringList lines;
     for (const QString& line : QString::fromUtf8(body).split('\n'))
         if (QString trimmed = line.endsWith('\r') ? line.chopped(1) : line; !trimmed.isEmpty())
             lines << trimmed;
-    socket->disconnect(this); // one request per connection
+    // One request per connection: no more reading, and no stall, while it is
+    // handled (the handler may show a message box and wait for the user).
+    connection->notifier->setEnabled(false);
+    connection->stall->stop();
     emit executeRequested(lines);
-    socket->write(&kHandled, 1);
-    socket->flush();
-    socket->disconnectFromServer();
+    ::send(connection->fd, &kHandled, 1, MSG_NOSIGNAL);
+    drop(connection);
 }
 
 bool DdeExecute(const QString& service, const QString& topic, const QString& text, int timeoutMs)
 {
     const QString path = DdeSocketPath(service, topic);
     const QByteArray body = text.toUtf8();
-    if (path.isEmpty() || body.size() > DdeServer::kMaxRequestBytes)
+    sockaddr_un address;
+    if (path.isEmpty() || body.size() > DdeServer::kMaxRequestBytes || !SocketAddress(path, address))
         return false;
-    QLocalSocket socket;
-    socket.connectToServer(path);
-    if (!socket.waitForConnected(timeoutMs))
+    const int fd = NewSocket(false);
+    if (fd < 0)
         return false;
     char header[4];
     qToBigEndian<quint32>(static_cast<quint32>(body.size()), header);
-    socket.write(header, 4);
-    socket.write(body);
-    if (!socket.waitForBytesWritten(timeoutMs))
-        return false;
-    while (socket.bytesAvailable() < 1)
-        if (!socket.waitForReadyRead(timeoutMs))
-            return false;
     char answer = 0;
-    socket.read(&answer, 1);
-    return answer == kHandled;
+    const bool handled = Connect(fd, address) && WriteAll(fd, header, 4, timeoutMs) &&
+                         WriteAll(fd, body.constData(), std::size_t(body.size()), timeoutMs) &&
+                         WaitFor(fd, POLLIN, timeoutMs) && ::recv(fd, &answer, 1, 0) == 1 && answer == kHandled;
+    ::close(fd);
+    return handled;
 }
 
 } // namespace platform

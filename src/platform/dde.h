@@ -2,7 +2,8 @@
 // service and a topic receives execute requests (UTF-8 text, one command per
 // line) from other processes of the same user.
 //
-// Carried by a local socket in a folder only the user can enter
+// Carried by a Unix domain socket (plain, not Qt Network: that library and the
+// ones it pulls in would cost every start more than the channel itself) in a folder only the user can enter
 // ($XDG_RUNTIME_DIR when it is private, else /tmp/orvella-UID made with mode 0700). A request is a
 // 4-byte big-endian length and that many bytes of UTF-8; the server answers one
 // byte once the request has been handled. Oversized, malformed or stalled
@@ -13,8 +14,7 @@
 #include <QString>
 #include <QStringList>
 
-class QLocalServer;
-class QLocalSocket;
+class QSocketNotifier;
 
 namespace platform {
 
@@ -39,12 +39,18 @@ signals:
     void executeRequested(const QStringList& lines);
 
 private:
+    struct Connection;
+
+    void close();
     void acceptConnections();
-    void readRequest(QLocalSocket* socket);
+    void readRequest(Connection* connection);
+    void drop(Connection* connection);
 
     QString service_;
     QString topic_;
-    QLocalServer* server_ = nullptr;
+    QString path_;
+    int listener_ = -1;
+    QSocketNotifier* notifier_ = nullptr;
 };
 
 // Sends one execute request and waits until the server has handled it. False

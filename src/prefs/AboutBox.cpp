@@ -60,7 +60,7 @@ TForm2::TForm2(QWidget* parent)
         auto* picture = new QLabel(this);
         picture->setObjectName(QStringLiteral("Image%1").arg(k + 1));
         picture->setGeometry(QRect(PicturePlaces[k], art.size));
-        picture->setPixmap(artwork::Load(art));
+        artwork::LoadWhenShown(picture, art);
         Pictures << picture;
     }
 

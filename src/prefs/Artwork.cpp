@@ -2,6 +2,9 @@
 
 #include "platform/folders.h"
 
+#include <QEvent>
+#include <QLabel>
+
 namespace artwork {
 namespace {
 
@@ -26,6 +29,33 @@ const Picture& AboutPicture(int k)
 const Picture& FileTypePicture(int k)
 {
     return FileTypePictures[k];
+}
+
+namespace {
+
+class LoadOnShow : public QObject {
+  public:
+    LoadOnShow(QLabel* label, const Picture& picture) : QObject(label), picture_(picture) { label->installEventFilter(this); }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show) {
+            static_cast<QLabel*>(watched)->setPixmap(Load(picture_));
+            watched->removeEventFilter(this);
+            deleteLater();
+        }
+        return false;
+    }
+
+  private:
+    const Picture& picture_;
+};
+
+} // namespace
+
+void LoadWhenShown(QLabel* label, const Picture& picture)
+{
+    new LoadOnShow(label, picture);
 }
 
 QPixmap Load(const Picture& picture)

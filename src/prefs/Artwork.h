@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QPixmap>
+
+class QLabel;
 #include <QSize>
 #include <QString>
 
@@ -23,5 +25,10 @@ const Picture& FileTypePicture(int k);
 
 // The picture from the program folder; an empty pixmap when it is missing or damaged.
 QPixmap Load(const Picture& picture);
+
+// Puts the picture into the label when the label is first shown: the windows
+// are made at start-up but seldom opened, and decoding their pictures would
+// slow every start.
+void LoadWhenShown(QLabel* label, const Picture& picture);
 
 } // namespace artwork

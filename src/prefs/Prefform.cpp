@@ -242,7 +242,7 @@ void Tprefform::createFileTypesPage()
         picture->setObjectName(QStringLiteral("FileTypeImage%1").arg(k + 1));
         const artwork::Picture& art = artwork::FileTypePicture(k);
         picture->setGeometry(QRect(QPoint(12, 22 + k * 58), art.size));
-        picture->setPixmap(artwork::Load(art));
+        artwork::LoadWhenShown(picture, art);
         FileTypePictures << picture;
     }
 }

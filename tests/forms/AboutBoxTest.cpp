@@ -24,6 +24,8 @@ TEST(AboutBox, NamesTheProductShowsItsPicturesAndLinksTheDocumentation)
 
     const QList<QRect> places = {{208, 48, 97, 74}, {176, 8, 137, 41}, {176, 128, 137, 65}};
     ASSERT_EQ(about.Pictures.size(), 3);
+    EXPECT_TRUE(about.Pictures[0]->pixmap().isNull()) << "decoded before the box was ever shown";
+    about.show();
     for (int k = 0; k < 3; ++k) {
         EXPECT_EQ(about.Pictures[k]->geometry(), places[k]);
         const QPixmap picture = about.Pictures[k]->pixmap();
@@ -45,6 +47,8 @@ TEST(PrefsPictures, TheFileTypesPageShowsTheBuildsPictures)
     player::TAudioPlayer player;
     Tprefform prefs(player);
     ASSERT_EQ(prefs.FileTypePictures.size(), 5);
+    prefs.show();
+    prefs.TreeView1->setCurrentItem(prefs.TreeView1->topLevelItem(2)); // "File Types"
     for (QLabel* picture : prefs.FileTypePictures) {
         ASSERT_FALSE(picture->pixmap().isNull()) << picture->objectName().toStdString();
         EXPECT_EQ(picture->pixmap().size(), picture->size());
