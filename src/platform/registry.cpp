@@ -22,6 +22,7 @@ namespace {
 struct Key {
     std::string path;
     std::vector<std::pair<std::string, std::string>> values;
+    bool operator==(const Key&) const = default;
 };
 using Store = std::map<std::string, Key>;
 
@@ -199,9 +200,12 @@ bool modify(const std::string& storePath, Change change)
     if (isReadOnly(storePath))
         return false;
     Store store = load(storePath);
+    const Store before = store;
     if (!change(store))
         return false;
-    return save(storePath, store);
+    // Writing what is already there (the first-run flag at every start) leaves
+    // the file alone: a replace-by-rename costs a disk flush.
+    return store == before || save(storePath, store);
 }
 
 template <typename Read>

@@ -106,10 +106,9 @@ void notifyDesktop(const std::string& applicationsFolder)
     QString tool = QStandardPaths::findExecutable(QStringLiteral("update-desktop-database"));
     if (tool.isEmpty())
         return;
-    QProcess process;
-    process.start(tool, {QStringLiteral("-q"), QString::fromStdString(applicationsFolder)});
-    if (!process.waitForFinished(5000))
-        process.kill();
+    // The cache rebuild takes a second or more; nothing here needs its result,
+    // so it runs on its own rather than holding up the first start's window.
+    QProcess::startDetached(tool, {QStringLiteral("-q"), QString::fromStdString(applicationsFolder)});
 }
 
 } // namespace
