@@ -9,7 +9,7 @@ class QWidget;
 
 class SignalCloser : public QObject {
     Q_OBJECT
-public:
+  public:
     // Installed before the window exists, so that a signal during start-up is
     // not a hard kill: it waits in the pipe until the event loop runs.
     SignalCloser();
@@ -17,7 +17,7 @@ public:
 
     void setWindow(QWidget* window) { window_ = window; }
 
-private:
+  private:
     void onSignal();
 
     QWidget* window_ = nullptr;

@@ -130,7 +130,8 @@ HSTREAM CreateFileStream(const FileRules& rules, BOOL mem, const void* file, DWO
     const DecoderTable* decoders = Decoders();
     if (!decoders)
         return Fail(BASS_ERROR_CODEC, HSTREAM(0));
-    std::unique_ptr<Source> source = decoders->openFile(std::move(data), rules, flags & BASS_SAMPLE_MONO, format, error);
+    std::unique_ptr<Source> source =
+        decoders->openFile(std::move(data), rules, flags & BASS_SAMPLE_MONO, format, error);
     if (!source)
         return Fail(error, HSTREAM(0));
     if (format.channels == 1)

@@ -64,7 +64,10 @@ std::string WxxxLink(std::string_view frame)
     return {};
 }
 
-bool IsUtf16(std::string_view frame) { return !frame.empty() && frame[0] == 1; }
+bool IsUtf16(std::string_view frame)
+{
+    return !frame.empty() && frame[0] == 1;
+}
 
 // A text frame: encoding(1) text.
 std::string FrameText(std::string_view frame)

@@ -184,8 +184,10 @@ void DdeServer::acceptConnections()
 {
     int fd;
     while ((fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0) {
-        auto* connection = new Connection{fd, new QSocketNotifier(fd, QSocketNotifier::Read, this), new QTimer(this), {}};
-        connect(connection->notifier, &QSocketNotifier::activated, this, [this, connection] { readRequest(connection); });
+        auto* connection =
+            new Connection{fd, new QSocketNotifier(fd, QSocketNotifier::Read, this), new QTimer(this), {}};
+        connect(connection->notifier, &QSocketNotifier::activated, this,
+                [this, connection] { readRequest(connection); });
         connection->stall->setSingleShot(true);
         connect(connection->stall, &QTimer::timeout, this, [this, connection] { drop(connection); });
         connection->stall->start(kStallMs);

@@ -22,7 +22,7 @@ QString DdeSocketPath(const QString& service, const QString& topic);
 
 class DdeServer : public QObject {
     Q_OBJECT
-public:
+  public:
     static constexpr int kMaxRequestBytes = 1 << 20;
 
     DdeServer(QString service, QString topic, QObject* parent = nullptr);
@@ -34,11 +34,11 @@ public:
     const QString& service() const { return service_; }
     const QString& topic() const { return topic_; }
 
-signals:
+  signals:
     // One execute request, split into lines (line ends removed).
     void executeRequested(const QStringList& lines);
 
-private:
+  private:
     struct Connection;
 
     void close();

@@ -59,11 +59,20 @@ std::string escape(const std::string& text)
     std::string out = "\"";
     for (char c : text) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        default: out += c;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
         }
     }
     return out + "\"";
@@ -142,7 +151,7 @@ std::string folderOf(const std::string& path)
 
 // Holds the store's lock file locked for one operation.
 class StoreLock {
-public:
+  public:
     StoreLock(const std::string& storePath, bool exclusive)
     {
         EnsureFolder(folderOf(storePath));
@@ -159,7 +168,7 @@ public:
     StoreLock(const StoreLock&) = delete;
     StoreLock& operator=(const StoreLock&) = delete;
 
-private:
+  private:
     int fd_ = -1;
 };
 
@@ -193,8 +202,7 @@ bool save(const std::string& path, const Store& store)
     return false;
 }
 
-template <typename Change>
-bool modify(const std::string& storePath, Change change)
+template <typename Change> bool modify(const std::string& storePath, Change change)
 {
     StoreLock lock(storePath, true);
     if (isReadOnly(storePath))
@@ -208,8 +216,7 @@ bool modify(const std::string& storePath, Change change)
     return store == before || save(storePath, store);
 }
 
-template <typename Read>
-auto inspect(const std::string& storePath, Read read)
+template <typename Read> auto inspect(const std::string& storePath, Read read)
 {
     StoreLock lock(storePath, false);
     const Store store = load(storePath);
@@ -229,8 +236,7 @@ Key& ensureKey(Store& store, const std::string& path)
     }
 }
 
-template <typename KeyType>
-auto findValue(KeyType& key, const std::string& name)
+template <typename KeyType> auto findValue(KeyType& key, const std::string& name)
 {
     std::string folded = FoldCase(name);
     auto it = key.values.begin();
@@ -255,7 +261,9 @@ std::string DefaultRegistryPath()
     return config + "/orvella/registry";
 }
 
-Registry::Registry(std::string storePath) : path_(std::move(storePath)) {}
+Registry::Registry(std::string storePath) : path_(std::move(storePath))
+{
+}
 
 bool Registry::createKey(RegistryRoot root, const std::string& key)
 {
@@ -289,8 +297,7 @@ std::optional<std::string> Registry::readString(RegistryRoot root, const std::st
     });
 }
 
-bool Registry::writeString(RegistryRoot root, const std::string& key, const std::string& name,
-                           const std::string& value)
+bool Registry::writeString(RegistryRoot root, const std::string& key, const std::string& name, const std::string& value)
 {
     std::string path = fullPath(root, key);
     if (path.empty())

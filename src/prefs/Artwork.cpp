@@ -35,7 +35,10 @@ namespace {
 
 class LoadOnShow : public QObject {
   public:
-    LoadOnShow(QLabel* label, const Picture& picture) : QObject(label), picture_(picture) { label->installEventFilter(this); }
+    LoadOnShow(QLabel* label, const Picture& picture) : QObject(label), picture_(picture)
+    {
+        label->installEventFilter(this);
+    }
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {

@@ -58,11 +58,13 @@ TEST(ID3v2, Utf16TextsInEitherByteOrderBecomeUtf8)
 {
     testsupport::TempDir dir;
     TID3v2 tag;
-    const std::string frames =
-        Frame("TIT2", "\1\xFE\xFF\0C\0\xE9\x20\xAC\0\0"s) +                            // big-endian "Cé€"
-        Frame("TPE1", "\1\xFF\xFEO\0k\0"s) +                                                // little-endian, no end
-        Frame("COMM", "\1eng\xFF\xFE" "d\0\0\0\xFF\xFEx\0\0\0"s) +                       // description "d", text "x"
-        Frame("WXXX", "\1\xFF\xFE" "d\0\0\0http://a/"s) + Frame("TALB", "\1"s);            // no text at all
+    const std::string frames = Frame("TIT2", "\1\xFE\xFF\0C\0\xE9\x20\xAC\0\0"s) + // big-endian "Cé€"
+                               Frame("TPE1", "\1\xFF\xFEO\0k\0"s) +                // little-endian, no end
+                               Frame("COMM", "\1eng\xFF\xFE"
+                                             "d\0\0\0\xFF\xFEx\0\0\0"s) + // description "d", text "x"
+                               Frame("WXXX", "\1\xFF\xFE"
+                                             "d\0\0\0http://a/"s) +
+                               Frame("TALB", "\1"s); // no text at all
     ASSERT_TRUE(tag.Read(Put(dir, Tag(frames))));
     EXPECT_EQ(tag.Title(), "C\xC3\xA9\xE2\x82\xAC");
     EXPECT_EQ(tag.Artist(), "Ok");

@@ -51,7 +51,8 @@ bool FirstRun(const AssociationTarget& target)
 {
     platform::Registry& registry = target.registry;
     registry.createKey(platform::RegistryRoot::CurrentUser, kFirstRunKey);
-    std::optional<std::string> flag = registry.readString(platform::RegistryRoot::CurrentUser, kFirstRunKey, kFirstRunValue);
+    std::optional<std::string> flag =
+        registry.readString(platform::RegistryRoot::CurrentUser, kFirstRunKey, kFirstRunValue);
     bool associateNow = flag != "false";
     if (associateNow) {
         Associations associations = AssociationsFor(target);

@@ -32,7 +32,8 @@ struct AssociationTarget {
 // The target for the running program: its own path, icon and the user's folders.
 AssociationTarget ProgramAssociationTarget(platform::Registry& registry);
 
-inline constexpr const char* kAssociatedMessage = "All Selected Files Were Successfully Associated With KORVANE Orvella";
+inline constexpr const char* kAssociatedMessage =
+    "All Selected Files Were Successfully Associated With KORVANE Orvella";
 
 // goassociate: associates the checked file types ("MP3", ...) in list order and
 // updates the desktop integration, then shows the success message, whether or

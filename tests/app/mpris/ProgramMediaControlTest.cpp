@@ -157,7 +157,8 @@ TEST(ProgramMediaControl, DesktopControlDrivesThePlaylist)
     ASSERT_TRUE(program.process.waitForFinished(5000));
     const std::string saved = testsupport::ReadFile(program.home.file("data/Playlist/dummy.asv"));
     EXPECT_EQ(saved, (fixture("lame_cbr128.mp3") + "\r\n" + fixture("apev2_id3v1.mp3") + "\r\n" +
-                      fixture("vorbis_comments.ogg") + "\r\n").toStdString());
+                      fixture("vorbis_comments.ogg") + "\r\n")
+                         .toStdString());
 }
 
 TEST(ProgramMediaControl, WithoutABusOrWithItsNameTakenTheProgramRunsQuietly)

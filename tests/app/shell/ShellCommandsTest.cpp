@@ -1,5 +1,5 @@
-#include "Associations.h"
 #include "ShellCommands.h"
+#include "Associations.h"
 #include "TDDEHandler.h"
 
 #include "platform/registry.h"
@@ -8,15 +8,15 @@
 #include "support/TempDir.h"
 
 #include <QDir>
-#include <sys/stat.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using platform::Registry;
 using platform::RegistryRoot;
-using testsupport::TempDir;
-using testsupport::TestData;
 using playlist::RealboxItem;
 using playlist::Tplayl;
+using testsupport::TempDir;
+using testsupport::TestData;
 
 namespace {
 
@@ -25,8 +25,8 @@ const std::string X = "/opt/orvella/orvella";
 struct Store {
     TempDir dir;
     Registry registry{dir.file("registry")};
-    shell::AssociationTarget target{registry, X, "/opt/orvella/orvella.svg",
-                                    {dir.file("data/applications/"), dir.file("config/mimeapps.list")}};
+    shell::AssociationTarget target{
+        registry, X, "/opt/orvella/orvella.svg", {dir.file("data/applications/"), dir.file("config/mimeapps.list")}};
 };
 
 QStringList Captions(const Tplayl& playlist)
@@ -37,7 +37,10 @@ QStringList Captions(const Tplayl& playlist)
     return captions;
 }
 
-QString Fixture(const char* name) { return QString::fromStdString(TestData(name)); }
+QString Fixture(const char* name)
+{
+    return QString::fromStdString(TestData(name));
+}
 
 } // namespace
 
@@ -47,16 +50,16 @@ TEST(MacroExecution, TheFirstBatchEmptiesAPlaylistFromTheCommandLineAndBackToBac
     playlist.DropFileTarget1Drop({Fixture("fileinfo/pcm_s16_stereo.wav")});
     shell::MacroExecutor executor(playlist, true);
     TDDEHandler handler("orvella-test-unregistered");
-    handler.SetMacroHandler([&](TDDEHandler* sender, const QStringList& commands) {
-        executor.TEDDdeServerExecuteMacro(sender, commands);
-    });
+    handler.SetMacroHandler(
+        [&](TDDEHandler* sender, const QStringList& commands) { executor.TEDDdeServerExecuteMacro(sender, commands); });
 
     const QString mp3 = Fixture("playlist/hello_world.mp3");
     const QString ogg = Fixture("fileinfo/vorbis_comments.ogg");
     handler.ExecuteMacro({QString("[Open(\"%1\")][Enqueue(\"%2\")]").arg(mp3, ogg)});
     ASSERT_EQ(playlist.Count(), 2);
     EXPECT_EQ(playlist.ListBox1.Items(), (std::vector<std::string>{mp3.toStdString(), ogg.toStdString()}));
-    EXPECT_EQ(Captions(playlist), QStringList({"1. The Band - Hello World", QString::fromUtf8("2. Ogg Artist - Café € Title")}));
+    EXPECT_EQ(Captions(playlist),
+              QStringList({"1. The Band - Hello World", QString::fromUtf8("2. Ogg Artist - Café € Title")}));
     EXPECT_EQ(playlist.realboxItems().Item(0).time, "00:03") << "titles and times are refreshed";
 
     // Later batches append; commands without a quote or of another kind add nothing.
@@ -84,7 +87,8 @@ TEST(MacroExecution, APlaylistFileAddsItsEntriesNotItself)
 
     Tplayl playlist;
     shell::MacroExecutor executor(playlist, false);
-    executor.TEDDdeServerExecuteMacro(nullptr, {QString("[Open(\"%1\")]").arg(QString::fromStdString(dir.file("two.m3u")))});
+    executor.TEDDdeServerExecuteMacro(nullptr,
+                                      {QString("[Open(\"%1\")]").arg(QString::fromStdString(dir.file("two.m3u")))});
     EXPECT_EQ(playlist.ListBox1.Items(), (std::vector<std::string>{mp3.toStdString(), wav.toStdString()}));
 }
 
