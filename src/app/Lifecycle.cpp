@@ -3,7 +3,7 @@
 // at the first showing; the configuration and the playlist again at close.
 #include "MainWindow.h"
 
-#include "app/display/Spectrum.h"
+#include "app/display/FrequencyGauge.h"
 
 #include "app/config/Config.h"
 #include "controls/Slider.h"

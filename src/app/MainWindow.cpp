@@ -1,7 +1,7 @@
 #include "MainWindow.h"
 
 #include "PluginConfigForm.h"
-#include "app/display/Spectrum.h"
+#include "app/display/FrequencyGauge.h"
 
 #include "controls/Slider.h"
 #include "controls/WindowMover.h"

@@ -2,7 +2,7 @@
 // stream and the three timers.
 #include "MainWindow.h"
 
-#include "app/display/Spectrum.h"
+#include "app/display/FrequencyGauge.h"
 #include "app/display/TrackText.h"
 
 #include "controls/Slider.h"

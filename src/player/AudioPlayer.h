@@ -10,7 +10,7 @@
 // hidden message window.
 #pragma once
 
-#include "Spectrum.h"
+#include "FFTBands.h"
 
 #include "platform/wintypes.h"
 #include "player/plugin_api.h"

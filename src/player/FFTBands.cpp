@@ -1,4 +1,4 @@
-#include "Spectrum.h"
+#include "FFTBands.h"
 
 #include "fileinfo/Rounding.h"
 

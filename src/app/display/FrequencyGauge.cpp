@@ -1,4 +1,4 @@
-#include "Spectrum.h"
+#include "FrequencyGauge.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "app/display/Spectrum.h"
+#include "app/display/FrequencyGauge.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
