@@ -11,7 +11,6 @@
 #include "platform/msgbox.h"
 #include "player/PluginHost.h"
 #include "playlist/Playlist.h"
-#include "playlist/PlaylistText.h"
 #include "playlist/SavedPlaylist.h"
 #include "prefs/Prefform.h"
 
@@ -19,7 +18,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
 #include <QPushButton>
@@ -306,19 +304,13 @@ void TForm1::FormShow()
 
 void TForm1::takeArguments()
 {
-    for (const QString& argument : std::as_const(arguments_)) {
-        // Made absolute, so that entries survive a change of the current folder.
-        const QString path = QFileInfo(argument).absoluteFilePath();
-        const std::string extension = playlist::UpperExtension(QFile::encodeName(path).toStdString());
-        if (extension == ".PLS" || extension == ".M3U")
-            playl_->AddPlaylistFile(path);
-        else
-            playl_->ListBox1.Add(QFile::encodeName(path).toStdString());
-    }
-    playl_->RefreshLast = playl_->Count() - 1;
-    playl_->RefreshTimes = true;
-    playl_->RefreshRenumber = true;
-    playl_->procusme();
+    // Made absolute, so that entries survive a change of the current folder.
+    QStringList paths;
+    for (const QString& argument : std::as_const(arguments_))
+        paths << QFileInfo(argument).absoluteFilePath();
+    // Taken like dropped files: playlist files give their entries, titles and
+    // times are read, nothing plays.
+    playl_->DropFileTarget1Drop(paths);
 }
 
 void TForm1::closeEvent(QCloseEvent* event)

@@ -1,7 +1,7 @@
 // The flanger and the spectrum's falling peaks as pure computations: known answers.
 
-#include "player/Flanger.h"
 #include "player/FFTBands.h"
+#include "player/Flanger.h"
 
 #include <gtest/gtest.h>
 
