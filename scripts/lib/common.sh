@@ -9,10 +9,10 @@ ORVELLA_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
-  libopenmpt-dev portaudio19-dev libfftw3-dev libjpeg-dev
+  libopenmpt-dev portaudio19-dev libfftw3-dev libjpeg-dev zlib1g-dev
   # tests
   libgtest-dev libgmock-dev xvfb xauth fonts-liberation2 fonts-dejavu-core
-  sox libsox-fmt-all ffmpeg dbus playerctl desktop-file-utils xdg-utils
+  sox libsox-fmt-all ffmpeg python3 dbus playerctl desktop-file-utils xdg-utils
   # benchmarks and fuzzing
   libbenchmark-dev libtag1-dev clang libclang-rt-14-dev
 )
