@@ -118,8 +118,8 @@ TEST_F(MediaModule, RecordAndExtensionPairs)
         EXPECT_FALSE(g.empty());
         all += g + ";";
     }
-    for (const char* ext : {"FLAC;", "OPUS;", "M4A;", "MP4;", "AAC;", "APE;", "WV;", "MPC;", "TTA;", "VQF;", "WMA;",
-                            "ASF;", "MDZ;"})
+    for (const char* ext :
+         {"FLAC;", "OPUS;", "M4A;", "MP4;", "AAC;", "APE;", "WV;", "MPC;", "TTA;", "VQF;", "WMA;", "ASF;", "MDZ;"})
         EXPECT_NE(all.find(ext), std::string::npos) << ext;
     for (const char* engine : {"WAV", "MP3", "OGG"})
         EXPECT_EQ(all.find(engine), std::string::npos) << engine << " is the engine's";
@@ -173,7 +173,8 @@ TEST_F(MediaModule, ZippedModuleLengthAndDamage)
 {
     const std::string module = enginetest::TinyModule();
     for (bool deflate : {false, true}) {
-        const std::string file = MakeZip(dir.file(deflate ? "deflated.mdz" : "stored.mdz"), "tiny.mod", module, deflate);
+        const std::string file =
+            MakeZip(dir.file(deflate ? "deflated.mdz" : "stored.mdz"), "tiny.mod", module, deflate);
         const Info i = info(file);
         EXPECT_NEAR(i.length, 640, 10) << file;
         EXPECT_EQ(i.title, deflate ? "deflated" : "stored");

@@ -77,8 +77,8 @@ std::string MakeTone(const std::string& folder, const std::string& name, const T
     // One expression for both tones, so the file has no gap between them.
     source << "aevalsrc=0.5*sin(2*PI*t*if(lt(t\\," << seconds << ")\\," << hz << "\\," << (hz2 > 0 ? hz2 : hz)
            << ")):d=" << seconds + (hz2 > 0 ? seconds2 : 0) << ":s=" << type.rate;
-    std::string command = "ffmpeg -nostdin -v error -y -f lavfi -i " + quoted(source.str()) +
-                          " -ac " + std::to_string(type.channels) + " -c:a " + type.codec;
+    std::string command = "ffmpeg -nostdin -v error -y -f lavfi -i " + quoted(source.str()) + " -ac " +
+                          std::to_string(type.channels) + " -c:a " + type.codec;
     for (const std::string& option : type.extra)
         command += " " + quoted(option);
     if (!tags.artist.empty())
@@ -97,8 +97,8 @@ std::string MakeZip(const std::string& path, const std::string& entryName, const
     WriteFile(script, std::string("import sys, zipfile\n"
                                   "zipfile.ZipFile(sys.argv[1], 'w', zipfile.") +
                           (deflate ? "ZIP_DEFLATED" : "ZIP_STORED") + ").write(sys.argv[2], sys.argv[3])\n");
-    const bool made = run("python3 " + quoted(script) + " " + quoted(path) + " " + quoted(content) + " " +
-                          quoted(entryName));
+    const bool made =
+        run("python3 " + quoted(script) + " " + quoted(path) + " " + quoted(content) + " " + quoted(entryName));
     std::remove(content.c_str());
     std::remove(script.c_str());
     return made ? path : "";

@@ -10,9 +10,9 @@ namespace {
 
 constexpr const char* kLibraryName = "media_decoders.so";
 
-std::mutex loading;                        // guards the one load
+std::mutex loading; // guards the one load
 std::atomic<const DecoderTable*> table{nullptr};
-std::string loadError;                     // set under loading when the load failed
+std::string loadError; // set under loading when the load failed
 
 // Beside this plug-in, wherever the host keeps it.
 std::string libraryPath()

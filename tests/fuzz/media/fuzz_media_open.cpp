@@ -13,7 +13,7 @@ using namespace media;
 namespace {
 
 constexpr int kFrames = 4096;
-constexpr int kMaxReads = 64;  // a looping stream stays a looping stream
+constexpr int kMaxReads = 64; // a looping stream stays a looping stream
 
 void check(bool condition)
 {

@@ -23,8 +23,8 @@ namespace {
 
 // FFmpeg demuxers and codecs of the formats the plug-in claims.
 constexpr const char* kDemuxers = "flac,ogg,mov,aac,ape,wv,mpc,mpc8,tta,vqf,asf";
-constexpr const char* kCodecs[] = {"flac",    "opus",      "aac",       "aac_latm", "alac",        "ape",
-                                   "wavpack", "musepack7", "musepack8", "tta",      "twinvq",      "wmav1",
+constexpr const char* kCodecs[] = {"flac",    "opus",      "aac",         "aac_latm", "alac",   "ape",
+                                   "wavpack", "musepack7", "musepack8",   "tta",      "twinvq", "wmav1",
                                    "wmav2",   "wmapro",    "wmalossless", "wmavoice", nullptr};
 // The same decoders by their decoder names, for probing streams.
 constexpr const char* kDecoderNames =
@@ -49,9 +49,10 @@ std::unique_ptr<bass::InputData> openInput(const MediaInput& in, std::string& wh
 {
     int error = 0;
     std::unique_ptr<bass::InputData> data =
-        in.bytes ? (in.size > 0 && in.size <= UINT32_MAX ? bass::InputData::Open(true, in.bytes, 0, uint32_t(in.size), error)
-                                                          : nullptr)
-                 : bass::InputData::Open(false, in.path.c_str(), 0, 0, error);
+        in.bytes
+            ? (in.size > 0 && in.size <= UINT32_MAX ? bass::InputData::Open(true, in.bytes, 0, uint32_t(in.size), error)
+                                                    : nullptr)
+            : bass::InputData::Open(false, in.path.c_str(), 0, 0, error);
     if (!data)
         why = "The file cannot be opened.";
     return data;
