@@ -167,6 +167,9 @@ TEST_F(MediaModule, RefusesWhatItCannotPlay)
         EXPECT_EQ(i.title + std::string(std::strrchr(name, '.')), name) << "the file's name stands in";
     }
     EXPECT_EQ(info(dir.path()).length, 0) << "a folder";
+    // Monkey's Audio and TwinVQ headers without audio behind them (no encoder is packaged).
+    for (const char* header : {"fileinfo/monkey_3970.ape", "fileinfo/twinvq_stereo.vqf"})
+        EXPECT_EQ(info(TestData(header)).length, 0) << header;
 }
 
 TEST_F(MediaModule, ZippedModuleLengthAndDamage)
