@@ -1,7 +1,8 @@
 // Recognising and opening what in_media plays. Decoding reuses the engine's
 // FFmpeg and libopenmpt sources with this plug-in's own list of formats; the
-// description (properties and tags) is a separate look at the file's headers,
-// so the file information of a playlist never decodes audio.
+// description (properties and tags) is a separate look at the file's headers
+// (and, for FLAC and raw AAC, a few frames), so the file information of a
+// playlist entry never decodes the whole stream.
 
 #include "MediaDecoder.h"
 #include "ZipArchive.h"
