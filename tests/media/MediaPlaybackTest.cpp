@@ -93,12 +93,17 @@ INSTANTIATE_TEST_SUITE_P(Encoders, MediaFormat,
                          ::testing::Values(Flac(), Opus(), AacM4a(), AlacM4a(), WavPack(), TrueAudio(), WmaAsf()),
                          [](const auto& info) { return info.param.codec; });
 
-TEST_F(MediaHost, PauseSeekAndEndReachThePlayer)
+class MediaSeek : public MediaFormat {};
+
+TEST_P(MediaSeek, PauseSeekAndEndReachThePlayer)
 {
-    const std::string file = MakeTone(dir.path(), "two tones", Flac(), 440, 1.0, {}, 880, 1.0);
+    const ToneFile type = GetParam();
+    if (!hostClaims(type.extension))
+        GTEST_SKIP() << "this host reads only the first group of a plug-in's extension list";
+    const std::string file = MakeTone(dir.path(), "two tones", type, 440, 1.0, {}, 880, 1.0);
     ASSERT_TRUE(p->Open(file));
     EXPECT_EQ(p->StreamInfo().Title, "two tones");
-    EXPECT_EQ(p->PlayLength(), 2000u);
+    EXPECT_NEAR(p->PlayLength(), 2000, 50);
     p->Play();
     ASSERT_TRUE(WaitUntil([&] { return p->Position() >= 300; }));
     p->Pause(true);
@@ -121,6 +126,10 @@ TEST_F(MediaHost, PauseSeekAndEndReachThePlayer)
     EXPECT_NEAR(ZeroCrossingHz(out, 0, last - Frames(0.45), last - 200), 880.0, 3.0);
     EXPECT_NEAR(SoundSpan(out), Frames(0.3 + 0.5), Frames(0.15));
 }
+
+// Lossy streams land by their time stamps past the encoder's delay.
+INSTANTIATE_TEST_SUITE_P(Encoders, MediaSeek, ::testing::Values(Flac(), Opus(), AacM4a()),
+                         [](const auto& info) { return info.param.codec; });
 
 TEST_F(MediaHost, MoreChannelsAreMixedDownToStereoAndMonoStaysMono)
 {
