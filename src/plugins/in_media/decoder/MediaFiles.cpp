@@ -13,6 +13,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
+#include <libopenmpt/libopenmpt.h>
 
 #include <algorithm>
 #include <cctype>
@@ -108,6 +109,7 @@ class ModuleDecoder final : public Decoder {
         p.channels = int(format.channels);
         p.outputChannels = int(format.channels);
         p.lengthMs = format.lengthFrames < 0 ? -1 : std::min(kMaxLengthMs, format.lengthFrames * 1000 / format.rate);
+        decoder->description_.tags = moduleTags(bytes);
         return decoder;
     }
 
@@ -119,6 +121,25 @@ class ModuleDecoder final : public Decoder {
     }
 
   private:
+    // The song's own title and artist, as the module stores them.
+    static Tags moduleTags(const std::vector<uint8_t>& bytes)
+    {
+        Tags tags;
+        openmpt_module* module =
+            openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
+                                               openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
+        if (!module)
+            return tags;
+        for (const char* key : {"artist", "title"}) {
+            const char* value = openmpt_module_get_metadata(module, key);
+            if (value && *value)
+                tags.emplace_back(key, value);
+            openmpt_free_string(value);
+        }
+        openmpt_module_destroy(module);
+        return tags;
+    }
+
     explicit ModuleDecoder(std::unique_ptr<bass::Source> source) : source_(std::move(source)) {}
     std::unique_ptr<bass::Source> source_;
 };
