@@ -109,6 +109,8 @@ bool executeFromThread(const QString& service, const QString& text)
     while (result == -1 && clock.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     client.join();
+    // The request is answered as soon as it is queued; its delivery follows.
+    QCoreApplication::processEvents();
     return result == 1;
 }
 } // namespace
@@ -160,4 +162,53 @@ TEST(CommandChannel, MalformedAndOversizedRequestsAreDropped)
     EXPECT_EQ(requests, 0);
     EXPECT_TRUE(executeFromThread(service, "[Open(\"/still/works.mp3\")]"));
     EXPECT_EQ(requests, 1);
+}
+
+TEST(CommandChannel, RequestsAreParsedFromTheirLengthAndUtf8Body)
+{
+    using platform::DdeRequest;
+    using platform::ParseDdeRequest;
+    auto framed = [](const QByteArray& body, int extra = 0) {
+        const quint32 n = quint32(body.size() + extra);
+        const char header[4] = {char(n >> 24), char(n >> 16), char(n >> 8), char(n)};
+        return QByteArray(header, 4) + body;
+    };
+    EXPECT_EQ(ParseDdeRequest("").state, DdeRequest::Incomplete);
+    EXPECT_EQ(ParseDdeRequest(QByteArray("\0\0", 2)).state, DdeRequest::Incomplete);
+    EXPECT_EQ(ParseDdeRequest(framed("[Open", 3)).state, DdeRequest::Incomplete);
+    EXPECT_EQ(ParseDdeRequest(framed("abc") + "more").state, DdeRequest::Invalid) << "more than announced";
+    EXPECT_EQ(ParseDdeRequest(framed("\xC3")).state, DdeRequest::Invalid);
+    EXPECT_EQ(ParseDdeRequest(framed("", platform::kMaxDdeRequestBytes + 1)).state, DdeRequest::Invalid);
+    const DdeRequest request = ParseDdeRequest(framed("[A]\r\n\n\r\n[B]\r"));
+    EXPECT_EQ(request.state, DdeRequest::Complete);
+    EXPECT_EQ(request.lines, (QStringList{"[A]", "[B]"}));
+    EXPECT_EQ(ParseDdeRequest(framed("")).state, DdeRequest::Complete);
+}
+
+TEST(CommandChannel, ABusyProgramAnswersAtOnceAndTakesTheRequestLater)
+{
+    const QString service = QStringLiteral("orvella-busy-%1").arg(::getpid());
+    platform::DdeServer server(service, "Macros");
+    ASSERT_TRUE(server.listen());
+    QList<QStringList> received;
+    QObject::connect(&server, &platform::DdeServer::executeRequested,
+                     [&](const QStringList& lines) { received << lines; });
+
+    // This thread runs no events while the client waits (as in a long title refresh).
+    std::atomic<bool> answered{false};
+    std::thread client([&] { answered = platform::DdeExecute(service, "Macros", "[Open(\"/a.mp3\")]", 3000); });
+    client.join();
+    EXPECT_TRUE(answered);
+    EXPECT_TRUE(received.isEmpty());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(received, QList<QStringList>{QStringList{"[Open(\"/a.mp3\")]"}});
+
+    // The largest request the channel carries arrives whole; one byte more is refused by the sender.
+    const QString big = "[Open(\"/" + QString(platform::kMaxDdeRequestBytes - 11, 'x') + "\")]";
+    ASSERT_EQ(big.size(), platform::kMaxDdeRequestBytes);
+    EXPECT_TRUE(platform::DdeExecute(service, "Macros", big, 3000));
+    EXPECT_FALSE(platform::DdeExecute(service, "Macros", big + "x", 3000));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(received.size(), 2);
+    EXPECT_EQ(received[1].first().size(), big.size());
 }
