@@ -9,9 +9,8 @@
 #include <QListWidget>
 
 ShellIntegration::ShellIntegration(TForm1& form, TDDEHandler& channel)
-    : form_(form), channel_(channel),
-      executor_(*form.playlistWindow(),
-                {[&form](int entry) { form.playEntry(entry); }, [&form] { form.bringToFront(); }})
+    : form_(form), channel_(channel), executor_(*form.playlistWindow(), {[&form](int entry) { form.playEntry(entry); },
+                                                                         [&form] { form.bringToFront(); }})
 {
     form.onGoAssociate = [this] { goassociate(); };
     form.onFirstRun = [this] { firstrun(); };

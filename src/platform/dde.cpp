@@ -11,9 +11,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <vector>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>

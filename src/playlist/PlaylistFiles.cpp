@@ -47,9 +47,9 @@ long highestFileKey(const platform::ProfileFile& file)
 
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix)
 {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(),
-                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(b)) == a; });
+    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(b)) == a;
+           });
 }
 
 int hexDigit(char c)
@@ -113,8 +113,9 @@ std::string ExpandEntryPath(std::string_view text, const std::string& folder)
     const std::filesystem::path path{entry};
     std::error_code error;
     const std::filesystem::path base =
-        path.is_absolute() ? path
-                           : (folder.empty() ? std::filesystem::current_path(error) : std::filesystem::path(folder)) / path;
+        path.is_absolute()
+            ? path
+            : (folder.empty() ? std::filesystem::current_path(error) : std::filesystem::path(folder)) / path;
     return base.lexically_normal().string();
 }
 

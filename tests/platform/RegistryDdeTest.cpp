@@ -36,7 +36,7 @@ TEST(Registry, KeysAndValuesPersistAndMatchWithoutCase)
     EXPECT_EQ(again.readString(HKCU, "SOFTWARE\\korvane\\Orvella", "firstrun"), "false");
     EXPECT_EQ(again.readString(HKCR, "orvella audio file\\shell\\open\\ddeexec", ""), "[Open(\"%1\")]");
     EXPECT_TRUE(again.keyExists(HKCU, "Software\\Korvane")); // parents are created
-    EXPECT_FALSE(again.keyExists(HKCR, "Software"));          // roots are separate
+    EXPECT_FALSE(again.keyExists(HKCR, "Software"));         // roots are separate
     EXPECT_EQ(again.subKeys(HKCR, "Orvella Audio File\\shell"), std::vector<std::string>{"Open"});
     EXPECT_FALSE(again.readString(HKCR, ".mp3", "missing").has_value());
 }
@@ -129,8 +129,8 @@ TEST(CommandChannel, RequestsArriveAsLinesAndOnlyOneServerOwnsAName)
     QString text = QString::fromUtf8("[Open(\"/m/Björk \\\"live\\\".mp3\")]\r\n[Enqueue(\"/m/b.ogg\")]\n");
     ASSERT_TRUE(executeFromThread(service, text));
     ASSERT_EQ(received.size(), 1);
-    EXPECT_EQ(received[0], (QStringList{QString::fromUtf8("[Open(\"/m/Björk \\\"live\\\".mp3\")]"),
-                                        "[Enqueue(\"/m/b.ogg\")]"}));
+    EXPECT_EQ(received[0],
+              (QStringList{QString::fromUtf8("[Open(\"/m/Björk \\\"live\\\".mp3\")]"), "[Enqueue(\"/m/b.ogg\")]"}));
 }
 
 TEST(CommandChannel, MalformedAndOversizedRequestsAreDropped)
@@ -157,7 +157,7 @@ TEST(CommandChannel, MalformedAndOversizedRequestsAreDropped)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         client.join();
     };
-    sendRaw(QByteArray("\x7f\xff\xff\xff", 4) + "x");                 // claims 2 GiB
+    sendRaw(QByteArray("\x7f\xff\xff\xff", 4) + "x");                        // claims 2 GiB
     sendRaw(QByteArray("\x00\x00\x00\x03", 4) + QByteArray("\xff\xfe\x01")); // not UTF-8
     EXPECT_EQ(requests, 0);
     EXPECT_TRUE(executeFromThread(service, "[Open(\"/still/works.mp3\")]"));

@@ -48,8 +48,7 @@ TEST(CommandHandler, PathsAreTakenFromOpenAndEnqueueCommandsOnly)
 TEST(CommandHandler, ASecondInstanceSendsAbsolutePathsOneCommandPerLine)
 {
     QString cwd = QDir::currentPath();
-    EXPECT_EQ(MacroRequestFor({"a.mp3", "/abs/b.ogg"}, false),
-              "[Open(\"" + cwd + "/a.mp3\")]\n[Open(\"/abs/b.ogg\")]");
+    EXPECT_EQ(MacroRequestFor({"a.mp3", "/abs/b.ogg"}, false), "[Open(\"" + cwd + "/a.mp3\")]\n[Open(\"/abs/b.ogg\")]");
     EXPECT_EQ(MacroRequestFor({"/abs/c.wav"}, true), "[Enqueue(\"/abs/c.wav\")]");
 }
 
