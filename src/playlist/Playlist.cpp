@@ -308,7 +308,7 @@ bool Tplayl::showOpenFilesDialog(const QString& title)
         QFile::decodeName(appconfig::ReadFilesFolder(platform::ProfileFile(appconfig::ConfigPath())).c_str());
     if (!ExecuteFileDialog(OpenDialog1, this) || OpenDialog1.Files.isEmpty())
         return false;
-    // Later dialogs open where the files were chosen.
+    // The current folder follows the files chosen, as after a file dialog.
     QDir::setCurrent(QFileInfo(OpenDialog1.Files.first()).absolutePath());
     return true;
 }

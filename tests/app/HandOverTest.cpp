@@ -58,6 +58,13 @@ struct Desktop {
         return result;
     }
 
+    // Starts the program that serves the command channel.
+    bool startServing(QProcess& process, const QStringList& args) const
+    {
+        start(process, args);
+        return process.waitForStarted(5000) && waitForChannel(10000);
+    }
+
     bool waitForChannel(int timeoutMs) const
     {
         const QString socket = inRuntime([] { return platform::DdeSocketPath("orvella", "Macros"); });
@@ -177,9 +184,7 @@ TEST(HandOver, AProgramStartedWithFilesKeepsThemAndABareStartOnlyRaisesIt)
     const QString a = CopyFixture(desktop, "fileinfo/pcm_s16_stereo.wav", "a.wav");
     const QString b = CopyFixture(desktop, "fileinfo/pcm_u8_mono.wav", "b.wav");
     QProcess first;
-    desktop.start(first, {"--enqueue", a});
-    ASSERT_TRUE(first.waitForStarted(5000));
-    ASSERT_TRUE(desktop.waitForChannel(10000));
+    ASSERT_TRUE(desktop.startServing(first, {"--enqueue", a}));
 
     ExpectHandedOver(desktop, {"--enqueue", b});
     const qint64 bare = ExpectHandedOver(desktop, {});
@@ -199,9 +204,7 @@ TEST(HandOver, AProgramShowingAMessageBoxStillAnswersAtOnce)
     desktop.env.remove("ORVELLA_MSGBOX_LOG");
     const QString b = CopyFixture(desktop, "fileinfo/pcm_u8_mono.wav", "b.wav");
     QProcess first;
-    desktop.start(first, {});
-    ASSERT_TRUE(first.waitForStarted(5000));
-    ASSERT_TRUE(desktop.waitForChannel(10000));
+    ASSERT_TRUE(desktop.startServing(first, {}));
     QThread::msleep(1000); // the window is up and takes requests
 
     // A list that cannot be read: the running program shows a box for it.
@@ -220,9 +223,7 @@ TEST(HandOver, ANewInstanceRunsBesideTheFirstAndNeverWritesItsFiles)
     const QString a = CopyFixture(desktop, "fileinfo/pcm_s16_stereo.wav", "a.wav");
     const QString b = CopyFixture(desktop, "fileinfo/pcm_u8_mono.wav", "b.wav");
     QProcess first;
-    desktop.start(first, {"--enqueue", a});
-    ASSERT_TRUE(first.waitForStarted(5000));
-    ASSERT_TRUE(desktop.waitForChannel(10000));
+    ASSERT_TRUE(desktop.startServing(first, {"--enqueue", a}));
 
     QProcess second;
     desktop.start(second, {"--new-instance", "--enqueue", b});
@@ -240,9 +241,7 @@ TEST(HandOver, AHundredThousandFilesArriveInRequestsOfBoundedSize)
 {
     Desktop desktop;
     QProcess first;
-    desktop.start(first, {});
-    ASSERT_TRUE(first.waitForStarted(5000));
-    ASSERT_TRUE(desktop.waitForChannel(10000));
+    ASSERT_TRUE(desktop.startServing(first, {}));
 
     QStringList files;
     for (int k = 0; k < 100'000; ++k)
