@@ -110,10 +110,12 @@ CommandLineFiles ParseCommandLine(const QStringList& arguments)
 
 bool HandOverToRunningInstance(const QString& service, const CommandLineFiles& commandLine)
 {
-    if (commandLine.files.isEmpty())
+    // Without files (or none a path can name) the running program is only raised.
+    const QStringList requests = MacroRequestsFor(commandLine.files, commandLine.enqueue);
+    if (requests.isEmpty())
         return platform::DdeExecute(service, kMacroTopic, kActivateCommand);
     bool handedOver = false;
-    for (const QString& request : MacroRequestsFor(commandLine.files, commandLine.enqueue)) {
+    for (const QString& request : requests) {
         if (!platform::DdeExecute(service, kMacroTopic, request))
             break;
         handedOver = true;

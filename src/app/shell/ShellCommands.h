@@ -85,8 +85,9 @@ struct CommandLineFiles {
 };
 CommandLineFiles ParseCommandLine(const QStringList& arguments); // without argv[0]
 
-// Sends the files to the instance serving `service` (or, without files, asks
-// it to raise its window). False when no instance acknowledged.
+// Sends the files to the instance serving `service` (or, without files that
+// a request can carry, asks it to raise its window). False when no instance
+// acknowledged.
 bool HandOverToRunningInstance(const QString& service, const CommandLineFiles& commandLine);
 
 } // namespace shell
