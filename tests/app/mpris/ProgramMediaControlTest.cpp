@@ -193,27 +193,14 @@ TEST(ProgramMediaControl, WithoutABusOrWithItsNameTakenTheProgramRunsQuietly)
 
 namespace {
 
-// A WAV of silence, long enough to be seen playing.
+// A WAV of silence from ffmpeg, long enough to be seen playing.
 QString silentWav(const testsupport::TempDir& dir, const std::string& name, int seconds)
 {
-    const quint32 bytes = quint32(seconds) * 44100 * 4;
-    QByteArray wav("RIFF");
-    auto u32 = [&](quint32 v) { wav.append(reinterpret_cast<const char*>(&v), 4); };
-    auto u16 = [&](quint16 v) { wav.append(reinterpret_cast<const char*>(&v), 2); };
-    u32(36 + bytes);
-    wav += "WAVEfmt ";
-    u32(16);
-    u16(1);
-    u16(2);
-    u32(44100);
-    u32(44100 * 4);
-    u16(4);
-    u16(16);
-    wav += "data";
-    u32(bytes);
-    wav += QByteArray(int(bytes), '\0');
-    testsupport::WriteFile(dir.file(name), wav.toStdString());
-    return QString::fromStdString(dir.file(name));
+    const QString file = QString::fromStdString(dir.file(name));
+    EXPECT_EQ(QProcess::execute("ffmpeg", {"-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                                           "anullsrc=r=44100:cl=stereo", "-t", QString::number(seconds), file}),
+              0);
+    return file;
 }
 
 // The Exec line of a desktop entry's group, split as a launcher splits it,
