@@ -7,7 +7,7 @@ ORVELLA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 ORVELLA_PACKAGES=(
   # build
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libopenmpt-dev portaudio19-dev libfftw3-dev libjpeg-dev
   # tests

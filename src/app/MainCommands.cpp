@@ -161,6 +161,19 @@ void TForm1::createActions()
         commands_.insert(name, action);
         commandNames_ << name;
     }
+
+    // Space plays or pauses while this window is active. Not one of the list's
+    // commands (the command box runs them by index); no command uses the key.
+    auto* playPause = new QAction(this);
+    playPause->setObjectName(QStringLiteral("playPauseKey"));
+    playPause->setShortcut(QKeySequence(Qt::Key_Space));
+    playPause->setShortcutContext(Qt::WindowShortcut);
+    connect(playPause, &QAction::triggered, this, [this] {
+        const player::TPlayState mode = player_->Mode();
+        runCommand(mode == player::psPlaying || mode == player::psPaused ? QStringLiteral("pausebtt1")
+                                                                         : QStringLiteral("playbt1"));
+    });
+    addAction(playPause);
 }
 
 void TForm1::runCommand(const QString& name)

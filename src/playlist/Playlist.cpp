@@ -253,11 +253,23 @@ void Tplayl::selectBoth(int index)
     Highlight(index);
 }
 
+void Tplayl::setPlayindex(const QString& text)
+{
+    playindex_ = text;
+    realboxModel_->SetPlayingRow(text.toInt());
+}
+
+void Tplayl::resetPlayindex()
+{
+    playindex_ = QStringLiteral("0");
+    realboxModel_->SetPlayingRow(-1);
+}
+
 void Tplayl::clearplaylistbt1()
 {
     realboxModel_->Clear();
     ListBox1.Clear();
-    playindex_ = QStringLiteral("0");
+    resetPlayindex();
 }
 
 void Tplayl::deletebt1()
@@ -318,7 +330,7 @@ void Tplayl::openbt1()
     if (!showOpenFilesDialog(QStringLiteral("Select Files To Open")))
         return;
     clearplaylistbt1();
-    playindex_ = QStringLiteral("0");
+    resetPlayindex();
     if (OpenDialog1.FilterIndex == PlaylistsFilterIndex)
         loadmultipl1();
     else
@@ -451,7 +463,7 @@ void Tplayl::shuffleact()
     const std::vector<std::string>& old = ListBox1.Items();
     std::vector<std::string> shuffled;
     shuffled.reserve(old.size());
-    for (int from : ShuffleOrder(Count()))
+    for (int from : ShuffleOrder(Count(), shuffleGenerator_))
         shuffled.push_back(old[size_t(from)]);
     // Every line is moved once, so the selection does not survive.
     ListBox1.Assign(std::move(shuffled));
@@ -460,7 +472,7 @@ void Tplayl::shuffleact()
     RefreshTimes = true;
     RefreshRenumber = true;
     procusme();
-    playindex_ = QStringLiteral("0");
+    resetPlayindex();
     if (shuffleAndGo_)
         emit playRequested();
 }

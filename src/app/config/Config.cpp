@@ -47,6 +47,7 @@ std::vector<KeySpec> buildKeys()
     keys.push_back({Setting::Volume, 0, General, "volume", Int, Current});
     keys.push_back({Setting::TitleFormat, 0, General, "playparseind", Int, 0});
     keys.push_back({Setting::Numbering, 0, General, "numplay", Bool, Current});
+    keys.push_back({Setting::Repeat, 0, General, "repeat", Bool, 0});
 
     const std::pair<Setting, std::pair<const char*, int>> form[] = {
         {Setting::MainWidth, {"mainwidth", 330}},
@@ -182,6 +183,7 @@ void RestoreAtShow(const platform::ProfileFile& file, SettingsTarget& target)
     restore(file, target, Setting::Volume);
     restore(file, target, Setting::TitleFormat);
     restore(file, target, Setting::Numbering);
+    restore(file, target, Setting::Repeat);
 }
 
 bool SaveAtClose(const platform::ProfileFile& file, const SettingsTarget& target,

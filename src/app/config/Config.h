@@ -46,6 +46,7 @@ enum class Setting {
     Volume,
     TitleFormat,
     Numbering,
+    Repeat,         // the main window's "Repeat" check box
     FilesFolder,    // "Dialogs": open-files dialog (a string)
     PlaylistFolder, // "Dialogs": open-playlist dialog (a string)
 

@@ -3,6 +3,7 @@
 
 #include "Playerctl.h"
 
+#include "support/ByteBuilder.h"
 #include "support/ProgramEnvironment.h"
 #include "support/TempDir.h"
 
@@ -159,6 +160,30 @@ TEST(ProgramMediaControl, DesktopControlDrivesThePlaylist)
     EXPECT_EQ(saved, (fixture("lame_cbr128.mp3") + "\r\n" + fixture("apev2_id3v1.mp3") + "\r\n" +
                       fixture("vorbis_comments.ogg") + "\r\n")
                          .toStdString());
+}
+
+TEST(ProgramMediaControl, MetadataCarriesTheTagsOwnTexts)
+{
+    // "a very long title" by "the band" in an ID3v2.3 tag: the window shows
+    // them capitalised, the desktop gets them as tagged.
+    auto frame = [](const char* id, std::string_view text) {
+        testsupport::ByteBuilder b;
+        b.text(id).u32be(uint32_t(text.size() + 1)).u16be(0).u8(0).text(text);
+        return b.str();
+    };
+    const std::string frames = frame("TPE1", "the band") + frame("TIT2", "a very long title");
+    testsupport::TempDir music;
+    testsupport::ByteBuilder mp3;
+    mp3.text("ID3").u8(3).u8(0).u8(0).syncsafe32(uint32_t(frames.size())).append(frames);
+    mp3.append(testsupport::ReadFile(testsupport::TestData("bass/tone.mp3")));
+    mp3.writeTo(music.file("tagged.mp3"));
+
+    Program program({QString::fromStdString(music.file("tagged.mp3"))});
+    ASSERT_TRUE(eventually(serviceOwned, 10'000)) << "the program did not appear on the bus";
+    ask({"play"});
+    ASSERT_TRUE(eventually([] { return playerctl({"status"}).out == "Playing"; }));
+    EXPECT_EQ(title(), "a very long title");
+    EXPECT_EQ(ask({"metadata", "xesam:artist"}), "the band");
 }
 
 TEST(ProgramMediaControl, WithoutABusOrWithItsNameTakenTheProgramRunsQuietly)
