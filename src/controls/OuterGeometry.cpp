@@ -109,9 +109,15 @@ int distanceBetween(const QRect& a, const QRect& b)
 
 QRect OuterGeometry(QWidget& window)
 {
-    // A hidden window may have lost the frame Qt knew; the one seen last stands in.
     const QMargins known = knownFrame(window);
-    return window.geometry().marginsAdded(known.isNull() ? FrameWatch::of(window).frame() : known);
+    if (!known.isNull())
+        return window.geometry().marginsAdded(known);
+    // A hidden window may have lost the frame Qt knew; the one seen last stands in.
+    const QMargins frame = FrameWatch::of(window).frame();
+    // A window never shown keeps the outer place it was given.
+    if (!window.testAttribute(Qt::WA_WState_Created))
+        return {window.geometry().topLeft(), window.size().grownBy(frame)};
+    return window.geometry().marginsAdded(frame);
 }
 
 void SetOuterGeometry(QWidget& window, const QRect& outer)

@@ -54,7 +54,7 @@ struct DesktopOpener {
     QStringList opened(int count) const
     {
         QStringList lines;
-        QTest::qWaitFor(
+        (void)QTest::qWaitFor(
             [&] {
                 lines = QString::fromStdString(testsupport::ReadFile(log)).split('\n', Qt::SkipEmptyParts);
                 return lines.size() >= count;

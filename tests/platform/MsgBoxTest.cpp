@@ -84,7 +84,7 @@ TEST(MessageBoxes, AModelessMessageShowsWithoutWaitingButAQuestionStillWaits)
     }
     EXPECT_EQ(answer, IDOK);
     QPointer<QMessageBox> shown;
-    QTest::qWaitFor(
+    (void)QTest::qWaitFor(
         [&] {
             for (QWidget* w : QApplication::topLevelWidgets())
                 if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
