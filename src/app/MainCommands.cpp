@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QPushButton>
 
@@ -161,19 +162,19 @@ void TForm1::createActions()
         commands_.insert(name, action);
         commandNames_ << name;
     }
+}
 
-    // Space plays or pauses while this window is active. Not one of the list's
-    // commands (the command box runs them by index); no command uses the key.
-    auto* playPause = new QAction(this);
-    playPause->setObjectName(QStringLiteral("playPauseKey"));
-    playPause->setShortcut(QKeySequence(Qt::Key_Space));
-    playPause->setShortcutContext(Qt::WindowShortcut);
-    connect(playPause, &QAction::triggered, this, [this] {
+void TForm1::keyPressEvent(QKeyEvent* event)
+{
+    // Space plays or pauses. A key of this window alone (no command of the
+    // list has it), so other windows keep Space for themselves.
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
         const player::TPlayState mode = player_->Mode();
         runCommand(mode == player::psPlaying || mode == player::psPaused ? QStringLiteral("pausebtt1")
                                                                          : QStringLiteral("playbt1"));
-    });
-    addAction(playPause);
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void TForm1::runCommand(const QString& name)

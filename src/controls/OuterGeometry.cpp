@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <limits>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -54,12 +55,29 @@ class FrameWatch : public QObject {
 
     static FrameWatch& of(QWidget& window)
     {
-        auto* watch = window.findChild<FrameWatch*>(QString(), Qt::FindDirectChildrenOnly);
-        return watch ? *watch : *new FrameWatch(window);
+        for (QObject* child : window.children())
+            if (auto* watch = dynamic_cast<FrameWatch*>(child))
+                return *watch;
+        return *new FrameWatch(window);
     }
 
-    QMargins frame() const { return frame_ ? *frame_ : lastSeenFrame; }
-    void placeWhenFramed(const QRect& outer) { pending_ = outer; }
+    // The frame Qt knows now; else the one this window had when it was
+    // framed (a hidden window may have lost it); else the last one seen.
+    QMargins frame() const
+    {
+        const QMargins known = knownFrame(window_);
+        return !known.isNull() ? known : frame_ ? *frame_ : lastSeenFrame;
+    }
+
+    // Places the window at `outer` again as soon as a frame shows around it;
+    // the latest wish wins.
+    void placeWhenFramed(const std::optional<QRect>& outer) { pending_ = outer; }
+
+    void setOuterMinimum(const QSize& size)
+    {
+        outerMinimum_ = size;
+        applyMinimum();
+    }
 
   protected:
     bool eventFilter(QObject*, QEvent* event) override
@@ -72,22 +90,34 @@ class FrameWatch : public QObject {
   private:
     void noteFrame()
     {
-        const QMargins frame = knownFrame(window_);
-        if (frame.isNull())
+        const QMargins seen = knownFrame(window_);
+        if (seen.isNull())
             return;
-        frame_ = frame;
-        lastSeenFrame = frame;
-        if (!pending_)
-            return;
-        const QRect outer = *pending_;
-        pending_.reset();
+        frame_ = seen;
+        lastSeenFrame = seen;
+        applyMinimum();
         // Not from inside the event that told of the frame.
-        QTimer::singleShot(0, this, [this, outer, frame] { place(window_, outer, frame); });
+        if (pending_ && !settling_) {
+            settling_ = true;
+            QTimer::singleShot(0, this, [this] {
+                settling_ = false;
+                if (const std::optional<QRect> outer = std::exchange(pending_, std::nullopt))
+                    place(window_, *outer, frame());
+            });
+        }
+    }
+
+    void applyMinimum()
+    {
+        if (outerMinimum_)
+            window_.setMinimumSize(outerMinimum_->shrunkBy(frame()).expandedTo({0, 0}));
     }
 
     QWidget& window_;
+    std::optional<QSize> outerMinimum_;
     std::optional<QMargins> frame_;
     std::optional<QRect> pending_;
+    bool settling_ = false;
 };
 
 QList<QRect> availableScreens()
@@ -109,10 +139,6 @@ int distanceBetween(const QRect& a, const QRect& b)
 
 QRect OuterGeometry(QWidget& window)
 {
-    const QMargins known = knownFrame(window);
-    if (!known.isNull())
-        return window.geometry().marginsAdded(known);
-    // A hidden window may have lost the frame Qt knew; the one seen last stands in.
     const QMargins frame = FrameWatch::of(window).frame();
     // A window never shown keeps the outer place it was given.
     if (!window.testAttribute(Qt::WA_WState_Created))
@@ -127,7 +153,13 @@ void SetOuterGeometry(QWidget& window, const QRect& outer)
     const QRect reachable =
         KeepTitleBarOnScreen(outer, availableScreens(), frame.top() > 0 ? frame.top() : AssumedTitleHeight);
     place(window, reachable, frame);
-    watch.placeWhenFramed(reachable);
+    // Without a frame yet, the frame that comes may differ from the guess.
+    watch.placeWhenFramed(knownFrame(window).isNull() ? std::optional(reachable) : std::nullopt);
+}
+
+void SetOuterMinimumSize(QWidget& window, const QSize& outer)
+{
+    FrameWatch::of(window).setOuterMinimum(outer);
 }
 
 QRect KeepTitleBarOnScreen(const QRect& outer, const QList<QRect>& screens, int titleHeight)

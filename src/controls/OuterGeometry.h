@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <QRect>
+#include <QSize>
 
 class QWidget;
 
@@ -16,6 +17,9 @@ QRect OuterGeometry(QWidget& window);
 
 // Gives `window` the outer rectangle `outer`, kept reachable on the screens.
 void SetOuterGeometry(QWidget& window, const QRect& outer);
+
+// The smallest outer size the user may give the window.
+void SetOuterMinimumSize(QWidget& window, const QSize& outer);
 
 // `outer` itself when its title bar (its top `titleHeight` rows) can be grabbed
 // on one of `screens`; otherwise moved onto the nearest screen, within it as

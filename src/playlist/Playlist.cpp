@@ -8,6 +8,7 @@
 #include "TitleRefresh.h"
 
 #include "app/config/Config.h"
+#include "controls/OuterGeometry.h"
 #include "controls/WindowMover.h"
 #include "platform/msgbox.h"
 
@@ -85,7 +86,7 @@ Tplayl::Tplayl(QWidget* parent) : QWidget(parent, Qt::Window)
 void Tplayl::createControls()
 {
     setWindowTitle(QStringLiteral("Playlist"));
-    setMinimumSize(300, 260);
+    SetOuterMinimumSize(*this, {300, 260});
     resize(300, 315);
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);

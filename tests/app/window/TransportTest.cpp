@@ -338,7 +338,8 @@ TEST_F(Transport, SpacePlaysAndPausesInTheMainWindowOnly)
     QTest::keyClick(form.get(), Qt::Key_Space);
     EXPECT_EQ(mode(), psPlaying);
     for (const QString& name : form->commandNames())
-        EXPECT_FALSE(form->commandAction(name)->shortcuts().contains(QKeySequence(Qt::Key_Space))) << name;
+        EXPECT_FALSE(form->commandAction(name)->shortcuts().contains(QKeySequence(Qt::Key_Space)))
+            << name.toStdString();
 
     // In the playlist window Space is the list's own key.
     list().show();
