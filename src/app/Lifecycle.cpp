@@ -261,6 +261,17 @@ void TForm1::FormCreate()
     ComboBox1->addItems(commandNames_);
 }
 
+void TForm1::setVisible(bool visible)
+{
+    // The window gets its place before it exists, so that a window manager
+    // puts its frame there; the first showing restores the rest.
+    if (visible && !formShown_ && !testAttribute(Qt::WA_WState_Created)) {
+        Settings settings(*this);
+        appconfig::RestoreMainWindowGeometry(platform::ProfileFile(appconfig::ConfigPath()), settings);
+    }
+    QMainWindow::setVisible(visible);
+}
+
 void TForm1::showEvent(QShowEvent* event)
 {
     if (!formShown_) {

@@ -64,6 +64,8 @@ class TForm1 : public QMainWindow {
     // Runs a command inside the general error handler.
     void runCommand(const QString& name);
 
+    void setVisible(bool visible) override;
+
     player::TAudioPlayer& AudioPlayer1() { return *player_; }
     playlist::Tplayl* playlistWindow() const { return playl_; }
     TEqualizerform* equalizerWindow() const { return equalizer_; }

@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <limits>
@@ -17,6 +18,9 @@ namespace {
 
 // Of a title bar, this much must lie on a screen to be grabbed.
 constexpr int MinGrabWidth = 40;
+// A window manager may still be busy with a window it has just framed.
+constexpr int SettleMs = 100;
+constexpr int MaxSettleTries = 5;
 // The title bar's height until a window manager's frame was seen.
 constexpr int AssumedTitleHeight = 24;
 
@@ -51,7 +55,11 @@ void place(QWidget& window, const QRect& outer, const QMargins& frame)
 // Follows the frame of one window, and places it again once it is framed.
 class FrameWatch : public QObject {
   public:
-    explicit FrameWatch(QWidget& window) : QObject(&window), window_(window) { window.installEventFilter(this); }
+    explicit FrameWatch(QWidget& window) : QObject(&window), window_(window)
+    {
+        window.installEventFilter(this);
+        watchNativeWindow();
+    }
 
     static FrameWatch& of(QWidget& window)
     {
@@ -82,12 +90,33 @@ class FrameWatch : public QObject {
   protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
-        if (event->type() == QEvent::Move || event->type() == QEvent::Resize || event->type() == QEvent::Show)
+        switch (event->type()) {
+        case QEvent::Show:
+            watchNativeWindow();
             noteFrame();
+            break;
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::Expose:
+            noteFrame();
+            break;
+        default:
+            break;
+        }
         return false;
     }
 
   private:
+    // A window manager that keeps the client in place when it frames it moves
+    // nothing: the exposure of the native window tells.
+    void watchNativeWindow()
+    {
+        if (QWindow* native = window_.windowHandle(); native && native != native_) {
+            native_ = native;
+            native->installEventFilter(this);
+        }
+    }
+
     void noteFrame()
     {
         const QMargins seen = knownFrame(window_);
@@ -96,15 +125,26 @@ class FrameWatch : public QObject {
         frame_ = seen;
         lastSeenFrame = seen;
         applyMinimum();
-        // Not from inside the event that told of the frame.
         if (pending_ && !settling_) {
             settling_ = true;
-            QTimer::singleShot(0, this, [this] {
-                settling_ = false;
-                if (const std::optional<QRect> outer = std::exchange(pending_, std::nullopt))
-                    place(window_, *outer, frame());
-            });
+            settle(MaxSettleTries);
         }
+    }
+
+    // Places the window where it is wanted, and looks again a moment later:
+    // a window manager busy with a window it has just framed may drop a
+    // request.
+    void settle(int triesLeft)
+    {
+        QTimer::singleShot(SettleMs, this, [this, triesLeft] {
+            if (!pending_ || OuterGeometry(window_) == *pending_ || triesLeft == 0) {
+                settling_ = false;
+                pending_.reset();
+                return;
+            }
+            place(window_, *pending_, frame());
+            settle(triesLeft - 1);
+        });
     }
 
     void applyMinimum()
@@ -114,6 +154,7 @@ class FrameWatch : public QObject {
     }
 
     QWidget& window_;
+    QPointer<QWindow> native_;
     std::optional<QSize> outerMinimum_;
     std::optional<QMargins> frame_;
     std::optional<QRect> pending_;
@@ -152,7 +193,10 @@ void SetOuterGeometry(QWidget& window, const QRect& outer)
     const QMargins frame = watch.frame();
     const QRect reachable =
         KeepTitleBarOnScreen(outer, availableScreens(), frame.top() > 0 ? frame.top() : AssumedTitleHeight);
-    place(window, reachable, frame);
+    // Placed again where it already is, a window given its place before it
+    // existed would lose the frame-inclusive placement.
+    if (OuterGeometry(window) != reachable)
+        place(window, reachable, frame);
     // Without a frame yet, the frame that comes may differ from the guess.
     watch.placeWhenFramed(knownFrame(window).isNull() ? std::optional(reachable) : std::nullopt);
 }

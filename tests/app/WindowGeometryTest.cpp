@@ -46,7 +46,7 @@ struct XServer {
 
     XServer()
     {
-        process.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
+        process.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"});
         if (!process.waitForStarted(5000))
             return;
         while (process.state() == QProcess::Running && !process.canReadLine())

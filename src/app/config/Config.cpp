@@ -134,16 +134,22 @@ bool ReadPluginFirst(const platform::ProfileFile& file, bool current)
     return file.readBool(spec.section, spec.key, current);
 }
 
-void RestoreAtShow(const platform::ProfileFile& file, SettingsTarget& target)
+void RestoreMainWindowGeometry(const platform::ProfileFile& file, SettingsTarget& target)
 {
     for (Setting s : {Setting::MainWidth, Setting::MainHeight, Setting::MainLeft, Setting::MainTop})
         restore(file, target, s);
+}
 
-    // Any value but 1 keeps the window hidden with its design bounds.
+void RestoreAtShow(const platform::ProfileFile& file, SettingsTarget& target)
+{
+    RestoreMainWindowGeometry(file, target);
+
+    // Any value but 1 keeps the window hidden with its design bounds. Its place
+    // is given before it shows, so that a window manager frames it there.
     if (read(file, target, Setting::PlaylistVis) == 1) {
-        target.apply(Setting::PlaylistVis, 0, 1);
         for (Setting s : {Setting::PlaylistWidth, Setting::PlaylistHeight, Setting::PlaylistLeft, Setting::PlaylistTop})
             restore(file, target, s);
+        target.apply(Setting::PlaylistVis, 0, 1);
     }
     if (read(file, target, Setting::EqualizerVis) == 1) {
         for (Setting s :

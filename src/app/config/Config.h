@@ -101,6 +101,9 @@ std::string ConfigPath();
 std::array<std::string, 8> ReadLoadedPlugins(const platform::ProfileFile& file);
 bool ReadPluginFirst(const platform::ProfileFile& file, bool current);
 
+// The main window's place and size, also given before it first shows.
+void RestoreMainWindowGeometry(const platform::ProfileFile& file, SettingsTarget& target);
+
 // Restore at the main window's first showing: everything but the plug-ins
 // and "Dialogs", in the program's order.
 void RestoreAtShow(const platform::ProfileFile& file, SettingsTarget& target);

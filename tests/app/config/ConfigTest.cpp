@@ -94,8 +94,8 @@ TEST(Config, RestoresInTheProgramsOrder)
             order.push_back(setting);
     using S = Setting;
     const std::vector<Setting> expected{
-        S::MainWidth,       S::MainHeight,        S::MainLeft,     S::MainTop,         S::PlaylistVis,
-        S::PlaylistWidth,   S::PlaylistHeight,    S::PlaylistLeft, S::PlaylistTop,     S::EqualizerWidth,
+        S::MainWidth,       S::MainHeight,        S::MainLeft,     S::MainTop,         S::PlaylistWidth,
+        S::PlaylistHeight,  S::PlaylistLeft,      S::PlaylistTop,  S::PlaylistVis,     S::EqualizerWidth,
         S::EqualizerHeight, S::EqualizerLeft,     S::EqualizerTop, S::EqualizerVis,    S::FileType,
         S::Equalizer,       S::FlangerBox,        S::ShuffleAndGo, S::SmoothShuffle,   S::MorphRate,
         S::FlangerEffect,   S::EchoEffect,        S::ReverbEffect, S::EchoBox,         S::ReverbBox,
