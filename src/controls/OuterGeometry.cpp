@@ -37,21 +37,6 @@ QMargins knownFrame(const QWidget& window)
             frame.bottom() - client.bottom()};
 }
 
-void place(QWidget& window, const QRect& outer, const QMargins& frame)
-{
-    const QSize client = outer.size().shrunkBy(frame).expandedTo({1, 1});
-    if (window.minimumSize() == window.maximumSize())
-        window.setFixedSize(client);
-    else
-        window.resize(client);
-    // Before the window exists Qt asks the window manager to put the frame at
-    // the point; afterwards it places the client, around which the frame comes.
-    if (!window.testAttribute(Qt::WA_WState_Created) || !knownFrame(window).isNull())
-        window.move(outer.topLeft());
-    else
-        window.move(outer.topLeft() + QPoint(frame.left(), frame.top()));
-}
-
 // Follows the frame of one window, and places it again once it is framed.
 class FrameWatch : public QObject {
   public:
@@ -77,6 +62,24 @@ class FrameWatch : public QObject {
         return !known.isNull() ? known : frame_ ? *frame_ : lastSeenFrame;
     }
 
+    // Gives the window the outer rectangle `outer` around a frame of `frame`.
+    void place(const QRect& outer, const QMargins& frame)
+    {
+        applyMinimum(frame);
+        const QSize client = outer.size().shrunkBy(frame).expandedTo({1, 1});
+        if (window_.minimumSize() == window_.maximumSize())
+            window_.setFixedSize(client);
+        else
+            window_.resize(client);
+        // Before the window exists Qt asks the window manager to put the frame
+        // at the point; afterwards it places the client, around which the
+        // frame comes.
+        if (!window_.testAttribute(Qt::WA_WState_Created) || !knownFrame(window_).isNull())
+            window_.move(outer.topLeft());
+        else
+            window_.move(outer.topLeft() + QPoint(frame.left(), frame.top()));
+    }
+
     // Places the window at `outer` again as soon as a frame shows around it;
     // the latest wish wins.
     void placeWhenFramed(const std::optional<QRect>& outer) { pending_ = outer; }
@@ -84,7 +87,7 @@ class FrameWatch : public QObject {
     void setOuterMinimum(const QSize& size)
     {
         outerMinimum_ = size;
-        applyMinimum();
+        applyMinimum(frame());
     }
 
   protected:
@@ -124,7 +127,7 @@ class FrameWatch : public QObject {
             return;
         frame_ = seen;
         lastSeenFrame = seen;
-        applyMinimum();
+        applyMinimum(seen);
         if (pending_ && !settling_) {
             settling_ = true;
             settle(MaxSettleTries);
@@ -142,15 +145,15 @@ class FrameWatch : public QObject {
                 pending_.reset();
                 return;
             }
-            place(window_, *pending_, frame());
+            place(*pending_, frame());
             settle(triesLeft - 1);
         });
     }
 
-    void applyMinimum()
+    void applyMinimum(const QMargins& frame)
     {
         if (outerMinimum_)
-            window_.setMinimumSize(outerMinimum_->shrunkBy(frame()).expandedTo({0, 0}));
+            window_.setMinimumSize(outerMinimum_->shrunkBy(frame).expandedTo({0, 0}));
     }
 
     QWidget& window_;
@@ -196,7 +199,7 @@ void SetOuterGeometry(QWidget& window, const QRect& outer)
     // Placed again where it already is, a window given its place before it
     // existed would lose the frame-inclusive placement.
     if (OuterGeometry(window) != reachable)
-        place(window, reachable, frame);
+        watch.place(reachable, frame);
     // Without a frame yet, the frame that comes may differ from the guess.
     watch.placeWhenFramed(knownFrame(window).isNull() ? std::optional(reachable) : std::nullopt);
 }
