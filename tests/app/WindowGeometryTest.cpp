@@ -13,7 +13,6 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <optional>
 
 void PrintTo(const QRect& r, std::ostream* out)
@@ -28,16 +27,6 @@ struct Window {
     const char* key; // in "Form State": key + "left", "top", "width", "height"
     QRect outer;
 };
-
-void stopProcess(QProcess& process)
-{
-    if (process.state() == QProcess::NotRunning)
-        return;
-    ::kill(pid_t(process.processId()), SIGTERM);
-    if (!process.waitForFinished(5000))
-        process.kill();
-    process.waitForFinished();
-}
 
 // An X server of its own for the test, on a free display.
 struct XServer {
@@ -55,7 +44,7 @@ struct XServer {
         if (!number.isEmpty())
             display = ":" + number;
     }
-    ~XServer() { stopProcess(process); }
+    ~XServer() { testsupport::StopProgram(process); }
 };
 
 QProcessEnvironment withDisplay(QProcessEnvironment env, const QString& display)
@@ -145,7 +134,7 @@ class WindowGeometry : public ::testing::Test {
             EXPECT_TRUE(placed) << round << ": " << w.title << " on screen at "
                                 << (seen ? testing::PrintToString(*seen) : "nowhere");
         }
-        stopProcess(program);
+        testsupport::StopProgram(program);
         EXPECT_EQ(program.exitCode(), 0) << round;
         const platform::ProfileFile config(home.file("data/confstate.ini"));
         for (const Window& w : windows)
@@ -176,5 +165,5 @@ TEST_F(WindowGeometry, WindowsStayPutOverRestartsWithAndWithoutAWindowManager)
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(ready); }, 10'000)) << "openbox did not start";
     for (int round = 1; round <= 4; ++round)
         cycle("with openbox, start " + std::to_string(round));
-    stopProcess(openbox);
+    testsupport::StopProgram(openbox);
 }

@@ -43,15 +43,7 @@ struct Program {
         process.setProcessEnvironment(env);
         process.start(QString(ORVELLA_PROGRAM_DIR) + "orvella", QStringList{"-platform", "offscreen"} + files);
     }
-    ~Program()
-    {
-        if (process.state() == QProcess::NotRunning)
-            return;
-        ::kill(pid_t(process.processId()), SIGTERM);
-        if (!process.waitForFinished(5000))
-            process.kill();
-        process.waitForFinished();
-    }
+    ~Program() { testsupport::StopProgram(process); }
 };
 
 // PropertiesChanged signals of our player as dbus-monitor prints them.
@@ -166,15 +158,9 @@ TEST(ProgramMediaControl, MetadataCarriesTheTagsOwnTexts)
 {
     // "a very long title" by "the band" in an ID3v2.3 tag: the window shows
     // them capitalised, the desktop gets them as tagged.
-    auto frame = [](const char* id, std::string_view text) {
-        testsupport::ByteBuilder b;
-        b.text(id).u32be(uint32_t(text.size() + 1)).u16be(0).u8(0).text(text);
-        return b.str();
-    };
-    const std::string frames = frame("TPE1", "the band") + frame("TIT2", "a very long title");
     testsupport::TempDir music;
     testsupport::ByteBuilder mp3;
-    mp3.text("ID3").u8(3).u8(0).u8(0).syncsafe32(uint32_t(frames.size())).append(frames);
+    mp3.append(testsupport::Id3v23ArtistTitle("the band", "a very long title"));
     mp3.append(testsupport::ReadFile(testsupport::TestData("bass/tone.mp3")));
     mp3.writeTo(music.file("tagged.mp3"));
 

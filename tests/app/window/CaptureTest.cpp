@@ -76,6 +76,16 @@ class Capture : public MainWindowTest {
         return capture_.read();
     }
     void pressCtrl(Qt::Key key) { QTest::keyClick(form.get(), key, Qt::ControlModifier); }
+    // a.wav (1.5 s at 300 Hz), an empty empty.mp3, c.wav (1.5 s at 500 Hz).
+    TForm1& startWithABrokenEntryBetweenTwoTones()
+    {
+        enginetest::WriteWav(files.file("a.wav"), 44100, 2, enginetest::Sine(44100, 2, 300, 1.5, 0.3));
+        testsupport::WriteFile(files.file("empty.mp3"), "");
+        enginetest::WriteWav(files.file("c.wav"), 44100, 2, enginetest::Sine(44100, 2, 500, 1.5, 0.3));
+        TForm1& f = start();
+        addFiles({files.file("a.wav"), files.file("empty.mp3"), files.file("c.wav")});
+        return f;
+    }
     // The runs heard, without the silence before the first sound and after the last.
     std::vector<int> heardRuns(const std::vector<int>& tones)
     {
@@ -170,11 +180,7 @@ TEST_F(Capture, CommandsPlayTheFilesInTheOrderAsked)
 
 TEST_F(Capture, AnEntryThatCannotBeOpenedIsSkippedAndNothingIsHeardTwice)
 {
-    enginetest::WriteWav(files.file("a.wav"), 44100, 2, enginetest::Sine(44100, 2, 300, 1.5, 0.3));
-    testsupport::WriteFile(files.file("empty.mp3"), "");
-    enginetest::WriteWav(files.file("c.wav"), 44100, 2, enginetest::Sine(44100, 2, 500, 1.5, 0.3));
-    TForm1& f = start();
-    addFiles({files.file("a.wav"), files.file("empty.mp3"), files.file("c.wav")});
+    TForm1& f = startWithABrokenEntryBetweenTwoTones();
     f.runCommand("playbt1");
     ASSERT_TRUE(waitFor([&] { return f.playindex() == "2"; }, 5000));
     ASSERT_TRUE(waitFor([&] { return f.AudioPlayer1().Mode() == player::psStopped; }, 5000));
@@ -185,11 +191,7 @@ TEST_F(Capture, AnEntryThatCannotBeOpenedIsSkippedAndNothingIsHeardTwice)
 
 TEST_F(Capture, WithRepeatTwoPassesOverABrokenEntryPlayEachGoodOneTwice)
 {
-    enginetest::WriteWav(files.file("a.wav"), 44100, 2, enginetest::Sine(44100, 2, 300, 1.5, 0.3));
-    testsupport::WriteFile(files.file("empty.mp3"), "");
-    enginetest::WriteWav(files.file("c.wav"), 44100, 2, enginetest::Sine(44100, 2, 500, 1.5, 0.3));
-    TForm1& f = start();
-    addFiles({files.file("a.wav"), files.file("empty.mp3"), files.file("c.wav")});
+    TForm1& f = startWithABrokenEntryBetweenTwoTones();
     f.setRepeat(true);
     // Every start of an entry, in order.
     std::vector<QString> started;
