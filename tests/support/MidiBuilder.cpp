@@ -76,7 +76,7 @@ std::string SmfBytes(unsigned format, unsigned division, const std::vector<MidiT
 
 std::string RmidBytes(const std::string& smf)
 {
-    const std::string info = ByteBuilder().text("INFO").text("INAM").u32le(4).text("Rmi\0").str();
+    const std::string info = ByteBuilder().text("INFO").text("INAM").u32le(4).fixed("Rmi", 4).str();
     ByteBuilder body;
     body.text("RMID").text("LIST").u32le(uint32_t(info.size())).text(info);
     body.text("data").u32le(uint32_t(smf.size())).text(smf);

@@ -114,7 +114,7 @@ uint64_t TempoMap::tickAt(double ms) const
         from = c.tick;
         tempo = c.usPerQuarter;
     }
-    const double ticks = std::max(0.0, ms - at) / msPerTick(tempo);
+    const double ticks = std::round(std::max(0.0, ms - at) / msPerTick(tempo));
     return from + static_cast<uint64_t>(std::min(ticks, double(INT32_MAX)));
 }
 
