@@ -17,26 +17,27 @@ double FundamentalHz(const std::vector<int16_t>& stereo, int side, long from, lo
     if (long(x.size()) < 2 * maxLag)
         return 0;
     const long n = long(x.size()) - maxLag;
+    // Normalised, so that a tone that swells or fades does not favour long lags.
     auto correlation = [&](long lag) {
-        double sum = 0;
-        for (long i = 0; i < n; ++i)
+        double sum = 0, a = 0, b = 0;
+        for (long i = 0; i < n; ++i) {
             sum += x[std::size_t(i)] * x[std::size_t(i + lag)];
-        return sum;
+            a += x[std::size_t(i)] * x[std::size_t(i)];
+            b += x[std::size_t(i + lag)] * x[std::size_t(i + lag)];
+        }
+        return a > 0 && b > 0 ? sum / std::sqrt(a * b) : 0.0;
     };
-    const double energy = correlation(0);
-    if (energy <= 0)
-        return 0;
     // The first lag whose correlation comes close to the best one is the period
     // (later peaks are its multiples).
     std::vector<double> r(std::size_t(maxLag + 2));
     double best = 0;
     for (long lag = minLag; lag <= maxLag + 1; ++lag)
         best = std::max(best, r[std::size_t(lag)] = correlation(lag));
-    if (best < 0.3 * energy)
+    if (best < 0.5)
         return 0;
     for (long lag = minLag + 1; lag <= maxLag; ++lag) {
         const double here = r[std::size_t(lag)];
-        if (here >= 0.9 * best && here >= r[std::size_t(lag - 1)] && here >= r[std::size_t(lag + 1)]) {
+        if (here >= 0.85 * best && here >= r[std::size_t(lag - 1)] && here >= r[std::size_t(lag + 1)]) {
             // A parabola through the peak and its neighbours places it between samples.
             const double a = r[std::size_t(lag - 1)], c = r[std::size_t(lag + 1)];
             const double shift = (a - c) / (2 * (a - 2 * here + c));
