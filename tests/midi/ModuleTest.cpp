@@ -1,8 +1,8 @@
 // The module record without a player: what it claims with and without a
 // SoundFont, the file information, the boxes and the settings dialog.
 
-#include "ConfigDialog.h"
 #include "Module.h"
+#include "ConfigDialog.h"
 #include "Settings.h"
 
 #include "support/MessageBoxRecorder.h"

@@ -93,5 +93,6 @@ TEST_F(Rendering, SeekContinuesAtTheRequestedTime)
     const long first = FirstSoundFrame(out);
     ASSERT_GE(first, 0);
     EXPECT_LE(first, FramesOf(25) + 576) << "the next note, at 1125 ms";
-    EXPECT_NEAR(testsupport::FundamentalHz(out, 0, first + 100, first + FramesOf(90)), testsupport::KnownSong::Hz(76), 10);
+    EXPECT_NEAR(testsupport::FundamentalHz(out, 0, first + 100, first + FramesOf(90)), testsupport::KnownSong::Hz(76),
+                10);
 }

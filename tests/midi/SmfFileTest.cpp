@@ -112,11 +112,11 @@ TEST(SmfFile, RewriteSpellsOutRunningStatusAndKeepsOnlyWhatTheSynthesizerReads)
     MidiTrack t;
     t.raw(ByteBuilder().u8(0).u8(0x90).u8(60).u8(100).str()) // note on, then running status
         .raw(ByteBuilder().u8(0).u8(64).u8(100).str())
-        .meta(10, 0x7F, "vendor")                            // sequencer-specific: left out, its time kept
-        .raw(ByteBuilder().u8(10).u8(67).u8(100).str())      // running status across a meta event
+        .meta(10, 0x7F, "vendor")                       // sequencer-specific: left out, its time kept
+        .raw(ByteBuilder().u8(10).u8(67).u8(100).str()) // running status across a meta event
         .raw(ByteBuilder().u8(0).u8(0xF0).u8(3).u8(0x7E).u8(0x09).u8(0xF7).str()) // system exclusive
-        .raw(ByteBuilder().u8(0).u8(0xF7).u8(2).u8(1).u8(2).str())                 // escape: left out
-        .meta(0, 0x51, std::string("\0\0\0", 3))                                   // tempo 0: left out
+        .raw(ByteBuilder().u8(0).u8(0xF7).u8(2).u8(1).u8(2).str())                // escape: left out
+        .meta(0, 0x51, std::string("\0\0\0", 3))                                  // tempo 0: left out
         .meta(0, 0x58, std::string("\4\2\x18\x08", 4))
         .raw(ByteBuilder().u8(100).u8(0x80).u8(60).u8(0).str())
         .raw(ByteBuilder().u8(0).u8(64).u8(0).str());
@@ -125,18 +125,13 @@ TEST(SmfFile, RewriteSpellsOutRunningStatusAndKeepsOnlyWhatTheSynthesizerReads)
     EXPECT_EQ(song.noteCount, 3);
     EXPECT_EQ(song.endTick, 120u) << "a track without End of Track ends at its last event";
     EXPECT_EQ(song.lengthMs, 600) << "a tempo of zero is ignored";
-    const std::string expected = ByteBuilder()
-                                     .text("MThd").u32be(6).u16be(0).u16be(1).u16be(100)
-                                     .text("MTrk").u32be(38)
-                                     .u8(0).u8(0x90).u8(60).u8(100)
-                                     .u8(0).u8(0x90).u8(64).u8(100)
-                                     .u8(20).u8(0x90).u8(67).u8(100)
-                                     .u8(0).u8(0xF0).u8(3).u8(0x7E).u8(0x09).u8(0xF7)
-                                     .u8(0).u8(0xFF).u8(0x58).u8(4).u8(4).u8(2).u8(0x18).u8(8)
-                                     .u8(100).u8(0x80).u8(60).u8(0)
-                                     .u8(0).u8(0x80).u8(64).u8(0)
-                                     .u8(0).u8(0xFF).u8(0x2F).u8(0)
-                                     .str();
+    auto bytes = [](std::initializer_list<uint8_t> b) { return std::string(b.begin(), b.end()); };
+    const std::string expected =
+        std::string("MThd") + bytes({0, 0, 0, 6, 0, 0, 0, 1, 0, 100}) + "MTrk" + bytes({0, 0, 0, 38}) +
+        bytes({0, 0x90, 60, 100}) + bytes({0, 0x90, 64, 100}) + // status written out
+        bytes({20, 0x90, 67, 100}) +                            // both deltas
+        bytes({0, 0xF0, 3, 0x7E, 0x09, 0xF7}) + bytes({0, 0xFF, 0x58, 4, 4, 2, 0x18, 8}) + bytes({100, 0x80, 60, 0}) +
+        bytes({0, 0x80, 64, 0}) + bytes({0, 0xFF, 0x2F, 0}); // End of Track added
     EXPECT_EQ(song.synthBytes, expected);
     ExpectRewriteKeeps(song);
 }
@@ -198,7 +193,9 @@ TEST(SmfFile, SmpteTimeIsRewrittenInQuarterNotes)
 TEST(SmfFile, DamagedFilesAreRefusedWithTheirReason)
 {
     const std::string good = SmfBytes(0, 96, {OneNote(96)});
-    auto with = [&](std::size_t at, const std::string& bytes) { return std::string(good).replace(at, bytes.size(), bytes); };
+    auto with = [&](std::size_t at, const std::string& bytes) {
+        return std::string(good).replace(at, bytes.size(), bytes);
+    };
     auto track = [](const std::string& events) { return SmfBytes(0, 96, {MidiTrack().raw(events)}); };
 
     EXPECT_EQ(Parse(""), SmfError::NotMidi);

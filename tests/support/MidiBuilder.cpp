@@ -123,8 +123,8 @@ std::string KnownKaraokeBytes(const std::string& title)
 {
     MidiTrack words;
     words.text(0, "@KMIDI KARAOKE FILE").text(0, "@T" + title).text(0, "@TSomebody").text(0, "\\Hel").text(480, "lo");
-    return SmfBytes(1, 480, {conductor("Words").endOfTrack(960), melody(KnownSong::kKey).endOfTrack(0),
-                             words.endOfTrack(0)});
+    return SmfBytes(1, 480,
+                    {conductor("Words").endOfTrack(960), melody(KnownSong::kKey).endOfTrack(0), words.endOfTrack(0)});
 }
 
 } // namespace testsupport

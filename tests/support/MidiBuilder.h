@@ -11,7 +11,7 @@ namespace testsupport {
 
 // One track's events; every event takes its delta time in ticks.
 class MidiTrack {
-public:
+  public:
     MidiTrack& noteOn(uint32_t delta, unsigned channel, unsigned key, unsigned velocity);
     MidiTrack& noteOff(uint32_t delta, unsigned channel, unsigned key);
     MidiTrack& program(uint32_t delta, unsigned channel, unsigned program);
@@ -26,7 +26,7 @@ public:
     const std::string& events() const { return events_; }
     std::string chunk() const; // "MTrk", the size, the events
 
-private:
+  private:
     std::string events_;
 };
 

@@ -34,12 +34,12 @@ const FluidFunctions* LoadFluidSynth(std::string* why)
     }
     FluidFunctions bound;
     bool complete = true;
-#define MIDI_FLUID_BIND(name)                                                                                         \
-    bound.name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name));                                         \
-    if (!bound.name) {                                                                                                \
-        complete = false;                                                                                             \
-        if (why)                                                                                                      \
-            *why = std::string(MIDI_FLUIDSYNTH_SONAME) + " has no " #name;                                            \
+#define MIDI_FLUID_BIND(name)                                                                                          \
+    bound.name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name));                                           \
+    if (!bound.name) {                                                                                                 \
+        complete = false;                                                                                              \
+        if (why)                                                                                                       \
+            *why = std::string(MIDI_FLUIDSYNTH_SONAME) + " has no " #name;                                             \
     }
     MIDI_FLUID_FUNCTIONS(MIDI_FLUID_BIND)
 #undef MIDI_FLUID_BIND

@@ -8,24 +8,24 @@
 
 namespace midi {
 
-#define MIDI_FLUID_FUNCTIONS(X)                                                                                       \
-    X(new_fluid_settings)                                                                                             \
-    X(delete_fluid_settings)                                                                                          \
-    X(fluid_settings_setnum)                                                                                          \
-    X(fluid_settings_setint)                                                                                          \
-    X(fluid_settings_setstr)                                                                                          \
-    X(new_fluid_synth)                                                                                                \
-    X(delete_fluid_synth)                                                                                             \
-    X(fluid_synth_sfload)                                                                                             \
-    X(fluid_synth_system_reset)                                                                                       \
-    X(fluid_synth_all_sounds_off)                                                                                     \
-    X(fluid_synth_write_s16)                                                                                          \
-    X(new_fluid_player)                                                                                               \
-    X(delete_fluid_player)                                                                                            \
-    X(fluid_player_add_mem)                                                                                           \
-    X(fluid_player_play)                                                                                              \
-    X(fluid_player_stop)                                                                                              \
-    X(fluid_player_seek)                                                                                              \
+#define MIDI_FLUID_FUNCTIONS(X)                                                                                        \
+    X(new_fluid_settings)                                                                                              \
+    X(delete_fluid_settings)                                                                                           \
+    X(fluid_settings_setnum)                                                                                           \
+    X(fluid_settings_setint)                                                                                           \
+    X(fluid_settings_setstr)                                                                                           \
+    X(new_fluid_synth)                                                                                                 \
+    X(delete_fluid_synth)                                                                                              \
+    X(fluid_synth_sfload)                                                                                              \
+    X(fluid_synth_system_reset)                                                                                        \
+    X(fluid_synth_all_sounds_off)                                                                                      \
+    X(fluid_synth_write_s16)                                                                                           \
+    X(new_fluid_player)                                                                                                \
+    X(delete_fluid_player)                                                                                             \
+    X(fluid_player_add_mem)                                                                                            \
+    X(fluid_player_play)                                                                                               \
+    X(fluid_player_stop)                                                                                               \
+    X(fluid_player_seek)                                                                                               \
     X(fluid_set_log_function)
 
 struct FluidFunctions {

@@ -94,9 +94,10 @@ int InfoBox(const char* file, HWND parent)
     if (!current_song(file, song) && LoadMidiFile(path, song) != SmfError::None)
         return 1;
     char text[512];
-    std::snprintf(text, sizeof text, "File: \"%s\"\nStandard MIDI file, format %d, %d track(s), %d notes\nLength: %d:%02d\n%s%s",
-                  path.c_str(), song.format, song.trackCount, song.noteCount, song.lengthMs / 60000,
-                  song.lengthMs / 1000 % 60, soundFont.empty() ? "" : "SoundFont: ", soundFont.empty() ? kNoSoundFontText : soundFont.c_str());
+    std::snprintf(
+        text, sizeof text, "File: \"%s\"\nStandard MIDI file, format %d, %d track(s), %d notes\nLength: %d:%02d\n%s%s",
+        path.c_str(), song.format, song.trackCount, song.noteCount, song.lengthMs / 60000, song.lengthMs / 1000 % 60,
+        soundFont.empty() ? "" : "SoundFont: ", soundFont.empty() ? kNoSoundFontText : soundFont.c_str());
     MessageBox(parent, text, "File info", MB_OK);
     return 0;
 }

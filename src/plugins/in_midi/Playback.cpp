@@ -56,7 +56,7 @@ struct Session {
 };
 
 std::shared_ptr<Session> current; // host's thread only
-std::shared_ptr<Synth> keptSynth;  // host's thread only; idle while no session plays
+std::shared_ptr<Synth> keptSynth; // host's thread only; idle while no session plays
 std::string lastPlayedPath;
 bool paused = false;
 int pan = 0; // the last pan the host gave, for the next stream's output
@@ -166,8 +166,7 @@ int Play(const char* file)
             why = "the synthesizer refused the file";
     }
     if (!synth || !why.empty()) {
-        MessageBox(host_window(), ("Cannot play " + lastPlayedPath + ":\n" + why).c_str(), kDescription,
-                   MB_ICONERROR);
+        MessageBox(host_window(), ("Cannot play " + lastPlayedPath + ":\n" + why).c_str(), kDescription, MB_ICONERROR);
         return 1;
     }
 

@@ -116,7 +116,8 @@ int SongPlayer::render(int16_t* interleaved, int frames)
     // block is quiet.
     if (framesPlayed_ >= songFrames) {
         constexpr int kQuiet = 16;
-        if (std::all_of(interleaved, interleaved + kChannels * frames, [](int16_t s) { return std::abs(int(s)) <= kQuiet; }))
+        if (std::all_of(interleaved, interleaved + kChannels * frames,
+                        [](int16_t s) { return std::abs(int(s)) <= kQuiet; }))
             return 0;
     }
     framesPlayed_ += frames;

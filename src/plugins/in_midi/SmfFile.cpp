@@ -122,7 +122,7 @@ uint64_t TempoMap::tickAt(double ms) const
 
 namespace {
 
-constexpr uint64_t kMaxTicks = INT32_MAX; // the synthesizer counts ticks in an int
+constexpr uint64_t kMaxTicks = INT32_MAX;  // the synthesizer counts ticks in an int
 constexpr uint32_t kMaxDelta = 0x0FFFFFFF; // four bytes of seven bits
 
 // Meta event types.
@@ -315,9 +315,8 @@ class TrackReader {
             ended = true;
         } else if (type == kMetaTempo) {
             // A tempo of zero would stop time; such events are left out.
-            const uint32_t tempo = length == 3 ? uint32_t(uint8_t(data[0])) << 16 | uint8_t(data[1]) << 8 |
-                                                     uint8_t(data[2])
-                                               : 0;
+            const uint32_t tempo =
+                length == 3 ? uint32_t(uint8_t(data[0])) << 16 | uint8_t(data[1]) << 8 | uint8_t(data[2]) : 0;
             keep = tempo != 0 && !isSmpte(file_.division);
             if (keep)
                 file_.tempo.add(tick_, tempo);
@@ -425,8 +424,8 @@ SmfError ParseMidi(std::string_view bytes, SmfFile& out)
         if (id == "MTrk") {
             std::string events;
             uint64_t endTick = 0;
-            const SmfError error = TrackReader(smf.substr(pos, available), out, karaokeTitle, trackName)
-                                       .read(events, endTick);
+            const SmfError error =
+                TrackReader(smf.substr(pos, available), out, karaokeTitle, trackName).read(events, endTick);
             if (error != SmfError::None)
                 return error;
             tracks += "MTrk";

@@ -17,14 +17,14 @@ namespace midi {
 // Why a file is refused.
 enum class SmfError {
     None,
-    TooLarge,          // more bytes than any MIDI file needs
-    NotMidi,           // neither MThd nor RIFF RMID with a data chunk
-    BadHeader,         // header chunk shorter than 6 bytes, or format above 2
-    BadDivision,       // zero ticks, or an SMPTE rate that does not exist
-    NoTracks,          // no MTrk chunk
-    BadEvent,          // undefined status, data byte without running status, or an over-long number
-    TooLong,           // more ticks than the synthesizer counts
-    Silent,            // nothing happens before the end
+    TooLarge,    // more bytes than any MIDI file needs
+    NotMidi,     // neither MThd nor RIFF RMID with a data chunk
+    BadHeader,   // header chunk shorter than 6 bytes, or format above 2
+    BadDivision, // zero ticks, or an SMPTE rate that does not exist
+    NoTracks,    // no MTrk chunk
+    BadEvent,    // undefined status, data byte without running status, or an over-long number
+    TooLong,     // more ticks than the synthesizer counts
+    Silent,      // nothing happens before the end
 };
 const char* SmfErrorText(SmfError error);
 
@@ -57,10 +57,10 @@ struct SmfFile {
     uint16_t format = 0;
     uint16_t division = 0;
     int trackCount = 0;
-    uint64_t endTick = 0;  // the latest End of Track
-    int32_t lengthMs = 0;  // time of endTick
+    uint64_t endTick = 0; // the latest End of Track
+    int32_t lengthMs = 0; // time of endTick
     int noteCount = 0;
-    std::string title;     // raw bytes of the karaoke title or the first track name; may be empty
+    std::string title; // raw bytes of the karaoke title or the first track name; may be empty
     TempoMap tempo;
     std::string synthBytes; // the rewritten file for the synthesizer
 };
