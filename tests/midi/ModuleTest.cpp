@@ -96,6 +96,8 @@ TEST_F(MidiModule, ClaimsMidiFilesAndDescribesThem)
     EXPECT_EQ(info(song("broken.mid", "MThd\0\0\0\6")), std::make_pair(std::string("broken"), 0));
     EXPECT_EQ(info(dir.file("absent.mid")), std::make_pair(std::string("absent"), 0));
     EXPECT_EQ(m.IsOurFile(dir.file("broken.mid").c_str()), 0);
+    EXPECT_EQ(m.Play(dir.file("absent.mid").c_str()), -1) << "cannot be read";
+    EXPECT_EQ(m.Play(dir.file("broken.mid").c_str()), 1);
 
     EXPECT_EQ(m.InfoBox(dir.file("party.kar").c_str(), nullptr), 0);
     ASSERT_EQ(boxes.count(), 1u);

@@ -177,10 +177,10 @@ SmfError LoadMidiFile(const std::string& path, SmfFile& out)
 {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
-        return SmfError::NotMidi;
+        return SmfError::Unreadable;
     const std::streamoff size = in.tellg();
     if (size < 0)
-        return SmfError::NotMidi;
+        return SmfError::Unreadable;
     if (uint64_t(size) > kMaxMidiFileBytes)
         return SmfError::TooLarge;
     std::string bytes(std::size_t(size), '\0');

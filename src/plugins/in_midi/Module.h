@@ -26,7 +26,7 @@ extern const char* const kNoSoundFontText;
 // Takes the user's choice (empty: a packaged SoundFont), saves it and looks again.
 void choose_soundfont(const std::string& path);
 
-// Reads and parses a MIDI file; NotMidi when it cannot be read.
+// Reads and parses a MIDI file.
 SmfError LoadMidiFile(const std::string& path, SmfFile& out);
 
 // Init reads (and the settings dialog writes) this file instead of the one beside the host.

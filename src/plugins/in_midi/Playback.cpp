@@ -155,7 +155,7 @@ int Play(const char* file)
     auto s = std::make_shared<Session>();
     const SmfError error = LoadMidiFile(file ? file : "", s->song);
     if (error != SmfError::None)
-        return error == SmfError::NotMidi ? -1 : 1;
+        return error == SmfError::Unreadable ? -1 : 1;
     lastPlayedPath = file;
 
     std::string why;

@@ -11,6 +11,8 @@ const char* SmfErrorText(SmfError error)
     switch (error) {
     case SmfError::None:
         return "no error";
+    case SmfError::Unreadable:
+        return "the file cannot be read";
     case SmfError::TooLarge:
         return "the file is too large for a MIDI file";
     case SmfError::NotMidi:
