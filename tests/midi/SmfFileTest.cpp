@@ -70,7 +70,7 @@ TEST(SmfFile, LengthFollowsTheTempoMapOfEveryTrack)
     EXPECT_EQ(song.lengthMs, 500);
 }
 
-TEST(SmfFile, TitleIsTheKaraokeTitleElseTheFirstTrackName)
+TEST(SmfFile, TitleIsTheKaraokeTitleElseTheFirstTracksName)
 {
     SmfFile song;
     ASSERT_EQ(ParseMidi(testsupport::KnownKaraokeBytes("Sing Along"), song), SmfError::None);
@@ -84,6 +84,10 @@ TEST(SmfFile, TitleIsTheKaraokeTitleElseTheFirstTrackName)
 
     ASSERT_EQ(ParseMidi(SmfBytes(0, 96, {OneNote(96)}), song), SmfError::None);
     EXPECT_EQ(song.title, "");
+    MidiTrack piano;
+    piano.trackName(0, "Piano");
+    ASSERT_EQ(ParseMidi(SmfBytes(1, 96, {OneNote(96), piano.endOfTrack(0)}), song), SmfError::None);
+    EXPECT_EQ(song.title, "") << "a later track's name is its instrument's";
 }
 
 TEST(SmfFile, RmidCarriesTheSongInItsDataChunk)

@@ -343,7 +343,8 @@ class TrackReader {
         // Karaoke files carry their title as a text event "@T<title>".
         if (type == kMetaText && karaokeTitle_.empty() && data.size() > 2 && data.substr(0, 2) == "@T")
             karaokeTitle_ = trimmed(data.substr(2));
-        else if (type == kMetaTrackName && trackName_.empty())
+        // The first track's name is the song's; later tracks name their instruments.
+        else if (type == kMetaTrackName && trackName_.empty() && file_.trackCount == 0)
             trackName_ = trimmed(data);
     }
 
