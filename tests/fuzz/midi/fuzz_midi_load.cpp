@@ -6,6 +6,7 @@
 #include "Settings.h"
 #include "SmfFile.h"
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -58,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     check(song.lengthMs > 0 && song.trackCount > 0 && song.noteCount > 0);
     check(song.endTick <= uint64_t(INT32_MAX));
-    check(song.tempo.tickAt(song.lengthMs) <= song.endTick + 1);
+    check(std::lround(song.tempo.msAt(song.endTick)) == song.lengthMs);
+    check(song.tempo.tickAt(0) == 0 && song.tempo.tickAt(song.lengthMs / 2) <= song.tempo.tickAt(song.lengthMs));
     for (char c : song.title)
         check(static_cast<unsigned char>(c) >= ' ' && c != 0x7F);
 
