@@ -91,6 +91,13 @@ TEST_F(MidiModule, ClaimsMidiFilesAndDescribesThem)
     const std::string longName(400, 'n');
     EXPECT_EQ(info(song("long.mid", testsupport::KnownSongBytes(longName))),
               std::make_pair(longName.substr(0, 255), 1500));
+    std::string accents(128, 'a'), shown(128, 'a');
+    for (int i = 0; i < 64; ++i)
+        accents += "\xE9"; // Latin-1, shown as two bytes of UTF-8
+    for (int i = 0; i < 63; ++i)
+        shown += "\xC3\xA9";
+    EXPECT_EQ(info(song("accents.mid", testsupport::KnownSongBytes(accents))).first, shown)
+        << "at most 255 bytes, never half a character";
     EXPECT_EQ(m.IsOurFile(dir.file("tone.mid").c_str()), 1);
 
     EXPECT_EQ(info(song("broken.mid", "MThd\0\0\0\6")), std::make_pair(std::string("broken"), 0));

@@ -11,6 +11,7 @@
 #include "platform/msgbox.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -80,8 +81,12 @@ void GetFileInfo(const char* file, char* title, int* length)
     SmfFile song;
     const bool known = current_song(file, song) || LoadMidiFile(path, song) == SmfError::None;
     if (title) {
-        const std::string text = known && !song.title.empty() ? platform::DisplayUtf8(song.title) : name_of(path);
-        std::snprintf(title, 256, "%s", text.c_str());
+        std::string text = known && !song.title.empty() ? platform::DisplayUtf8(song.title) : name_of(path);
+        // At most 255 bytes, never half a character.
+        std::size_t cut = std::min<std::size_t>(text.size(), 255);
+        while (cut < text.size() && (uint8_t(text[cut]) & 0xC0) == 0x80)
+            --cut;
+        std::snprintf(title, 256, "%s", text.substr(0, cut).c_str());
     }
     if (length)
         *length = known && !soundFont.empty() ? song.lengthMs : 0;

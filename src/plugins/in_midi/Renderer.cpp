@@ -53,10 +53,7 @@ SongPlayer::SongPlayer(std::shared_ptr<Synth> synth, const SmfFile& song)
 
 SongPlayer::~SongPlayer()
 {
-    if (player_) {
-        synth_->fluid().fluid_player_stop(player_);
-        synth_->fluid().delete_fluid_player(player_);
-    }
+    stopPlayer();
 }
 
 bool SongPlayer::start()
@@ -66,32 +63,36 @@ bool SongPlayer::start()
 
 // A fresh player from the song's start, moved to tick before its first sound:
 // the player applies every program and controller change on the way there.
+// A player the synthesizer refuses is dropped, and the song ends.
 bool SongPlayer::restart(uint64_t tick)
 {
+    stopPlayer();
     const FluidFunctions& f = synth_->fluid();
-    if (player_) {
-        f.fluid_player_stop(player_);
-        f.delete_fluid_player(player_);
-        player_ = nullptr;
-    }
     f.fluid_synth_all_sounds_off(synth_->handle(), -1);
     f.fluid_synth_system_reset(synth_->handle());
     framesPlayed_ = 0;
     player_ = f.new_fluid_player(synth_->handle());
-    if (!player_)
-        return false;
-    if (f.fluid_player_add_mem(player_, bytes_.data(), bytes_.size()) != FLUID_OK)
-        return false;
-    if (f.fluid_player_play(player_) != FLUID_OK)
-        return false;
-    if (tick == 0)
-        return true;
-    // The player reads the song at its first turn: one turn, unheard, then the seek.
-    int16_t scratch[kPlayerTurnFrames * kChannels];
-    f.fluid_synth_write_s16(synth_->handle(), kPlayerTurnFrames, scratch, 0, 2, scratch, 1, 2);
-    const int r = f.fluid_player_seek(player_, int(tick));
-    f.fluid_synth_all_sounds_off(synth_->handle(), -1);
-    return r == FLUID_OK;
+    bool playing = player_ && f.fluid_player_add_mem(player_, bytes_.data(), bytes_.size()) == FLUID_OK &&
+                   f.fluid_player_play(player_) == FLUID_OK;
+    if (playing && tick > 0) {
+        // The player reads the song at its first turn: one turn, unheard, then the seek.
+        int16_t scratch[kPlayerTurnFrames * kChannels];
+        f.fluid_synth_write_s16(synth_->handle(), kPlayerTurnFrames, scratch, 0, 2, scratch, 1, 2);
+        playing = f.fluid_player_seek(player_, int(tick)) == FLUID_OK;
+        f.fluid_synth_all_sounds_off(synth_->handle(), -1);
+    }
+    if (!playing)
+        stopPlayer();
+    return playing;
+}
+
+void SongPlayer::stopPlayer()
+{
+    if (player_) {
+        synth_->fluid().fluid_player_stop(player_);
+        synth_->fluid().delete_fluid_player(player_);
+        player_ = nullptr;
+    }
 }
 
 bool SongPlayer::seek(int32_t ms)

@@ -56,6 +56,7 @@ class SongPlayer {
 
   private:
     bool restart(uint64_t tick);
+    void stopPlayer();
 
     std::shared_ptr<Synth> synth_;
     std::string bytes_; // the player reads them when it starts

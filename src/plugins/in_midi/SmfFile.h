@@ -17,7 +17,7 @@ namespace midi {
 // Why a file is refused.
 enum class SmfError {
     None,
-    Unreadable,        // the file cannot be read
+    Unreadable,  // the file cannot be read
     TooLarge,    // more bytes than any MIDI file needs
     NotMidi,     // neither MThd nor RIFF RMID with a data chunk
     BadHeader,   // header chunk shorter than 6 bytes, or format above 2
