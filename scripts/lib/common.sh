@@ -10,6 +10,7 @@ ORVELLA_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libopenmpt-dev portaudio19-dev libfftw3-dev libjpeg-dev
+  libfluidsynth-dev timgm6mb-soundfont
   # tests
   libgtest-dev libgmock-dev xvfb xauth fonts-liberation2 fonts-dejavu-core
   sox libsox-fmt-all ffmpeg dbus playerctl desktop-file-utils xdg-utils
