@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QPushButton>
 
@@ -161,6 +162,19 @@ void TForm1::createActions()
         commands_.insert(name, action);
         commandNames_ << name;
     }
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event)
+{
+    // Space plays or pauses. A key of this window alone (no command of the
+    // list has it), so other windows keep Space for themselves.
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+        const player::TPlayState mode = player_->Mode();
+        runCommand(mode == player::psPlaying || mode == player::psPaused ? QStringLiteral("pausebtt1")
+                                                                         : QStringLiteral("playbt1"));
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void TForm1::runCommand(const QString& name)

@@ -46,6 +46,7 @@ enum class Setting {
     Volume,
     TitleFormat,
     Numbering,
+    Repeat,         // the main window's "Repeat" check box
     FilesFolder,    // "Dialogs": open-files dialog (a string)
     PlaylistFolder, // "Dialogs": open-playlist dialog (a string)
 
@@ -99,6 +100,9 @@ std::string ConfigPath();
 // Read at the main window's creation.
 std::array<std::string, 8> ReadLoadedPlugins(const platform::ProfileFile& file);
 bool ReadPluginFirst(const platform::ProfileFile& file, bool current);
+
+// The main window's place and size, also given before it first shows.
+void RestoreMainWindowGeometry(const platform::ProfileFile& file, SettingsTarget& target);
 
 // Restore at the main window's first showing: everything but the plug-ins
 // and "Dialogs", in the program's order.
