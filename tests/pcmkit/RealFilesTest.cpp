@@ -119,6 +119,26 @@ TEST(RealFiles, EveryMuLawAndALawCodeExpandsAsSoxExpandsIt)
     }
 }
 
+// MS ADPCM is decoded by the plug-in's codec layer itself: sample for sample
+// what ffmpeg's decoder gives, mono and stereo, a short last block included.
+TEST(RealFiles, MsAdpcmIsExactlyWhatFfmpegDecodes)
+{
+    SettingsScope settings;
+    testsupport::TempDir dir;
+    for (const char* channels : {"1", "2"}) {
+        SCOPED_TRACE(std::string(channels) + " channel(s)");
+        const std::string path = dir.file(std::string("ms") + channels + ".wav");
+        RunProgram("sox", {"-n", "-r", "11025", "-c", channels, "-e", "ms-adpcm", QString::fromStdString(path),
+                           "synth", "1.37", "sine", "300-3000", "vol", "0.9"});
+        Decoded d = DecodeFile(path);
+        ASSERT_TRUE(d.opened);
+        const std::string reference =
+            RunProgram("ffmpeg", {"-nostdin", "-v", "error", "-i", QString::fromStdString(path), "-f", "s16le", "-"});
+        ASSERT_FALSE(reference.empty());
+        EXPECT_TRUE(d.bytes == reference) << d.bytes.size() << " bytes against " << reference.size();
+    }
+}
+
 TEST(RealFiles, WideIntegerSamplesArePassedOnExactly)
 {
     SettingsScope settings;

@@ -55,11 +55,6 @@ const int16_t* CompandingTable(int tag)
     }
 }
 
-const char* CompandingName(int tag)
-{
-    return tag == WAVE_FORMAT_MULAW ? "PCM mu-law / G.711 mu-law" : "PCM A-law / G.711 A-law";
-}
-
 Conversion ExpandCompanded(const int16_t* table, int channels, int dstBits, const uint8_t* src, std::size_t srcSize,
                            uint8_t* dst, std::size_t dstCapacity, bool end)
 {

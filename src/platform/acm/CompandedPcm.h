@@ -10,9 +10,6 @@ namespace acm {
 // The 16-bit values of a companded format's 256 codes; null for other tags.
 const int16_t* CompandingTable(int tag);
 
-// The codec's display name for a companded tag.
-const char* CompandingName(int tag);
-
 // Expands the whole frames of src that fit dst into PCM of dstBits (8, 16, 24
 // or 32). A partial frame is kept for the next call, or dropped at the end.
 Conversion ExpandCompanded(const int16_t* table, int channels, int dstBits, const uint8_t* src, std::size_t srcSize,

@@ -4,6 +4,7 @@
 
 #include "AcmCodecs.h"
 #include "CompandedPcm.h"
+#include "MsAdpcm.h"
 
 #include "platform/folders.h"
 
@@ -53,10 +54,12 @@ const CodecTable* Codecs()
 
 using acm::SourceFormat;
 
-// Companded formats are expanded here; everything else by the codec library.
+// Companded formats and MS ADPCM are decoded here; everything else by the
+// codec library.
 struct AcmStream {
     acm::CodecStream* codec = nullptr;
     const int16_t* companding = nullptr;
+    std::unique_ptr<acm::MsAdpcmStream> msAdpcm;
     int channels = 0;
     int dstBits = 16;
 };
@@ -124,12 +127,27 @@ bool tagUnavailable(int tag)
     return false;
 }
 
+// The names of the formats decoded here, as the codec library gives them.
+const char* builtInName(int tag)
+{
+    switch (tag) {
+    case WAVE_FORMAT_MULAW:
+        return "PCM mu-law / G.711 mu-law";
+    case WAVE_FORMAT_ALAW:
+        return "PCM A-law / G.711 A-law";
+    case WAVE_FORMAT_ADPCM:
+        return "ADPCM Microsoft";
+    default:
+        return nullptr;
+    }
+}
+
 // The PCM width the format decodes to; 0 when nothing decodes it.
 int pcmBitsOf(const SourceFormat& f)
 {
     if (tagUnavailable(f.tag))
         return 0;
-    if (acm::CompandingTable(f.tag))
+    if (acm::CompandingTable(f.tag) || acm::MsAdpcmStream::Open(f, 16))
         return 16;
     const acm::CodecTable* codecs = acm::Codecs();
     return codecs ? codecs->pcmBits(f) : 0;
@@ -203,11 +221,14 @@ MMRESULT acmStreamOpen(HACMSTREAM* stream, HACMDRIVER, const WAVEFORMATEX* src, 
         return ACMERR_NOTPOSSIBLE;
     if (tagUnavailable(f.tag))
         return ACMERR_NOTPOSSIBLE;
-    auto s = std::unique_ptr<AcmStream>(new (std::nothrow)
-                                            AcmStream{nullptr, acm::CompandingTable(f.tag), f.channels, bits});
+    auto s = std::unique_ptr<AcmStream>(new (std::nothrow) AcmStream);
     if (!s)
         return MMSYSERR_NOMEM;
-    if (!s->companding) {
+    s->companding = acm::CompandingTable(f.tag);
+    s->msAdpcm = acm::MsAdpcmStream::Open(f, bits);
+    s->channels = f.channels;
+    s->dstBits = bits;
+    if (!s->companding && !s->msAdpcm) {
         const acm::CodecTable* codecs = acm::Codecs();
         s->codec = codecs ? codecs->open(f, bits) : nullptr;
         if (!s->codec)
@@ -259,12 +280,16 @@ MMRESULT acmStreamConvert(HACMSTREAM stream, ACMSTREAMHEADER* header, DWORD flag
         return failed;
     if (header->cbSrcLength > header->dwReservedDriver[1] || header->cbDstLength > header->dwReservedDriver[2])
         return MMSYSERR_INVALPARAM;
-    const acm::Conversion done = stream->companding
-                                     ? acm::ExpandCompanded(stream->companding, stream->channels, stream->dstBits,
-                                                            header->pbSrc, header->cbSrcLength, header->pbDst,
-                                                            header->cbDstLength, (flags & ACM_STREAMCONVERTF_END) != 0)
-                                     : acm::Codecs()->convert(stream->codec, header->pbSrc, header->cbSrcLength,
-                                                              header->pbDst, header->cbDstLength, flags);
+    acm::Conversion done;
+    if (stream->companding)
+        done = acm::ExpandCompanded(stream->companding, stream->channels, stream->dstBits, header->pbSrc,
+                                    header->cbSrcLength, header->pbDst, header->cbDstLength,
+                                    (flags & ACM_STREAMCONVERTF_END) != 0);
+    else if (stream->msAdpcm)
+        done = stream->msAdpcm->convert(header->pbSrc, header->cbSrcLength, header->pbDst, header->cbDstLength, flags);
+    else
+        done = acm::Codecs()->convert(stream->codec, header->pbSrc, header->cbSrcLength, header->pbDst,
+                                      header->cbDstLength, flags);
     header->cbSrcLengthUsed = static_cast<DWORD>(done.srcUsed);
     header->cbDstLengthUsed = static_cast<DWORD>(done.dstUsed);
     header->fdwStatus |= ACMSTREAMHEADER_STATUSF_DONE;
@@ -278,8 +303,8 @@ MMRESULT acmFormatTagDetailsA(HACMDRIVER, ACMFORMATTAGDETAILSA* details, DWORD f
     const int tag = static_cast<int>(details->dwFormatTag);
     if (tagUnavailable(tag))
         return ACMERR_NOTPOSSIBLE;
-    if (acm::CompandingTable(tag)) {
-        writeName(details->szFormatTag, sizeof details->szFormatTag, acm::CompandingName(tag));
+    if (const char* name = builtInName(tag)) {
+        writeName(details->szFormatTag, sizeof details->szFormatTag, name);
     } else {
         const acm::CodecTable* codecs = acm::Codecs();
         if (!codecs || !codecs->tagName(tag, details->szFormatTag, sizeof details->szFormatTag))
