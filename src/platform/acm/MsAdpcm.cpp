@@ -99,7 +99,8 @@ Conversion MsAdpcmStream::convert(const uint8_t* src, std::size_t srcSize, uint8
     for (;;) {
         // Samples decoded before go out first.
         const std::size_t n = std::min(decoded_.size() - handedOut_, (dstCapacity - done.dstUsed) / 2);
-        std::memcpy(dst + done.dstUsed, decoded_.data() + handedOut_, n * 2);
+        if (n > 0) // nothing decoded yet has no buffer to copy from
+            std::memcpy(dst + done.dstUsed, decoded_.data() + handedOut_, n * 2);
         done.dstUsed += n * 2;
         handedOut_ += n;
         if (handedOut_ < decoded_.size())
