@@ -18,14 +18,19 @@ ORVELLA_PACKAGES=(
   libbenchmark-dev libtag1-dev clang libclang-rt-14-dev
 )
 
+# Peers the benchmarks compare against, installed by bench/run only.
+ORVELLA_BENCH_PACKAGES=(audacious audacious-plugins)
+
 orvella_as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-# Installs whatever of the list is missing; apt-get update only when needed.
+# Installs whatever of the list (default: ORVELLA_PACKAGES) is missing;
+# apt-get update only when needed.
 orvella_ensure_packages() {
-  local missing=() pkg
-  for pkg in "${ORVELLA_PACKAGES[@]}"; do
+  local missing=() pkg wanted=("$@")
+  [ ${#wanted[@]} -eq 0 ] && wanted=("${ORVELLA_PACKAGES[@]}")
+  for pkg in "${wanted[@]}"; do
     dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
   done
   [ ${#missing[@]} -eq 0 ] && return 0

@@ -152,7 +152,10 @@ void TForm1::createActions()
         action->setObjectName(name);
         action->setShortcut(spec.shortcut);
         const std::function<void()> body = bodies.value(name);
-        connect(action, &QAction::triggered, this, [body] { playlist::RunShowingErrors(body); });
+        connect(action, &QAction::triggered, this, [this, body] {
+            playlist::RunShowingErrors(body);
+            wakeStatusTimer();
+        });
         // The stepping and volume keys work from every window of the program;
         // Enter and Delete belong to the playlist window.
         if (!spec.shortcut.isEmpty() && name != "playnow" && name != "deletenow") {

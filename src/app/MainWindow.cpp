@@ -73,6 +73,7 @@ void TForm1::createPlayer()
     lastMode_ = player_->Mode();
     player_->OnPlayEnd = [this](player::TAudioPlayer&) {
         playlist::RunShowingErrors([this] { AudioPlayer1PlayEnd(); });
+        wakeStatusTimer();
     };
 }
 

@@ -188,7 +188,9 @@ class TForm1 : public QMainWindow {
     void seekStarted();
     void seekFinished();
     void volumeMoved();
-    void setStatus(const QString& text);
+    bool setStatus(const QString& text); // true when the label changed
+    // Back to the status timer's full rate after a command or a player event.
+    void wakeStatusTimer();
     void noteMode();
     bool readMpegProperties(fileinfo::ReaderFile& file); // mpeginfo1 on an opened file
 
@@ -254,6 +256,10 @@ class TForm1 : public QMainWindow {
     QString tagArtist_;
     player::EQGains EQGains{};
     player::TPlayState lastMode_ = player::psStandby;
+    static constexpr int kStatusIntervalMs = 50;
+    static constexpr int kQuietStatusIntervalMs = 1000;
+    static constexpr int kQuietStatusTicks = 20; // a second without a change
+    int quietStatusTicks_ = 0;
     // A status that outlives the status timer's ticks until the mode changes
     // or Play runs again.
     bool statusHeld_ = false;

@@ -39,7 +39,7 @@ void TForm1::startTimers()
 {
     Timer1.setInterval(1000);
     tracktimer.setInterval(1000);
-    Timer_Stat.setInterval(50);
+    Timer_Stat.setInterval(kStatusIntervalMs);
     connect(&Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     connect(&tracktimer, &QTimer::timeout, this, &TForm1::tracktimerTimer);
     connect(&Timer_Stat, &QTimer::timeout, this, &TForm1::Timer_StatTimer);
@@ -302,21 +302,39 @@ void TForm1::tracktimerTimer()
 
 void TForm1::Timer_StatTimer()
 {
+    const player::TPlayState before = lastMode_;
     noteMode();
+    bool changed = lastMode_ != before;
     if (!statusHeld_)
-        setStatus(display::StatusText(player_->Mode()));
+        changed |= setStatus(display::StatusText(player_->Mode()));
     // Clears the last frame once playback stopped or paused.
-    if (player_->Mode() != psPlaying && GaugePaintBox->Shown() != &GaugePaintBox->BackgroundBitmap())
+    if (player_->Mode() != psPlaying && GaugePaintBox->Shown() != &GaugePaintBox->BackgroundBitmap()) {
         GaugePaintBox->ShowBackground();
+        changed = true;
+    }
+    // The mode changes through commands and the player's end of a stream,
+    // which wake the timer again; in between it only has to catch what
+    // nothing announced, so after a quiet second it looks once a second.
+    quietStatusTicks_ = changed ? 0 : quietStatusTicks_ + 1;
+    if (quietStatusTicks_ == kQuietStatusTicks)
+        Timer_Stat.setInterval(kQuietStatusIntervalMs);
 }
 
-void TForm1::setStatus(const QString& text)
+void TForm1::wakeStatusTimer()
+{
+    quietStatusTicks_ = 0;
+    if (Timer_Stat.isActive() && Timer_Stat.interval() != kStatusIntervalMs)
+        Timer_Stat.setInterval(kStatusIntervalMs);
+}
+
+bool TForm1::setStatus(const QString& text)
 {
     statusHeld_ = false;
     if (Label1->text() == text)
-        return;
+        return false;
     Label1->setText(text);
     Label1->adjustSize();
+    return true;
 }
 
 void TForm1::noteMode()

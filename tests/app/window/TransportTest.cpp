@@ -2,6 +2,7 @@
 // and the track information, on the silent device.
 #include "WindowHarness.h"
 
+#include "app/display/FrequencyGauge.h"
 #include "controls/Slider.h"
 #include "equalizer/Equalizerform.h"
 #include "playlist/Playlist.h"
@@ -341,4 +342,20 @@ TEST_F(Transport, SpacePlaysAndPausesInTheMainWindowOnly)
     ASSERT_TRUE(QTest::qWaitForWindowActive(&list()));
     QTest::keyClick(list().realbox(), Qt::Key_Space);
     EXPECT_EQ(mode(), psPlaying);
+}
+
+// The status timer slows down once nothing changes; a command brings it back,
+// so a pause still shows its status and clears the spectrum at once.
+TEST_F(Transport, AfterAQuietSpellAPauseStillClearsTheSpectrumAtOnce)
+{
+    startWithThreeEntries();
+    playEntry(0);
+    ASSERT_TRUE(waitFor([&] { return form->spectrum()->Shown() == &form->spectrum()->WorkBitmap(); }));
+    QTest::qWait(1500); // playing steadily: nothing for the status timer to do
+    EXPECT_EQ(form->statusText(), "Playing ");
+
+    form->runCommand("pausebtt1");
+    QTest::qWait(200);
+    EXPECT_EQ(form->spectrum()->Shown(), &form->spectrum()->BackgroundBitmap());
+    EXPECT_EQ(form->statusText(), "Paused");
 }
