@@ -120,7 +120,7 @@ bool TOggVorbis::Read(ReaderFile& file)
     fileSize_ = FileSize32(file.Size());
     id3v2Size_ = id3v2Size;
     channelCount_ = id[kChannels];
-    sampleRate_ = static_cast<uint16_t>(LE32(&id[kRate]));
+    sampleRate_ = LE32(&id[kRate]);
     nominalBitRateKbps_ = static_cast<uint16_t>(RoundHalfEven(static_cast<int32_t>(LE32(&id[kNominal])) / 1000.0));
     sampleCount_ = sampleCount;
     title_ = slots[kTitle];

@@ -91,8 +91,8 @@ TEST(OggVorbis, FallbacksAndLongEntries)
     EXPECT_EQ(display.Comment(), "");
     EXPECT_EQ(player.Track(), 300);
     EXPECT_EQ(display.Track(), 300 % 256);
-    EXPECT_EQ(player.Title(), "ab"); // a malformed sequence ends the value
-    EXPECT_EQ(display.Title(), "ab");
+    EXPECT_EQ(player.Title(), "ab\xEF\xBF\xBD(cd"); // a malformed sequence is replaced
+    EXPECT_EQ(display.Title(), "ab\xEF\xBF\xBD(cd");
     EXPECT_EQ(player.Vendor(), "builder");      // "noequals" comes after the vendor text
     EXPECT_EQ(player.NominalBitRateKbps(), 66); // 65.5 to even
     EXPECT_EQ(display.NominalBitRateKbps(), 65);
