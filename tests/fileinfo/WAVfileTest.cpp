@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using fixtures::Fixture;
 using fixtures::Put;
 using PlayerWav = fileinfo::WAVfile::TWAVfile;
@@ -55,6 +57,34 @@ TEST(WAVfile, ChunkAfterTheFormat)
     ASSERT_TRUE(display.Read(Fixture("ffmpeg_list_chunk.wav")));
     EXPECT_EQ(display.SampleCount(), 0);
     EXPECT_DOUBLE_EQ(display.DurationSeconds(), (8096.0 - 16 - 40) / 16000);
+}
+
+TEST(WAVfile, SizesThatAreNoSizesAndSizesAbove2GiB)
+{
+    testsupport::TempDir dir;
+    DisplayWav display;
+    PlayerWav player;
+    // A writer on a pipe cannot go back to fill the sizes in: 0 or 0xFFFFFFFF; 1600 bytes follow.
+    for (uint32_t riff : {0u, 0xFFFFFFFFu}) {
+        std::string bytes = Pcm(0, 1600).replace(4, 4, testsupport::ByteBuilder().u32le(riff).str());
+        ASSERT_TRUE(display.Read(Put(dir, bytes)));
+        ASSERT_TRUE(player.Read(Put(dir, bytes)));
+        EXPECT_EQ(display.FileSize(), 1644) << riff;
+        EXPECT_DOUBLE_EQ(display.DurationSeconds(), 0.1) << riff;
+        EXPECT_DOUBLE_EQ(player.DurationSeconds(), 0.1) << riff;
+    }
+    // 3,000,000,000 bytes of 44.1 kHz 16-bit stereo (a sparse file): a size that is negative as a
+    // signed 32-bit number, and 4:43:26.
+    const uint32_t data = 3000000000u;
+    testsupport::ByteBuilder b;
+    b.text("RIFF").u32le(36 + data).text("WAVEfmt ").u32le(16).u16le(1).u16le(2).u32le(44100).u32le(176400);
+    const std::string big = Put(dir, b.u16le(4).u16le(16).text("data").u32le(data).str(), "big.wav");
+    std::filesystem::resize_file(big, 44 + uint64_t(data));
+    ASSERT_TRUE(display.Read(big));
+    ASSERT_TRUE(player.Read(big));
+    EXPECT_EQ(display.FileSize(), 44 + int64_t(data));
+    EXPECT_NEAR(display.DurationSeconds(), 17006.8, 0.1);
+    EXPECT_NEAR(player.DurationSeconds(), 17006.8, 0.1);
 }
 
 TEST(WAVfile, HeaderQuirks)
