@@ -35,6 +35,9 @@ class CaptureSession {
     bool running_ = false;
 };
 
+// The stereo frames of a capture, checking that its header sizes were patched.
+Samples ReadCapture(const std::string& path);
+
 // Counts end syncs and lets a test wait for them.
 class EndWaiter {
   public:
