@@ -105,12 +105,12 @@ TEST(Probe, TodaysFiles)
 {
     testsupport::TempDir dir;
     ASSERT_TRUE(testsupport::MakeTodaysFiles(dir.path()));
+    // The readers the player and the display use for each extension; the APE tag for texts too.
+    const std::map<std::string, QStringList> readersOf = {
+        {"mp3", {"mpeg"}}, {"wav", {"wav", "wavinf"}}, {"ogg", {"ogg", "ogginf"}}, {"wma", {"wma"}}};
     for (const testsupport::TodaysFile& f : testsupport::TodaysFiles()) {
         const std::string path = dir.file(f.name);
         const std::string extension = f.name.substr(f.name.rfind('.') + 1);
-        // The readers the player and the display use for the extension; the APE tag for texts too.
-        const std::map<std::string, QStringList> readersOf = {
-            {"mp3", {"mpeg"}}, {"wav", {"wav", "wavinf"}}, {"ogg", {"ogg", "ogginf"}}, {"wma", {"wma"}}};
         const double kbps =
             f.kbps != 0 ? f.kbps : std::round(double(std::filesystem::file_size(path)) * 8 / f.seconds / 1000);
         for (const QString& reader : readersOf.at(extension)) {
