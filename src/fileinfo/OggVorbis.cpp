@@ -99,11 +99,12 @@ bool TOggVorbis::Read(ReaderFile& file)
     int64_t secondPage = file.Position();
     page.fill(0);
     file.Read(page.data(), page.size());
+    const int64_t secondPageBodyEnd = PageBodyEnd(file, secondPage);
     std::array<unsigned char, 7> magic{};
     file.Seek(secondPage + kSegmentTable + page[kSegments]);
     file.Read(magic.data(), magic.size());
     if (StartsWith(magic.data(), kVorbisComment)) {
-        ReadVorbisComments(file, [&](const std::string& entry) {
+        ReadVorbisComments(file, secondPageBodyEnd, [&](const std::string& entry) {
             std::string name, value;
             if (!SplitComment(entry, name, value)) {
                 if (vendor.empty())

@@ -24,11 +24,16 @@ enum Slot { kTitle, kArtist, kAlbum, kTrackNumber, kDate, kGenre, kComment, kSlo
 constexpr std::array<std::string_view, kSlots> kNames = {"TITLE", "ARTIST", "ALBUM",  "TRACKNUMBER",
                                                          "DATE",  "GENRE",  "COMMENT"};
 
-// Where the comment header's entries start (just after "\3vorbis"), found by following the pages
-// from the start of the file and looking at the start of every packet on them: a large comment
-// header (a cover picture) pushes its start past the first bytes. 0 when none of the first
-// kPagesToWalk pages holds it.
-int64_t CommentEntriesByPages(ReaderFile& file)
+// Where the comment header's entries start (just after "\3vorbis") and where the body of their
+// page ends, found by following the pages from the start of the file and looking at the start of
+// every packet on them: a large comment header (a cover picture) pushes its start past the first
+// bytes. Entries at 0 and no page when none of the first kPagesToWalk pages holds it.
+struct CommentStart {
+    int64_t entries = 0;
+    int64_t bodyEnd = -1;
+};
+
+CommentStart CommentEntriesByPages(ReaderFile& file)
 {
     // Page header: "OggS" version(1) flags(1, bit 0: continues a packet) granule(8) serial(4)
     // sequence(4) crc(4) segments(1), then the segment sizes and the body.
@@ -40,20 +45,23 @@ int64_t CommentEntriesByPages(ReaderFile& file)
         std::array<unsigned char, 255> sizes;
         if (!file.ReadAt(page, header.data(), header.size()) || std::memcmp(header.data(), "OggS", 4) != 0 ||
             !file.ReadExact(sizes.data(), header[kSegments]))
-            return 0;
+            return {};
         int64_t at = page + int64_t(kPageHeader) + header[kSegments];
+        int64_t bodyEnd = at;
+        for (std::size_t i = 0; i < header[kSegments]; ++i)
+            bodyEnd += sizes[i];
         bool packetStarts = (header[kFlags] & 1) == 0;
         for (std::size_t i = 0; i < header[kSegments]; ++i) {
             std::array<char, 7> magic;
             if (packetStarts && file.ReadAt(at, magic.data(), magic.size()) &&
                 std::string_view(magic.data(), magic.size()) == kVorbisComment)
-                return at + int64_t(magic.size());
+                return {at + int64_t(magic.size()), bodyEnd};
             at += sizes[i];
             packetStarts = sizes[i] < 255;
         }
-        page = at;
+        page = bodyEnd;
     }
-    return 0;
+    return {};
 }
 
 // The 32-bit granule of the first page start in a block of 250 bytes, stepping back 240 bytes a
@@ -95,11 +103,12 @@ bool TOggVorbis::Read(ReaderFile& file)
     std::string head(kCommentSearch, '\0');
     if (file.ReadAt(0, head.data(), head.size())) {
         std::size_t found = head.find(kVorbisComment);
-        int64_t start = found != std::string::npos && found <= kCommentSearch - kVorbisComment.size()
-                            ? int64_t(found + kVorbisComment.size())
-                            : CommentEntriesByPages(file);
-        file.Seek(start);
-        ReadVorbisComments(file, [&](const std::string& entry) {
+        // Found in the first bytes, the header is read straight on as it always was.
+        CommentStart start = found != std::string::npos && found <= kCommentSearch - kVorbisComment.size()
+                                 ? CommentStart{int64_t(found + kVorbisComment.size()), -1}
+                                 : CommentEntriesByPages(file);
+        file.Seek(start.entries);
+        ReadVorbisComments(file, start.bodyEnd, [&](const std::string& entry) {
             std::string name, value;
             if (!SplitComment(entry, name, value)) {
                 if (vendor.empty())

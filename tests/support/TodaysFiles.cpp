@@ -23,10 +23,10 @@ QStringList Ffmpeg(const QString& source, double seconds)
     return {"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-t", QString::number(seconds), "-i", source};
 }
 
-// A METADATA_BLOCK_PICTURE value of 48 KB: a front cover of 36,000 bytes, base64-coded.
-QString CoverPicture()
+// A METADATA_BLOCK_PICTURE value: a front cover of the given size, base64-coded (a third more).
+QString CoverPicture(int bytes)
 {
-    QByteArray picture(36000, '\0');
+    QByteArray picture(bytes, '\0');
     for (int i = 0; i < picture.size(); ++i)
         picture[i] = char(i * 131 + i / 7);
     auto be32 = [](uint32_t v) {
@@ -86,6 +86,7 @@ const std::vector<TodaysFile>& TodaysFiles()
         {"hires_96k.ogg", 3, 0.01, 96000, 0, 1, "", "", "00:03"},
         {"piped.wav", 2, 0.01, 8000, 128, 1, "", "", "00:02"},
         {"cover.ogg", 2, 0.01, 22050, 0, 1, kEmojiTitle, "Cover Artist", "00:02"},
+        {"big_cover.ogg", 2, 0.01, 22050, 0, 1, "Big Cover Title", "Big Cover Artist", "00:02"},
         {"emoji_ape.mp3", 2, 0.1, 22050, 32, 1, kEmojiTitle, "Emoji Artist", "00:02"},
         {"wma_320k.wma", 3, 0.05, 44100, 320, 1, "Loud Title", "", "00:03"},
         {"long.wav", 15000, 0.001, 8000, 128, 1, "", "", "4:10:00"},
@@ -116,10 +117,14 @@ bool MakeTodaysFiles(const std::string& folder)
         {"ffmpeg", Ffmpeg("sine=frequency=440:sample_rate=96000", 3) +
                        QStringList{"-c:a", "libvorbis", "-q:a", "0", dir + "hires_96k.ogg"}},
         {"ffmpeg", Ffmpeg("sine=frequency=440:sample_rate=8000", 2) + QStringList{"-f", "wav", "-"}, dir + "piped.wav"},
-        {"ffmpeg",
-         Ffmpeg(sine22, 2) + QStringList{"-c:a", "libvorbis", "-metadata", "METADATA_BLOCK_PICTURE=" + CoverPicture(),
-                                         "-metadata", "title=" + QString::fromStdString(kEmojiTitle), "-metadata",
-                                         "artist=Cover Artist", dir + "cover.ogg"}},
+        {"ffmpeg", Ffmpeg(sine22, 2) + QStringList{"-c:a", "libvorbis", "-metadata",
+                                                   "METADATA_BLOCK_PICTURE=" + CoverPicture(36000), "-metadata",
+                                                   "title=" + QString::fromStdString(kEmojiTitle), "-metadata",
+                                                   "artist=Cover Artist", dir + "cover.ogg"}},
+        {"ffmpeg", Ffmpeg(sine22, 2) + QStringList{"-c:a", "libvorbis", "-metadata",
+                                                   "METADATA_BLOCK_PICTURE=" + CoverPicture(72000), "-metadata",
+                                                   "title=Big Cover Title", "-metadata", "artist=Big Cover Artist",
+                                                   dir + "big_cover.ogg"}},
         {"ffmpeg", Ffmpeg(sine22, 2) +
                        QStringList{"-c:a", "libmp3lame", "-b:a", "32k", "-id3v2_version", "0", dir + "emoji_ape.mp3"}},
         {"ffmpeg",

@@ -30,6 +30,7 @@ struct TodaysFile {
 //   hires_96k.ogg       ffmpeg Vorbis at 96 kHz
 //   piped.wav           ffmpeg writing to a pipe: sizes 0xFFFFFFFF
 //   cover.ogg           a 48 KB METADATA_BLOCK_PICTURE before an emoji title and the artist
+//   big_cover.ogg       a 96 KB one, which carries the comment header over onto a second page
 //   emoji_ape.mp3       an MP3 without ID3 tags and an APEv2 tag (from ffmpeg's WavPack writer)
 //   wma_320k.wma        ffmpeg WMA v2 at 320 kbit/s
 //   long.wav            4:10:00 of 8 kHz 16-bit mono, a sparse file
