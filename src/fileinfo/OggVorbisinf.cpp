@@ -97,16 +97,18 @@ bool TOggVorbis::Read(ReaderFile& file)
     if (std::memcmp(id.data(), kVorbisIdentification.data(), kVorbisIdentification.size()) != 0)
         return true;
 
-    // The comment header is looked for in the first 250 bytes, then on the first pages.
+    // The comment header is found on the first pages, or else in the first 250 bytes.
     std::array<std::string, kSlots> slots;
     std::string vendor;
     std::string head(kCommentSearch, '\0');
     if (file.ReadAt(0, head.data(), head.size())) {
         std::size_t found = head.find(kVorbisComment);
-        // Found in the first bytes, the header is read straight on as it always was.
-        CommentStart start = found != std::string::npos && found <= kCommentSearch - kVorbisComment.size()
-                                 ? CommentStart{int64_t(found + kVorbisComment.size()), -1}
-                                 : CommentEntriesByPages(file);
+        // Where the first bytes and the pages disagree, the first bytes are read straight on, as
+        // they always were.
+        CommentStart start = CommentEntriesByPages(file);
+        if (found != std::string::npos && found <= kCommentSearch - kVorbisComment.size() &&
+            start.entries != int64_t(found + kVorbisComment.size()))
+            start = {int64_t(found + kVorbisComment.size()), -1};
         file.Seek(start.entries);
         ReadVorbisComments(file, start.bodyEnd, [&](const std::string& entry) {
             std::string name, value;
