@@ -15,8 +15,8 @@ namespace {
 // Page header: "OggS" version(1) flags(1, bit 0: continues a packet) granule(8) serial(4)
 // sequence(4) crc(4) segments(1), then the segment sizes and the body.
 constexpr std::size_t kPageHeader = 27, kFlags = 5, kSegments = 26;
-// A comment header over more pages than this (16 MB at the largest) is no comment header.
-constexpr int kMostPages = 256;
+// Pages a comment header is followed over: a 16 MB picture in the 4 KB pages taggers write.
+constexpr int kMostPages = 4096;
 
 // The bytes of a packet read on over its page's end: a page header there that continues the
 // packet is passed over. Anything else is read straight on, as a packet that fits its page
