@@ -493,7 +493,8 @@ uint32_t TAudioPlayer::Position() const
 
 void TAudioPlayer::SetPosition(uint32_t ms)
 {
-    if (kind_ == ckNone || ms > streamInfo_.Duration || busy_)
+    // The engine's length of the open channel, not the reader's estimate, which can be short.
+    if (kind_ == ckNone || ms > PlayLength() || busy_)
         return;
     if (kind_ == ckStream || kind_ == ckWMAStream) {
         const int64_t offset = Bass().BASS_ChannelSeconds2Bytes(channel_, static_cast<float>(ms) / 1000.0f);
