@@ -7,6 +7,13 @@ if(ORVELLA_SANITIZE)
   add_link_options(-fsanitize=${ORVELLA_SANITIZE})
 endif()
 
+# What the build runs (tools, tests) under ThreadSanitizer reads the suppressions
+# for the system libraries that are not instrumented.
+set(ORVELLA_SANITIZER_ENV "")
+if(ORVELLA_SANITIZE MATCHES "thread")
+  set(ORVELLA_SANITIZER_ENV "TSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/cmake/tsan.supp")
+endif()
+
 # Libraries and programs in the program folder find each other there.
 set(CMAKE_BUILD_RPATH_USE_ORIGIN ON)
 set(CMAKE_SKIP_BUILD_RPATH OFF)
