@@ -64,8 +64,9 @@ struct Emulator {
     std::atomic<HWND> ownWindow{nullptr};
     std::atomic<HWND> playerWindow{nullptr};
     std::atomic<HWND> applicationWindow{nullptr};
-    // The format posted with PLUGIN_OUTPUT_STARTED; written by Open and read by
-    // the player, both on the user-interface thread.
+    // The format posted with PLUGIN_OUTPUT_STARTED; filled from the open stream's
+    // format when the start is relayed and read by the player, both on the
+    // user-interface thread (a plug-in may open its output from its own thread).
     OutputFormat format{};
 };
 
@@ -147,6 +148,10 @@ LRESULT handleMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam)
     case PLUGIN_OUTPUT_STARTED:
         // Write names the stream it filled; a stream closed meanwhile is not started.
         if (wParam != 0 && wParam == e.stream.load()) {
+            {
+                std::lock_guard hold(e.lock);
+                e.format = OutputFormat{uint16_t(e.layout.bits), uint32_t(e.rate), uint16_t(e.layout.channels)};
+            }
             Bass().BASS_StreamPlay(HSTREAM(wParam), FALSE, 0);
             PostMessage(e.playerWindow.load(), PLUGIN_OUTPUT_STARTED, 0, lParam);
         }
@@ -240,7 +245,6 @@ int OutOpen(int sampleRate, int channels, int bitsPerSample, int, int)
     e.stream = stream;
     if (!stream)
         return -1;
-    e.format = OutputFormat{uint16_t(bitsPerSample), uint32_t(sampleRate), uint16_t(channels)};
     PostMessage(e.playerWindow.load(), PLUGIN_CHANNEL, stream, 0);
     return 0;
 }
