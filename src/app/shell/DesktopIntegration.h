@@ -28,8 +28,9 @@ std::string DesktopEntryText(const std::string& programPath, const std::string& 
                              const std::vector<std::string>& fileTypes);
 
 // Writes the desktop entry for these file types, makes the program their
-// default handler and notifies the desktop. False when a file cannot be written.
+// default handler and notifies the desktop. False when a file cannot be written;
+// its path is then put in failedFile when given.
 bool UpdateDesktopIntegration(const DesktopPaths& paths, const std::string& programPath, const std::string& iconPath,
-                              const std::vector<std::string>& fileTypes);
+                              const std::vector<std::string>& fileTypes, std::string* failedFile = nullptr);
 
 } // namespace shell
