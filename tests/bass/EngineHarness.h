@@ -35,6 +35,9 @@ class CaptureSession {
     bool running_ = false;
 };
 
+// A one-pattern ProTracker module: a looped square wave for 0.64 s.
+std::string TinyModule();
+
 // The stereo frames of a capture, checking that its header sizes were patched.
 Samples ReadCapture(const std::string& path);
 
