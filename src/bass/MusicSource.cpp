@@ -97,6 +97,8 @@ std::unique_ptr<Source> OpenMusicSource(std::unique_ptr<InputData> data, unsigne
         error = BASS_ERROR_FILEFORM;
         return nullptr;
     }
+    // A seek into a note already sounding keeps it sounding, not silent until the next one.
+    openmpt_module_ctl_set_boolean(module, "seek.sync_samples", 1);
     format.rate = rate;
     format.channels = mono ? 1 : 2;
     format.lengthFrames = std::llround(openmpt_module_get_duration_seconds(module) * rate);

@@ -16,7 +16,10 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <cstdint>
+#include <filesystem>
 
 namespace player {
 namespace {
@@ -70,6 +73,34 @@ void copyTags(TStreamInfo& info, const Tag& tag, const std::string& year, const 
     info.Genre = genre;
     info.Track = static_cast<uint8_t>(tag.Track());
     info.Comment = tag.Comment();
+}
+
+// Tracker modules have no file reader: the engine loads the module to measure
+// it. Rendered in stereo at 44.1 kHz; no title of their own through the engine.
+bool ReadModuleInfo(const std::string& fileName, TStreamInfo& info)
+{
+    const BassFunctions& bass = Bass();
+    const HMUSIC module = bass.BASS_MusicLoad(FALSE, fileName.c_str(), 0, 0, BASS_MUSIC_MEASURELEN);
+    if (module == 0)
+        return false;
+    const int64_t bytes = bass.BASS_MusicGetLength(module, TRUE);
+    const float seconds = bytes < 0 ? -1.0f : bass.BASS_ChannelBytes2Seconds(module, bytes);
+    bass.BASS_MusicFree(module);
+    if (seconds < 0)
+        return false;
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(fileName, error);
+    info.FileSize = error ? 0 : static_cast<uint32_t>(std::min<std::uintmax_t>(size, UINT32_MAX));
+    info.SampleRate = 44100;
+    info.Channels = 2;
+    info.Duration = roundedMs(seconds);
+    return true;
+}
+
+bool IsModuleExtension(const std::string& extension)
+{
+    static constexpr std::array<const char*, 5> kModules{".MOD", ".S3M", ".XM", ".IT", ".MTM"};
+    return std::find(kModules.begin(), kModules.end(), extension) != kModules.end();
 }
 
 // The engine's end sync: on the mixing thread, so it only posts.
@@ -162,7 +193,7 @@ void TAudioPlayer::readNativeInfo(const std::string& fileName, const std::string
         if (!wav.Recognised())
             return;
         copyStream(info, wav, wav.ChannelCount(), 0); // no bit rate, no tags
-    } else if (extension == ".MP3") {
+    } else if (extension == ".MP3" || extension == ".MP2" || extension == ".MP1") {
         fileinfo::TMPEGaudio& mpeg = *mpegReader_;
         mpeg.Read(fileName);
         if (!mpeg.IsPlausible())
@@ -189,6 +220,9 @@ void TAudioPlayer::readNativeInfo(const std::string& fileName, const std::string
         engineCanPlay = wmaReady_;
         copyStream(info, wma, wma.ChannelCount(), wma.BitRateKbps());
         copyTags(info, wma, wma.Year(), wma.Genre());
+    } else if (IsModuleExtension(extension)) {
+        if (!playerReady_ || !ReadModuleInfo(fileName, info))
+            return;
     } else {
         return;
     }
@@ -238,7 +272,8 @@ std::string TAudioPlayer::GetNativeFileExts() const
 {
     if (!playerReady_)
         return "";
-    return wmaReady_ ? "*.wav;*.mp3;*.ogg;*.wma;" : "*.wav;*.mp3;*.ogg;";
+    const std::string modules = "*.mod;*.s3m;*.xm;*.it;*.mtm;";
+    return std::string("*.wav;*.mp1;*.mp2;*.mp3;*.ogg;") + (wmaReady_ ? "*.wma;" : "") + modules;
 }
 
 std::string TAudioPlayer::GetPluginFileExts() const
@@ -486,13 +521,13 @@ uint32_t TAudioPlayer::Position() const
     switch (kind_) {
     case ckStream:
     case ckWMAStream:
+    case ckMusic:
         return bytesToMs(Bass().BASS_ChannelGetPosition(channel_));
     case ckPlugin:
         if (mode_ == psReady)
             return 0;
         return static_cast<uint32_t>(
             std::max(outputStarted_ || channel_ == 0 ? OutputTime() : pluginModule_->GetOutputTime(), 0));
-    case ckMusic:
     case ckNone:
         break;
     }
@@ -504,7 +539,7 @@ void TAudioPlayer::SetPosition(uint32_t ms)
     // The engine's length of the open channel, not the reader's estimate, which can be short.
     if (kind_ == ckNone || ms > PlayLength() || busy_)
         return;
-    if (kind_ == ckStream || kind_ == ckWMAStream) {
+    if (kind_ == ckStream || kind_ == ckWMAStream || kind_ == ckMusic) {
         const int64_t offset = Bass().BASS_ChannelSeconds2Bytes(channel_, static_cast<float>(ms) / 1000.0f);
         Bass().BASS_ChannelSetPosition(channel_, offset);
     } else if (kind_ == ckPlugin) {

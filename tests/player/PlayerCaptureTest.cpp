@@ -2,6 +2,8 @@
 // whole files to their end, the effects, and the spectrum of a tone.
 
 #include "PlayerHarness.h"
+#include "support/EncodedTones.h"
+#include "support/MessageBoxRecorder.h"
 
 #include <gtest/gtest.h>
 
@@ -77,6 +79,84 @@ TEST(PlayerCapture, Mp3AndOggPlayTheirToneToTheEnd)
         EXPECT_NEAR(ZeroCrossingHz(out, 1, first + 2000, last - 2000), 660.0, 2.0);
         EXPECT_NEAR(Rms(out, 0, first + 2000, last - 2000), 0.5 / std::sqrt(2.0), 0.03);
     }
+}
+
+TEST(PlayerCapture, Mp2AndTrackerModulesPlayNativelyForTheirLength)
+{
+    testsupport::TempDir dir;
+    const std::string mp2 = testsupport::MakeTone(dir.path(), "tone", {"mp2", "mp2", 44100, 2, {}}, 440, 0.8);
+    ASSERT_FALSE(mp2.empty());
+    const std::string module = dir.file("tiny.mod"); // 0.64 s of a looped square wave
+    testsupport::WriteFile(module, enginetest::TinyModule());
+    for (const auto& [file, seconds] : {std::pair(mp2, 0.8), std::pair(module, 0.64)}) {
+        SCOPED_TRACE(file);
+        uint32_t length = 0, furthest = 0;
+        int ends = 0;
+        const Samples out = PlayCaptured(
+            file,
+            [&](TAudioPlayer& p) {
+                TStreamInfo info;
+                TSourceSupport support;
+                int slot;
+                EXPECT_TRUE(p.GetStreamInfo(file, info, support, slot));
+                EXPECT_EQ(support, ssNative);
+                EXPECT_NEAR(info.Duration, seconds * 1000, 60);
+                EXPECT_EQ(info.Channels, 2);
+            },
+            [&](TAudioPlayer& p) {
+                length = p.PlayLength();
+                furthest = std::max(furthest, p.Position());
+            },
+            &ends);
+        EXPECT_EQ(ends, 1);
+        EXPECT_NEAR(length, seconds * 1000, 60);
+        EXPECT_GT(furthest, seconds * 500) << "the position moves while it plays";
+        const long first = FirstSoundFrame(out), last = LastSoundFrame(out);
+        ASSERT_GE(first, 0);
+        EXPECT_NEAR(double(last - first) / 44100.0, seconds, 0.06);
+        EXPECT_GT(Rms(out, 0, first, last), 0.05);
+        if (file == mp2) {
+            EXPECT_NEAR(ZeroCrossingHz(out, 0, first + 2000, last - 2000), 440.0, 2.0);
+        }
+    }
+}
+
+TEST(PlayerCapture, ModuleSeeksWithinItsLengthOnly)
+{
+    testsupport::TempDir dir;
+    testsupport::WriteFile(dir.file("tiny.mod"), enginetest::TinyModule());
+    Capture capture;
+    {
+        TAudioPlayer p;
+        EventLog log;
+        log.attach(p);
+        ASSERT_TRUE(p.Open(dir.file("tiny.mod")));
+        p.SetPosition(900); // beyond its 640 ms: ignored
+        EXPECT_EQ(p.Position(), 0u);
+        p.SetPosition(320);
+        EXPECT_NEAR(p.Position(), 320, 5);
+        p.Play();
+        EXPECT_TRUE(WaitUntil([&] { return log.playEnds > 0; }));
+    }
+    const Samples out = capture.read();
+    const long first = FirstSoundFrame(out), last = LastSoundFrame(out);
+    ASSERT_GE(first, 0);
+    EXPECT_NEAR(double(last - first) / 44100.0, 0.32, 0.03) << "only the second half sounds";
+}
+
+TEST(PlayerCapture, ModuleExtensionOnOtherBytesIsRefused)
+{
+    testsupport::TempDir dir;
+    testsupport::WriteFile(dir.file("fake.xm"), std::string(4096, 'x'));
+    testsupport::MessageBoxRecorder boxes;
+    TAudioPlayer p;
+    TStreamInfo info;
+    TSourceSupport support;
+    int slot;
+    EXPECT_FALSE(p.GetStreamInfo(dir.file("fake.xm"), info, support, slot));
+    EXPECT_EQ(support, ssNone);
+    EXPECT_FALSE(p.Open(dir.file("fake.xm")));
+    EXPECT_EQ(boxes.count(), 1u);
 }
 
 TEST(PlayerEffects, EqualizerOffAndOnAgainRestoresTheStoredGains)
