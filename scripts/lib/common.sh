@@ -12,7 +12,7 @@ ORVELLA_PACKAGES=(
   libopenmpt-dev portaudio19-dev libfftw3-dev libjpeg-dev
   # tests
   libgtest-dev libgmock-dev xvfb xauth fonts-liberation2 fonts-dejavu-core
-  sox libsox-fmt-all ffmpeg dbus playerctl desktop-file-utils xdg-utils
+  sox libsox-fmt-all ffmpeg dbus playerctl desktop-file-utils xdg-utils python3-mutagen
   # benchmarks and fuzzing
   libbenchmark-dev libtag1-dev clang libclang-rt-14-dev
 )

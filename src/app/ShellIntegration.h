@@ -22,6 +22,8 @@ class ShellIntegration {
   private:
     void goassociate();
     void firstrun();
+    // The engine's own types and the loaded plug-ins' extensions.
+    std::vector<std::string> playableTypes() const;
 
     TForm1& form_;
     platform::Registry registry_;

@@ -12,6 +12,7 @@
 #include "FileDialogs.h"
 #include "PathList.h"
 #include "RealboxModel.h"
+#include "TitleRefresh.h"
 
 #include "controls/DropTarget.h"
 
@@ -80,6 +81,8 @@ class Tplayl : public QWidget {
     // The player's native and plug-in extension lists ("*.wav;*.mp3;"), asked
     // for whenever the open-files dialog is built.
     void setFileExtensions(std::function<std::pair<QString, QString>()> source) { fileExts_ = std::move(source); }
+    // Asked by the title refresh for entries that no reader recognises.
+    void setPluginFileInfo(PluginFileInfoSource source) { pluginFileInfo_ = std::move(source); }
     void setCommandGuard(CommandGuard guard) { guard_ = std::move(guard); }
     // "clearplaylistbt1", "deletebt1", "cropbt1", "openbt1", "additemsbt1",
     // "shuffleact", "loadplbt1", "saveplbt1", "playnow", "deletenow"; null for
@@ -156,6 +159,7 @@ class Tplayl : public QWidget {
     bool numbering_ = true;
     bool shuffleAndGo_ = false;
     std::function<std::pair<QString, QString>()> fileExts_;
+    PluginFileInfoSource pluginFileInfo_;
     CommandGuard guard_ = RunShowingErrors;
 };
 

@@ -57,7 +57,12 @@ Samples CaptureSession::finish()
         EXPECT_TRUE(BASS_Free());
     }
     running_ = false;
-    const std::string bytes = testsupport::ReadFile(dir_.file("capture.wav"));
+    return ReadCapture(dir_.file("capture.wav"));
+}
+
+Samples ReadCapture(const std::string& path)
+{
+    const std::string bytes = testsupport::ReadFile(path);
     Samples out;
     if (bytes.size() < 44) {
         ADD_FAILURE() << "no capture written";

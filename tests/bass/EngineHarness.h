@@ -35,6 +35,9 @@ class CaptureSession {
     bool running_ = false;
 };
 
+// What a wav: capture file holds: stereo frames at 44100 Hz.
+Samples ReadCapture(const std::string& path);
+
 // Counts end syncs and lets a test wait for them.
 class EndWaiter {
   public:

@@ -24,6 +24,37 @@ std::string Tag(const std::string& frames, std::size_t padding = 20)
     return b.text(frames).zeros(padding).fill(200, 0x55).str();
 }
 
+// Version 2.4: synch-safe frame sizes, format flags in the frame header's last byte.
+std::string Frame24(const std::string& id, const std::string& data, uint8_t formatFlags = 0)
+{
+    return ByteBuilder().text(id).syncsafe32(static_cast<uint32_t>(data.size())).u8(0).u8(formatFlags).text(data).str();
+}
+
+std::string Frame22(const std::string& id, const std::string& data)
+{
+    return ByteBuilder().text(id).u24be(static_cast<uint32_t>(data.size())).text(data).str();
+}
+
+std::string TagOf(uint8_t version, uint8_t flags, const std::string& body, std::size_t padding = 20)
+{
+    ByteBuilder b;
+    b.text("ID3").u8(version).u8(0).u8(flags).syncsafe32(static_cast<uint32_t>(body.size() + padding));
+    return b.text(body).zeros(padding).fill(200, 0x55).str();
+}
+
+// What unsynchronisation does to bytes: a zero after every 0xFF that is followed by
+// a zero or by a byte of 0xE0 or more (or that ends the data).
+std::string Unsynchronised(const std::string& bytes)
+{
+    std::string out;
+    for (std::size_t k = 0; k < bytes.size(); ++k) {
+        out += bytes[k];
+        if (uint8_t(bytes[k]) == 0xFF && (k + 1 == bytes.size() || bytes[k + 1] == 0 || uint8_t(bytes[k + 1]) >= 0xE0))
+            out += '\0';
+    }
+    return out;
+}
+
 } // namespace
 
 TEST(ID3v2, ReadsTheFramesOfTwoTaggers)
@@ -47,11 +78,137 @@ TEST(ID3v2, ReadsTheFramesOfTwoTaggers)
     EXPECT_EQ(tag.Comment(), "Mutagen comment");
     EXPECT_EQ(tag.Link(), "http://example.org/");
     EXPECT_EQ(tag.Composer(), ""); // nothing left of the previous file
-    // Version 2.4: size, no texts.
+    // Version 2.4 as the same tagger writes it by default.
     ASSERT_TRUE(tag.Read(Fixture("lame_vbr.mp3")));
     EXPECT_EQ(tag.TagVersion(), 4);
     EXPECT_EQ(tag.TagSize(), 1092);
+    EXPECT_EQ(tag.Title(), "Vbr Title");
+    EXPECT_EQ(tag.Artist(), "Vbr Artist");
+    EXPECT_EQ(tag.Composer(), "");
+}
+
+TEST(ID3v2, Version24TextsInEveryEncoding)
+{
+    TID3v2 tag;
+    // All UTF-8, the year inside a recording date.
+    ASSERT_TRUE(tag.Read(Fixture("id3v24_mid3v2.mp3")));
+    EXPECT_EQ(tag.TagVersion(), 4);
+    EXPECT_EQ(tag.TagSize(), 10 * 128 + 32 + 10);
+    EXPECT_EQ(tag.Title(), "Grüße aus Köln");
+    EXPECT_EQ(tag.Artist(), "Ärzte ♫");
+    EXPECT_EQ(tag.Album(), "Album €");
+    EXPECT_EQ(tag.Year(), "2019");
+    EXPECT_EQ(tag.Track(), 4);
+    EXPECT_EQ(tag.Genre(), "Jazz");
+    EXPECT_EQ(tag.Comment(), "Ünïcode comment");
+    EXPECT_EQ(tag.Composer(), "Compositeur");
+    EXPECT_EQ(tag.Encoder(), "Encodeur");
+    EXPECT_EQ(tag.Copyright(), "2019 Ça");
+    EXPECT_EQ(tag.Language(), "fra");
+    EXPECT_EQ(tag.Link(), "http://example.org/v24");
+    // UTF-16 with a byte-order mark, UTF-16BE, Latin-1 kept as stored; of a list, the first.
+    ASSERT_TRUE(tag.Read(Fixture("id3v24_utf16.mp3")));
+    EXPECT_EQ(tag.Title(), "Wide Ω title");
+    EXPECT_EQ(tag.Artist(), "Big Ënd");
+    EXPECT_EQ(tag.Album(), "Caf\xE9");
+    EXPECT_EQ(tag.Track(), 12);
+    EXPECT_EQ(tag.Year(), "1998");
+    EXPECT_EQ(tag.Genre(), "Jazz"); // "(8)Jazz"
+    EXPECT_EQ(tag.Comment(), "Wide comment ✓");
+    EXPECT_EQ(tag.Composer(), "Komponist");
+    EXPECT_EQ(tag.Link(), "http://example.org/wide");
+    EXPECT_EQ(tag.Encoder(), "") << "nothing left of the previous file";
+}
+
+TEST(ID3v2, Version22ThreeLetterFrames)
+{
+    TID3v2 tag;
+    ASSERT_TRUE(tag.Read(Fixture("id3v22_mutagen.mp3")));
+    EXPECT_EQ(tag.TagVersion(), 2);
+    EXPECT_EQ(tag.Title(), "Two Two Ω");
+    EXPECT_EQ(tag.Artist(), "Old Artist");
+    EXPECT_EQ(tag.Album(), "Old Album");
+    EXPECT_EQ(tag.Track(), 5);
+    EXPECT_EQ(tag.Year(), "1999");
+    EXPECT_EQ(tag.Genre(), "Pop");
+    EXPECT_EQ(tag.Comment(), "Old comment");
+    EXPECT_EQ(tag.Composer(), "Old Composer");
+    EXPECT_EQ(tag.Encoder(), "Old Encoder");
+    EXPECT_EQ(tag.Copyright(), "1999 Old");
+    EXPECT_EQ(tag.Language(), "eng");
+    EXPECT_EQ(tag.Link(), "http://example.org/v22");
+
+    // A compressed 2.2 tag has no scheme to undo: size, no texts.
+    testsupport::TempDir dir;
+    ASSERT_TRUE(tag.Read(Put(dir, TagOf(2, 0x40, Frame22("TT2", "\0Packed"s)))));
+    EXPECT_EQ(tag.TagSize(), 10 + 13 + 20);
     EXPECT_EQ(tag.Title(), "");
+}
+
+TEST(ID3v2, UnsynchronisationIsUndoneBeforeTheTextsAreRead)
+{
+    testsupport::TempDir dir;
+    TID3v2 tag;
+    const std::string wideTitle = "\1\xFF\xFEW\0\xFF\0"s; // "W\u00FF": both marks gain a zero
+    const std::string wideBE = "\2\0\xFF\x20\xAC"s;       // "\u00FF€"
+
+    // 2.2: the whole tag, frame headers included; sizes count the restored bytes.
+    std::string body =
+        Frame22("TT2", wideTitle) + Frame22("TP1", "\0" + std::string(254, 'a')) + Frame22("TAL", "\0Al"s);
+    ASSERT_TRUE(tag.Read(Put(dir, TagOf(2, 0x80, Unsynchronised(body)))));
+    EXPECT_EQ(tag.Title(), "W\u00FF");
+    EXPECT_EQ(tag.Artist(), std::string(249, 'a'));
+    EXPECT_EQ(tag.Album(), "Al") << "the 255-byte size (0xFF) of the frame before was read whole";
+
+    // 2.4: by the tag's flag or each frame's own; sizes count the stored bytes.
+    body = Frame24("TIT2", Unsynchronised(wideTitle)) + Frame24("TPE1", Unsynchronised(wideBE));
+    ASSERT_TRUE(tag.Read(Put(dir, TagOf(4, 0x80, body))));
+    EXPECT_EQ(tag.Title(), "W\u00FF");
+    EXPECT_EQ(tag.Artist(), "\u00FF€");
+    // A frame's own flag, with a group byte and a data length in front of the text.
+    body = Frame24("TIT2", Unsynchronised("\x07\0\0\0\x07"s + wideTitle), 0x40 | 0x02 | 0x01) +
+           Frame24("TPE1", "\0A\xFF\0B"s);
+    ASSERT_TRUE(tag.Read(Put(dir, TagOf(4, 0, body))));
+    EXPECT_EQ(tag.Title(), "W\u00FF");
+    EXPECT_EQ(tag.Artist(), "A\xFF") << "a frame without the flag is read as stored";
+}
+
+TEST(ID3v2, Version24Limits)
+{
+    testsupport::TempDir dir;
+    TID3v2 tag;
+    // 250 bytes kept; the cut splits a two-byte character, which is left out.
+    const std::string utf8 = "\3" + std::string(248, 'x') + "\xC3\xA9\xC3\xA9";
+    // Compressed and encrypted frames are passed over; the next frame is still found.
+    std::string body = Frame24("TIT2", utf8) + Frame24("TPE1", "\0Packed"s, 0x08) + Frame24("TALB", "\0Secret"s, 0x04) +
+                       Frame24("TCON", "\0Found"s);
+    ASSERT_TRUE(tag.Read(Put(dir, TagOf(4, 0, body))));
+    EXPECT_EQ(tag.Title(), std::string(248, 'x'));
+    EXPECT_EQ(tag.Artist(), "");
+    EXPECT_EQ(tag.Album(), "");
+    EXPECT_EQ(tag.Genre(), "Found");
+
+    // An extended header is passed over; a footer belongs to the tag.
+    const std::string extended = ByteBuilder().syncsafe32(10).u8(1).u8(0x20).zeros(4).str();
+    std::string bytes = TagOf(4, 0x40 | 0x10, extended + Frame24("TIT2", "\3Behind"s));
+    ASSERT_TRUE(tag.Read(Put(dir, bytes)));
+    EXPECT_EQ(tag.Title(), "Behind");
+    EXPECT_EQ(tag.TagSize(), 10 + int(extended.size()) + 17 + 20 + 10);
+    // An extended header too short to be one ends the scan.
+    ASSERT_TRUE(tag.Read(Put(dir, TagOf(4, 0x40, ByteBuilder().syncsafe32(2).str() + Frame24("TIT2", "\3Lost"s)))));
+    EXPECT_EQ(tag.Title(), "");
+
+    // A frame that claims more than the file: what there is, and the scan ends.
+    bytes = TagOf(4, 0,
+                  Frame24("TIT2", "\0Head"s) + ByteBuilder().text("TPE1").syncsafe32(0x0FFFFFFF).u16be(0).str() +
+                      "\0Tail"s);
+    ASSERT_TRUE(tag.Read(Put(dir, bytes)));
+    EXPECT_EQ(tag.Title(), "Head");
+    EXPECT_EQ(tag.Artist(), "Tail");
+    // Encodings the format does not know read as single bytes; an empty frame gives nothing.
+    ASSERT_TRUE(tag.Read(Put(dir, TagOf(4, 0, Frame24("TIT2", "\x09Odd"s) + Frame24("TPE1", "")))));
+    EXPECT_EQ(tag.Title(), "Odd");
+    EXPECT_EQ(tag.Artist(), "");
 }
 
 TEST(ID3v2, Utf16TextsInEitherByteOrderBecomeUtf8)

@@ -98,6 +98,11 @@ std::string ConfigPath();
 
 // Read at the main window's creation.
 std::array<std::string, 8> ReadLoadedPlugins(const platform::ProfileFile& file);
+// The plug-ins to load at start: the saved list, or on a fresh install (no
+// "Loaded Plugins" section at all, not even an empty one) every in_*.so in the
+// program's Plugins/ folder, in name order. Once the section is saved the
+// user's choice rules, unloads included.
+std::vector<std::string> PluginsToLoad(const platform::ProfileFile& file);
 bool ReadPluginFirst(const platform::ProfileFile& file, bool current);
 
 // Restore at the main window's first showing: everything but the plug-ins
