@@ -229,7 +229,7 @@ std::string EncodedText(std::string_view bytes, uint8_t encoding)
 
 uint8_t EncodingOf(std::string_view frame)
 {
-    return frame.empty() ? kLatin1 : uint8_t(frame[0]);
+    return frame.empty() ? uint8_t(kLatin1) : uint8_t(frame[0]);
 }
 
 // A text frame: encoding(1) text.

@@ -5,8 +5,8 @@
 //
 // One row per file; a new decoder adds its formats as rows.
 
-#include "EngineHarness.h"
 #include "Playerctl.h"
+#include "bass/EngineHarness.h"
 
 #include "playlist/SavedPlaylist.h"
 #include "support/ProgramEnvironment.h"
