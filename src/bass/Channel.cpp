@@ -53,6 +53,7 @@ int Channel::play(bool flush)
         pendingFlush_ = true; // a user stream that ended asks its callback again
     }
     ended_ = false;
+    playingOut_.store(false);
     state_.store(PlayState::Playing, std::memory_order_release);
     return BASS_OK;
 }
@@ -79,6 +80,7 @@ void Channel::stop()
 {
     std::lock_guard<std::mutex> hold(stateLock_);
     state_.store(PlayState::Stopped, std::memory_order_release);
+    playingOut_.store(false);
     ++generation_;
     if (!seekable()) {
         // A user stream has no source position to come back to.
@@ -96,7 +98,7 @@ DWORD Channel::activeState() const
     case PlayState::Paused:
         return BASS_ACTIVE_PAUSED;
     default:
-        return BASS_ACTIVE_STOPPED;
+        return playingOut_.load() ? BASS_ACTIVE_PLAYING : BASS_ACTIVE_STOPPED;
     }
 }
 
@@ -307,6 +309,7 @@ bool Channel::mix(const MixBlock& block)
                 position_ = framesRead;
             ended_ = true;
             endedNow = true;
+            playingOut_.store(true);
             state_.store(PlayState::Stopped, std::memory_order_release);
         }
     }
@@ -324,6 +327,7 @@ bool Channel::mix(const MixBlock& block)
 
 void Channel::fireEndSyncs()
 {
+    playingOut_.store(false);
     std::lock_guard<std::recursive_mutex> hold(chainLock_);
     // A sync may add or remove syncs: walk a copy, skipping removed ones.
     const std::vector<Sync> syncs = syncs_;

@@ -88,6 +88,8 @@ class Channel {
     // --- mixing thread ---
     // Adds one block to block.mix; true when the channel has just ended.
     bool mix(const MixBlock& block);
+    // The device has taken the channel's last frame: it stops answering active,
+    // and its end syncs fire.
     void fireEndSyncs();
 
     static constexpr std::size_t kHistory = 512;
@@ -144,6 +146,8 @@ class Channel {
     std::atomic<PlayState> state_{PlayState::Stopped}; // written under stateLock_, read anywhere
     uint64_t generation_ = 0;                          // bumped by every stop, flush and seek
     bool ended_ = false;
+    // Ended, but its last frames are still on their way through the device.
+    std::atomic<bool> playingOut_{false};
     int64_t position_ = 0;     // frames sent to the device
     double positionExact_ = 0; // the same with its fraction (resampled channels)
     int64_t pendingSeek_ = -1;

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <new>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -43,8 +44,11 @@ struct Engine::Runtime {
 
 Engine& Engine::instance()
 {
-    static Engine engine;
-    return engine;
+    // Never destroyed: a thread still calling the API while the process exits
+    // finds its locks and tables intact (and the engine freed).
+    alignas(Engine) static unsigned char storage[sizeof(Engine)];
+    static Engine* engine = new (storage) Engine;
+    return *engine;
 }
 
 int Engine::init(int device, DWORD freq, HWND)
@@ -81,6 +85,12 @@ int Engine::init(int device, DWORD freq, HWND)
     if (!rt->device)
         return BASS_ERROR_DRIVER;
 
+    // A host may end without BASS_Free, or call exit() from any thread; this
+    // runs at exit or unload, before what was made ahead of the first init is gone.
+    static struct ShutdownAtExit {
+        ~ShutdownAtExit() { Engine::instance().shutdown(); }
+    } shutdownAtExit;
+
     for (auto& v : volumes_)
         v.store(100);
     Runtime& running = *rt;
@@ -113,6 +123,41 @@ int Engine::free()
     rt->device->stop();
     rt->device.reset(); // closes a capture file with its final sizes
     return BASS_OK;
+}
+
+void Engine::shutdown()
+{
+    // Not under lifecycleLock_: exit() may come from a sync callback while
+    // another thread waits in free() for this very thread.
+    std::unique_ptr<Runtime> rt;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        rt = std::move(runtime_);
+    }
+    if (!rt)
+        return;
+    rt->quit.store(true);
+    sem_post(&rt->wake);
+    if (onMixingThread()) {
+        // exit() from a callback: this thread never returns to the mixer loop,
+        // which still refers to the runtime and the channels, so they stay.
+        rt->mixer.detach();
+        rt->device->stop();
+        rt->device.reset();
+        static_cast<void>(rt.release());
+        return;
+    }
+    rt->mixer.join();
+    rt->device->stop();
+    rt->device.reset();
+    std::unordered_map<DWORD, std::shared_ptr<Channel>> channels;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        channels.swap(channels_);
+        effectOwners_.clear();
+    }
+    for (auto& entry : channels)
+        entry.second->release();
 }
 
 int Engine::start()

@@ -30,6 +30,9 @@ class Engine {
 
     int init(int device, DWORD freq, HWND win);
     int free();
+    // At process exit or unload of the library without free(): stops the mixer
+    // and closes the device. Safe from any thread, the mixing thread included.
+    void shutdown();
     int start();
     int stop();
     int info(BASS_INFO& info);

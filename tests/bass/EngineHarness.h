@@ -35,7 +35,7 @@ class CaptureSession {
     bool running_ = false;
 };
 
-// What a wav: capture file holds: stereo frames at 44100 Hz.
+// The stereo frames of a capture, checking that its header sizes were patched.
 Samples ReadCapture(const std::string& path);
 
 // Counts end syncs and lets a test wait for them.
