@@ -232,6 +232,7 @@ class TForm1::Settings : public appconfig::SettingsTarget {
 
     std::string pluginFileName(int slot) const override { return player::GetPluginInfo(slot).FileName; }
     bool effectsReady() const override { return f_.player_->DX8EffectReady(); }
+    bool pluginsReady() const override { return player::PluginHostReady(); }
 
     void disableEffectControls() override
     {

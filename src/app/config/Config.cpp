@@ -217,6 +217,8 @@ bool SaveAtClose(const platform::ProfileFile& file, const SettingsTarget& target
             continue;
         if (spec.effectsOnly && !target.effectsReady())
             continue;
+        if (spec.setting == Setting::LoadedPlugin && !target.pluginsReady())
+            continue;
         if (section && std::string_view(section) != spec.section)
             flush();
         // The playlist goes between "Plugin First" and the other sections.

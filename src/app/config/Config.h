@@ -89,6 +89,9 @@ class SettingsTarget {
     virtual std::string pluginFileName(int slot) const = 0;
     // The player's DX8EffectReady.
     virtual bool effectsReady() const = 0;
+    // The plug-in host runs. Without it nothing could be loaded, and writing the
+    // empty slots would lose the saved list (or end a fresh install's default).
+    virtual bool pluginsReady() const = 0;
     // Without effects, their check boxes and level sliders are disabled.
     virtual void disableEffectControls() = 0;
 };
@@ -109,8 +112,9 @@ bool ReadPluginFirst(const platform::ProfileFile& file, bool current);
 // and "Dialogs", in the program's order.
 void RestoreAtShow(const platform::ProfileFile& file, SettingsTarget& target);
 
-// Save at close: plug-ins, "Plugin First", then savePlaylist(), then the other
-// sections. Returns false when a write failed (the rest is still written).
+// Save at close: plug-ins (unless the host is not running), "Plugin First", then
+// savePlaylist(), then the other sections. Returns false when a write failed
+// (the rest is still written).
 bool SaveAtClose(const platform::ProfileFile& file, const SettingsTarget& target,
                  const std::function<void()>& savePlaylist);
 
