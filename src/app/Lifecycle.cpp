@@ -310,8 +310,11 @@ void TForm1::takeArguments()
     for (const QString& argument : std::as_const(arguments_))
         paths << QFileInfo(argument).absoluteFilePath();
     // Taken like dropped files: playlist files give their entries, titles and
-    // times are read, nothing plays.
+    // times are read; then the first entry plays, unless they were enqueued.
+    const int first = playl_->Count();
     playl_->DropFileTarget1Drop(paths);
+    if (playArguments_ && playl_->Count() > first)
+        playEntry(first);
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
@@ -332,6 +335,8 @@ void TForm1::FormClose()
     Timer_Stat.stop();
     Timer1.stop();
     tracktimer.stop();
+    if (!savesAtClose_)
+        return;
     const Settings settings(*this);
     // A playlist that cannot be written must not cost the settings as well.
     std::exception_ptr playlistError;

@@ -278,6 +278,15 @@ void TForm1::toggleplaylist1()
     playl_->setVisible(!playl_->isVisible());
 }
 
+void TForm1::bringToFront()
+{
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
 void TForm1::showeq()
 {
     equalizer_->setVisible(!equalizer_->isVisible());

@@ -63,6 +63,13 @@ class TForm1 : public QMainWindow {
     const QStringList& commandNames() const { return commandNames_; }
     // Runs a command inside the general error handler.
     void runCommand(const QString& name);
+    // Whether the command line's first entry starts playing at the first
+    // showing (a plain start with files), and whether the settings and the
+    // playlist are written at close (not by a second program beside a running one).
+    void setPlayArguments(bool on) { playArguments_ = on; }
+    void setSavesAtClose(bool on) { savesAtClose_ = on; }
+    // Shows, raises and activates the main window.
+    void bringToFront();
 
     player::TAudioPlayer& AudioPlayer1() { return *player_; }
     playlist::Tplayl* playlistWindow() const { return playl_; }
@@ -109,6 +116,8 @@ class TForm1 : public QMainWindow {
     void prevbt1();
     void nextbt1();
     void realbxdblclick1();
+    // Starts entry `index` in both lists, ending a paused file first.
+    void playEntry(int index);
     void stepforward1() { step(+StepMs); }
     void stepbackward1() { step(-StepMs); }
     void setcurrenttime1();
@@ -183,6 +192,8 @@ class TForm1 : public QMainWindow {
     std::unique_ptr<player::TAudioPlayer> player_;
     HWND playerOwner_ = nullptr;
     QStringList arguments_;
+    bool playArguments_ = false;
+    bool savesAtClose_ = true;
     bool formShown_ = false;
     bool formClosed_ = false;
 

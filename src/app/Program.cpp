@@ -19,25 +19,32 @@ int RunProgram(QApplication& app, const std::function<void()>& shown)
 {
     SignalCloser closer;
 
-    // The command channel comes first: a second start hands its files to the
-    // program already serving it and ends there.
+    // One program per user: a second start hands its files (without files, a
+    // request to raise the window) to the program serving the command channel
+    // and ends there, unless it asks for a program of its own.
     TDDEHandler channel(QString::fromStdString(shell::ServiceName(platform::ProgramPath())));
     const shell::CommandLineFiles commandLine = shell::ParseCommandLine(QApplication::arguments().mid(1));
-    if (!channel.Listen() && shell::HandOverToRunningInstance(channel.Service(), commandLine))
+    if (!commandLine.newInstance && !channel.Listen() &&
+        shell::HandOverToRunningInstance(channel.Service(), commandLine))
         return 0;
+    // The settings and the saved playlist belong to one program at a time.
+    const bool ownsData = platform::LockDataFolder();
 
     QApplication::setApplicationName(QStringLiteral("Orvella"));
     platform::InstallQtMessageBoxPresenter();
 
-    // Paths and playlist files to start with; nothing plays at start.
+    // Paths and playlist files to start with; the first plays unless enqueued.
     TForm1 form(commandLine.files);
-    ShellIntegration shell(form, channel, !commandLine.files.isEmpty());
+    form.setPlayArguments(!commandLine.enqueue);
+    form.setSavesAtClose(ownsData);
+    ShellIntegration shell(form, channel);
     closer.setWindow(&form);
     // Media keys and desktop panels; without a session bus the program runs as ever.
     MainWindowMediaTarget mediaTarget(form, [&shell](const QStringList& commands) { shell.openFiles(commands); });
     MprisService mediaControl(&mediaTarget);
     mediaControl.registerOn(QDBusConnection::sessionBus());
     form.show();
+    QTimer::singleShot(0, &form, [&shell] { shell.takeRequests(); });
     if (shown)
         QTimer::singleShot(0, shown);
     return app.exec();

@@ -8,23 +8,28 @@
 
 #include <QListWidget>
 
-ShellIntegration::ShellIntegration(TForm1& form, TDDEHandler& channel, bool startedWithFiles)
-    : form_(form), executor_(*form.playlistWindow(), startedWithFiles), localOpen_(*form.playlistWindow(), false)
+ShellIntegration::ShellIntegration(TForm1& form, TDDEHandler& channel)
+    : form_(form), channel_(channel), executor_(*form.playlistWindow(), {[&form](int entry) { form.playEntry(entry); },
+                                                                         [&form] { form.bringToFront(); }})
 {
     form.onGoAssociate = [this] { goassociate(); };
     form.onFirstRun = [this] { firstrun(); };
+}
+
+void ShellIntegration::takeRequests()
+{
     // Without the engine the main window's creation stops early, and so does
     // the command channel: nothing could play what it brings.
-    if (form.AudioPlayer1().BASSDLLVer().empty())
+    if (form_.AudioPlayer1().BASSDLLVer().empty())
         return;
-    channel.SetMacroHandler([this](TDDEHandler* sender, const QStringList& commands) {
+    channel_.SetMacroHandler([this](TDDEHandler* sender, const QStringList& commands) {
         playlist::RunShowingErrors([&] { executor_.TEDDdeServerExecuteMacro(sender, commands); });
     });
 }
 
 void ShellIntegration::openFiles(const QStringList& commands)
 {
-    playlist::RunShowingErrors([&] { localOpen_.TEDDdeServerExecuteMacro(nullptr, commands); });
+    playlist::RunShowingErrors([&] { executor_.TEDDdeServerExecuteMacro(nullptr, commands); });
 }
 
 void ShellIntegration::goassociate()

@@ -11,12 +11,15 @@ class TForm1;
 
 class ShellIntegration {
   public:
-    // startedWithFiles: the command line named files (see MacroExecutor).
-    ShellIntegration(TForm1& form, TDDEHandler& channel, bool startedWithFiles);
+    ShellIntegration(TForm1& form, TDDEHandler& channel);
+
+    // Starts taking the channel's requests (those that came meanwhile first);
+    // called once the event loop runs, so that none is handled within the
+    // first showing.
+    void takeRequests();
 
     // "[Open(...)]" commands from within the running program (the desktop's
-    // media control): added like the channel's, but never emptying the
-    // playlist, since they cannot repeat the command line.
+    // media control), taken like the channel's.
     void openFiles(const QStringList& commands);
 
   private:
@@ -26,7 +29,7 @@ class ShellIntegration {
     std::vector<std::string> playableTypes() const;
 
     TForm1& form_;
+    TDDEHandler& channel_;
     platform::Registry registry_;
     shell::MacroExecutor executor_;
-    shell::MacroExecutor localOpen_;
 };

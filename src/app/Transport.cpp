@@ -142,6 +142,15 @@ void TForm1::realbxdblclick1()
     playbt1();
 }
 
+void TForm1::playEntry(int index)
+{
+    selectBoth(*playl_, index);
+    // Play would resume a paused file instead of starting this one.
+    if (player_->Mode() == psPaused)
+        player_->Pause(false);
+    realbxdblclick1();
+}
+
 void TForm1::stopbt1()
 {
     if (playl_->Count() == 0) {

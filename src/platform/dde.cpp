@@ -2,17 +2,18 @@
 
 #include "text.h"
 
-#include <QDir>
 #include <QFile>
-#include <QSocketNotifier>
-#include <QTimer>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -112,13 +113,56 @@ bool WriteAll(int fd, const char* data, std::size_t size, int timeoutMs)
 
 } // namespace
 
+DdeRequest ParseDdeRequest(const QByteArray& received)
+{
+    if (received.size() < 4)
+        return {};
+    const quint32 length = qFromBigEndian<quint32>(received.constData());
+    if (length > quint32(kMaxDdeRequestBytes) || received.size() > 4 + qsizetype(length))
+        return {DdeRequest::Invalid, {}};
+    if (received.size() < 4 + qsizetype(length))
+        return {};
+    const std::string_view body(received.constData() + 4, length);
+    if (!IsValidUtf8(body))
+        return {DdeRequest::Invalid, {}};
+    DdeRequest request{DdeRequest::Complete, {}};
+    for (const QString& line : QString::fromUtf8(body.data(), qsizetype(body.size())).split('\n'))
+        if (QString trimmed = line.endsWith('\r') ? line.chopped(1) : line; !trimmed.isEmpty())
+            request.lines << trimmed;
+    return request;
+}
+
+namespace {
+
+constexpr std::size_t kMaxConnections = 16;
+
 // One client's connection: its bytes so far, until the request is whole.
-struct DdeServer::Connection {
-    int fd = -1;
-    QSocketNotifier* notifier = nullptr;
-    QTimer* stall = nullptr;
+struct Connection {
+    int fd;
+    std::chrono::steady_clock::time_point deadline;
     QByteArray received;
 };
+
+// Reads what has arrived; the request so far, or Invalid when the client
+// closed before it was whole.
+DdeRequest ReadSome(Connection& connection)
+{
+    char buffer[65536];
+    ssize_t got;
+    while ((got = ::recv(connection.fd, buffer, sizeof buffer, 0)) > 0) {
+        // A client never sends more than the header says; more is an error.
+        if (connection.received.size() + got > 4 + kMaxDdeRequestBytes)
+            return {DdeRequest::Invalid, {}};
+        connection.received.append(buffer, got);
+    }
+    const bool closed = got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR);
+    DdeRequest request = ParseDdeRequest(connection.received);
+    if (request.state == DdeRequest::Incomplete && closed)
+        request.state = DdeRequest::Invalid;
+    return request;
+}
+
+} // namespace
 
 DdeServer::DdeServer(QString service, QString topic, QObject* parent)
     : QObject(parent), service_(std::move(service)), topic_(std::move(topic))
@@ -132,8 +176,17 @@ DdeServer::~DdeServer()
 
 void DdeServer::close()
 {
-    delete notifier_;
-    notifier_ = nullptr;
+    if (receiver_.joinable()) {
+        const char stop = 0;
+        while (::write(wake_[1], &stop, 1) < 0 && errno == EINTR) {
+        }
+        receiver_.join();
+    }
+    for (int& fd : wake_) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
     if (listener_ >= 0) {
         ::close(listener_);
         listener_ = -1;
@@ -169,75 +222,75 @@ bool DdeServer::listen()
             return false;
         }
     }
-    if (::listen(fd, 16) != 0) {
+    if (::listen(fd, 16) != 0 || ::pipe2(wake_, O_CLOEXEC) != 0) {
         ::close(fd);
         ::unlink(address.sun_path);
         return false;
     }
     listener_ = fd;
-    notifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &DdeServer::acceptConnections);
+    receiver_ = std::thread(&DdeServer::receive, this);
     return true;
 }
 
-void DdeServer::acceptConnections()
+void DdeServer::receive()
 {
-    int fd;
-    while ((fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0) {
-        auto* connection =
-            new Connection{fd, new QSocketNotifier(fd, QSocketNotifier::Read, this), new QTimer(this), {}};
-        connect(connection->notifier, &QSocketNotifier::activated, this,
-                [this, connection] { readRequest(connection); });
-        connection->stall->setSingleShot(true);
-        connect(connection->stall, &QTimer::timeout, this, [this, connection] { drop(connection); });
-        connection->stall->start(kStallMs);
-    }
-}
-
-void DdeServer::drop(Connection* connection)
-{
-    connection->stall->stop();
-    connection->notifier->setEnabled(false);
-    connection->notifier->deleteLater();
-    connection->stall->deleteLater();
-    ::close(connection->fd);
-    delete connection;
-}
-
-void DdeServer::readRequest(Connection* connection)
-{
-    char buffer[65536];
-    ssize_t got;
-    while ((got = ::recv(connection->fd, buffer, sizeof buffer, 0)) > 0) {
-        connection->received.append(buffer, got);
-        if (connection->received.size() > 4 + kMaxRequestBytes)
+    using Clock = std::chrono::steady_clock;
+    std::vector<Connection> connections;
+    std::vector<pollfd> watched;
+    for (;;) {
+        const Clock::time_point now = Clock::now();
+        // Wakes for the first stall deadline, or only for data when nothing is open.
+        int timeoutMs = -1;
+        for (const Connection& connection : connections) {
+            const long left = std::max<long>(
+                0, long(std::chrono::ceil<std::chrono::milliseconds>(connection.deadline - now).count()));
+            timeoutMs = timeoutMs < 0 ? int(left) : std::min(timeoutMs, int(left));
+        }
+        watched.assign({{wake_[0], POLLIN, 0}, {listener_, POLLIN, 0}});
+        for (const Connection& connection : connections)
+            watched.push_back({connection.fd, POLLIN, 0});
+        if (::poll(watched.data(), watched.size(), timeoutMs) < 0 && errno != EINTR)
             break;
+        if (watched[0].revents != 0)
+            break;
+
+        // Each connection carries one request; stalled ones are dropped.
+        std::vector<Connection> open;
+        for (std::size_t k = 0; k < connections.size(); ++k) {
+            Connection& connection = connections[k];
+            DdeRequest request;
+            if (watched[k + 2].revents != 0)
+                request = ReadSome(connection);
+            else if (Clock::now() >= connection.deadline)
+                request.state = DdeRequest::Invalid;
+            if (request.state == DdeRequest::Incomplete) {
+                open.push_back(std::move(connection));
+                continue;
+            }
+            if (request.state == DdeRequest::Complete) {
+                // Queued for the event loop, then answered: the client's wait
+                // ends here, however long the handling takes.
+                QMetaObject::invokeMethod(
+                    this, [this, lines = std::move(request.lines)] { emit executeRequested(lines); },
+                    Qt::QueuedConnection);
+                ::send(connection.fd, &kHandled, 1, MSG_NOSIGNAL);
+            }
+            ::close(connection.fd);
+        }
+        connections = std::move(open);
+
+        if (watched[1].revents != 0) {
+            int fd;
+            while ((fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0) {
+                if (connections.size() >= kMaxConnections)
+                    ::close(fd);
+                else
+                    connections.push_back({fd, Clock::now() + std::chrono::milliseconds(kStallMs), {}});
+            }
+        }
     }
-    const bool closed = got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR);
-    const QByteArray& bytes = connection->received;
-    const quint32 length = bytes.size() >= 4 ? qFromBigEndian<quint32>(bytes.constData()) : 0;
-    if (length > kMaxRequestBytes || (bytes.size() < 4 + qsizetype(length) && closed)) {
-        drop(connection);
-        return;
-    }
-    if (bytes.size() < 4 + qsizetype(length))
-        return; // more to come
-    const QByteArray body = bytes.mid(4, length);
-    if (!IsValidUtf8(std::string_view(body.constData(), static_cast<std::size_t>(body.size())))) {
-        drop(connection);
-        return;
-    }
-    QStringList lines;
-    for (const QString& line : QString::fromUtf8(body).split('\n'))
-        if (QString trimmed = line.endsWith('\r') ? line.chopped(1) : line; !trimmed.isEmpty())
-            lines << trimmed;
-    // One request per connection: no more reading, and no stall, while it is
-    // handled (the handler may show a message box and wait for the user).
-    connection->notifier->setEnabled(false);
-    connection->stall->stop();
-    emit executeRequested(lines);
-    ::send(connection->fd, &kHandled, 1, MSG_NOSIGNAL);
-    drop(connection);
+    for (const Connection& connection : connections)
+        ::close(connection.fd);
 }
 
 bool DdeExecute(const QString& service, const QString& topic, const QString& text, int timeoutMs)
@@ -245,7 +298,7 @@ bool DdeExecute(const QString& service, const QString& topic, const QString& tex
     const QString path = DdeSocketPath(service, topic);
     const QByteArray body = text.toUtf8();
     sockaddr_un address;
-    if (path.isEmpty() || body.size() > DdeServer::kMaxRequestBytes || !SocketAddress(path, address))
+    if (path.isEmpty() || body.size() > kMaxDdeRequestBytes || !SocketAddress(path, address))
         return false;
     const int fd = NewSocket(false);
     if (fd < 0)

@@ -6,24 +6,35 @@
 // ones it pulls in would cost every start more than the channel itself) in a folder only the user can enter
 // ($XDG_RUNTIME_DIR when it is private, else /tmp/orvella-UID made with mode 0700). A request is a
 // 4-byte big-endian length and that many bytes of UTF-8; the server answers one
-// byte once the request has been handled. Oversized, malformed or stalled
-// requests are dropped.
+// byte as soon as the request is whole, before it is handled, so a busy program
+// (a message box, a long title refresh) still answers at once. Oversized,
+// malformed or stalled requests are dropped.
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
-class QSocketNotifier;
+#include <thread>
 
 namespace platform {
 
 QString DdeSocketPath(const QString& service, const QString& topic);
 
+inline constexpr int kMaxDdeRequestBytes = 1 << 20;
+
+// What the bytes received so far on one connection make.
+struct DdeRequest {
+    enum State { Incomplete, Invalid, Complete } state = Incomplete;
+    QStringList lines; // when Complete: its non-empty lines, line ends removed
+};
+DdeRequest ParseDdeRequest(const QByteArray& received);
+
 class DdeServer : public QObject {
     Q_OBJECT
   public:
-    static constexpr int kMaxRequestBytes = 1 << 20;
+    static constexpr int kMaxRequestBytes = kMaxDdeRequestBytes;
 
     DdeServer(QString service, QString topic, QObject* parent = nullptr);
     ~DdeServer() override;
@@ -35,22 +46,21 @@ class DdeServer : public QObject {
     const QString& topic() const { return topic_; }
 
   signals:
-    // One execute request, split into lines (line ends removed).
+    // One execute request, split into lines (line ends removed); delivered
+    // through this object's event loop.
     void executeRequested(const QStringList& lines);
 
   private:
-    struct Connection;
-
     void close();
-    void acceptConnections();
-    void readRequest(Connection* connection);
-    void drop(Connection* connection);
+    // The receiving thread: accepts, reads, answers and posts each request.
+    void receive();
 
     QString service_;
     QString topic_;
     QString path_;
     int listener_ = -1;
-    QSocketNotifier* notifier_ = nullptr;
+    int wake_[2] = {-1, -1}; // a byte on wake_[1] ends the receiving thread
+    std::thread receiver_;
 };
 
 // Sends one execute request and waits until the server has handled it. False

@@ -4,8 +4,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <mutex>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -99,6 +101,25 @@ std::string DataFolder()
     std::string folder = withSlash(config) + "orvella/";
     EnsureFolder(folder);
     return folder;
+}
+
+bool LockDataFolder()
+{
+    static int held = -1; // open, and locked, for the rest of the process
+    if (held >= 0)
+        return true;
+    const std::string path = DataFolder() + "orvella.lock";
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // A folder without room for the lock cannot take the settings either;
+    // saving then reports its own error.
+    if (fd < 0)
+        return true;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    held = fd;
+    return true;
 }
 
 } // namespace platform

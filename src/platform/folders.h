@@ -35,6 +35,9 @@ std::string ProgramPath();
 std::string ProgramFolder();          // with a trailing "/"
 std::string DataFolder();             // with a trailing "/"; created when missing
 bool EnsureFolder(const std::string& path); // creates it and its parents
+// Holds the data folder for this process until it ends, so that two programs
+// never both write its files. False when another process holds it.
+bool LockDataFolder();
 
 // Tests run from their own folder but load the program's libraries.
 void SetProgramFolder(const std::string& folder);

@@ -45,12 +45,6 @@ QFont pixelFont(const char* family, int pixels, bool bold)
     return font;
 }
 
-bool isPlaylistFile(const std::string& path)
-{
-    const std::string ext = UpperExtension(path);
-    return ext == ".PLS" || ext == ".M3U";
-}
-
 } // namespace
 
 void RunShowingErrors(const std::function<void()>& command)
@@ -112,7 +106,13 @@ void Tplayl::createControls()
         list.setColor(QPalette::Inactive, role, list.color(QPalette::Active, role));
     realbox_->setPalette(list);
     connect(realbox_, &QAbstractItemView::doubleClicked, this, [this] { runGuarded([this] { realboxDblClick(); }); });
-    DropFileTarget1.Dragtypes = dtLink;
+    // Link, as ever, when the source offers it; Wayland file managers offer
+    // only copy and move, so copy is taken too. Never move: the source would
+    // delete its files.
+    DropFileTarget1.Dragtypes = dtCopy | dtLink;
+    DropFileTarget1.OnGetDropEffect = [](TDropTarget&, Qt::KeyboardModifiers, QPoint, TDropEffect& effect) {
+        effect = (effect & DROPEFFECT_LINK) ? DROPEFFECT_LINK : effect & DROPEFFECT_COPY;
+    };
     DropFileTarget1.Register(realbox_);
     DropFileTarget1.OnDrop = [this](TDropTarget&, Qt::KeyboardModifiers, QPoint, TDropEffect&) {
         const QStringList files = DropFileTarget1.Files;
@@ -308,7 +308,7 @@ bool Tplayl::showOpenFilesDialog(const QString& title)
         QFile::decodeName(appconfig::ReadFilesFolder(platform::ProfileFile(appconfig::ConfigPath())).c_str());
     if (!ExecuteFileDialog(OpenDialog1, this) || OpenDialog1.Files.isEmpty())
         return false;
-    // Relative entries of a chosen playlist resolve beside it.
+    // The current folder follows the files chosen, as after a file dialog.
     QDir::setCurrent(QFileInfo(OpenDialog1.Files.first()).absolutePath());
     return true;
 }
@@ -375,7 +375,7 @@ void Tplayl::loadmultipl1()
     const int m = Count();
     for (const QString& file : OpenDialog1.Files) {
         const std::string path = bytesOf(file);
-        if (isPlaylistFile(path))
+        if (IsPlaylistFileName(path))
             ListBox1.Append(ReadPlaylistFile(path));
     }
     RefreshFirst = 0;
@@ -413,7 +413,6 @@ void Tplayl::loadplbt1()
     // A cancelled dialog must not read the playlist chosen the time before.
     if (!ExecuteFileDialog(openplay1, this) || openplay1.FileName.isEmpty())
         return;
-    QDir::setCurrent(QFileInfo(openplay1.FileName).absolutePath());
     const int before = Count();
     RefreshFirst = before;
     loadplaction();
@@ -428,12 +427,11 @@ void Tplayl::saveplbt1()
 {
     if (!ExecuteFileDialog(Saveplaydialog1, this) || Saveplaydialog1.FileName.isEmpty())
         return;
-    std::string name = bytesOf(Saveplaydialog1.FileName);
-    const bool noExtension = UpperExtension(name).empty();
+    const std::string name = bytesOf(Saveplaydialog1.FileName);
     if (Saveplaydialog1.FilterIndex == 1) {
-        WritePls(noExtension ? name + ".pls" : name, ListBox1.Items());
+        WritePls(PlaylistSaveName(name, ".pls"), ListBox1.Items());
     } else if (Saveplaydialog1.FilterIndex == 2) {
-        WriteM3u(noExtension ? name + ".m3u" : name, ListBox1.Items());
+        WriteM3u(PlaylistSaveName(name, ".m3u"), ListBox1.Items());
     }
 }
 
@@ -523,10 +521,12 @@ void Tplayl::DropFileTarget1Drop(const QStringList& files)
     RefreshFirst = Count();
     for (const QString& file : files) {
         const std::string path = bytesOf(file);
-        if (isPlaylistFile(path))
-            AddPlaylistFile(file);
-        else
+        if (!IsPlaylistFileName(path))
             ListBox1.Add(path);
+        else
+            // A list that cannot be read costs only its own entries: the rest
+            // is added and refreshed, so both lists stay in step.
+            RunShowingErrors([&] { AddPlaylistFile(file); });
     }
     RefreshLast = Count() - 1;
     RefreshRenumber = true;

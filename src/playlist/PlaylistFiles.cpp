@@ -3,6 +3,7 @@
 #include "PlaylistText.h"
 
 #include "platform/profile.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -44,26 +45,89 @@ long highestFileKey(const platform::ProfileFile& file)
     return highest;
 }
 
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(b)) == a;
+           });
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// "%20" and the like become their bytes; a "%" without two hex digits stays.
+std::string percentDecoded(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const int high = text[i] == '%' && i + 2 < text.size() ? hexDigit(text[i + 1]) : -1;
+        const int low = high >= 0 ? hexDigit(text[i + 2]) : -1;
+        if (low >= 0) {
+            out += char(high * 16 + low);
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// The folder a playlist file's relative entries resolve against.
+std::string folderOf(const std::string& fileName)
+{
+    std::error_code error;
+    return std::filesystem::absolute(std::filesystem::path(fileName), error).parent_path().string();
+}
+
+bool isM3u8(const std::string& fileName)
+{
+    return UpperExtension(fileName) == ".M3U8";
+}
+
 } // namespace
 
-std::string ExpandEntryPath(std::string_view text)
+std::string ExpandEntryPath(std::string_view text, const std::string& folder)
 {
-    const std::filesystem::path path{std::string(trimmed(text))};
-    if (path.empty())
+    std::string entry(trimmed(text));
+    if (startsWithIgnoringCase(entry, "file://")) {
+        std::string_view rest = std::string_view(entry).substr(7);
+        if (startsWithIgnoringCase(rest, "localhost/"))
+            rest.remove_prefix(9);
+        // A file on another host is nothing this program can open.
+        if (!rest.starts_with('/'))
+            return {};
+        entry = percentDecoded(rest);
+    }
+    // No file name holds a NUL byte.
+    if (entry.empty() || entry.find('\0') != std::string::npos)
         return {};
+    const std::filesystem::path path{entry};
     std::error_code error;
-    const std::filesystem::path base = path.is_absolute() ? path : std::filesystem::current_path(error) / path;
+    const std::filesystem::path base =
+        path.is_absolute()
+            ? path
+            : (folder.empty() ? std::filesystem::current_path(error) : std::filesystem::path(folder)) / path;
     return base.lexically_normal().string();
 }
 
 std::vector<std::string> ReadPls(const std::string& fileName)
 {
     const platform::ProfileFile file(fileName);
+    const std::string folder = folderOf(fileName);
     const long count = std::min<long>(file.readInt(PlsSection, "NumberOfEntries", 0), highestFileKey(file));
     std::vector<std::string> paths;
     for (long k = 1; k <= count; ++k) {
         // An empty value can never be played; it is not made an entry.
-        std::string path = ExpandEntryPath(file.readString(PlsSection, "File" + std::to_string(k), ""));
+        std::string path = ExpandEntryPath(file.readString(PlsSection, "File" + std::to_string(k), ""), folder);
         if (!path.empty())
             paths.push_back(std::move(path));
     }
@@ -72,39 +136,55 @@ std::vector<std::string> ReadPls(const std::string& fileName)
 
 std::vector<std::string> ReadM3u(const std::string& fileName)
 {
-    std::string_view text;
-    const std::string bytes = ReadWholeFile(fileName);
-    text = bytes;
+    std::string bytes = ReadWholeFile(fileName);
+    // Old lists were written in the Windows code page; names here are UTF-8.
+    if (!isM3u8(fileName) && !platform::IsValidUtf8(bytes))
+        bytes = platform::DisplayUtf8(bytes);
+    std::string_view text = bytes;
     if (text.starts_with("\xEF\xBB\xBF")) // a UTF-8 mark would otherwise hide "#EXTM3U"
         text.remove_prefix(3);
+    const std::string folder = folderOf(fileName);
     std::vector<std::string> paths;
     for (std::string_view line : SplitLines(text)) {
         const std::string_view entry = trimmed(line);
-        if (!entry.empty() && entry.front() != '#')
-            paths.push_back(ExpandEntryPath(entry));
+        if (entry.empty() || entry.front() == '#')
+            continue;
+        if (std::string path = ExpandEntryPath(entry, folder); !path.empty())
+            paths.push_back(std::move(path));
     }
     return paths;
 }
 
-std::vector<std::string> ReadPlaylistFile(const std::string& fileName)
+bool IsPlaylistFileName(std::string_view fileName)
 {
     const std::string ext = UpperExtension(fileName);
-    if (ext == ".PLS")
-        return ReadPls(fileName);
-    if (ext == ".M3U")
+    return ext == ".PLS" || ext == ".M3U" || ext == ".M3U8";
+}
+
+std::vector<std::string> ReadPlaylistFile(const std::string& fileName)
+{
+    if (!IsPlaylistFileName(fileName))
+        return {};
+    if (UpperExtension(fileName) != ".PLS")
         return ReadM3u(fileName);
-    return {};
+    // The profile reader takes a missing file for an empty one; a list that
+    // was named but cannot be read is an error here.
+    ReadWholeFile(fileName);
+    return ReadPls(fileName);
 }
 
 void WritePls(const std::string& fileName, const std::vector<std::string>& paths)
 {
-    std::vector<std::pair<std::string, std::string>> keys;
-    keys.reserve(paths.size() + 1);
+    std::string text = "[playlist]\n";
     for (size_t k = 0; k < paths.size(); ++k)
-        keys.emplace_back("File" + std::to_string(k + 1), paths[k]);
-    keys.emplace_back("NumberOfEntries", std::to_string(paths.size()));
-    if (!platform::ProfileFile(fileName).writeStrings(PlsSection, keys))
-        throw std::runtime_error("Cannot write the playlist " + fileName);
+        text += "File" + std::to_string(k + 1) + "=" + paths[k] + "\n";
+    text += "NumberOfEntries=" + std::to_string(paths.size()) + "\n";
+    ReplaceFile(fileName, text);
+}
+
+std::string PlaylistSaveName(const std::string& name, const std::string& extension)
+{
+    return IsPlaylistFileName(name) ? name : name + extension;
 }
 
 void WriteM3u(const std::string& fileName, const std::vector<std::string>& paths)

@@ -1,5 +1,5 @@
-// PLS and M3U playlist files. Entries are paths only; relative ones are
-// expanded against the process's current directory.
+// PLS, M3U and M3U8 playlist files. Entries are paths or file:// addresses;
+// relative ones resolve against the playlist file's own folder.
 #pragma once
 
 #include <string>
@@ -9,26 +9,35 @@
 namespace playlist {
 
 // An entry as read from a playlist file: trimmed of blanks and control
-// characters, then made absolute against the current directory.
-std::string ExpandEntryPath(std::string_view text);
+// characters; a file:// address becomes its percent-decoded path; a relative
+// path is made absolute against `folder` (the current directory when empty).
+std::string ExpandEntryPath(std::string_view text, const std::string& folder = {});
 
 // The [playlist] section: NumberOfEntries entries from File1, File2, ...
 // A missing file, section or count gives no entries.
 std::vector<std::string> ReadPls(const std::string& fileName);
 // Every line that is not blank and does not start with "#", the last line
-// included with or without a line break. Throws std::runtime_error when the
+// included with or without a line break. The text is UTF-8 when it is valid
+// UTF-8 (always for ".m3u8"), else Latin-1. Throws std::runtime_error when the
 // file cannot be read.
 std::vector<std::string> ReadM3u(const std::string& fileName);
-// By the extension: ".PLS" or ".M3U" in any case; other files give nothing.
+// ".PLS", ".M3U" or ".M3U8" in any case.
+bool IsPlaylistFileName(std::string_view fileName);
+// By the extension (see IsPlaylistFileName); other files give nothing. Throws
+// std::runtime_error when a playlist file cannot be opened.
 std::vector<std::string> ReadPlaylistFile(const std::string& fileName);
 
-// Written key by key through the profile file: File1 to Filen, then
-// NumberOfEntries. Keys of an existing file beyond n stay. Throws
-// std::runtime_error when the file cannot be written.
+// [playlist] with File1 to Filen, then NumberOfEntries; the file is replaced
+// as a whole, so no key of an older list survives. Throws std::runtime_error
+// when the file cannot be written.
 void WritePls(const std::string& fileName, const std::vector<std::string>& paths);
 // "#EXTM3U" and one line per entry, each ending in CR LF; the file is
-// replaced as a whole. Throws std::runtime_error on failure.
+// replaced as a whole. Paths are written as held (UTF-8 here, so the same text
+// serves ".m3u8"). Throws std::runtime_error on failure.
 void WriteM3u(const std::string& fileName, const std::vector<std::string>& paths);
+// The name "Save Playlist" writes to: unchanged when it ends in ".pls", ".m3u"
+// or ".m3u8" (any case), else with `extension` (".pls" or ".m3u") added.
+std::string PlaylistSaveName(const std::string& name, const std::string& extension);
 
 // Replaces a file as a whole through a temporary file in the same folder, so
 // a crash never leaves half of it. Throws std::runtime_error on failure.

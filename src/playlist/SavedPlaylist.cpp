@@ -6,6 +6,8 @@
 #include "platform/folders.h"
 #include "platform/text.h"
 
+#include <QStringDecoder>
+
 #include <filesystem>
 #include <stdexcept>
 
@@ -28,6 +30,17 @@ std::string oneLine(const QString& text)
         if (c == '\r' || c == '\n')
             c = ' ';
     return s;
+}
+
+// Captions and times were written as UTF-8: every character comes back, a
+// leading byte order mark too (the usual decoding drops it, so a caption would
+// lose a character at every restart).
+QString savedText(std::string_view bytes)
+{
+    if (!platform::IsValidUtf8(bytes))
+        return platform::DisplayString(bytes);
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decoder(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
 }
 
 std::string readIfPresent(const std::string& fileName)
@@ -77,8 +90,8 @@ SavedPlaylist ReadSavedPlaylist(const std::string& folder)
     playlist.times.reserve(paths.size());
     for (size_t k = 0; k < paths.size(); ++k) {
         playlist.paths.emplace_back(paths[k]);
-        playlist.captions.push_back(k < captions.size() ? platform::DisplayString(captions[k]) : BaseNameOf(paths[k]));
-        playlist.times.push_back(k < times.size() ? platform::DisplayString(times[k]) : QString());
+        playlist.captions.push_back(k < captions.size() ? savedText(captions[k]) : BaseNameOf(paths[k]));
+        playlist.times.push_back(k < times.size() ? savedText(times[k]) : QString());
     }
     return playlist;
 }

@@ -36,7 +36,7 @@ TEST(Registry, KeysAndValuesPersistAndMatchWithoutCase)
     EXPECT_EQ(again.readString(HKCU, "SOFTWARE\\korvane\\Orvella", "firstrun"), "false");
     EXPECT_EQ(again.readString(HKCR, "orvella audio file\\shell\\open\\ddeexec", ""), "[Open(\"%1\")]");
     EXPECT_TRUE(again.keyExists(HKCU, "Software\\Korvane")); // parents are created
-    EXPECT_FALSE(again.keyExists(HKCR, "Software"));          // roots are separate
+    EXPECT_FALSE(again.keyExists(HKCR, "Software"));         // roots are separate
     EXPECT_EQ(again.subKeys(HKCR, "Orvella Audio File\\shell"), std::vector<std::string>{"Open"});
     EXPECT_FALSE(again.readString(HKCR, ".mp3", "missing").has_value());
 }
@@ -109,6 +109,8 @@ bool executeFromThread(const QString& service, const QString& text)
     while (result == -1 && clock.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     client.join();
+    // The request is answered as soon as it is queued; its delivery follows.
+    QCoreApplication::processEvents();
     return result == 1;
 }
 } // namespace
@@ -127,8 +129,8 @@ TEST(CommandChannel, RequestsArriveAsLinesAndOnlyOneServerOwnsAName)
     QString text = QString::fromUtf8("[Open(\"/m/Björk \\\"live\\\".mp3\")]\r\n[Enqueue(\"/m/b.ogg\")]\n");
     ASSERT_TRUE(executeFromThread(service, text));
     ASSERT_EQ(received.size(), 1);
-    EXPECT_EQ(received[0], (QStringList{QString::fromUtf8("[Open(\"/m/Björk \\\"live\\\".mp3\")]"),
-                                        "[Enqueue(\"/m/b.ogg\")]"}));
+    EXPECT_EQ(received[0],
+              (QStringList{QString::fromUtf8("[Open(\"/m/Björk \\\"live\\\".mp3\")]"), "[Enqueue(\"/m/b.ogg\")]"}));
 }
 
 TEST(CommandChannel, MalformedAndOversizedRequestsAreDropped)
@@ -155,9 +157,58 @@ TEST(CommandChannel, MalformedAndOversizedRequestsAreDropped)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         client.join();
     };
-    sendRaw(QByteArray("\x7f\xff\xff\xff", 4) + "x");                 // claims 2 GiB
+    sendRaw(QByteArray("\x7f\xff\xff\xff", 4) + "x");                        // claims 2 GiB
     sendRaw(QByteArray("\x00\x00\x00\x03", 4) + QByteArray("\xff\xfe\x01")); // not UTF-8
     EXPECT_EQ(requests, 0);
     EXPECT_TRUE(executeFromThread(service, "[Open(\"/still/works.mp3\")]"));
     EXPECT_EQ(requests, 1);
+}
+
+TEST(CommandChannel, RequestsAreParsedFromTheirLengthAndUtf8Body)
+{
+    using platform::DdeRequest;
+    using platform::ParseDdeRequest;
+    auto framed = [](const QByteArray& body, int extra = 0) {
+        const quint32 n = quint32(body.size() + extra);
+        const char header[4] = {char(n >> 24), char(n >> 16), char(n >> 8), char(n)};
+        return QByteArray(header, 4) + body;
+    };
+    EXPECT_EQ(ParseDdeRequest("").state, DdeRequest::Incomplete);
+    EXPECT_EQ(ParseDdeRequest(QByteArray("\0\0", 2)).state, DdeRequest::Incomplete);
+    EXPECT_EQ(ParseDdeRequest(framed("[Open", 3)).state, DdeRequest::Incomplete);
+    EXPECT_EQ(ParseDdeRequest(framed("abc") + "more").state, DdeRequest::Invalid) << "more than announced";
+    EXPECT_EQ(ParseDdeRequest(framed("\xC3")).state, DdeRequest::Invalid);
+    EXPECT_EQ(ParseDdeRequest(framed("", platform::kMaxDdeRequestBytes + 1)).state, DdeRequest::Invalid);
+    const DdeRequest request = ParseDdeRequest(framed("[A]\r\n\n\r\n[B]\r"));
+    EXPECT_EQ(request.state, DdeRequest::Complete);
+    EXPECT_EQ(request.lines, (QStringList{"[A]", "[B]"}));
+    EXPECT_EQ(ParseDdeRequest(framed("")).state, DdeRequest::Complete);
+}
+
+TEST(CommandChannel, ABusyProgramAnswersAtOnceAndTakesTheRequestLater)
+{
+    const QString service = QStringLiteral("orvella-busy-%1").arg(::getpid());
+    platform::DdeServer server(service, "Macros");
+    ASSERT_TRUE(server.listen());
+    QList<QStringList> received;
+    QObject::connect(&server, &platform::DdeServer::executeRequested,
+                     [&](const QStringList& lines) { received << lines; });
+
+    // This thread runs no events while the client waits (as in a long title refresh).
+    std::atomic<bool> answered{false};
+    std::thread client([&] { answered = platform::DdeExecute(service, "Macros", "[Open(\"/a.mp3\")]", 3000); });
+    client.join();
+    EXPECT_TRUE(answered);
+    EXPECT_TRUE(received.isEmpty());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(received, QList<QStringList>{QStringList{"[Open(\"/a.mp3\")]"}});
+
+    // The largest request the channel carries arrives whole; one byte more is refused by the sender.
+    const QString big = "[Open(\"/" + QString(platform::kMaxDdeRequestBytes - 11, 'x') + "\")]";
+    ASSERT_EQ(big.size(), platform::kMaxDdeRequestBytes);
+    EXPECT_TRUE(platform::DdeExecute(service, "Macros", big, 3000));
+    EXPECT_FALSE(platform::DdeExecute(service, "Macros", big + "x", 3000));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(received.size(), 2);
+    EXPECT_EQ(received[1].first().size(), big.size());
 }

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 
 using namespace playlist;
 using testsupport::TempDir;
@@ -44,6 +45,27 @@ Qt::DropAction Drag(QWidget* target, const QMimeData& data, Qt::DropActions allo
     QDropEvent drop(QPointF(12, 12), allowed, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &drop);
     return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+}
+
+QMimeData* FileDrag(const std::vector<std::string>& files)
+{
+    auto* data = new QMimeData;
+    QList<QUrl> urls;
+    for (const std::string& file : files)
+        urls << QUrl::fromLocalFile(QString::fromStdString(file));
+    data->setUrls(urls);
+    return data;
+}
+
+// Line k of the paths and row k of the visible list name the same file.
+void ExpectInStep(const Tplayl& w)
+{
+    ASSERT_EQ(size_t(w.Count()), w.realboxItems().Items().size());
+    for (int k = 0; k < w.Count(); ++k) {
+        const QString name = QString::fromStdString(w.ListBox1[k]).section('/', -1).section('.', 0, 0);
+        EXPECT_TRUE(w.realboxItems().Item(k).caption.contains(name, Qt::CaseInsensitive))
+            << k << ": " << w.ListBox1[k] << " shown as " << w.realboxItems().Item(k).caption.toStdString();
+    }
 }
 
 } // namespace
@@ -82,4 +104,45 @@ TEST(PlaylistDrop, ATextDragIsRefused)
     EXPECT_EQ(Drag(w.realbox()->viewport(), text, Qt::CopyAction | Qt::LinkAction), Qt::IgnoreAction);
 
     EXPECT_EQ(w.Count(), 0);
+}
+
+TEST(PlaylistDrop, CopyIsTakenAsWellAsLinkButMoveNever)
+{
+    DroppingOnThePlaylist t;
+    const std::string wav = t.copy("fileinfo/pcm_s16_stereo.wav", "tone.wav");
+    Tplayl w;
+    w.show();
+    std::unique_ptr<QMimeData> data(FileDrag({wav}));
+    EXPECT_EQ(Drag(w.realbox()->viewport(), *data, Qt::CopyAction), Qt::CopyAction);
+    EXPECT_EQ(Drag(w.realbox()->viewport(), *data, Qt::CopyAction | Qt::MoveAction), Qt::CopyAction);
+    EXPECT_EQ(Drag(w.realbox()->viewport(), *data, Qt::LinkAction), Qt::LinkAction);
+    EXPECT_EQ(w.Count(), 3);
+    EXPECT_EQ(Drag(w.realbox()->viewport(), *data, Qt::MoveAction), Qt::IgnoreAction);
+    EXPECT_EQ(w.Count(), 3) << "a move would have the file manager delete the files";
+    ExpectInStep(w);
+}
+
+TEST(PlaylistDrop, AListThatCannotBeReadCostsOnlyItsOwnEntries)
+{
+    DroppingOnThePlaylist t;
+    const std::string a = t.copy("fileinfo/pcm_s16_stereo.wav", "alpha.wav");
+    const std::string b = t.copy("fileinfo/pcm_u8_mono.wav", "bravo.wav");
+    testsupport::WriteFile(t.music.file("good.m3u8"), "alpha.wav\n");
+    Tplayl w;
+    w.show();
+    std::unique_ptr<QMimeData> data(
+        FileDrag({a, t.music.file("missing.m3u"), b, t.music.file("gone.pls"), t.music.file("good.m3u8")}));
+    EXPECT_EQ(Drag(w.realbox()->viewport(), *data, Qt::CopyAction), Qt::CopyAction);
+
+    EXPECT_EQ(w.ListBox1.Items(), (std::vector<std::string>{a, b, a}));
+    ExpectInStep(w);
+    EXPECT_NE(w.realboxItems().Item(1).time, "00:00") << "what was added is refreshed";
+    ASSERT_EQ(t.boxes.count(), 2u) << "one message per list";
+    EXPECT_NE(t.boxes.boxes()[0].text.find("missing.m3u"), std::string::npos);
+    EXPECT_NE(t.boxes.boxes()[1].text.find("gone.pls"), std::string::npos);
+
+    // The same through the command channel's and the command line's road.
+    w.DropFileTarget1Drop({QString::fromStdString(t.music.file("missing.m3u")), QString::fromStdString(b)});
+    EXPECT_EQ(w.Count(), 4);
+    ExpectInStep(w);
 }

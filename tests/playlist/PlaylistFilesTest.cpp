@@ -34,7 +34,12 @@ TEST(PlaylistFiles, M3uRoundTripWithCrLf)
     WriteM3u(dir.file("list.m3u"), Three);
     EXPECT_EQ(ReadFile(dir.file("list.m3u")),
               "#EXTM3U\r\n/music/one.mp3\r\n/music/two words.ogg\r\n/music/caf\xE9.wav\r\n");
-    EXPECT_EQ(ReadM3u(dir.file("list.m3u")), Three);
+    // Not UTF-8, so read as Latin-1: the names come back in UTF-8.
+    EXPECT_EQ(ReadM3u(dir.file("list.m3u")),
+              (std::vector<std::string>{"/music/one.mp3", "/music/two words.ogg", "/music/caf\xC3\xA9.wav"}));
+    const std::vector<std::string> utf8{"/music/one.mp3", "/music/\xC3\x9C\xC3\xB1\xC3\xAF.wav"};
+    WriteM3u(dir.file("list.m3u"), utf8);
+    EXPECT_EQ(ReadM3u(dir.file("list.m3u")), utf8);
 }
 
 TEST(PlaylistFiles, M3uSkipsCommentsAndBlanksAndKeepsAnUnterminatedLastLine)
@@ -59,14 +64,66 @@ TEST(PlaylistFiles, PlsRoundTripKeyByKey)
               "NumberOfEntries=3\n");
     EXPECT_EQ(ReadPls(dir.file("a.pls")), Three);
 
-    // Over a longer playlist the surplus keys stay but are not read.
-    WritePls(dir.file("a.pls"), {"/1", "/2", "/3", "/4", "/5"});
+    // Over a longer playlist with keys of its own the file is new: nothing old survives.
+    WriteFile(dir.file("a.pls"), "[playlist]\nFile1=/1\nTitle1=One\nLength1=3\nFile4=/4\nFile5=/5\n"
+                                 "NumberOfEntries=5\nVersion=2\n");
     WritePls(dir.file("a.pls"), Three);
     const std::string text = ReadFile(dir.file("a.pls"));
-    EXPECT_NE(text.find("File4=/4"), std::string::npos);
-    EXPECT_NE(text.find("File5=/5"), std::string::npos);
+    for (const char* old : {"File4", "File5", "Title1", "Length1", "Version", "=/1"})
+        EXPECT_EQ(text.find(old), std::string::npos) << old;
     EXPECT_NE(text.find("NumberOfEntries=3"), std::string::npos);
     EXPECT_EQ(ReadPls(dir.file("a.pls")), Three);
+}
+
+TEST(PlaylistFiles, RelativeEntriesResolveBesideTheListWhateverTheCurrentFolder)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("album"));
+    std::filesystem::create_directories(dir.file("elsewhere"));
+    InFolder here(dir.file("elsewhere"));
+    WriteFile(dir.file("album/album.m3u"), "#EXTM3U\n01 intro.mp3\n../other/02.mp3\n/abs/03.mp3\n");
+    WriteFile(dir.file("album/album.pls"), "[playlist]\nFile1=01 intro.mp3\nFile2=sub/x.ogg\nNumberOfEntries=2\n");
+    EXPECT_EQ(ReadPlaylistFile(dir.file("album/album.m3u")),
+              (std::vector<std::string>{dir.file("album/01 intro.mp3"), dir.file("other/02.mp3"), "/abs/03.mp3"}));
+    EXPECT_EQ(ReadPlaylistFile(dir.file("album/album.pls")),
+              (std::vector<std::string>{dir.file("album/01 intro.mp3"), dir.file("album/sub/x.ogg")}));
+    // A list named relatively still resolves beside itself.
+    EXPECT_EQ(ReadPlaylistFile("../album/album.m3u")[0], dir.file("album/01 intro.mp3"));
+}
+
+TEST(PlaylistFiles, M3u8AndFileAddressesRead)
+{
+    TempDir dir;
+    const std::string cafe = "caf\xC3\xA9";
+    const std::string kana = "\xE3\x81\x82";
+    WriteFile(dir.file("list.m3u8"), "\xEF\xBB\xBF#EXTM3U\n#EXTINF:3," + kana + "\n" + cafe + ".flac\n" +
+                                         "file:///music/a%20b%C3%A9.mp3\n"
+                                         "FILE://localhost/music/c%25d.ogg\n"
+                                         "file://otherhost/music/far.mp3\n"
+                                         "file:///music/odd%2.mp3%zz\n"
+                                         "file:///music/nul%00.mp3\n" +
+                                         "file:///" + kana + "/%E3%81%82.wav\n");
+    EXPECT_EQ(ReadPlaylistFile(dir.file("list.m3u8")),
+              (std::vector<std::string>{dir.file(cafe + ".flac"), "/music/a b\xC3\xA9.mp3", "/music/c%d.ogg",
+                                        "/music/odd%2.mp3%zz", "/" + kana + "/" + kana + ".wav"}));
+    // The same bytes in an .m3u8 that is not valid UTF-8 stay as they are.
+    WriteFile(dir.file("raw.m3u8"), "/music/caf\xE9.wav\n");
+    EXPECT_EQ(ReadPlaylistFile(dir.file("raw.m3u8")), (std::vector<std::string>{"/music/caf\xE9.wav"}));
+    WriteFile(dir.file("uri.pls"), "[playlist]\nFile1=file:///music/x%20y.mp3\nNumberOfEntries=1\n");
+    EXPECT_EQ(ReadPlaylistFile(dir.file("uri.pls")), (std::vector<std::string>{"/music/x y.mp3"}));
+    // A list that was named but cannot be read is an error, whatever its kind.
+    EXPECT_THROW(ReadPlaylistFile(dir.file("missing.pls")), std::runtime_error);
+    EXPECT_THROW(ReadPlaylistFile(dir.file("missing.M3U8")), std::runtime_error);
+}
+
+TEST(PlaylistFiles, SaveNamesGetTheFormatsExtensionUnlessTheyHaveAPlaylistOne)
+{
+    EXPECT_EQ(PlaylistSaveName("/m/Mr. Brown favourites", ".pls"), "/m/Mr. Brown favourites.pls");
+    EXPECT_EQ(PlaylistSaveName("/m/mix", ".m3u"), "/m/mix.m3u");
+    EXPECT_EQ(PlaylistSaveName("/m/notes.txt", ".m3u"), "/m/notes.txt.m3u");
+    EXPECT_EQ(PlaylistSaveName("/m.d/mix", ".pls"), "/m.d/mix.pls");
+    for (const char* kept : {"/m/a.pls", "/m/a.M3U", "/m/a.m3u8", "/m/a.PLS"})
+        EXPECT_EQ(PlaylistSaveName(kept, ".pls"), kept);
 }
 
 TEST(PlsFile, ReadsRelativeEntriesAgainstTheCurrentDirectory)

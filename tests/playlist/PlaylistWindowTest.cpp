@@ -312,6 +312,15 @@ TEST(PlaylistWindow, SaveAddsTheExtensionOfTheChosenFormat)
     t.run("saveplbt1");
     EXPECT_EQ(ReadM3u(t.data.file("other.m3u")), t.paths());
 
+    // A dot in the name is no extension; a playlist extension of either kind is kept.
+    t.dialogs.answers.push_back({{t.file("Mr. Brown favourites")}, 1});
+    t.run("saveplbt1");
+    EXPECT_EQ(ReadPls(t.data.file("Mr. Brown favourites.pls")), t.paths());
+    t.dialogs.answers.push_back({{t.file("mix.m3u8")}, 2});
+    t.run("saveplbt1");
+    EXPECT_EQ(ReadM3u(t.data.file("mix.m3u8")), t.paths());
+    EXPECT_FALSE(testsupport::FileExists(t.data.file("mix.m3u8.m3u")));
+
     // A file that cannot be written ends in the general error box.
     t.dialogs.answers.push_back({{t.file("none/x.m3u")}, 2});
     t.run("saveplbt1");

@@ -75,11 +75,7 @@ void MainWindowMediaTarget::setRepeat(bool on)
 
 void MainWindowMediaTarget::raise()
 {
-    if (form_.isMinimized())
-        form_.showNormal();
-    form_.show();
-    form_.raise();
-    form_.activateWindow();
+    form_.bringToFront();
 }
 
 void MainWindowMediaTarget::quit()

@@ -214,17 +214,21 @@ std::string DesktopEntryText(const std::string& programPath, const std::string& 
 }
 
 bool UpdateDesktopIntegration(const DesktopPaths& paths, const std::string& programPath, const std::string& iconPath,
-                              const std::vector<std::string>& fileTypes)
+                              const std::vector<std::string>& fileTypes, std::string* failedFile)
 {
-    if (!platform::EnsureFolder(paths.applicationsFolder))
+    auto fail = [&](const std::string& file) {
+        if (failedFile)
+            *failedFile = file;
         return false;
-    if (!writeFileAtomically(paths.applicationsFolder + kDesktopFileName,
-                             DesktopEntryText(programPath, iconPath, fileTypes)))
-        return false;
+    };
+    const std::string entry = paths.applicationsFolder + kDesktopFileName;
+    if (!platform::EnsureFolder(paths.applicationsFolder) ||
+        !writeFileAtomically(entry, DesktopEntryText(programPath, iconPath, fileTypes)))
+        return fail(entry);
 
     std::string configFolder = paths.mimeappsList.substr(0, paths.mimeappsList.rfind('/'));
     if (!platform::EnsureFolder(configFolder))
-        return false;
+        return fail(paths.mimeappsList);
     platform::ProfileFile mimeapps(paths.mimeappsList);
     std::vector<std::pair<std::string, std::string>> defaults, added;
     for (const std::string& type : audioMimeTypesOf(fileTypes)) {
@@ -232,7 +236,7 @@ bool UpdateDesktopIntegration(const DesktopPaths& paths, const std::string& prog
         added.emplace_back(type, withOurEntry(mimeapps.readString("Added Associations", type, "")));
     }
     if (!mimeapps.writeStrings("Default Applications", defaults) || !mimeapps.writeStrings("Added Associations", added))
-        return false;
+        return fail(paths.mimeappsList);
     notifyDesktop(paths.applicationsFolder);
     return true;
 }

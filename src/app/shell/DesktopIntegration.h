@@ -40,8 +40,9 @@ std::string DesktopEntryText(const std::string& programPath, const std::string& 
 // Writes the desktop entry for these file types, makes the program their
 // default handler and notifies the desktop. Only audio MIME types are named:
 // a container that may hold video (MP4, ASF) stays with the user's video
-// player. False when a file cannot be written.
+// player. False when a file cannot be written; its path is then put in
+// failedFile when given.
 bool UpdateDesktopIntegration(const DesktopPaths& paths, const std::string& programPath, const std::string& iconPath,
-                              const std::vector<std::string>& fileTypes);
+                              const std::vector<std::string>& fileTypes, std::string* failedFile = nullptr);
 
 } // namespace shell

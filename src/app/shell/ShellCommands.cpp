@@ -11,6 +11,8 @@
 
 #include <QFileInfo>
 
+#include <stdexcept>
+
 namespace shell {
 
 namespace {
@@ -25,11 +27,13 @@ Associations AssociationsFor(const AssociationTarget& target)
 
 // The desktop entry names every type that is ours now, not only the ones just
 // associated, so associating in two steps keeps the first step's types. The
-// registry may hold types nothing loaded can play; the desktop is not told of those.
-void UpdateDesktop(const AssociationTarget& target, const Associations& associations)
+// registry may hold types nothing loaded can play; the desktop is not told of
+// those. False with the file that could not be written.
+bool UpdateDesktop(const AssociationTarget& target, const Associations& associations, std::string* failedFile = nullptr)
 {
-    UpdateDesktopIntegration(target.desktop, target.programPath, target.iconPath,
-                             ClaimableFileTypes(associations.AssociatedFileTypes(), target.playableTypes));
+    return UpdateDesktopIntegration(target.desktop, target.programPath, target.iconPath,
+                                    ClaimableFileTypes(associations.AssociatedFileTypes(), target.playableTypes),
+                                    failedFile);
 }
 
 } // namespace
@@ -45,8 +49,9 @@ void GoAssociate(const AssociationTarget& target, const std::vector<std::string>
     Associations associations = AssociationsFor(target);
     for (const std::string& type : checkedTypes)
         associations.AssociateExtension("." + type);
-    if (!checkedTypes.empty())
-        UpdateDesktop(target, associations);
+    std::string failedFile;
+    if (!checkedTypes.empty() && !UpdateDesktop(target, associations, &failedFile))
+        throw std::runtime_error(kDesktopNotWrittenMessage + failedFile);
     MessageBox(nullptr, kAssociatedMessage, "Orvella", MB_OK | MB_ICONINFORMATION);
 }
 
@@ -69,21 +74,27 @@ bool FirstRun(const AssociationTarget& target)
 
 void MacroExecutor::TEDDdeServerExecuteMacro(TDDEHandler*, const QStringList& commands)
 {
-    if (!firstBatchDone_) {
-        firstBatchDone_ = true;
-        playlist_.clearplaylistbt1();
-    }
-    if (commands.isEmpty())
-        return;
-
-    // The same as a drop: playlist files give their entries, other files are
-    // appended, titles are refreshed, nothing starts playing.
+    // Taken like a drop: playlist files give their entries, other files are
+    // appended, titles are refreshed.
     QStringList paths;
+    bool play = false;
+    bool activate = false;
     for (const QString& command : commands) {
-        if (std::optional<QString> path = MacroCommandPath(command))
+        if (std::optional<QString> path = MacroCommandPath(command)) {
             paths << *path;
+            play = play || command.startsWith("[Open(");
+        } else if (command == kActivateCommand) {
+            activate = true;
+        }
     }
+    if (activate && actions_.activate)
+        actions_.activate();
+    if (paths.isEmpty())
+        return;
+    const int first = playlist_.Count();
     playlist_.DropFileTarget1Drop(paths);
+    if (play && playlist_.Count() > first && actions_.play)
+        actions_.play(first);
 }
 
 CommandLineFiles ParseCommandLine(const QStringList& arguments)
@@ -92,6 +103,8 @@ CommandLineFiles ParseCommandLine(const QStringList& arguments)
     for (const QString& argument : arguments) {
         if (argument == "--enqueue")
             result.enqueue = true;
+        else if (argument == "--new-instance")
+            result.newInstance = true;
         else
             result.files << QFileInfo(argument).absoluteFilePath();
     }
@@ -100,9 +113,17 @@ CommandLineFiles ParseCommandLine(const QStringList& arguments)
 
 bool HandOverToRunningInstance(const QString& service, const CommandLineFiles& commandLine)
 {
-    if (commandLine.files.isEmpty())
-        return false;
-    return platform::DdeExecute(service, kMacroTopic, MacroRequestFor(commandLine.files, commandLine.enqueue));
+    // Without files (or none a path can name) the running program is only raised.
+    const QStringList requests = MacroRequestsFor(commandLine.files, commandLine.enqueue);
+    if (requests.isEmpty())
+        return platform::DdeExecute(service, kMacroTopic, kActivateCommand);
+    bool handedOver = false;
+    for (const QString& request : requests) {
+        if (!platform::DdeExecute(service, kMacroTopic, request))
+            break;
+        handedOver = true;
+    }
+    return handedOver;
 }
 
 } // namespace shell

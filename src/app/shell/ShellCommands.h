@@ -7,6 +7,7 @@
 
 #include <QStringList>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,10 +39,14 @@ AssociationTarget ProgramAssociationTarget(platform::Registry& registry, std::ve
 inline constexpr const char* kAssociatedMessage =
     "All Selected Files Were Successfully Associated With KORVANE Orvella";
 
+inline constexpr const char* kDesktopNotWrittenMessage = "The desktop's file associations could not be written to ";
+
 // goassociate: associates the checked file types ("MP3", ...) in list order and
 // updates the desktop integration, then shows the success message, whether or
-// not anything was checked. A key that cannot be created throws RegistryError
-// (for the general error box); keys already written stay.
+// not anything was checked. A key that cannot be created throws RegistryError,
+// a desktop file that cannot be written std::runtime_error with
+// kDesktopNotWrittenMessage and its path (both for the general error box);
+// what was already written stays.
 void GoAssociate(const AssociationTarget& target, const std::vector<std::string>& checkedTypes);
 
 // firstrun: on the first start every file type of the list is associated and
@@ -49,15 +54,20 @@ void GoAssociate(const AssociationTarget& target, const std::vector<std::string>
 // "FirstRun" is "false" afterwards either way. No message.
 bool FirstRun(const AssociationTarget& target);
 
-// The main window's macro handler. A sender that starts the program with a file
-// on its command line and then sends the same file through the channel would
-// have it twice, so the first batch of such a run empties the playlist first.
-// A program started without files keeps its playlist: there the first batch is
-// the user adding to it from a second start, and emptying would lose the list.
+// What the channel's commands ask of the program beyond the playlist.
+struct MacroActions {
+    std::function<void(int entry)> play; // start this entry, whatever plays now
+    std::function<void()> activate;      // raise and activate the main window
+};
+
+// The main window's macro handler. Files of "[Open(" and "[Enqueue(" commands
+// are appended, never replacing the list (the program's own command line never
+// reaches it a second time); a batch with an "[Open(" command then plays the
+// first entry it added. kActivateCommand raises the main window.
 class MacroExecutor {
   public:
-    MacroExecutor(playlist::Tplayl& playlist, bool startedWithFiles)
-        : playlist_(playlist), firstBatchDone_(!startedWithFiles)
+    explicit MacroExecutor(playlist::Tplayl& playlist, MacroActions actions = {})
+        : playlist_(playlist), actions_(std::move(actions))
     {
     }
 
@@ -65,19 +75,22 @@ class MacroExecutor {
 
   private:
     playlist::Tplayl& playlist_;
-    bool firstBatchDone_;
+    MacroActions actions_;
 };
 
-// The command line of a second start: files (made absolute) and whether they are
-// to be enqueued ("--enqueue" anywhere among the arguments).
+// The command line: files (made absolute), whether they are to be enqueued
+// rather than played ("--enqueue"), and whether this start runs a program of
+// its own beside a running one ("--new-instance"); both flags anywhere.
 struct CommandLineFiles {
     QStringList files;
     bool enqueue = false;
+    bool newInstance = false;
 };
 CommandLineFiles ParseCommandLine(const QStringList& arguments); // without argv[0]
 
-// Sends the files to the instance serving `service` as one execute request.
-// False when nothing was sent (no instance, no files, or no acknowledgement).
+// Sends the files to the instance serving `service` (or, without files that
+// a request can carry, asks it to raise its window). False when no instance
+// acknowledged.
 bool HandOverToRunningInstance(const QString& service, const CommandLineFiles& commandLine);
 
 } // namespace shell

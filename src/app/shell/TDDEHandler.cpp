@@ -5,11 +5,21 @@
 #include "platform/dde.h"
 
 #include <QFileInfo>
+#include <QThread>
+
+namespace {
+
+constexpr int kRetryMs = 50;
+
+} // namespace
 
 TDDEHandler::TDDEHandler(const QString& service, QObject* parent)
     : QObject(parent), service_(service), server_(new platform::DdeServer(service, shell::kMacroTopic, this))
 {
     connect(server_, &platform::DdeServer::executeRequested, this, &TDDEHandler::ExecuteMacro);
+    retry_.setSingleShot(true);
+    retry_.setInterval(kRetryMs);
+    connect(&retry_, &QTimer::timeout, this, &TDDEHandler::handOver);
 }
 
 TDDEHandler::~TDDEHandler() = default;
@@ -47,6 +57,12 @@ void TDDEHandler::handOver()
 {
     if (!handler_ || pending_.isEmpty())
         return;
+    // A message box or dialog runs a loop of its own inside some command; the
+    // commands wait until it has ended, so they never run within another.
+    if (QThread::currentThread()->loopLevel() > 1) {
+        retry_.start();
+        return;
+    }
     const QStringList commands = pending_;
     pending_.clear();
     handler_(this, commands);
@@ -77,4 +93,26 @@ QString MacroRequestFor(const QStringList& files, bool enqueue)
     for (const QString& file : files)
         lines << QString(enqueue ? "[Enqueue(\"%1\")]" : "[Open(\"%1\")]").arg(QFileInfo(file).absoluteFilePath());
     return lines.join('\n');
+}
+
+QStringList MacroRequestsFor(const QStringList& files, bool enqueue)
+{
+    QStringList requests;
+    QByteArray request;
+    for (const QString& file : files) {
+        const bool first = requests.isEmpty() && request.isEmpty();
+        const QByteArray line = MacroRequestFor({file}, enqueue || !first).toUtf8();
+        if (line.size() > platform::kMaxDdeRequestBytes)
+            continue;
+        if (request.size() + 1 + line.size() > platform::kMaxDdeRequestBytes) {
+            requests << QString::fromUtf8(request);
+            request.clear();
+        }
+        if (!request.isEmpty())
+            request += '\n';
+        request += line;
+    }
+    if (!request.isEmpty())
+        requests << QString::fromUtf8(request);
+    return requests;
 }

@@ -3,6 +3,7 @@
 
 #include "Playerctl.h"
 
+#include "DesktopIntegration.h"
 #include "support/ProgramEnvironment.h"
 #include "support/TempDir.h"
 
@@ -13,6 +14,9 @@
 #include <QUrl>
 
 #include <csignal>
+#include <memory>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -90,7 +94,7 @@ QString title()
 
 TEST(ProgramMediaControl, DesktopControlDrivesThePlaylist)
 {
-    Program program({fixture("lame_cbr128.mp3"), fixture("apev2_id3v1.mp3")});
+    Program program({"--enqueue", fixture("lame_cbr128.mp3"), fixture("apev2_id3v1.mp3")});
     ASSERT_TRUE(eventually(serviceOwned, 10'000)) << "the program did not appear on the bus";
 
     QDBusInterface root(kService, "/org/mpris/MediaPlayer2", "org.mpris.MediaPlayer2");
@@ -99,7 +103,7 @@ TEST(ProgramMediaControl, DesktopControlDrivesThePlaylist)
     for (const char* type : {"audio/mpeg", "audio/x-wav", "audio/ogg"})
         EXPECT_TRUE(types.contains(type)) << type << " missing from " << types.join(' ').toStdString();
 
-    // Nothing plays at start.
+    // Enqueued files do not play at start.
     EXPECT_EQ(ask({"status"}), "Stopped");
     EXPECT_EQ(playerctl({"metadata"}).out, "");
 
@@ -150,9 +154,9 @@ TEST(ProgramMediaControl, DesktopControlDrivesThePlaylist)
     EXPECT_EQ(title(), "V1 Title"); // the track last played stays described
 
     // OpenUri appends through the command channel's Open path, keeping the
-    // files the program was started with, and plays nothing.
+    // files the program was started with, and plays what it opened.
     ask({"open", QUrl::fromLocalFile(fixture("vorbis_comments.ogg")).toString()});
-    EXPECT_EQ(ask({"status"}), "Stopped");
+    EXPECT_TRUE(eventually([] { return ask({"metadata", "xesam:url"}).endsWith("/vorbis_comments.ogg"); }));
     ::kill(pid_t(program.process.processId()), SIGTERM);
     ASSERT_TRUE(program.process.waitForFinished(5000));
     const std::string saved = testsupport::ReadFile(program.home.file("data/Playlist/dummy.asv"));
@@ -186,3 +190,118 @@ TEST(ProgramMediaControl, WithoutABusOrWithItsNameTakenTheProgramRunsQuietly)
 }
 
 } // namespace
+
+namespace {
+
+// A WAV of silence from ffmpeg, long enough to be seen playing.
+QString silentWav(const testsupport::TempDir& dir, const std::string& name, int seconds)
+{
+    const QString file = QString::fromStdString(dir.file(name));
+    EXPECT_EQ(QProcess::execute("ffmpeg", {"-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                                           "anullsrc=r=44100:cl=stereo", "-t", QString::number(seconds), file}),
+              0);
+    return file;
+}
+
+// The Exec line of a desktop entry's group, split as a launcher splits it,
+// with %F replaced by the file.
+QStringList execLine(const std::string& entry, const std::string& group, const QString& file)
+{
+    const size_t at = entry.find("Exec=", entry.find(group));
+    const QString line = QString::fromStdString(entry.substr(at + 5, entry.find('\n', at) - at - 5));
+    QStringList words;
+    QString word;
+    bool quoted = false;
+    for (qsizetype k = 0; k < line.size(); ++k) {
+        const QChar c = line[k];
+        if (c == '"')
+            quoted = !quoted;
+        else if (c == '\\' && quoted && k + 1 < line.size())
+            word += line[++k];
+        else if (c == ' ' && !quoted)
+            words << std::exchange(word, QString());
+        else
+            word += c;
+    }
+    words << word;
+    words.replaceInStrings("%F", file);
+    return words;
+}
+
+// Runs a desktop entry's command the way a launcher does, in one user's world.
+struct Launcher {
+    testsupport::TempDir home;
+    QProcessEnvironment env = testsupport::ProgramEnvironment(home.path());
+    std::vector<std::unique_ptr<QProcess>> started;
+
+    Launcher()
+    {
+        env.insert("ORVELLA_AUDIO", "null");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+    }
+    ~Launcher()
+    {
+        for (auto& process : started) {
+            if (process->state() == QProcess::NotRunning)
+                continue;
+            ::kill(pid_t(process->processId()), SIGTERM);
+            if (!process->waitForFinished(5000))
+                process->kill();
+        }
+    }
+    QProcess& run(const QStringList& command)
+    {
+        started.push_back(std::make_unique<QProcess>());
+        QProcess& process = *started.back();
+        process.setProcessEnvironment(env);
+        process.start(command.first(), command.mid(1));
+        return process;
+    }
+};
+
+} // namespace
+
+TEST(ProgramMediaControl, TheDesktopEntrysOpenAndPlayPlayAndItsEnqueueOnlyAppends)
+{
+    const std::string entry =
+        shell::DesktopEntryText(std::string(ORVELLA_PROGRAM_DIR) + "orvella", "/icon.svg", {"WAV"});
+    testsupport::TempDir music;
+    const QString one = silentWav(music, "one.wav", 20);
+    const QString two = silentWav(music, "two.wav", 20);
+    const QString three = silentWav(music, "three.wav", 20);
+    auto url = [] { return ask({"metadata", "xesam:url"}); };
+    auto status = [] { return playerctl({"status"}).out; };
+
+    {
+        // A fresh program from the Enqueue action plays nothing.
+        Launcher desktop;
+        QProcess& program = desktop.run(execLine(entry, "[Desktop Action Enqueue]", one));
+        ASSERT_TRUE(eventually(serviceOwned, 10'000)) << "the program did not appear on the bus";
+        settle(1000);
+        EXPECT_EQ(status(), "Stopped");
+
+        // The default action in the running program plays its file.
+        QProcess& second = desktop.run(execLine(entry, "[Desktop Entry]", two));
+        ASSERT_TRUE(second.waitForFinished(10'000));
+        EXPECT_EQ(second.exitCode(), 0);
+        ASSERT_TRUE(eventually([&] { return status() == "Playing"; }));
+        EXPECT_TRUE(url().endsWith("/two.wav"));
+
+        // Enqueue in the running program leaves playback alone.
+        ask({"stop"});
+        QProcess& third = desktop.run(execLine(entry, "[Desktop Action Enqueue]", three));
+        ASSERT_TRUE(third.waitForFinished(10'000));
+        settle(1000);
+        EXPECT_EQ(status(), "Stopped");
+        EXPECT_EQ(program.state(), QProcess::Running);
+    }
+    ASSERT_TRUE(eventually([] { return !serviceOwned(); }, 10'000));
+    {
+        // "Play In Orvella" in a fresh program plays its file.
+        Launcher desktop;
+        desktop.run(execLine(entry, "[Desktop Action Play]", three));
+        ASSERT_TRUE(eventually(serviceOwned, 10'000));
+        ASSERT_TRUE(eventually([&] { return status() == "Playing"; }));
+        EXPECT_TRUE(url().endsWith("/three.wav"));
+    }
+}

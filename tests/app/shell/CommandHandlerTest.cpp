@@ -1,6 +1,10 @@
 #include "TDDEHandler.h"
 
+#include "platform/dde.h"
+
 #include <QDir>
+#include <QEventLoop>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 TEST(CommandHandler, BracketedCommandsBackToBackAreSplit)
@@ -44,7 +48,50 @@ TEST(CommandHandler, PathsAreTakenFromOpenAndEnqueueCommandsOnly)
 TEST(CommandHandler, ASecondInstanceSendsAbsolutePathsOneCommandPerLine)
 {
     QString cwd = QDir::currentPath();
-    EXPECT_EQ(MacroRequestFor({"a.mp3", "/abs/b.ogg"}, false),
-              "[Open(\"" + cwd + "/a.mp3\")]\n[Open(\"/abs/b.ogg\")]");
+    EXPECT_EQ(MacroRequestFor({"a.mp3", "/abs/b.ogg"}, false), "[Open(\"" + cwd + "/a.mp3\")]\n[Open(\"/abs/b.ogg\")]");
     EXPECT_EQ(MacroRequestFor({"/abs/c.wav"}, true), "[Enqueue(\"/abs/c.wav\")]");
+}
+
+TEST(CommandHandler, CommandsWaitWhileAMessageBoxOrDialogRunsItsOwnLoop)
+{
+    TDDEHandler handler("orvella-unit-nested");
+    int calls = 0;
+    handler.SetMacroHandler([&](TDDEHandler*, const QStringList&) { ++calls; });
+
+    QEventLoop outer;
+    QTimer::singleShot(0, [&] {
+        // Inside this loop a request arrives; a box opened by the command opens another.
+        QEventLoop box;
+        QTimer::singleShot(0, [&] { handler.ExecuteMacro({"[Open(\"/a.mp3\")]"}); });
+        QTimer::singleShot(300, &box, &QEventLoop::quit);
+        box.exec();
+        EXPECT_EQ(calls, 0) << "handled inside the box";
+        QTimer::singleShot(300, &outer, &QEventLoop::quit);
+    });
+    outer.exec();
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(handler.Pending().isEmpty());
+}
+
+TEST(CommandHandler, LongHandOversAreCutIntoRequestsTheChannelCarries)
+{
+    QStringList files;
+    for (int k = 0; k < 100'000; ++k)
+        files << QString("/music/some folder/track %1.mp3").arg(k);
+    const QStringList requests = MacroRequestsFor(files, false);
+    ASSERT_GT(requests.size(), 1);
+    QStringList lines;
+    for (const QString& request : requests) {
+        EXPECT_LE(request.toUtf8().size(), platform::kMaxDdeRequestBytes);
+        lines << request.split('\n');
+    }
+    ASSERT_EQ(lines.size(), files.size()) << "every file once";
+    EXPECT_EQ(lines.first(), "[Open(\"/music/some folder/track 0.mp3\")]") << "only the first file is started";
+    EXPECT_EQ(lines.filter("[Open(").size(), 1);
+    EXPECT_EQ(lines.last(), "[Enqueue(\"/music/some folder/track 99999.mp3\")]");
+
+    // A path no request can carry is left out; the rest still goes.
+    const QString huge = "/" + QString(platform::kMaxDdeRequestBytes, 'x');
+    EXPECT_EQ(MacroRequestsFor({huge, "/a.mp3"}, false), QStringList{"[Open(\"/a.mp3\")]"});
+    EXPECT_TRUE(MacroRequestsFor({huge}, true).isEmpty());
 }

@@ -9,6 +9,7 @@
 #include "support/TempDir.h"
 
 #include <QDir>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -49,11 +50,13 @@ QString Fixture(const char* name)
 
 } // namespace
 
-TEST(MacroExecution, TheFirstBatchEmptiesAPlaylistFromTheCommandLineAndBackToBackCommandsAddBothFiles)
+TEST(MacroExecution, TheFirstBatchAppendsToAPlaylistFromTheCommandLineAndBackToBackCommandsAddBothFiles)
 {
     Tplayl playlist;
-    playlist.DropFileTarget1Drop({Fixture("fileinfo/pcm_s16_stereo.wav")});
-    shell::MacroExecutor executor(playlist, true);
+    const QString wav = Fixture("fileinfo/pcm_s16_stereo.wav");
+    playlist.DropFileTarget1Drop({wav});
+    QList<int> played;
+    shell::MacroExecutor executor(playlist, {[&](int entry) { played << entry; }, {}});
     TDDEHandler handler("orvella-test-unregistered");
     handler.SetMacroHandler(
         [&](TDDEHandler* sender, const QStringList& commands) { executor.TEDDdeServerExecuteMacro(sender, commands); });
@@ -61,16 +64,20 @@ TEST(MacroExecution, TheFirstBatchEmptiesAPlaylistFromTheCommandLineAndBackToBac
     const QString mp3 = Fixture("playlist/hello_world.mp3");
     const QString ogg = Fixture("fileinfo/vorbis_comments.ogg");
     handler.ExecuteMacro({QString("[Open(\"%1\")][Enqueue(\"%2\")]").arg(mp3, ogg)});
-    ASSERT_EQ(playlist.Count(), 2);
-    EXPECT_EQ(playlist.ListBox1.Items(), (std::vector<std::string>{mp3.toStdString(), ogg.toStdString()}));
-    EXPECT_EQ(Captions(playlist),
-              QStringList({"1. The Band - Hello World", QString::fromUtf8("2. Ogg Artist - Café € Title")}));
-    EXPECT_EQ(playlist.realboxItems().Item(0).time, "00:03") << "titles and times are refreshed";
+    ASSERT_EQ(playlist.Count(), 3) << "nothing is emptied";
+    EXPECT_EQ(playlist.ListBox1.Items(),
+              (std::vector<std::string>{wav.toStdString(), mp3.toStdString(), ogg.toStdString()}));
+    EXPECT_EQ(Captions(playlist).mid(1),
+              QStringList({"2. The Band - Hello World", QString::fromUtf8("3. Ogg Artist - Café € Title")}));
+    EXPECT_EQ(playlist.realboxItems().Item(1).time, "00:03") << "titles and times are refreshed";
+    EXPECT_EQ(played, QList<int>{1}) << "Open plays the first file it added";
 
-    // Later batches append; commands without a quote or of another kind add nothing.
+    // Later batches append; commands without a quote or of another kind add
+    // nothing; Enqueue plays nothing.
     handler.ExecuteMacro({"[Open(no quote)]", "[Play(\"" + mp3 + "\")]", "[Enqueue(\"" + mp3 + "\")]"});
-    EXPECT_EQ(playlist.Count(), 3);
-    EXPECT_EQ(Captions(playlist).last(), "3. The Band - Hello World");
+    EXPECT_EQ(playlist.Count(), 4);
+    EXPECT_EQ(Captions(playlist).last(), "4. The Band - Hello World");
+    EXPECT_EQ(played, QList<int>{1});
 }
 
 TEST(MacroExecution, AProgramStartedWithoutFilesKeepsItsPlaylist)
@@ -78,9 +85,33 @@ TEST(MacroExecution, AProgramStartedWithoutFilesKeepsItsPlaylist)
     Tplayl playlist;
     const QString wav = Fixture("fileinfo/pcm_s16_stereo.wav");
     playlist.DropFileTarget1Drop({wav});
-    shell::MacroExecutor executor(playlist, false);
+    bool activated = false;
+    shell::MacroExecutor executor(playlist, {{}, [&] { activated = true; }});
     executor.TEDDdeServerExecuteMacro(nullptr, {"[Enqueue(\"" + wav + "\")]"});
     EXPECT_EQ(playlist.Count(), 2);
+    EXPECT_FALSE(activated);
+    executor.TEDDdeServerExecuteMacro(nullptr, {kActivateCommand});
+    EXPECT_TRUE(activated);
+    EXPECT_EQ(playlist.Count(), 2);
+}
+
+TEST(MacroExecution, AListThatCannotBeReadIsSkippedAndOpenPlaysTheFirstEntryAdded)
+{
+    TempDir dir;
+    testsupport::MessageBoxRecorder boxes;
+    const QString wav = Fixture("fileinfo/pcm_s16_stereo.wav");
+    Tplayl playlist;
+    QList<int> played;
+    shell::MacroExecutor executor(playlist, {[&](int entry) { played << entry; }, {}});
+    const QString missing = QString::fromStdString(dir.file("missing.m3u"));
+    executor.TEDDdeServerExecuteMacro(nullptr, {"[Open(\"" + missing + "\")]", "[Open(\"" + wav + "\")]"});
+    EXPECT_EQ(playlist.Count(), 1);
+    EXPECT_EQ(playlist.realboxItems().Count(), 1);
+    EXPECT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(played, QList<int>{0});
+    // Nothing added: nothing to play.
+    executor.TEDDdeServerExecuteMacro(nullptr, {"[Open(\"" + missing + "\")]"});
+    EXPECT_EQ(played, QList<int>{0});
 }
 
 TEST(MacroExecution, APlaylistFileAddsItsEntriesNotItself)
@@ -91,7 +122,7 @@ TEST(MacroExecution, APlaylistFileAddsItsEntriesNotItself)
     testsupport::WriteFile(dir.file("two.m3u"), "#EXTM3U\n" + mp3.toStdString() + "\n" + wav.toStdString() + "\n");
 
     Tplayl playlist;
-    shell::MacroExecutor executor(playlist, false);
+    shell::MacroExecutor executor(playlist);
     executor.TEDDdeServerExecuteMacro(nullptr,
                                       {QString("[Open(\"%1\")]").arg(QString::fromStdString(dir.file("two.m3u")))});
     EXPECT_EQ(playlist.ListBox1.Items(), (std::vector<std::string>{mp3.toStdString(), wav.toStdString()}));
@@ -125,6 +156,29 @@ TEST(Associate, CheckedTypesGetTheirEntriesAndTheDesktopEntryKeepsEarlierOnes)
     EXPECT_NE(entry.find("ogg"), std::string::npos);
     const std::string mimeapps = testsupport::ReadFile(s.dir.file("config/mimeapps.list"));
     EXPECT_NE(mimeapps.find("audio/mpeg=orvella.desktop;"), std::string::npos);
+}
+
+TEST(Associate, ADesktopFileThatCannotBeWrittenIsReportedInsteadOfSuccess)
+{
+    Store s;
+    // A file where the applications folder should be.
+    std::filesystem::create_directories(s.dir.file("data"));
+    testsupport::WriteFile(s.dir.file("data/applications"), "");
+    testsupport::MessageBoxRecorder boxes;
+    try {
+        shell::GoAssociate(s.target, {"MP3"});
+        FAIL() << "no error";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  shell::kDesktopNotWrittenMessage + s.dir.file("data/applications/orvella.desktop"));
+    }
+    EXPECT_EQ(boxes.count(), 0u) << "no success message";
+
+    // The same for mimeapps.list.
+    Store t;
+    std::filesystem::create_directories(t.dir.file("config/mimeapps.list"));
+    EXPECT_THROW(shell::GoAssociate(t.target, {"MP3"}), std::runtime_error);
+    EXPECT_EQ(boxes.count(), 0u);
 }
 
 TEST(Associate, AKeyThatCannotBeCreatedStopsWithTheRegistryError)
@@ -177,5 +231,9 @@ TEST(SecondStart, FilesAreMadeAbsoluteAndEnqueueIsAFlag)
     EXPECT_TRUE(files.enqueue);
     EXPECT_EQ(files.files, QStringList({cwd + "/a b.mp3", "/x/\"q\".ogg"}));
     EXPECT_FALSE(shell::ParseCommandLine({"x.mp3"}).enqueue);
+    EXPECT_FALSE(files.newInstance);
+    const shell::CommandLineFiles own = shell::ParseCommandLine({"--new-instance", "/y.ogg"});
+    EXPECT_TRUE(own.newInstance);
+    EXPECT_EQ(own.files, QStringList{"/y.ogg"});
     EXPECT_FALSE(shell::HandOverToRunningInstance("orvella-test-nobody", {}));
 }

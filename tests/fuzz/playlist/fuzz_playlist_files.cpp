@@ -1,6 +1,7 @@
-// Playlist files from anywhere: PLS, M3U and the three saved-playlist files
-// must read without harm, give absolute non-empty entries, and keep the saved
-// playlist's lists in step. The first byte chooses the kind.
+// Playlist files from anywhere: PLS, M3U, M3U8 and the three saved-playlist
+// files must read without harm, give absolute non-empty entries without NUL
+// bytes, and keep the saved playlist's lists in step. The first byte chooses
+// the kind.
 
 #include "playlist/PlaylistFiles.h"
 #include "playlist/SavedPlaylist.h"
@@ -45,10 +46,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     switch (data[0] % 3) {
     case 0:
     case 1: {
-        const std::string name = data[0] % 3 == 0 ? "x.pls" : "x.m3u";
+        // The high bit of the first byte makes an M3U an M3U8.
+        const std::string name = data[0] % 3 == 0 ? "x.pls" : (data[0] & 0x80) ? "x.m3u8" : "x.m3u";
         write(name, bytes);
         for (const std::string& path : playlist::ReadPlaylistFile(folder() + name))
-            check(!path.empty() && path.front() == '/');
+            check(!path.empty() && path.front() == '/' && path.find('\0') == std::string::npos);
         break;
     }
     default: {
