@@ -7,24 +7,30 @@ ORVELLA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 ORVELLA_PACKAGES=(
   # build
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
-  libopenmpt-dev portaudio19-dev libfftw3-dev libjpeg-dev
+  libopenmpt-dev portaudio19-dev libfftw3-dev libjpeg-dev zlib1g-dev
+  libfluidsynth-dev timgm6mb-soundfont
   # tests
   libgtest-dev libgmock-dev xvfb xauth fonts-liberation2 fonts-dejavu-core
-  sox libsox-fmt-all ffmpeg dbus playerctl desktop-file-utils xdg-utils python3-mutagen
+  sox libsox-fmt-all ffmpeg python3 python3-mutagen dbus playerctl desktop-file-utils xdg-utils
   # benchmarks and fuzzing
   libbenchmark-dev libtag1-dev clang libclang-rt-14-dev
 )
+
+# Peers the benchmarks compare against, installed by bench/run only.
+ORVELLA_BENCH_PACKAGES=(audacious audacious-plugins)
 
 orvella_as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-# Installs whatever of the list is missing; apt-get update only when needed.
+# Installs whatever of the list (default: ORVELLA_PACKAGES) is missing;
+# apt-get update only when needed.
 orvella_ensure_packages() {
-  local missing=() pkg
-  for pkg in "${ORVELLA_PACKAGES[@]}"; do
+  local missing=() pkg wanted=("$@")
+  [ ${#wanted[@]} -eq 0 ] && wanted=("${ORVELLA_PACKAGES[@]}")
+  for pkg in "${wanted[@]}"; do
     dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
   done
   [ ${#missing[@]} -eq 0 ] && return 0

@@ -6,6 +6,7 @@
 #include "app/display/FrequencyGauge.h"
 
 #include "app/config/Config.h"
+#include "controls/OuterGeometry.h"
 #include "controls/Slider.h"
 #include "equalizer/Equalizerform.h"
 #include "platform/msgbox.h"
@@ -28,17 +29,6 @@
 
 using appconfig::Setting;
 
-namespace {
-
-// The sizes kept for the two fixed-border windows are their outer sizes on the
-// desktop the settings come from, a 4-pixel border and a caption around the
-// client (the menu bar belongs to the client here): 330 x 177 is the main
-// window's design client, 330 x 145 the equalizer's.
-constexpr QSize MainFrame(8, 29);
-constexpr QSize EqualizerFrame(8, 27);
-
-} // namespace
-
 // The controls behind each key of confstate.ini.
 class TForm1::Settings : public appconfig::SettingsTarget {
   public:
@@ -46,38 +36,36 @@ class TForm1::Settings : public appconfig::SettingsTarget {
 
     int current(Setting setting, int index) const override
     {
-        const QWidget* main = &f_;
-        const QWidget* list = f_.playl_;
-        const QWidget* eq = f_.equalizer_;
+        // Sizes and places are outer ones, frame included, for all three windows.
         switch (setting) {
         case Setting::MainWidth:
-            return main->width() + MainFrame.width();
+            return OuterGeometry(f_).width();
         case Setting::MainHeight:
-            return main->height() + MainFrame.height();
+            return OuterGeometry(f_).height();
         case Setting::MainLeft:
-            return main->x();
+            return OuterGeometry(f_).x();
         case Setting::MainTop:
-            return main->y();
+            return OuterGeometry(f_).y();
         case Setting::PlaylistVis:
-            return list->isVisible() ? 1 : 0;
+            return f_.playl_->isVisible() ? 1 : 0;
         case Setting::PlaylistWidth:
-            return list->width();
+            return OuterGeometry(*f_.playl_).width();
         case Setting::PlaylistHeight:
-            return list->height();
+            return OuterGeometry(*f_.playl_).height();
         case Setting::PlaylistLeft:
-            return list->x();
+            return OuterGeometry(*f_.playl_).x();
         case Setting::PlaylistTop:
-            return list->y();
+            return OuterGeometry(*f_.playl_).y();
         case Setting::EqualizerVis:
-            return eq->isVisible() ? 1 : 0;
+            return f_.equalizer_->isVisible() ? 1 : 0;
         case Setting::EqualizerWidth:
-            return eq->width() + EqualizerFrame.width();
+            return OuterGeometry(*f_.equalizer_).width();
         case Setting::EqualizerHeight:
-            return eq->height() + EqualizerFrame.height();
+            return OuterGeometry(*f_.equalizer_).height();
         case Setting::EqualizerLeft:
-            return eq->x();
+            return OuterGeometry(*f_.equalizer_).x();
         case Setting::EqualizerTop:
-            return eq->y();
+            return OuterGeometry(*f_.equalizer_).y();
         case Setting::FileType: {
             const QListWidgetItem* item = f_.prefs_->CheckfileBox->item(index);
             return item && item->checkState() == Qt::Checked ? 1 : 0;
@@ -108,6 +96,8 @@ class TForm1::Settings : public appconfig::SettingsTarget {
             return f_.prefs_->playparse1->currentIndex();
         case Setting::Numbering:
             return f_.prefs_->numplay1->isChecked();
+        case Setting::Repeat:
+            return f_.repeat();
         case Setting::PluginFirst:
             return f_.player_->PluginFirst();
         default:
@@ -117,55 +107,58 @@ class TForm1::Settings : public appconfig::SettingsTarget {
 
     void apply(Setting setting, int index, int value) override
     {
-        TForm1& main = f_;
-        QWidget* list = f_.playl_;
-        QWidget* eq = f_.equalizer_;
         player::TAudioPlayer& player = *f_.player_;
         auto effect = [&](player::TSoundEffects flag) {
             player.SetSoundEffects(value ? player.SoundEffects() | flag : player.SoundEffects() & ~flag);
         };
+        // One edge of a window's outer rectangle at a time.
+        auto outer = [&](QWidget& window, void (QRect::*set)(int)) {
+            QRect rect = OuterGeometry(window);
+            (rect.*set)(value);
+            SetOuterGeometry(window, rect);
+        };
         switch (setting) {
         case Setting::MainWidth:
-            main.setFixedSize(value - MainFrame.width(), main.height());
+            outer(f_, &QRect::setWidth);
             break;
         case Setting::MainHeight:
-            main.setFixedSize(main.width(), value - MainFrame.height());
+            outer(f_, &QRect::setHeight);
             break;
         case Setting::MainLeft:
-            main.move(value, main.y());
+            outer(f_, &QRect::moveLeft);
             break;
         case Setting::MainTop:
-            main.move(main.x(), value);
+            outer(f_, &QRect::moveTop);
             break;
         case Setting::PlaylistVis:
-            list->show();
+            f_.playl_->show();
             break;
         case Setting::PlaylistWidth:
-            list->resize(value, list->height());
+            outer(*f_.playl_, &QRect::setWidth);
             break;
         case Setting::PlaylistHeight:
-            list->resize(list->width(), value);
+            outer(*f_.playl_, &QRect::setHeight);
             break;
         case Setting::PlaylistLeft:
-            list->move(value, list->y());
+            outer(*f_.playl_, &QRect::moveLeft);
             break;
         case Setting::PlaylistTop:
-            list->move(list->x(), value);
+            outer(*f_.playl_, &QRect::moveTop);
             break;
         case Setting::EqualizerVis:
-            eq->show();
+            f_.equalizer_->show();
             break;
         case Setting::EqualizerWidth:
-            eq->resize(value - EqualizerFrame.width(), eq->height());
+            outer(*f_.equalizer_, &QRect::setWidth);
             break;
         case Setting::EqualizerHeight:
-            eq->resize(eq->width(), value - EqualizerFrame.height());
+            outer(*f_.equalizer_, &QRect::setHeight);
             break;
         case Setting::EqualizerLeft:
-            eq->move(value, eq->y());
+            outer(*f_.equalizer_, &QRect::moveLeft);
             break;
         case Setting::EqualizerTop:
-            eq->move(eq->x(), value);
+            outer(*f_.equalizer_, &QRect::moveTop);
             break;
         case Setting::FileType:
             if (QListWidgetItem* item = f_.prefs_->CheckfileBox->item(index))
@@ -225,6 +218,9 @@ class TForm1::Settings : public appconfig::SettingsTarget {
         case Setting::Numbering:
             f_.prefs_->numplay1->setChecked(value);
             break;
+        case Setting::Repeat:
+            f_.setRepeat(value);
+            break;
         default:
             break;
         }
@@ -264,6 +260,17 @@ void TForm1::FormCreate()
         player::LoadPlugin(name);
     player_->SetPluginFirst(appconfig::ReadPluginFirst(config, player_->PluginFirst()));
     ComboBox1->addItems(commandNames_);
+}
+
+void TForm1::setVisible(bool visible)
+{
+    // The window gets its place before it exists, so that a window manager
+    // puts its frame there; the first showing restores the rest.
+    if (visible && !formShown_ && !testAttribute(Qt::WA_WState_Created)) {
+        Settings settings(*this);
+        appconfig::RestoreMainWindowGeometry(platform::ProfileFile(appconfig::ConfigPath()), settings);
+    }
+    QMainWindow::setVisible(visible);
 }
 
 void TForm1::showEvent(QShowEvent* event)

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QPushButton>
 
@@ -151,7 +152,10 @@ void TForm1::createActions()
         action->setObjectName(name);
         action->setShortcut(spec.shortcut);
         const std::function<void()> body = bodies.value(name);
-        connect(action, &QAction::triggered, this, [body] { playlist::RunShowingErrors(body); });
+        connect(action, &QAction::triggered, this, [this, body] {
+            playlist::RunShowingErrors(body);
+            wakeStatusTimer();
+        });
         // The stepping and volume keys work from every window of the program;
         // Enter and Delete belong to the playlist window.
         if (!spec.shortcut.isEmpty() && name != "playnow" && name != "deletenow") {
@@ -161,6 +165,19 @@ void TForm1::createActions()
         commands_.insert(name, action);
         commandNames_ << name;
     }
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event)
+{
+    // Space plays or pauses. A key of this window alone (no command of the
+    // list has it), so other windows keep Space for themselves.
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+        const player::TPlayState mode = player_->Mode();
+        runCommand(mode == player::psPlaying || mode == player::psPaused ? QStringLiteral("pausebtt1")
+                                                                         : QStringLiteral("playbt1"));
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void TForm1::runCommand(const QString& name)

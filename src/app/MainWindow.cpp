@@ -11,10 +11,12 @@
 #include "prefs/AboutBox.h"
 #include "prefs/Prefform.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QFrame>
+#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -71,12 +73,15 @@ void TForm1::createPlayer()
     lastMode_ = player_->Mode();
     player_->OnPlayEnd = [this](player::TAudioPlayer&) {
         playlist::RunShowingErrors([this] { AudioPlayer1PlayEnd(); });
+        wakeStatusTimer();
     };
 }
 
 void TForm1::createControls()
 {
     setWindowTitle(QStringLiteral("Orvella"));
+    // Every window, dialog and box of the program carries its icon.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/orvella.svg")));
     // A fixed border with a system menu, minimise and close boxes.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);

@@ -71,6 +71,8 @@ class TForm1 : public QMainWindow {
     // Shows, raises and activates the main window.
     void bringToFront();
 
+    void setVisible(bool visible) override;
+
     player::TAudioPlayer& AudioPlayer1() { return *player_; }
     playlist::Tplayl* playlistWindow() const { return playl_; }
     TEqualizerform* equalizerWindow() const { return equalizer_; }
@@ -86,6 +88,9 @@ class TForm1 : public QMainWindow {
     QString currentFileName() const; // full path, empty before the first
     QString currentTitle() const { return titleedit_; }
     QString currentArtist() const { return artistedit_; }
+    // Title and artist as the readers gave them, before the caption rules.
+    QString currentTagTitle() const { return tagTitle_; }
+    QString currentTagArtist() const { return tagArtist_; }
     qint64 currentLengthMs() const;
     qint64 currentPositionMs() const;
 
@@ -149,6 +154,7 @@ class TForm1 : public QMainWindow {
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     static constexpr int StepMs = 5000;
@@ -169,7 +175,10 @@ class TForm1 : public QMainWindow {
     void passSettingsToPlaylist();
 
     // Transport.
-    PlayOutcome playSelected();
+    // Play, going on past entries that cannot be started in `direction`:
+    // forward (+1) or back (-1).
+    void playSkipping(int direction);
+    PlayOutcome playSelected(int direction);
     void selectNeighbour(int direction); // Next (+1) or Previous (-1) without playing
     void startTimers();
     void step(int deltaMs);
@@ -179,7 +188,9 @@ class TForm1 : public QMainWindow {
     void seekStarted();
     void seekFinished();
     void volumeMoved();
-    void setStatus(const QString& text);
+    bool setStatus(const QString& text); // true when the label changed
+    // Back to the status timer's full rate after a command or a player event.
+    void wakeStatusTimer();
     void noteMode();
     bool readMpegProperties(fileinfo::ReaderFile& file); // mpeginfo1 on an opened file
 
@@ -241,8 +252,14 @@ class TForm1 : public QMainWindow {
     QString titleedit_;
     QString artistedit_;
     QString encoderedit_;
+    QString tagTitle_;
+    QString tagArtist_;
     player::EQGains EQGains{};
     player::TPlayState lastMode_ = player::psStandby;
+    static constexpr int kStatusIntervalMs = 50;
+    static constexpr int kQuietStatusIntervalMs = 1000;
+    static constexpr int kQuietStatusTicks = 20; // a second without a change
+    int quietStatusTicks_ = 0;
     // A status that outlives the status timer's ticks until the mode changes
     // or Play runs again.
     bool statusHeld_ = false;

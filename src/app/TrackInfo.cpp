@@ -27,6 +27,8 @@ void TForm1::setlabelinfo1()
     const std::string& path = player_->StreamFileName();
     titleedit_.clear();
     artistedit_.clear();
+    tagTitle_.clear();
+    tagArtist_.clear();
     fileinfo::ReaderFile file(path);
     if (!file.IsOpen()) {
         emit trackChanged();
@@ -121,6 +123,8 @@ void TForm1::setlabelinfo1()
     displaycap->setText(labels.displaycap);
     titleedit_ = labels.titleedit;
     artistedit_ = labels.artistedit;
+    tagTitle_ = recognised ? title : playlist::BaseNameOf(path);
+    tagArtist_ = recognised ? artist : QString();
     channeledit->setText(display::ChannelLabel(channeledit->text()));
     for (QLabel* l : {sampleedit, bitrateedit, channeledit})
         l->adjustSize();

@@ -7,6 +7,7 @@
 
 #include "controls/Slider.h"
 #include "equalizer/Equalizerform.h"
+#include "platform/msgbox.h"
 #include "playlist/Playlist.h"
 
 #include <QFile>
@@ -38,7 +39,7 @@ void TForm1::startTimers()
 {
     Timer1.setInterval(1000);
     tracktimer.setInterval(1000);
-    Timer_Stat.setInterval(50);
+    Timer_Stat.setInterval(kStatusIntervalMs);
     connect(&Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     connect(&tracktimer, &QTimer::timeout, this, &TForm1::tracktimerTimer);
     connect(&Timer_Stat, &QTimer::timeout, this, &TForm1::Timer_StatTimer);
@@ -48,11 +49,17 @@ void TForm1::startTimers()
 
 void TForm1::playbt1()
 {
-    // Play skips an entry it cannot start by running Next, and Next runs Play:
-    // with no playable entry (and Repeat on) that chain would never end, so
-    // every entry is tried once at most.
+    playSkipping(+1);
+}
+
+void TForm1::playSkipping(int direction)
+{
+    // Play skips an entry it cannot start by going on to its neighbour (the
+    // one before it when the user went back): with no playable entry (and
+    // Repeat on) that chain would never end, so every entry is tried once at
+    // most.
     statusHeld_ = false;
-    for (int tried = 1; playSelected() == PlayOutcome::Skip; ++tried) {
+    for (int tried = 1; playSelected(direction) == PlayOutcome::Skip; ++tried) {
         if (tried >= playl_->Count()) {
             player_->Stop();
             noteMode();
@@ -60,11 +67,11 @@ void TForm1::playbt1()
             statusHeld_ = true;
             return;
         }
-        selectNeighbour(+1);
+        selectNeighbour(direction);
     }
 }
 
-TForm1::PlayOutcome TForm1::playSelected()
+TForm1::PlayOutcome TForm1::playSelected(int direction)
 {
     playlist::TPathList& paths = playl_->ListBox1;
     if (playl_->Count() == 0)
@@ -80,7 +87,8 @@ TForm1::PlayOutcome TForm1::playSelected()
     auto skip = [&] {
         playl_->setPlayindex(QString::number(i));
         // After the last entry with Repeat off there is nothing to skip to.
-        return !repeat() && i == playl_->Count() - 1 ? PlayOutcome::Done : PlayOutcome::Skip;
+        const bool atEnd = direction > 0 && !repeat() && i == playl_->Count() - 1;
+        return atEnd ? PlayOutcome::Done : PlayOutcome::Skip;
     };
     if (!fileExists(path))
         return skip();
@@ -90,8 +98,16 @@ TForm1::PlayOutcome TForm1::playSelected()
             pausebtt1();
         } else {
             player_->Stop();
-            // A file the player refuses is reported by the player itself.
-            player_->Open(path);
+            // A file the player refuses is reported by the player itself, in a
+            // box that does not hold up the entries after it; the previous
+            // file must not play again in its place.
+            bool opened = false;
+            {
+                const platform::ModelessMessageBoxes modeless;
+                opened = player_->Open(path);
+            }
+            if (!opened)
+                return player_->PlayerReady() ? skip() : PlayOutcome::Done;
             player_->Play();
             nowp_ = QFileInfo(QFile::decodeName(path.c_str())).fileName();
             setlabelinfo1();
@@ -133,7 +149,7 @@ void TForm1::prevbt1()
     if (playl_->Count() == 0)
         return;
     selectNeighbour(-1);
-    playbt1();
+    playSkipping(-1);
 }
 
 void TForm1::realbxdblclick1()
@@ -227,15 +243,17 @@ void TForm1::setcurrenttime1()
 
 void TForm1::seekStarted()
 {
-    if (player_->Mode() == psPlaying)
+    if (player_->Mode() == psPlaying || player_->Mode() == psPaused)
         Timer1.stop();
 }
 
 void TForm1::seekFinished()
 {
-    if (player_->Mode() == psPlaying) {
+    // A drag while paused moves the position as well: resume goes on from there.
+    const player::TPlayState mode = player_->Mode();
+    if (mode == psPlaying || mode == psPaused) {
         player_->SetPosition(uint32_t(Slider1->Value()));
-        setcurrenttime1();
+        realtimeedit->setText(display::ElapsedTimeText(player_->Position()));
         emit seeked(Slider1->Value());
     }
     // Restarted even when the file was paused meanwhile, or the slider would
@@ -284,21 +302,39 @@ void TForm1::tracktimerTimer()
 
 void TForm1::Timer_StatTimer()
 {
+    const player::TPlayState before = lastMode_;
     noteMode();
+    bool changed = lastMode_ != before;
     if (!statusHeld_)
-        setStatus(display::StatusText(player_->Mode()));
+        changed |= setStatus(display::StatusText(player_->Mode()));
     // Clears the last frame once playback stopped or paused.
-    if (player_->Mode() != psPlaying && GaugePaintBox->Shown() != &GaugePaintBox->BackgroundBitmap())
+    if (player_->Mode() != psPlaying && GaugePaintBox->Shown() != &GaugePaintBox->BackgroundBitmap()) {
         GaugePaintBox->ShowBackground();
+        changed = true;
+    }
+    // The mode changes through commands and the player's end of a stream,
+    // which wake the timer again; in between it only has to catch what
+    // nothing announced, so after a quiet second it looks once a second.
+    quietStatusTicks_ = changed ? 0 : quietStatusTicks_ + 1;
+    if (quietStatusTicks_ == kQuietStatusTicks)
+        Timer_Stat.setInterval(kQuietStatusIntervalMs);
 }
 
-void TForm1::setStatus(const QString& text)
+void TForm1::wakeStatusTimer()
+{
+    quietStatusTicks_ = 0;
+    if (Timer_Stat.isActive() && Timer_Stat.interval() != kStatusIntervalMs)
+        Timer_Stat.setInterval(kStatusIntervalMs);
+}
+
+bool TForm1::setStatus(const QString& text)
 {
     statusHeld_ = false;
     if (Label1->text() == text)
-        return;
+        return false;
     Label1->setText(text);
     Label1->adjustSize();
+    return true;
 }
 
 void TForm1::noteMode()

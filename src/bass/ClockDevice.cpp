@@ -106,7 +106,9 @@ class ClockDevice final : public OutputDevice {
     unsigned latencyMs() const override { return kTickMs; }
 
   private:
-    static constexpr int kTickMs = 10;
+    // One wake-up of this thread and of the mixer per tick: long enough to be
+    // cheap, short against the 116-ms queue.
+    static constexpr int kTickMs = 20;
     static constexpr std::size_t kChunkFrames = 1024;
 
     void run()

@@ -29,15 +29,17 @@ struct Engine::Runtime {
         sem_init(&wake, 0, 0);
         feed.ring = &ring;
         feed.wake = &wake;
+        feed.wakeBelow = kTargetFrames + 1 - kBlockFrames;
     }
     ~Runtime() { sem_destroy(&wake); }
 
     const unsigned rate;
     SampleRing ring;
-    sem_t wake; // posted by the device after each pull, and by free()
+    sem_t wake; // posted by the device when the ring has room, by a channel starting, and by free()
     DeviceFeed feed;
     std::unique_ptr<OutputDevice> device;
-    bool started = false; // Engine::lock_
+    bool started = false;       // Engine::lock_: BASS_Start was called (and no BASS_Stop since)
+    bool deviceRunning = false; // Engine::lock_: the device consumes now
     std::atomic<bool> quit{false};
     std::thread mixer;
 };
@@ -165,9 +167,12 @@ int Engine::start()
     std::lock_guard<std::mutex> hold(lock_);
     if (!runtime_)
         return BASS_ERROR_INIT;
+    // Started once to know it works; the mixer stops it again while at rest.
     if (!runtime_->device->start())
         return BASS_ERROR_DRIVER;
+    runtime_->deviceRunning = true;
     runtime_->started = true;
+    sem_post(&runtime_->wake);
     return BASS_OK;
 }
 
@@ -177,8 +182,16 @@ int Engine::stop()
     if (!runtime_)
         return BASS_ERROR_INIT;
     runtime_->device->stop();
+    runtime_->deviceRunning = false;
     runtime_->started = false;
     return BASS_OK;
+}
+
+void Engine::wakeMixer()
+{
+    std::lock_guard<std::mutex> hold(lock_);
+    if (runtime_)
+        sem_post(&runtime_->wake);
 }
 
 int Engine::info(BASS_INFO& info)
@@ -349,6 +362,25 @@ void Engine::spectrum(const Channel& channel, float* out)
         out[k] = std::hypot(bins[k][0], bins[k][1]) * scale;
 }
 
+void Engine::listPlaying(Runtime& rt, std::vector<std::shared_ptr<Channel>>& playing, bool playingOut)
+{
+    std::lock_guard<std::mutex> hold(lock_);
+    for (auto& entry : channels_)
+        if (entry.second->isPlaying())
+            playing.push_back(entry.second);
+    const bool active = !playing.empty() || playingOut || rt.ring.filledFrames() > 0;
+    // A capture keeps its clock while a channel exists, so that a pause or a
+    // stop is heard as the silence it was.
+    const bool keepClock = rt.device->kind() == BASS_DEVICE_WAV && !channels_.empty();
+    const bool run = rt.started && (active || keepClock);
+    if (run && !rt.deviceRunning)
+        rt.deviceRunning = rt.device->start();
+    else if (!run && rt.deviceRunning) {
+        rt.device->stop();
+        rt.deviceRunning = false;
+    }
+}
+
 void Engine::mixLoop(Runtime& rt)
 {
     // Denormals in effect tails would cost more than the sound is worth.
@@ -363,6 +395,7 @@ void Engine::mixLoop(Runtime& rt)
     playingOut.reserve(64);
     std::vector<float> mix(kBlockFrames * 2);
     std::vector<int16_t> out(kBlockFrames * 2);
+    bool wasPlaying = false; // a channel was mixed in the last pass
 
     while (!rt.quit.load()) {
         // End syncs fire once the device has taken a channel's last frame.
@@ -375,39 +408,52 @@ void Engine::mixLoop(Runtime& rt)
                 ++i;
             }
         }
-        if (rt.ring.filledFrames() + kBlockFrames > kTargetFrames) {
-            // Condition: the device has taken some frames (it posts), or free() asks to quit.
-            timespec until;
-            clock_gettime(CLOCK_MONOTONIC, &until);
-            until.tv_nsec += 20'000'000;
-            if (until.tv_nsec >= 1'000'000'000) {
-                until.tv_nsec -= 1'000'000'000;
-                ++until.tv_sec;
-            }
-            sem_clockwait(&rt.wake, CLOCK_MONOTONIC, &until);
+        listPlaying(rt, playing, !playingOut.empty());
+        if (playing.empty())
+            wasPlaying = false;
+        if (playing.empty() || rt.ring.filledFrames() + kBlockFrames > kTargetFrames) {
+            playing.clear();
+            // Condition: the device took frames and the ring has room for a
+            // block (it posts), a channel started, BASS_Start, or free() asks
+            // to quit. At rest only the last three come (or a capture's tick).
+            // What is left in the ring plays out; the device fills the rest
+            // with silence.
+            sem_wait(&rt.wake);
             while (sem_trywait(&rt.wake) == 0) {
             }
             continue;
         }
-        {
-            std::lock_guard<std::mutex> hold(lock_);
-            for (auto& entry : channels_)
-                if (entry.second->isPlaying())
-                    playing.push_back(entry.second);
+        if (!wasPlaying) {
+            // Starting from rest: the queue is filled with silence first, so a
+            // channel is mixed in real time from its first block on, block by
+            // block as the device takes frames, as it is once the queue is full.
+            std::fill(out.begin(), out.end(), int16_t(0));
+            while (rt.ring.filledFrames() + kBlockFrames <= kTargetFrames)
+                rt.ring.write(out.data(), kBlockFrames);
+            wasPlaying = true;
+            playing.clear();
+            continue;
         }
-        std::fill(mix.begin(), mix.end(), 0.0f);
-        MixBlock block{kBlockFrames, mix.data(), 1.0f};
-        for (auto& channel : playing) {
-            block.kindGain = VolumeGain(volumes_[channel->kind == Channel::Kind::Music ? 0 : 2].load());
-            if (channel->mix(block))
-                ended.push_back(channel);
+        // As many blocks as the ring has room for, one block at a time so
+        // that callbacks and the spectrum see the usual block size.
+        while (rt.ring.filledFrames() + kBlockFrames <= kTargetFrames && !rt.quit.load()) {
+            std::fill(mix.begin(), mix.end(), 0.0f);
+            MixBlock block{kBlockFrames, mix.data(), 1.0f};
+            for (auto& channel : playing) {
+                block.kindGain = VolumeGain(volumes_[channel->kind == Channel::Kind::Music ? 0 : 2].load());
+                if (channel->mix(block))
+                    ended.push_back(channel);
+            }
+            for (std::size_t i = 0; i < mix.size(); ++i)
+                out[i] = ToSample(mix[i]);
+            rt.ring.write(out.data(), kBlockFrames);
+            for (auto& channel : ended)
+                playingOut.emplace_back(std::move(channel), rt.ring.written());
+            ended.clear();
+            std::erase_if(playing, [](const auto& channel) { return !channel->isPlaying(); });
+            if (playing.empty())
+                break; // the next pass sees what is left to play out
         }
-        for (std::size_t i = 0; i < mix.size(); ++i)
-            out[i] = ToSample(mix[i]);
-        rt.ring.write(out.data(), kBlockFrames);
-        for (auto& channel : ended)
-            playingOut.emplace_back(std::move(channel), rt.ring.written());
-        ended.clear();
         playing.clear(); // a channel freed meanwhile is destroyed here, off the API's thread
     }
     mixingThread_.store(std::thread::id());

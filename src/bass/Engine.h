@@ -6,8 +6,13 @@
 //   table and the effect-owner table. Held briefly; never around a callback or
 //   a channel lock, so a callback may call anything but Init and Free.
 // - spectrumLock_ guards the FFT plan and its buffers.
-// The mixing thread takes lock_ once per block to list the playing channels,
-// then works on them through their own locks (Channel.h).
+// The mixing thread takes lock_ once per wake-up to list the playing channels
+// and to start or stop the device, then works on the channels through their
+// own locks (Channel.h).
+//
+// At rest (nothing playing, nothing left in the ring) the mixing thread sleeps
+// until a channel starts, and the device is stopped; a capture device keeps
+// its real-time clock (writing silence) while any channel exists.
 #pragma once
 
 #include "Channel.h"
@@ -21,6 +26,7 @@
 #include <mutex>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 namespace bass {
 
@@ -57,11 +63,16 @@ class Engine {
     void spectrum(const Channel& channel, float* out);
 
     bool onMixingThread() const;
+    // A channel started playing: the mixer, resting while nothing played, mixes again.
+    void wakeMixer();
 
   private:
     Engine() = default;
     struct Runtime;
     void mixLoop(Runtime& rt);
+    // Lists the playing channels, and starts or stops the device as there is
+    // anything to mix or to play out (playingOut: ended channels still in the ring).
+    void listPlaying(Runtime& rt, std::vector<std::shared_ptr<Channel>>& playing, bool playingOut);
 
     std::mutex lifecycleLock_;
     std::mutex lock_;

@@ -14,11 +14,13 @@
 namespace bass {
 
 // What a device reads from. pull() is the whole of what a device callback does:
-// copy from the ring, fill a shortfall with silence, wake the mixer. It never
-// blocks, allocates or locks (sem_post is a lock-free futex wake).
+// copy from the ring, fill a shortfall with silence, wake the mixer once the
+// ring has room for another block. It never blocks, allocates or locks
+// (sem_post is a lock-free futex wake).
 struct DeviceFeed {
     SampleRing* ring = nullptr;
     sem_t* wake = nullptr;
+    std::size_t wakeBelow = 0; // frames in the ring below which the mixer is woken
     std::atomic<uint64_t> underrunFrames{0};
 
     void pull(int16_t* out, std::size_t frames) noexcept
@@ -28,14 +30,15 @@ struct DeviceFeed {
             std::fill(out + got * 2, out + frames * 2, int16_t(0));
             underrunFrames.fetch_add(frames - got, std::memory_order_relaxed);
         }
-        sem_post(wake);
+        if (ring->filledFrames() < wakeBelow)
+            sem_post(wake);
     }
 };
 
 class OutputDevice {
   public:
     virtual ~OutputDevice() = default;
-    virtual bool start() = 0;               // begins consuming; true when running
+    virtual bool start() = 0;               // begins consuming; true when running (also when it already was)
     virtual void stop() = 0;                // stops consuming; what is in the ring stays there
     virtual unsigned kind() const = 0;      // BASS_DEVICE_*
     virtual unsigned latencyMs() const = 0; // of the device itself, beyond the ring

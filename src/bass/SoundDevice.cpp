@@ -1,5 +1,7 @@
 // The system's default sound output through PortAudio. Its callback runs on the
-// audio thread and only pulls from the ring (DeviceFeed::pull).
+// audio thread and only pulls from the ring (DeviceFeed::pull). PortAudio, and
+// ALSA and JACK with it, is loaded when the device is opened, so a program that
+// plays silently or not yet does not map them.
 
 #include "OutputDevice.h"
 #include "bass.h"
@@ -7,6 +9,8 @@
 #include <portaudio.h>
 
 #include <dlfcn.h>
+
+#include <type_traits>
 
 namespace bass {
 namespace {
@@ -37,25 +41,71 @@ void SilenceSoundServers()
     }
 }
 
+// The PortAudio functions used here, bound by name from the library.
+struct PortAudio {
+    decltype(&Pa_Initialize) Initialize;
+    decltype(&Pa_Terminate) Terminate;
+    decltype(&Pa_GetDefaultOutputDevice) GetDefaultOutputDevice;
+    decltype(&Pa_GetDeviceInfo) GetDeviceInfo;
+    decltype(&Pa_OpenStream) OpenStream;
+    decltype(&Pa_GetStreamInfo) GetStreamInfo;
+    decltype(&Pa_StartStream) StartStream;
+    decltype(&Pa_StopStream) StopStream;
+    decltype(&Pa_IsStreamActive) IsStreamActive;
+    decltype(&Pa_CloseStream) CloseStream;
+};
+
+// Null when the library or one of its names is missing. Never unloaded: its
+// threads may outlive a device by a little.
+const PortAudio* LoadPortAudio()
+{
+    static const PortAudio* loaded = []() -> const PortAudio* {
+        void* library = dlopen("libportaudio.so.2", RTLD_NOW | RTLD_LOCAL);
+        if (!library)
+            return nullptr;
+        static PortAudio pa;
+        bool complete = true;
+        auto bind = [&](auto& function, const char* name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
+            complete = complete && function;
+        };
+        bind(pa.Initialize, "Pa_Initialize");
+        bind(pa.Terminate, "Pa_Terminate");
+        bind(pa.GetDefaultOutputDevice, "Pa_GetDefaultOutputDevice");
+        bind(pa.GetDeviceInfo, "Pa_GetDeviceInfo");
+        bind(pa.OpenStream, "Pa_OpenStream");
+        bind(pa.GetStreamInfo, "Pa_GetStreamInfo");
+        bind(pa.StartStream, "Pa_StartStream");
+        bind(pa.StopStream, "Pa_StopStream");
+        bind(pa.IsStreamActive, "Pa_IsStreamActive");
+        bind(pa.CloseStream, "Pa_CloseStream");
+        return complete ? &pa : nullptr;
+    }();
+    return loaded;
+}
+
 class SoundDevice final : public OutputDevice {
   public:
-    SoundDevice(PaStream* stream, unsigned latencyMs) : stream_(stream), latencyMs_(latencyMs) {}
+    SoundDevice(const PortAudio& pa, PaStream* stream, unsigned latencyMs)
+        : pa_(pa), stream_(stream), latencyMs_(latencyMs)
+    {
+    }
     ~SoundDevice() override
     {
-        Pa_CloseStream(stream_);
-        Pa_Terminate();
+        pa_.CloseStream(stream_);
+        pa_.Terminate();
     }
 
     bool start() override
     {
-        if (Pa_IsStreamActive(stream_) == 1)
+        if (pa_.IsStreamActive(stream_) == 1)
             return true;
-        return Pa_StartStream(stream_) == paNoError;
+        return pa_.StartStream(stream_) == paNoError;
     }
     void stop() override
     {
-        if (Pa_IsStreamActive(stream_) == 1)
-            Pa_StopStream(stream_);
+        if (pa_.IsStreamActive(stream_) == 1)
+            pa_.StopStream(stream_);
     }
     unsigned kind() const override { return BASS_DEVICE_SOUND; }
     unsigned latencyMs() const override { return latencyMs_; }
@@ -68,6 +118,7 @@ class SoundDevice final : public OutputDevice {
     }
 
   private:
+    const PortAudio& pa_;
     PaStream* stream_;
     unsigned latencyMs_;
 };
@@ -76,28 +127,32 @@ class SoundDevice final : public OutputDevice {
 
 std::unique_ptr<OutputDevice> OpenSoundDevice(unsigned rate, DeviceFeed& feed)
 {
+    const PortAudio* loaded = LoadPortAudio();
+    if (!loaded)
+        return nullptr;
+    const PortAudio& pa = *loaded;
     SilenceSoundServers();
-    if (Pa_Initialize() != paNoError)
+    if (pa.Initialize() != paNoError)
         return nullptr;
     PaStreamParameters out{};
-    out.device = Pa_GetDefaultOutputDevice();
-    const PaDeviceInfo* info = out.device == paNoDevice ? nullptr : Pa_GetDeviceInfo(out.device);
+    out.device = pa.GetDefaultOutputDevice();
+    const PaDeviceInfo* info = out.device == paNoDevice ? nullptr : pa.GetDeviceInfo(out.device);
     if (!info || info->maxOutputChannels < 2) {
-        Pa_Terminate();
+        pa.Terminate();
         return nullptr;
     }
     out.channelCount = 2;
     out.sampleFormat = paInt16;
     out.suggestedLatency = info->defaultLowOutputLatency;
     PaStream* stream = nullptr;
-    if (Pa_OpenStream(&stream, nullptr, &out, rate, paFramesPerBufferUnspecified, paNoFlag, &SoundDevice::callback,
+    if (pa.OpenStream(&stream, nullptr, &out, rate, paFramesPerBufferUnspecified, paNoFlag, &SoundDevice::callback,
                       &feed) != paNoError) {
-        Pa_Terminate();
+        pa.Terminate();
         return nullptr;
     }
-    const PaStreamInfo* streamInfo = Pa_GetStreamInfo(stream);
+    const PaStreamInfo* streamInfo = pa.GetStreamInfo(stream);
     const unsigned latency = streamInfo ? unsigned(streamInfo->outputLatency * 1000 + 0.5) : 0;
-    return std::make_unique<SoundDevice>(stream, latency);
+    return std::make_unique<SoundDevice>(pa, stream, latency);
 }
 
 } // namespace bass

@@ -36,6 +36,14 @@ Engine& engine()
     return Engine::instance();
 }
 
+// A channel was started or resumed: the mixer leaves its rest for it.
+BOOL Started(int code)
+{
+    if (code == BASS_OK)
+        engine().wakeMixer();
+    return Outcome(code);
+}
+
 // A user stream's source: its callback, with 8-bit samples widened.
 class UserSource final : public Source {
   public:
@@ -240,7 +248,7 @@ BASS_API int64_t BASS_StreamGetLength(HSTREAM handle)
 BASS_API BOOL BASS_StreamPlay(HSTREAM handle, BOOL flush, DWORD)
 {
     std::shared_ptr<Channel> channel = FindKind(handle, false);
-    return channel ? Outcome(channel->play(flush)) : FALSE;
+    return channel ? Started(channel->play(flush)) : FALSE;
 }
 
 BASS_API HMUSIC BASS_MusicLoad(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags)
@@ -282,7 +290,7 @@ BASS_API int64_t BASS_MusicGetLength(HMUSIC handle, BOOL playlen)
 BASS_API BOOL BASS_MusicPlay(HMUSIC handle)
 {
     std::shared_ptr<Channel> channel = FindKind(handle, true);
-    return channel ? Outcome(channel->play(false)) : FALSE;
+    return channel ? Started(channel->play(false)) : FALSE;
 }
 
 BASS_API BOOL BASS_ChannelPause(DWORD handle)
@@ -294,7 +302,7 @@ BASS_API BOOL BASS_ChannelPause(DWORD handle)
 BASS_API BOOL BASS_ChannelResume(DWORD handle)
 {
     std::shared_ptr<Channel> channel = Find(handle);
-    return channel ? Outcome(channel->resume()) : FALSE;
+    return channel ? Started(channel->resume()) : FALSE;
 }
 
 BASS_API BOOL BASS_ChannelStop(DWORD handle)

@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QUrl>
 
 const QString TUrlLabel::DefaultUrl = QStringLiteral("https://www.debian.org/");
@@ -142,5 +143,9 @@ void TUrlLabel::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint()))
         return;
     emit OnClick();
-    QDesktopServices::openUrl(QUrl::fromUserInput(url_.trimmed()));
+    const QUrl url = QUrl::fromUserInput(url_.trimmed());
+    // Qt's platforms without desktop services (offscreen, minimal) open
+    // nothing; the desktop's opener is asked directly then.
+    if (!QDesktopServices::openUrl(url))
+        QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
 }

@@ -29,18 +29,21 @@ void Tpresetform::createControls()
 {
     setObjectName(QStringLiteral("presetform"));
     setWindowTitle(QStringLiteral("Presets"));
-    setFixedSize(146, 253);
+    // Wider than the design's 146 pixels, which left a window manager's title
+    // bar no room for "Presets" beside the icon and the buttons.
+    constexpr int width = ClientWidth;
+    setFixedSize(width, 253);
     QFont font(QStringLiteral("Liberation Sans"));
     font.setPixelSize(11);
     setFont(font);
 
     PresetName = new TPresetNameEdit(QStringLiteral("New Preset Name"), this);
     PresetName->setObjectName(QStringLiteral("PresetName"));
-    PresetName->setGeometry(8, 8, 130, 21);
+    PresetName->setGeometry(8, 8, width - 16, 21);
 
     Presetlist = new QListWidget(this);
     Presetlist->setObjectName(QStringLiteral("Presetlist"));
-    Presetlist->setGeometry(8, 36, 130, 180);
+    Presetlist->setGeometry(8, 36, width - 16, 180);
 
     auto button = [this](const char* name, const QString& caption, QRect at) {
         auto* b = new QPushButton(caption, this);
@@ -48,8 +51,9 @@ void Tpresetform::createControls()
         b->setGeometry(at);
         return b;
     };
-    bnSave = button("bnSave", QStringLiteral("Save"), {8, 224, 61, 21});
-    BtnDelete = button("BtnDelete", QStringLiteral("Delete"), {77, 224, 61, 21});
+    const int buttonWidth = (width - 24) / 2;
+    bnSave = button("bnSave", QStringLiteral("Save"), {8, 224, buttonWidth, 21});
+    BtnDelete = button("BtnDelete", QStringLiteral("Delete"), {width - 8 - buttonWidth, 224, buttonWidth, 21});
     btnLoad = button("btnLoad", QStringLiteral("Load"), {8, 300, 61, 21}); // below the client area
 }
 

@@ -28,6 +28,8 @@ class Tpresetform : public QDialog {
   public:
     explicit Tpresetform(TEqualizerform& equalizer, QWidget* parent = nullptr);
 
+    static constexpr int ClientWidth = 220;
+
     TPresetNameEdit* PresetName;
     QListWidget* Presetlist;
     QPushButton *bnSave, *BtnDelete;

@@ -41,42 +41,78 @@ int logToFile(const char* path, const MessageBoxRequest& box)
 QMessageBox::Icon qtIcon(UINT icon)
 {
     switch (icon) {
-    case MB_ICONERROR: return QMessageBox::Critical;
-    case MB_ICONQUESTION: return QMessageBox::Question;
-    case MB_ICONWARNING: return QMessageBox::Warning;
-    case MB_ICONINFORMATION: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+    case MB_ICONERROR:
+        return QMessageBox::Critical;
+    case MB_ICONQUESTION:
+        return QMessageBox::Question;
+    case MB_ICONWARNING:
+        return QMessageBox::Warning;
+    case MB_ICONINFORMATION:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
     }
 }
 
 QMessageBox::StandardButton qtButton(int answer)
 {
     switch (answer) {
-    case IDOK: return QMessageBox::Ok;
-    case IDCANCEL: return QMessageBox::Cancel;
-    case IDABORT: return QMessageBox::Abort;
-    case IDRETRY: return QMessageBox::Retry;
-    case IDIGNORE: return QMessageBox::Ignore;
-    case IDYES: return QMessageBox::Yes;
-    case IDNO: return QMessageBox::No;
-    default: return QMessageBox::NoButton;
+    case IDOK:
+        return QMessageBox::Ok;
+    case IDCANCEL:
+        return QMessageBox::Cancel;
+    case IDABORT:
+        return QMessageBox::Abort;
+    case IDRETRY:
+        return QMessageBox::Retry;
+    case IDIGNORE:
+        return QMessageBox::Ignore;
+    case IDYES:
+        return QMessageBox::Yes;
+    case IDNO:
+        return QMessageBox::No;
+    default:
+        return QMessageBox::NoButton;
     }
 }
 
-int showQtBox(const MessageBoxRequest& box)
+thread_local bool modelessBoxes = false;
+
+void buildQtBox(QMessageBox& dialog, const MessageBoxRequest& box)
 {
-    QWidget* parent = WindowWidget(box.owner);
-    if (!parent)
-        parent = QApplication::activeWindow();
     QString text = DisplayString(box.text);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    QMessageBox dialog(qtIcon(box.icon()), DisplayString(box.caption), text, QMessageBox::NoButton, parent);
+    dialog.setIcon(qtIcon(box.icon()));
+    dialog.setWindowTitle(DisplayString(box.caption));
+    dialog.setText(text);
     const std::vector<int> answers = MessageBoxAnswers(box.type);
     for (int answer : answers)
         dialog.addButton(qtButton(answer));
     dialog.setDefaultButton(qtButton(DefaultMessageBoxAnswer(box.type)));
     if (answers.size() > 1 && std::find(answers.begin(), answers.end(), IDCANCEL) != answers.end())
         dialog.setEscapeButton(QMessageBox::Cancel);
+}
+
+QWidget* boxParent(const MessageBoxRequest& box)
+{
+    QWidget* parent = WindowWidget(box.owner);
+    return parent ? parent : QApplication::activeWindow();
+}
+
+void showModelessQtBox(const MessageBoxRequest& box)
+{
+    auto* dialog = new QMessageBox(boxParent(box));
+    buildQtBox(*dialog, box);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::NonModal);
+    dialog->show();
+}
+
+int showQtBox(const MessageBoxRequest& box)
+{
+    QMessageBox dialog(boxParent(box));
+    buildQtBox(dialog, box);
+    const std::vector<int> answers = MessageBoxAnswers(box.type);
     dialog.exec();
     QAbstractButton* clicked = dialog.clickedButton();
     for (int answer : answers)
@@ -95,10 +131,15 @@ int presentWithQt(const MessageBoxRequest& box)
     QCoreApplication* app = QCoreApplication::instance();
     if (!qobject_cast<QApplication*>(app))
         return answerOnTerminal(box);
+    if (box.modeless) {
+        QMetaObject::invokeMethod(app, [box] { showModelessQtBox(box); });
+        return IDOK;
+    }
     if (QThread::currentThread() == app->thread())
         return showQtBox(box);
     int answer = DefaultMessageBoxAnswer(box.type);
-    QMetaObject::invokeMethod(app, [&box, &answer] { answer = showQtBox(box); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [&box, &answer] { answer = showQtBox(box); }, Qt::BlockingQueuedConnection);
     return answer;
 }
 
@@ -107,12 +148,18 @@ int presentWithQt(const MessageBoxRequest& box)
 std::vector<int> MessageBoxAnswers(UINT type)
 {
     switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL: return {IDOK, IDCANCEL};
-    case MB_ABORTRETRYIGNORE: return {IDABORT, IDRETRY, IDIGNORE};
-    case MB_YESNOCANCEL: return {IDYES, IDNO, IDCANCEL};
-    case MB_YESNO: return {IDYES, IDNO};
-    case MB_RETRYCANCEL: return {IDRETRY, IDCANCEL};
-    default: return {IDOK};
+    case MB_OKCANCEL:
+        return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE:
+        return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL:
+        return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO:
+        return {IDYES, IDNO};
+    case MB_RETRYCANCEL:
+        return {IDRETRY, IDCANCEL};
+    default:
+        return {IDOK};
     }
 }
 
@@ -121,6 +168,16 @@ int DefaultMessageBoxAnswer(UINT type)
     const std::vector<int> answers = MessageBoxAnswers(type);
     std::size_t index = (type & MB_DEFMASK) >> 8;
     return answers[index < answers.size() ? index : 0];
+}
+
+ModelessMessageBoxes::ModelessMessageBoxes() : previous_(modelessBoxes)
+{
+    modelessBoxes = true;
+}
+
+ModelessMessageBoxes::~ModelessMessageBoxes()
+{
+    modelessBoxes = previous_;
 }
 
 MessageBoxPresenter SetMessageBoxPresenter(MessageBoxPresenter newPresenter)
@@ -140,10 +197,12 @@ void InstallQtMessageBoxPresenter()
 int MessageBox(HWND owner, const char* text, const char* caption, UINT type)
 {
     platform::MessageBoxRequest box{owner, text ? text : "", caption ? caption : "Error", type};
+    box.modeless = platform::modelessBoxes && box.buttons() == MB_OK;
     platform::MessageBoxPresenter current;
     {
         std::lock_guard lock(platform::presenterMutex);
         current = platform::presenter;
     }
-    return current ? current(box) : platform::answerOnTerminal(box);
+    const int answer = current ? current(box) : platform::answerOnTerminal(box);
+    return box.modeless ? IDOK : answer;
 }

@@ -57,6 +57,8 @@ struct MessageBoxRequest {
     std::string text;
     std::string caption;
     UINT type = MB_OK;
+    // Shown without waiting for it to be closed (see ModelessMessageBoxes).
+    bool modeless = false;
 
     UINT buttons() const { return type & MB_TYPEMASK; }
     UINT icon() const { return type & MB_ICONMASK; }
@@ -68,6 +70,21 @@ using MessageBoxPresenter = std::function<int(const MessageBoxRequest&)>;
 // none installed a box is written to standard error and answered by its default
 // button.
 MessageBoxPresenter SetMessageBoxPresenter(MessageBoxPresenter presenter);
+
+// While one lives, the boxes raised on this thread that offer only OK are
+// shown without waiting for them: MessageBox returns IDOK at once. For a
+// message that must not hold up what goes on, such as a file that playback
+// skips.
+class ModelessMessageBoxes {
+  public:
+    ModelessMessageBoxes();
+    ~ModelessMessageBoxes();
+    ModelessMessageBoxes(const ModelessMessageBoxes&) = delete;
+    ModelessMessageBoxes& operator=(const ModelessMessageBoxes&) = delete;
+
+  private:
+    bool previous_;
+};
 
 // The answer of the default button of a box of this type.
 int DefaultMessageBoxAnswer(UINT type);

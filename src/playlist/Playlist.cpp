@@ -8,6 +8,7 @@
 #include "TitleRefresh.h"
 
 #include "app/config/Config.h"
+#include "controls/OuterGeometry.h"
 #include "controls/WindowMover.h"
 #include "platform/msgbox.h"
 
@@ -79,7 +80,7 @@ Tplayl::Tplayl(QWidget* parent) : QWidget(parent, Qt::Window)
 void Tplayl::createControls()
 {
     setWindowTitle(QStringLiteral("Playlist"));
-    setMinimumSize(300, 260);
+    SetOuterMinimumSize(*this, {300, 260});
     resize(300, 315);
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
@@ -253,11 +254,23 @@ void Tplayl::selectBoth(int index)
     Highlight(index);
 }
 
+void Tplayl::setPlayindex(const QString& text)
+{
+    playindex_ = text;
+    realboxModel_->SetPlayingRow(text.toInt());
+}
+
+void Tplayl::resetPlayindex()
+{
+    playindex_ = QStringLiteral("0");
+    realboxModel_->SetPlayingRow(-1);
+}
+
 void Tplayl::clearplaylistbt1()
 {
     realboxModel_->Clear();
     ListBox1.Clear();
-    playindex_ = QStringLiteral("0");
+    resetPlayindex();
 }
 
 void Tplayl::deletebt1()
@@ -318,7 +331,7 @@ void Tplayl::openbt1()
     if (!showOpenFilesDialog(QStringLiteral("Select Files To Open")))
         return;
     clearplaylistbt1();
-    playindex_ = QStringLiteral("0");
+    resetPlayindex();
     if (OpenDialog1.FilterIndex == PlaylistsFilterIndex)
         loadmultipl1();
     else
@@ -449,7 +462,7 @@ void Tplayl::shuffleact()
     const std::vector<std::string>& old = ListBox1.Items();
     std::vector<std::string> shuffled;
     shuffled.reserve(old.size());
-    for (int from : ShuffleOrder(Count()))
+    for (int from : ShuffleOrder(Count(), shuffleGenerator_))
         shuffled.push_back(old[size_t(from)]);
     // Every line is moved once, so the selection does not survive.
     ListBox1.Assign(std::move(shuffled));
@@ -458,7 +471,7 @@ void Tplayl::shuffleact()
     RefreshTimes = true;
     RefreshRenumber = true;
     procusme();
-    playindex_ = QStringLiteral("0");
+    resetPlayindex();
     if (shuffleAndGo_)
         emit playRequested();
 }

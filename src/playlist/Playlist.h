@@ -12,6 +12,7 @@
 #include "FileDialogs.h"
 #include "PathList.h"
 #include "RealboxModel.h"
+#include "Shuffle.h"
 #include "TitleRefresh.h"
 
 #include "controls/DropTarget.h"
@@ -67,8 +68,9 @@ class Tplayl : public QWidget {
     void Highlight(int row); // -1 clears the highlight
 
     // The index of the entry last started, as decimal text ("0" at start).
+    // Setting it marks that entry in realbox as the playing one.
     const QString& playindex() const { return playindex_; }
-    void setPlayindex(const QString& text) { playindex_ = text; }
+    void setPlayindex(const QString& text);
 
     // From the preferences: title format 0 to 4, numbering, "Shuffle And Go".
     int titleFormat() const { return titleFormat_; }
@@ -77,6 +79,8 @@ class Tplayl : public QWidget {
     void setNumbering(bool on) { numbering_ = on; }
     bool shuffleAndGo() const { return shuffleAndGo_; }
     void setShuffleAndGo(bool on) { shuffleAndGo_ = on; }
+    // Replaces the run's clock seed of the shuffle, for a known order.
+    void setShuffleSeed(uint32_t seed) { shuffleGenerator_ = ShuffleGenerator(seed); }
 
     // The player's native and plug-in extension lists ("*.wav;*.mp3;"), asked
     // for whenever the open-files dialog is built.
@@ -138,6 +142,8 @@ class Tplayl : public QWidget {
     void runGuarded(const std::function<void()>& command);
     bool showOpenFilesDialog(const QString& title);
     void selectBoth(int index);
+    // playindex back to "0" when the list is rebuilt: no entry is marked.
+    void resetPlayindex();
 
     RealboxModel* realboxModel_;
     RealboxView* realbox_;
@@ -158,6 +164,7 @@ class Tplayl : public QWidget {
     int titleFormat_ = 0;
     bool numbering_ = true;
     bool shuffleAndGo_ = false;
+    ShuffleGenerator shuffleGenerator_ = ShuffleGenerator::FromClock();
     std::function<std::pair<QString, QString>()> fileExts_;
     PluginFileInfoSource pluginFileInfo_;
     CommandGuard guard_ = RunShowingErrors;

@@ -42,10 +42,22 @@ QString AsciiLower(const QString& text)
     return out;
 }
 
+bool IsSingleCase(const QString& text)
+{
+    bool upper = false, lower = false;
+    for (const QChar c : text) {
+        upper = upper || c.isUpper();
+        lower = lower || c.isLower();
+    }
+    return !(upper && lower);
+}
+
 QString PlaylistCaption(const QString& rawTitle, const QString& rawArtist, const QString& baseName, int titleFormat)
 {
-    const QString title = CapitalizeWords(AsciiLower(rawTitle));
-    const QString artist = CapitalizeWords(AsciiLower(rawArtist));
+    // A tag that mixes cases already has its own capitals ("Paul McCartney").
+    auto caption = [](const QString& raw) { return CapitalizeWords(IsSingleCase(raw) ? AsciiLower(raw) : raw); };
+    const QString title = caption(rawTitle);
+    const QString artist = caption(rawArtist);
     if (title.isEmpty() && artist.isEmpty())
         return baseName;
     const bool both = !title.isEmpty() && !artist.isEmpty();
@@ -66,12 +78,21 @@ QString PlaylistCaption(const QString& rawTitle, const QString& rawArtist, const
     }
 }
 
+qsizetype NumberPrefixLength(const QString& caption)
+{
+    qsizetype p = 0;
+    while (p < caption.size() && caption[p] >= u'0' && caption[p] <= u'9')
+        ++p;
+    if (p == 0 || p + 1 >= caption.size() || caption[p] != u'.' || caption[p + 1] != u' ')
+        return 0;
+    return p + 2;
+}
+
 QString RenumberCaption(const QString& caption, int index, bool numbering)
 {
-    // p counts characters as positions from 1, as the prefix rule is stated.
-    qsizetype p = caption.indexOf(u'.') + 1;
-    if (!(p > 1 && caption[p - 2].isDigit() && caption[p - 2].unicode() < 128))
-        p = 0;
+    // Only the prefix numbering writes counts, so "Track01.wav", "01.wav" and
+    // "Vol 2. Intro" keep their text.
+    qsizetype p = NumberPrefixLength(caption);
     while (p < caption.size() && caption[p] == u' ')
         ++p;
     if (!numbering)

@@ -16,14 +16,20 @@ QString CapitalizeWords(const QString& text);
 // ASCII letters to lower case, everything else as it is.
 QString AsciiLower(const QString& text);
 
-// The display caption of an entry from its tag texts (raw: they are lower-cased
-// and capitalised here) in title format 0 to 4; any other format joins them
-// with a blank. With neither text, the file name without its extension.
+// True unless the text holds both upper- and lower-case letters.
+bool IsSingleCase(const QString& text);
+
+// The display caption of an entry from its tag texts (raw: they are
+// capitalised here, after lower-casing a text that is all in one case) in title format 0 to 4; any other format joins
+// them with a blank. With neither text, the file name without its extension.
 QString PlaylistCaption(const QString& title, const QString& artist, const QString& baseName, int titleFormat);
 
-// Adds, replaces or removes the number prefix ("7. ") of the caption of
-// entry `index` (0-based). Any digit right before the first "." counts as the
-// end of a prefix.
+// The length of the number prefix numbering writes ("7. ": decimal digits, a
+// "." and a blank) at the start of a caption; 0 without one.
+qsizetype NumberPrefixLength(const QString& caption);
+
+// Adds, replaces or removes the number prefix of the caption of entry `index`
+// (0-based); blanks after the prefix, or leading blanks, go with it.
 QString RenumberCaption(const QString& caption, int index, bool numbering);
 
 // "mm:ss" of the seconds within the hour: 3725 s gives "02:05".

@@ -1,5 +1,7 @@
 #include "RealboxModel.h"
 
+#include <QColor>
+#include <QFont>
 #include <QStringList>
 
 namespace playlist {
@@ -16,10 +18,25 @@ int RealboxModel::columnCount(const QModelIndex& parent) const
 
 QVariant RealboxModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= Count())
+    if (!index.isValid() || index.row() >= Count())
         return {};
-    const RealboxItem& item = items_[size_t(index.row())];
-    return index.column() == 0 ? item.caption : item.time;
+    if (role == Qt::DisplayRole) {
+        const RealboxItem& item = items_[size_t(index.row())];
+        return index.column() == 0 ? item.caption : item.time;
+    }
+    if (index.row() != playingRow_)
+        return {};
+    if (role == Qt::FontRole) {
+        // Underlined as well as bold: the list is bold already, and the
+        // underline stays visible under the highlight's own text colour.
+        QFont font;
+        font.setBold(true);
+        font.setUnderline(true);
+        return font;
+    }
+    if (role == Qt::ForegroundRole)
+        return QColor(0, 0, 160);
+    return {};
 }
 
 Qt::ItemFlags RealboxModel::flags(const QModelIndex& index) const
@@ -79,6 +96,22 @@ void RealboxModel::SetRange(int first, const std::vector<QString>& captions, con
             items_[size_t(row)].time = (*times)[size_t(row - first)];
     }
     emit dataChanged(index(first, 0), index(last, 1));
+}
+
+void RealboxModel::SetPlayingRow(int row)
+{
+    if (row == playingRow_)
+        return;
+    const int old = playingRow_;
+    playingRow_ = row;
+    rowChanged(old);
+    rowChanged(row);
+}
+
+void RealboxModel::rowChanged(int row)
+{
+    if (row >= 0 && row < Count())
+        emit dataChanged(index(row, 0), index(row, 1), {Qt::FontRole, Qt::ForegroundRole});
 }
 
 void RealboxModel::SetCaptions(std::vector<QString> captions)

@@ -39,8 +39,16 @@ class RealboxModel : public QAbstractTableModel {
     void SetRange(int first, const std::vector<QString>& captions, const std::vector<QString>* times);
     void SetCaptions(std::vector<QString> captions); // one per row
 
+    // The entry last started is drawn apart from the others and from the
+    // user's highlight; -1 marks none.
+    int PlayingRow() const { return playingRow_; }
+    void SetPlayingRow(int row);
+
   private:
+    void rowChanged(int row);
+
     std::vector<RealboxItem> items_;
+    int playingRow_ = -1;
 };
 
 } // namespace playlist

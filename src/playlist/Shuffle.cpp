@@ -1,8 +1,16 @@
 #include "Shuffle.h"
 
+#include <chrono>
+
 namespace playlist {
 
-std::vector<int> ShuffleOrder(int n)
+ShuffleGenerator ShuffleGenerator::FromClock()
+{
+    const auto ticks = std::chrono::system_clock::now().time_since_epoch().count();
+    return ShuffleGenerator(uint32_t(uint64_t(ticks) ^ (uint64_t(ticks) >> 32)));
+}
+
+std::vector<int> ShuffleOrder(int n, ShuffleGenerator& generator)
 {
     if (n <= 0)
         return {};
@@ -10,7 +18,6 @@ std::vector<int> ShuffleOrder(int n)
     // reorder the lines before it), so the moves amount to inserting entry i
     // at position j[i] of a growing list.
     std::vector<uint32_t> target(n);
-    ShuffleGenerator generator(0);
     for (int i = 0; i < n; ++i)
         target[i] = generator.below(uint32_t(i));
 

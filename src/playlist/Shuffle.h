@@ -1,5 +1,5 @@
-// The playlist's shuffle: a fixed 32-bit linear congruential generator seeded
-// with 0, so a list of the same length always gets the same permutation.
+// The playlist's shuffle: a 32-bit linear congruential generator, seeded once
+// per program run, so every shuffle of a run and every run differ.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,8 @@ namespace playlist {
 class ShuffleGenerator {
   public:
     explicit ShuffleGenerator(uint32_t seed = 0) : seed_(seed) {}
+    // Seeded from the clock.
+    static ShuffleGenerator FromClock();
     // seed := seed * 134775813 + 1; the draw is the upper half of seed * n.
     uint32_t below(uint32_t n)
     {
@@ -22,8 +24,8 @@ class ShuffleGenerator {
 };
 
 // The order after moving, for i = 0 to n - 1, line i to position
-// below(i): element k is the old index of the entry now at k. Computed without
-// moving lines, so a long list shuffles in n log n.
-std::vector<int> ShuffleOrder(int n);
+// generator.below(i): element k is the old index of the entry now at k.
+// Computed without moving lines, so a long list shuffles in n log n.
+std::vector<int> ShuffleOrder(int n, ShuffleGenerator& generator);
 
 } // namespace playlist

@@ -60,4 +60,7 @@ double Rms(const Samples& stereo, int side, long from, long to);
 // Frequency from the upward zero crossings of one side over [from, to).
 double ZeroCrossingHz(const Samples& stereo, int side, long from, long to, unsigned rate = 44100);
 
+// A one-pattern ProTracker module that plays a square wave for 0.64 s.
+std::string TinyModule();
+
 } // namespace enginetest

@@ -3,12 +3,17 @@
 
 #include "controls/UrlLabel.h"
 
+#include "support/TempDir.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QEnterEvent>
 #include <QTest>
 #include <QUrl>
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
 
 namespace {
 
@@ -30,6 +35,33 @@ class OpenedUrls : public QObject {
 
   public slots:
     void open(const QUrl& url) { urls << url; }
+};
+
+// xdg-open first on the PATH, as a stub that notes each address it is given.
+struct DesktopOpener {
+    testsupport::TempDir bin;
+    std::string oldPath = std::getenv("PATH");
+    std::string log = bin.file("opened");
+
+    DesktopOpener()
+    {
+        testsupport::WriteFile(bin.file("xdg-open"), "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + log + "'\n");
+        std::filesystem::permissions(bin.file("xdg-open"), std::filesystem::perms::owner_all);
+        setenv("PATH", (bin.path() + ":" + oldPath).c_str(), 1);
+    }
+    ~DesktopOpener() { setenv("PATH", oldPath.c_str(), 1); }
+    // The addresses opened, once `count` of them arrived.
+    QStringList opened(int count) const
+    {
+        QStringList lines;
+        (void)QTest::qWaitFor(
+            [&] {
+                lines = QString::fromStdString(testsupport::ReadFile(log)).split('\n', Qt::SkipEmptyParts);
+                return lines.size() >= count;
+            },
+            5000);
+        return lines;
+    }
 };
 
 void enter(QWidget& w)
@@ -62,6 +94,27 @@ TEST(UrlLabel, ClickOpensTheTrimmedAddressAfterTheClickEvent)
 
     QTest::mouseClick(&label, Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
     EXPECT_EQ(opened.urls.size(), 1) << "only the left button follows the link";
+}
+
+TEST(UrlLabel, AClickReachesTheDesktopsOpener)
+{
+    DesktopOpener opener;
+    TUrlLabel label;
+    label.resize(150, 17);
+    label.setUrl("  https://example.org/docs/  ");
+    QTest::mouseClick(&label, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_EQ(opener.opened(1), QStringList{"https://example.org/docs/"});
+
+    // A page of a local file, as the preferences' link opens it.
+    testsupport::TempDir docs;
+    testsupport::WriteFile(docs.file("read me.md"), "# Plug-ins\n");
+    label.setUrl(QUrl::fromLocalFile(QString::fromStdString(docs.file("read me.md"))).toString() + "#input-plug-ins");
+    QTest::mouseClick(&label, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    const QStringList opened = opener.opened(2);
+    ASSERT_EQ(opened.size(), 2);
+    const QUrl second(opened[1]);
+    EXPECT_EQ(second.toLocalFile(), QString::fromStdString(docs.file("read me.md")));
+    EXPECT_EQ(second.fragment(), "input-plug-ins");
 }
 
 TEST(UrlLabel, HoverLookAppliesAndTheNormalLookComesBackExactly)

@@ -7,6 +7,9 @@
 #include "equalizer/Presetform.h"
 #include "support/MessageBoxRecorder.h"
 
+#include <QApplication>
+#include <QFontMetrics>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -128,7 +131,14 @@ TEST(PresetWindow, ShowingListsThePresetsAndAClickSetsTheBands)
     Windows t;
     t.presets.show();
     EXPECT_EQ(t.presets.windowTitle(), "Presets");
-    EXPECT_EQ(t.presets.size(), QSize(146, 253));
+    EXPECT_EQ(t.presets.size(), QSize(Tpresetform::ClientWidth, 253));
+    // Room in a title bar for the title beside an icon and three buttons of its height.
+    const QFontMetrics title(QApplication::font());
+    EXPECT_GE(t.presets.width(), title.horizontalAdvance("Presets") * 3 / 2 + 4 * (title.height() + 8));
+    for (QPushButton* button : {t.presets.bnSave, t.presets.BtnDelete}) {
+        EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
+        EXPECT_TRUE(t.presets.rect().contains(button->geometry()));
+    }
     ASSERT_EQ(t.presets.Presetlist->count(), 10) << "the starting presets on first use";
     EXPECT_EQ(t.presets.presetFile().path(), t.data.presets());
 

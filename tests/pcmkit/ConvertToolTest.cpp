@@ -99,3 +99,29 @@ TEST_F(ConvertTool, FailuresPrintThePluginsMessage)
     EXPECT_EQ(Convert({QString::fromStdString(TestData("pcmkit/pcm16-stereo.wav"))}).exitCode, 2);
     EXPECT_EQ(Convert({"--set", "novalue", "a.wav", "b.wav"}).exitCode, 2);
 }
+
+// Loading the plug-in maps no codec library: plain PCM, G.711 and MS ADPCM
+// play without one, and only a format that needs a codec brings FFmpeg in.
+TEST_F(ConvertTool, LoadsTheCodecLibraryOnlyForFormatsThatNeedIt)
+{
+    auto librariesLoadedFor = [this](const char* file) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LD_DEBUG", "files");
+        process.setProcessEnvironment(env);
+        process.start(kTool, {QString::fromStdString(TestData(std::string("pcmkit/") + file)),
+                              QString::fromStdString(dir.file("out.wav"))});
+        EXPECT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitCode(), 0) << file;
+        return process.readAllStandardError().toStdString();
+    };
+    for (const char* file : {"pcm16-stereo.wav", "mulaw.au", "alaw.wav", "pcm8.voc", "msadpcm.wav"}) {
+        const std::string loaded = librariesLoadedFor(file);
+        EXPECT_NE(loaded.find("in_pcmkit.so"), std::string::npos) << file;
+        EXPECT_EQ(loaded.find("libavcodec"), std::string::npos) << file;
+        EXPECT_EQ(loaded.find("libacmcodecs"), std::string::npos) << file;
+    }
+    const std::string loaded = librariesLoadedFor("gsm.wav");
+    EXPECT_NE(loaded.find("libacmcodecs.so"), std::string::npos);
+    EXPECT_NE(loaded.find("libavcodec"), std::string::npos);
+}

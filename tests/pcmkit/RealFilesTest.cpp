@@ -4,6 +4,7 @@
 
 #include "PcmkitTest.h"
 
+#include "support/ByteBuilder.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -95,6 +96,47 @@ TEST(RealFiles, MsAdpcmStaysCloseToSox)
     d = DecodeFile(TestData("pcmkit/imaadpcm.wav"));
     ASSERT_TRUE(d.opened);
     ExpectSame(Samples16(d.bytes), SoxSamples(TestData("pcmkit/imaadpcm.wav")), 32);
+}
+
+// The companded formats are expanded by table: every code of each law must
+// give what sox gives.
+TEST(RealFiles, EveryMuLawAndALawCodeExpandsAsSoxExpandsIt)
+{
+    testsupport::TempDir dir;
+    for (const auto& [encoding, name] : {std::pair{1u, "mulaw.au"}, std::pair{27u, "alaw.au"}}) {
+        testsupport::ByteBuilder au;
+        au.text(".snd").u32be(24).u32be(256).u32be(encoding).u32be(8000).u32be(1);
+        for (unsigned code = 0; code < 256; ++code)
+            au.u8(code);
+        const std::string path = dir.file(name);
+        au.writeTo(path);
+        SCOPED_TRACE(name);
+        SettingsScope settings;
+        Decoded d = DecodeFile(path);
+        ASSERT_TRUE(d.opened);
+        EXPECT_EQ(d.format.bits, 16);
+        ExpectSame(Samples16(d.bytes), SoxSamples(path), 0);
+    }
+}
+
+// MS ADPCM is decoded by the plug-in's codec layer itself: sample for sample
+// what ffmpeg's decoder gives, mono and stereo, a short last block included.
+TEST(RealFiles, MsAdpcmIsExactlyWhatFfmpegDecodes)
+{
+    SettingsScope settings;
+    testsupport::TempDir dir;
+    for (const char* channels : {"1", "2"}) {
+        SCOPED_TRACE(std::string(channels) + " channel(s)");
+        const std::string path = dir.file(std::string("ms") + channels + ".wav");
+        RunProgram("sox", {"-n", "-r", "11025", "-c", channels, "-e", "ms-adpcm", QString::fromStdString(path),
+                           "synth", "1.37", "sine", "300-3000", "vol", "0.9"});
+        Decoded d = DecodeFile(path);
+        ASSERT_TRUE(d.opened);
+        const std::string reference =
+            RunProgram("ffmpeg", {"-nostdin", "-v", "error", "-i", QString::fromStdString(path), "-f", "s16le", "-"});
+        ASSERT_FALSE(reference.empty());
+        EXPECT_TRUE(d.bytes == reference) << d.bytes.size() << " bytes against " << reference.size();
+    }
 }
 
 TEST(RealFiles, WideIntegerSamplesArePassedOnExactly)

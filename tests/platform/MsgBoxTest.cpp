@@ -6,7 +6,9 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -63,12 +65,59 @@ TEST(MessageBoxes, TheQtPresenterShowsARealDialogAndReturnsTheButtonPressed)
         seenTitle = box->windowTitle();
         box->button(QMessageBox::No)->click();
     });
-    int answer = MessageBox(nullptr, "Reset every setting?\r\nThis cannot be undone.", "Confirm",
-                            MB_YESNO | MB_ICONWARNING);
+    int answer =
+        MessageBox(nullptr, "Reset every setting?\r\nThis cannot be undone.", "Confirm", MB_YESNO | MB_ICONWARNING);
     platform::SetMessageBoxPresenter(previous);
     EXPECT_EQ(answer, IDNO);
     EXPECT_EQ(seenTitle, "Confirm");
     EXPECT_EQ(seenText, "Reset every setting?\nThis cannot be undone.");
+}
+
+TEST(MessageBoxes, AModelessMessageShowsWithoutWaitingButAQuestionStillWaits)
+{
+    auto previous = platform::SetMessageBoxPresenter(nullptr);
+    platform::InstallQtMessageBoxPresenter();
+    int answer = 0;
+    {
+        const platform::ModelessMessageBoxes modeless;
+        answer = MessageBox(nullptr, "Can't play the file\r\n(error code: 2)", "Error", MB_OK | MB_ICONERROR);
+    }
+    EXPECT_EQ(answer, IDOK);
+    QPointer<QMessageBox> shown;
+    (void)QTest::qWaitFor(
+        [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+                    shown = box;
+            return !shown.isNull();
+        },
+        2000);
+    ASSERT_FALSE(shown.isNull()) << "the box shows once the event loop runs";
+    EXPECT_FALSE(shown->isModal());
+    EXPECT_EQ(shown->windowTitle(), "Error");
+    EXPECT_EQ(shown->text(), "Can't play the file\n(error code: 2)");
+    shown->button(QMessageBox::Ok)->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown.isNull(); }, 2000)) << "gone once closed";
+
+    {
+        const platform::ModelessMessageBoxes modeless;
+        QTimer::singleShot(50, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                box->button(QMessageBox::No)->click();
+        });
+        EXPECT_EQ(MessageBox(nullptr, "Go on?", "Confirm", MB_YESNO), IDNO) << "a choice waits for its answer";
+    }
+    platform::SetMessageBoxPresenter(previous);
+
+    MessageBoxRecorder recorder;
+    {
+        const platform::ModelessMessageBoxes modeless;
+        MessageBox(nullptr, "a", "Error", MB_OK);
+    }
+    MessageBox(nullptr, "b", "Error", MB_OK);
+    ASSERT_EQ(recorder.count(), 2u);
+    EXPECT_TRUE(recorder.boxes()[0].modeless);
+    EXPECT_FALSE(recorder.boxes()[1].modeless) << "only while the scope lasts";
 }
 
 TEST(MessageBoxes, TheQtPresenterWritesToTheLogWhenAskedToRunUnattended)

@@ -47,11 +47,37 @@ TEST(PlaylistText, RenumberAddsReplacesAndRemovesPrefixes)
     EXPECT_EQ(RenumberCaption("12.   Intro", 0, false), "Intro");
     EXPECT_EQ(RenumberCaption("  Intro", 1, true), "2. Intro") << "leading blanks go";
     EXPECT_EQ(RenumberCaption("  Intro", 1, false), "Intro");
-    // Only a digit right before the first "." marks a prefix.
     EXPECT_EQ(RenumberCaption("Dr. Dre - Still", 0, true), "1. Dr. Dre - Still");
     EXPECT_EQ(RenumberCaption(".hidden", 0, true), "1. .hidden");
-    EXPECT_EQ(RenumberCaption("Vol 2. Intro", 0, false), "Intro");
     EXPECT_EQ(RenumberCaption("", 0, true), "1. ");
+    EXPECT_EQ(RenumberCaption("1. ", 0, false), "");
+}
+
+TEST(PlaylistText, OnlyTheWrittenPrefixIsTakenForANumber)
+{
+    // Digits, ".", a blank at the very start; anything else is the caption's own text.
+    for (const QString own : {"Track01.wav", "01.wav", "Vol 2. Intro", "1.Intro", "2.5 Mix", "x1. Intro"}) {
+        EXPECT_EQ(RenumberCaption(own, 2, true), "3. " + own);
+        EXPECT_EQ(RenumberCaption(own, 2, false), own);
+        QString caption = own;
+        for (int round = 0; round < 3; ++round)
+            caption = RenumberCaption(RenumberCaption(caption, 0, false), 0, true);
+        EXPECT_EQ(caption, "1. " + own) << "off and on neither doubles nor loses text";
+        EXPECT_EQ(RenumberCaption(caption, 0, false), own);
+    }
+    EXPECT_EQ(RenumberCaption("3. Vol 2. Intro", 0, true), "1. Vol 2. Intro");
+    EXPECT_EQ(RenumberCaption("10. 01.wav", 1, false), "01.wav");
+}
+
+TEST(PlaylistText, OnlyTextsInOneCaseAreLoweredFirst)
+{
+    EXPECT_EQ(PlaylistCaption("HELLO WORLD", "", "", 0), "Hello World");
+    EXPECT_EQ(PlaylistCaption("hello world", "", "", 0), "Hello World");
+    EXPECT_EQ(PlaylistCaption("Song", "Paul McCartney", "", 0), "Paul McCartney - Song");
+    EXPECT_EQ(PlaylistCaption("all my friends", "LCD Soundsystem", "", 1), "All My Friends - LCD Soundsystem");
+    EXPECT_EQ(PlaylistCaption("tRACK one", "", "", 0), "TRACK One") << "mixed: first letters raised only";
+    EXPECT_EQ(PlaylistCaption(QString::fromUtf8("ÉTÉ 85"), "", "", 0), QString::fromUtf8("ÉtÉ 85"));
+    EXPECT_TRUE(IsSingleCase("123 - !"));
 }
 
 TEST(PlaylistText, TimesAreMinutesAndSecondsWithinTheHour)

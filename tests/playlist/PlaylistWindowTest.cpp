@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFont>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMimeData>
@@ -21,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
 
 // Failures print texts, not bytes.
 void PrintTo(const QString& text, std::ostream* out)
@@ -329,7 +331,7 @@ TEST(PlaylistWindow, SaveAddsTheExtensionOfTheChosenFormat)
     EXPECT_NE(t.boxes.boxes()[0].text.find("none/x.m3u"), std::string::npos);
 }
 
-TEST(PlaylistWindow, ShuffleIsTheSameForTheSameLength)
+TEST(PlaylistWindow, ShuffleFollowsTheRunsSeed)
 {
     Window t;
     QSignalSpy play(&t.w, &Tplayl::playRequested);
@@ -337,10 +339,12 @@ TEST(PlaylistWindow, ShuffleIsTheSameForTheSameLength)
     const std::vector<std::string> before = t.paths();
     t.w.ListBox1.setItemIndex(3);
     t.w.setPlayindex("3");
+    t.w.setShuffleSeed(77);
     t.run("shuffleact");
     const std::vector<std::string> once = t.paths();
     std::vector<std::string> expected;
-    for (int from : ShuffleOrder(5))
+    ShuffleGenerator generator(77);
+    for (int from : ShuffleOrder(5, generator))
         expected.push_back(before[size_t(from)]);
     EXPECT_EQ(once, expected);
     EXPECT_EQ(t.w.ListBox1.ItemIndex(), -1);
@@ -348,8 +352,21 @@ TEST(PlaylistWindow, ShuffleIsTheSameForTheSameLength)
     EXPECT_EQ(t.captions()[0], "1. " + BaseNameOf(once[0]));
     EXPECT_EQ(play.count(), 0);
 
+    // The generator goes on where it was: shuffles of the same list differ
+    // (eight entries, so that two orders agree by chance once in thousands).
+    const QStringList eight{"a", "b", "c", "d", "e", "f", "g", "h"};
+    t.run("clearplaylistbt1");
+    t.add(eight);
+    t.run("shuffleact");
+    const std::vector<std::string> first = t.paths();
+    t.run("clearplaylistbt1");
+    t.add(eight);
+    t.run("shuffleact");
+    EXPECT_NE(t.paths(), first);
+
     t.run("clearplaylistbt1");
     t.add({"a", "b", "c", "d", "e"});
+    t.w.setShuffleSeed(77);
     t.w.setShuffleAndGo(true);
     t.run("shuffleact");
     EXPECT_EQ(t.paths(), once);
@@ -429,4 +446,82 @@ TEST(PlaylistWindow, SavedPlaylistComesBackWithoutReadingTheFiles)
     EXPECT_EQ(t.w.realboxItems().Item(2).time, "00:00");
     EXPECT_EQ(t.w.ListBox1.ItemIndex(), -1);
     EXPECT_EQ(t.w.Highlighted(), -1);
+}
+
+TEST(PlaylistWindow, NumberedWavCaptionsKeepTheirOwnDigits)
+{
+    Window t;
+    QStringList files;
+    for (const char* name : {"track01.wav", "01.wav", "tone.wav"}) {
+        const std::string path = t.data.file(name);
+        std::filesystem::copy_file(testsupport::TestData("fileinfo/pcm_s16_stereo.wav"), path);
+        files << QString::fromStdString(path);
+    }
+    t.w.DropFileTarget1Drop(files);
+    EXPECT_EQ(t.captions(), QStringList({"1. Track01.wav", "2. 01.wav", "3. Tone.wav"}));
+
+    // Numbering off and on again, twice: nothing doubled, nothing lost.
+    for (int round = 0; round < 2; ++round) {
+        t.w.setNumbering(false);
+        t.w.renumber();
+        EXPECT_EQ(t.captions(), QStringList({"Track01.wav", "01.wav", "Tone.wav"}));
+        t.w.setNumbering(true);
+        t.w.renumber();
+        EXPECT_EQ(t.captions(), QStringList({"1. Track01.wav", "2. 01.wav", "3. Tone.wav"}));
+    }
+}
+
+TEST(PlaylistWindow, ASavedPlaylistWithTheOldNumberingComesBackAsItWas)
+{
+    Window t;
+    // Written by an older version, whose numbering had cut "Vol 2." to a number.
+    WriteFile(t.data.file("dummy.asv"), "/m/a.xyz\r\n/m/b.xyz\r\n/m/c.xyz\r\n");
+    WriteFile(t.data.file("loaded.asv"), "1. The Band - Intro\r\n2. Outro\r\n3. Track01\r\n");
+    WriteFile(t.data.file("loadedt.asv"), "03:25\r\n04:00\r\n01:00\r\n");
+    t.w.RestoreSavedPlaylist(t.data.path());
+    const QStringList restored{"1. The Band - Intro", "2. Outro", "3. Track01"};
+    EXPECT_EQ(t.captions(), restored);
+    t.w.renumber();
+    EXPECT_EQ(t.captions(), restored) << "the old prefixes are taken for what they are";
+    t.w.setNumbering(false);
+    t.w.renumber();
+    EXPECT_EQ(t.captions(), QStringList({"The Band - Intro", "Outro", "Track01"}));
+}
+
+TEST(PlaylistWindow, ThePlayingEntryIsMarkedApartFromTheHighlight)
+{
+    Window t;
+    t.add({"a", "b", "c"});
+    const RealboxModel& rows = t.w.realboxItems();
+    auto marked = [&](int row) {
+        const QVariant font = rows.data(rows.index(row, 0), Qt::FontRole);
+        return font.isValid() && font.value<QFont>().bold() && font.value<QFont>().underline() &&
+               rows.data(rows.index(row, 1), Qt::FontRole).isValid() &&
+               rows.data(rows.index(row, 0), Qt::ForegroundRole).isValid();
+    };
+    auto markedRows = [&] {
+        QList<int> out;
+        for (int row = 0; row < rows.Count(); ++row)
+            if (marked(row))
+                out << row;
+        return out;
+    };
+    EXPECT_EQ(markedRows(), QList<int>{}) << "nothing has played yet";
+
+    QSignalSpy changes(&rows, &QAbstractItemModel::dataChanged);
+    t.w.Highlight(2);
+    t.w.setPlayindex("1");
+    EXPECT_EQ(markedRows(), QList<int>{1}) << "the playing entry, not the highlighted one";
+    EXPECT_GE(changes.count(), 1) << "the view is told";
+    t.w.setPlayindex("2");
+    EXPECT_EQ(markedRows(), QList<int>{2}) << "marked while highlighted too";
+
+    // Rebuilding the list forgets which entry played.
+    t.run("shuffleact");
+    EXPECT_EQ(t.w.playindex(), "0");
+    EXPECT_EQ(markedRows(), QList<int>{});
+    t.w.setPlayindex("0");
+    t.run("clearplaylistbt1");
+    t.add({"d"});
+    EXPECT_EQ(markedRows(), QList<int>{});
 }

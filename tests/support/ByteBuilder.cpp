@@ -13,13 +13,34 @@ ByteBuilder& ByteBuilder::u8(unsigned v)
     return *this;
 }
 
-ByteBuilder& ByteBuilder::u16le(unsigned v) { return u8(v).u8(v >> 8); }
-ByteBuilder& ByteBuilder::u16be(unsigned v) { return u8(v >> 8).u8(v); }
-ByteBuilder& ByteBuilder::u24le(uint32_t v) { return u8(v).u8(v >> 8).u8(v >> 16); }
-ByteBuilder& ByteBuilder::u24be(uint32_t v) { return u8(v >> 16).u8(v >> 8).u8(v); }
-ByteBuilder& ByteBuilder::u32le(uint32_t v) { return u16le(v & 0xFFFF).u16le(v >> 16); }
-ByteBuilder& ByteBuilder::u32be(uint32_t v) { return u16be(v >> 16).u16be(v & 0xFFFF); }
-ByteBuilder& ByteBuilder::u64le(uint64_t v) { return u32le(static_cast<uint32_t>(v)).u32le(static_cast<uint32_t>(v >> 32)); }
+ByteBuilder& ByteBuilder::u16le(unsigned v)
+{
+    return u8(v).u8(v >> 8);
+}
+ByteBuilder& ByteBuilder::u16be(unsigned v)
+{
+    return u8(v >> 8).u8(v);
+}
+ByteBuilder& ByteBuilder::u24le(uint32_t v)
+{
+    return u8(v).u8(v >> 8).u8(v >> 16);
+}
+ByteBuilder& ByteBuilder::u24be(uint32_t v)
+{
+    return u8(v >> 16).u8(v >> 8).u8(v);
+}
+ByteBuilder& ByteBuilder::u32le(uint32_t v)
+{
+    return u16le(v & 0xFFFF).u16le(v >> 16);
+}
+ByteBuilder& ByteBuilder::u32be(uint32_t v)
+{
+    return u16be(v >> 16).u16be(v & 0xFFFF);
+}
+ByteBuilder& ByteBuilder::u64le(uint64_t v)
+{
+    return u32le(static_cast<uint32_t>(v)).u32le(static_cast<uint32_t>(v >> 32));
+}
 
 ByteBuilder& ByteBuilder::f32le(float v)
 {
@@ -67,7 +88,10 @@ ByteBuilder& ByteBuilder::syncsafe32(uint32_t v)
     return u8((v >> 21) & 0x7F).u8((v >> 14) & 0x7F).u8((v >> 7) & 0x7F).u8(v & 0x7F);
 }
 
-ByteBuilder& ByteBuilder::text(std::string_view s) { return append(s); }
+ByteBuilder& ByteBuilder::text(std::string_view s)
+{
+    return append(s);
+}
 
 ByteBuilder& ByteBuilder::fixed(std::string_view s, std::size_t width, char fill)
 {
@@ -76,7 +100,10 @@ ByteBuilder& ByteBuilder::fixed(std::string_view s, std::size_t width, char fill
     return append(field);
 }
 
-ByteBuilder& ByteBuilder::zeros(std::size_t count) { return fill(count, 0); }
+ByteBuilder& ByteBuilder::zeros(std::size_t count)
+{
+    return fill(count, 0);
+}
 
 ByteBuilder& ByteBuilder::fill(std::size_t count, uint8_t value)
 {
@@ -107,6 +134,19 @@ ByteBuilder& ByteBuilder::patch32be(std::size_t offset, uint32_t v)
 void ByteBuilder::writeTo(const std::string& path) const
 {
     WriteFile(path, bytes_);
+}
+
+std::string Id3v23ArtistTitle(std::string_view artist, std::string_view title)
+{
+    auto frame = [](const char* id, std::string_view text) {
+        ByteBuilder b;
+        b.text(id).u32be(uint32_t(text.size() + 1)).u16be(0).u8(0).text(text);
+        return b.str();
+    };
+    const std::string frames = frame("TPE1", artist) + frame("TIT2", title);
+    ByteBuilder tag;
+    tag.text("ID3").u8(3).u8(0).u8(0).syncsafe32(uint32_t(frames.size())).append(frames);
+    return tag.str();
 }
 
 } // namespace testsupport

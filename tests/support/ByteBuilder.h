@@ -8,7 +8,7 @@
 namespace testsupport {
 
 class ByteBuilder {
-public:
+  public:
     ByteBuilder& u8(unsigned v);
     ByteBuilder& u16le(unsigned v);
     ByteBuilder& u16be(unsigned v);
@@ -21,8 +21,8 @@ public:
     ByteBuilder& f64le(double v);
     ByteBuilder& f32be(float v);
     ByteBuilder& f64be(double v);
-    ByteBuilder& ext80be(double v);       // IEEE 754 80-bit extended, big-endian (AIFF rates)
-    ByteBuilder& syncsafe32(uint32_t v);  // 7 bits per byte, big-endian (ID3v2 sizes)
+    ByteBuilder& ext80be(double v);        // IEEE 754 80-bit extended, big-endian (AIFF rates)
+    ByteBuilder& syncsafe32(uint32_t v);   // 7 bits per byte, big-endian (ID3v2 sizes)
     ByteBuilder& text(std::string_view s); // bytes as given, no terminator
     ByteBuilder& fixed(std::string_view s, std::size_t width, char fill = '\0'); // padded or cut
     ByteBuilder& zeros(std::size_t count);
@@ -38,8 +38,11 @@ public:
     std::string str() const { return bytes_; }
     void writeTo(const std::string& path) const;
 
-private:
+  private:
     std::string bytes_;
 };
+
+// An ID3v2.3 tag holding the artist (TPE1) and the title (TIT2) as Latin-1 text.
+std::string Id3v23ArtistTitle(std::string_view artist, std::string_view title);
 
 } // namespace testsupport

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <csignal>
+
 namespace testsupport {
 
 QProcessEnvironment ProgramEnvironment(const std::string& root)
@@ -20,6 +22,16 @@ QProcessEnvironment ProgramEnvironment(const std::string& root)
     env.insert("XDG_CONFIG_HOME", base + "xdg-config");
     env.insert("XDG_RUNTIME_DIR", base + "runtime");
     return env;
+}
+
+void StopProgram(QProcess& process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    ::kill(pid_t(process.processId()), SIGTERM);
+    if (!process.waitForFinished(5000))
+        process.kill();
+    process.waitForFinished();
 }
 
 } // namespace testsupport

@@ -4,6 +4,7 @@
 // another running instance nor touches the user's desktop.
 #pragma once
 
+#include <QProcess>
 #include <QProcessEnvironment>
 
 #include <string>
@@ -12,5 +13,8 @@ namespace testsupport {
 
 // root: a folder with a trailing "/". Message boxes are logged to root + "boxes.jsonl".
 QProcessEnvironment ProgramEnvironment(const std::string& root);
+
+// Ends a program as the desktop does (SIGTERM), killing it when it lingers.
+void StopProgram(QProcess& process);
 
 } // namespace testsupport

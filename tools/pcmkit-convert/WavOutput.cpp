@@ -102,7 +102,8 @@ int Write(const char* buffer, int length)
         return 1;
     if (length <= 0)
         return 0;
-    pending.insert(pending.end(), buffer, buffer + length);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(buffer); // the same type: one block copy
+    pending.insert(pending.end(), bytes, bytes + length);
     if (pending.size() >= kFlushBytes)
         flushPending();
     result.frames += length / (result.bits / 8 * result.channels);

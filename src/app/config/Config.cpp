@@ -47,6 +47,7 @@ std::vector<KeySpec> buildKeys()
     keys.push_back({Setting::Volume, 0, General, "volume", Int, Current});
     keys.push_back({Setting::TitleFormat, 0, General, "playparseind", Int, 0});
     keys.push_back({Setting::Numbering, 0, General, "numplay", Bool, Current});
+    keys.push_back({Setting::Repeat, 0, General, "repeat", Bool, 0});
 
     const std::pair<Setting, std::pair<const char*, int>> form[] = {
         {Setting::MainWidth, {"mainwidth", 330}},
@@ -148,16 +149,22 @@ bool ReadPluginFirst(const platform::ProfileFile& file, bool current)
     return file.readBool(spec.section, spec.key, current);
 }
 
-void RestoreAtShow(const platform::ProfileFile& file, SettingsTarget& target)
+void RestoreMainWindowGeometry(const platform::ProfileFile& file, SettingsTarget& target)
 {
     for (Setting s : {Setting::MainWidth, Setting::MainHeight, Setting::MainLeft, Setting::MainTop})
         restore(file, target, s);
+}
 
-    // Any value but 1 keeps the window hidden with its design bounds.
+void RestoreAtShow(const platform::ProfileFile& file, SettingsTarget& target)
+{
+    RestoreMainWindowGeometry(file, target);
+
+    // Any value but 1 keeps the window hidden with its design bounds. Its place
+    // is given before it shows, so that a window manager frames it there.
     if (read(file, target, Setting::PlaylistVis) == 1) {
-        target.apply(Setting::PlaylistVis, 0, 1);
         for (Setting s : {Setting::PlaylistWidth, Setting::PlaylistHeight, Setting::PlaylistLeft, Setting::PlaylistTop})
             restore(file, target, s);
+        target.apply(Setting::PlaylistVis, 0, 1);
     }
     if (read(file, target, Setting::EqualizerVis) == 1) {
         for (Setting s :
@@ -197,6 +204,7 @@ void RestoreAtShow(const platform::ProfileFile& file, SettingsTarget& target)
     restore(file, target, Setting::Volume);
     restore(file, target, Setting::TitleFormat);
     restore(file, target, Setting::Numbering);
+    restore(file, target, Setting::Repeat);
 }
 
 bool SaveAtClose(const platform::ProfileFile& file, const SettingsTarget& target,

@@ -46,6 +46,7 @@ enum class Setting {
     Volume,
     TitleFormat,
     Numbering,
+    Repeat,         // the main window's "Repeat" check box
     FilesFolder,    // "Dialogs": open-files dialog (a string)
     PlaylistFolder, // "Dialogs": open-playlist dialog (a string)
 
@@ -107,6 +108,9 @@ std::array<std::string, 8> ReadLoadedPlugins(const platform::ProfileFile& file);
 // user's choice rules, unloads included.
 std::vector<std::string> PluginsToLoad(const platform::ProfileFile& file);
 bool ReadPluginFirst(const platform::ProfileFile& file, bool current);
+
+// The main window's place and size, also given before it first shows.
+void RestoreMainWindowGeometry(const platform::ProfileFile& file, SettingsTarget& target);
 
 // Restore at the main window's first showing: everything but the plug-ins
 // and "Dialogs", in the program's order.

@@ -39,14 +39,12 @@ void TSpectrum::DisplayFFTBand(const TBandOut& bandOut)
 {
     if (background_.isNull())
         CreateBasicImage();
-    std::memcpy(work_.bits(), background_.constBits(), size_t(background_.sizeInBytes()));
+    // What this frame draws: per band the bar height and the level of its peak
+    // mark (0 for none: a mark at level 0 would lie under any bar).
+    FrameMarks marks{};
     for (int b = 0; b < Bands; ++b) {
-        const int x = b * 4 + 2;
         const int v = std::min<int>(bandOut[size_t(b)], BarHeight);
-        // The bar stands on the bottom edge, v pixels high.
-        for (int y = BarHeight - v; y < BarHeight; ++y)
-            std::memcpy(work_.scanLine(y) + x * 4, bar_.constScanLine(y), 3 * 4);
-
+        marks[size_t(b) * 2] = int8_t(v);
         float& peak = PeakLevels[size_t(b)];
         int& hold = PeakHold[size_t(b)];
         const int top = int(peak);
@@ -55,8 +53,7 @@ void TSpectrum::DisplayFFTBand(const TBandOut& bandOut)
             hold = 0;
             continue;
         }
-        auto* line = reinterpret_cast<QRgb*>(work_.scanLine(BarHeight - top));
-        std::fill(line + x, line + x + 3, PeakColour);
+        marks[size_t(b) * 2 + 1] = int8_t(top);
         // Held for 8 frames, then falling by 0.3 more on every frame.
         if (hold >= 8)
             peak = float(double(peak) - (hold - 8) * 0.3);
@@ -65,8 +62,29 @@ void TSpectrum::DisplayFFTBand(const TBandOut& bandOut)
         else
             peak = 0;
     }
+    // The same picture again is not painted again.
+    if (shown_ == &work_ && marks == shownMarks_)
+        return;
+    shownMarks_ = marks;
+    composeFrame(marks);
     shown_ = &work_;
     update();
+}
+
+void TSpectrum::composeFrame(const FrameMarks& marks)
+{
+    std::memcpy(work_.bits(), background_.constBits(), size_t(background_.sizeInBytes()));
+    for (int b = 0; b < Bands; ++b) {
+        const int x = b * 4 + 2;
+        const int v = marks[size_t(b) * 2];
+        // The bar stands on the bottom edge, v pixels high.
+        for (int y = BarHeight - v; y < BarHeight; ++y)
+            std::memcpy(work_.scanLine(y) + x * 4, bar_.constScanLine(y), 3 * 4);
+        if (const int mark = marks[size_t(b) * 2 + 1]) {
+            auto* line = reinterpret_cast<QRgb*>(work_.scanLine(BarHeight - mark));
+            std::fill(line + x, line + x + 3, PeakColour);
+        }
+    }
 }
 
 void TSpectrum::ResetPeaks()

@@ -1,7 +1,8 @@
 // The 25-band spectrum of the main window with falling peak marks. Every frame
 // is composed off screen in WorkBitmap from two prepared images (the empty
 // background and one bar) with block copies, and reaches the screen in one
-// copy; nothing is allocated per frame.
+// copy; nothing is allocated per frame, and a frame that draws what is shown
+// already is not painted again.
 #pragma once
 
 #include <QImage>
@@ -49,6 +50,11 @@ class TSpectrum : public QWidget {
     void paintEvent(QPaintEvent*) override;
 
   private:
+    // Per band: bar height, then the level of its peak mark (0: no mark).
+    using FrameMarks = std::array<int8_t, 2 * Bands>;
+    void composeFrame(const FrameMarks& marks);
+
+    FrameMarks shownMarks_{};
     QImage background_;
     QImage work_;
     QImage bar_;

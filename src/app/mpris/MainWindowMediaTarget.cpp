@@ -100,7 +100,8 @@ std::optional<MediaTrack> MainWindowMediaTarget::currentTrack() const
     QString path = form_.currentFileName();
     if (path.isEmpty())
         return std::nullopt;
-    return MediaTrack{path, form_.currentTitle(), form_.currentArtist(), form_.currentLengthMs()};
+    // The tags' own texts: the caption rules are for the window.
+    return MediaTrack{path, form_.currentTagTitle(), form_.currentTagArtist(), form_.currentLengthMs()};
 }
 
 qint64 MainWindowMediaTarget::positionMs() const

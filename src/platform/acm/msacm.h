@@ -1,5 +1,7 @@
 /* The audio codec manager calls the waveform plug-in makes, answered by FFmpeg's
- * decoders chosen by the WAVE format tag (FFmpeg's RIFF tag table). Only
+ * decoders chosen by the WAVE format tag (FFmpeg's RIFF tag table), loaded with
+ * the first call that needs a codec; mu-law and A-law are expanded by table
+ * without them. Only
  * decoding to PCM exists: a conversion stream turns one compressed format into
  * integer PCM of 8, 16, 24 or 32 bits at the same rate and channel count.
  *

@@ -105,6 +105,16 @@ Filter* new_filter(decoder* inner, const decoder_ops* ops, pcm_format format, in
 
 // ---- width: 8-bit widened, wider samples narrowed, to 16 bits ------------------
 
+// The two most significant bytes of each sample, without rounding; a fixed
+// width lets the loop run as plain byte moves.
+template <int Width> void narrow(const uint8_t* in, uint8_t* out, int samples)
+{
+    for (int i = 0; i < samples; ++i) {
+        out[2 * i] = in[i * Width + Width - 2];
+        out[2 * i + 1] = in[i * Width + Width - 1];
+    }
+}
+
 int width_read(decoder* self, void* buffer, int bytes, const abort_flag* abort)
 {
     auto* f = static_cast<Filter*>(self);
@@ -112,16 +122,27 @@ int width_read(decoder* self, void* buffer, int bytes, const abort_flag* abort)
     const int channels = f->format.channels;
     return filter_read(f, buffer, bytes, abort, [&](uint8_t* out, int frames) {
         const uint8_t* in = f->input;
-        for (int i = 0; i < frames * channels; ++i, in += width, out += 2) {
-            int16_t sample;
-            if (width == 1) {
-                sample = static_cast<int16_t>(*in * 257 - 32768);
-            } else {
-                // The two most significant bytes, without rounding.
-                sample = static_cast<int16_t>(in[width - 2] | in[width - 1] << 8);
+        const int samples = frames * channels;
+        switch (width) {
+        case 1:
+            for (int i = 0; i < samples; ++i) {
+                const auto sample = static_cast<uint16_t>(in[i] * 257 - 32768);
+                out[2 * i] = static_cast<uint8_t>(sample);
+                out[2 * i + 1] = static_cast<uint8_t>(sample >> 8);
             }
-            out[0] = static_cast<uint8_t>(sample);
-            out[1] = static_cast<uint8_t>(static_cast<uint16_t>(sample) >> 8);
+            break;
+        case 3:
+            narrow<3>(in, out, samples);
+            break;
+        case 4:
+            narrow<4>(in, out, samples);
+            break;
+        default:
+            for (int i = 0; i < samples; ++i, in += width, out += 2) {
+                out[0] = in[width - 2];
+                out[1] = in[width - 1];
+            }
+            break;
         }
     });
 }
@@ -192,11 +213,40 @@ template <typename In> inline double scaled(const uint8_t* in, double scale, dou
     return y > high ? high : y;
 }
 
+// The same without dither, for scales whose range fits 32 bits (all that the
+// parsers make): no branch in the loop, so it vectorises.
+template <typename In, typename Out> void float_convert_plain(const FloatFilter* f, uint8_t* out, int samples)
+{
+    const double scale = f->scale;
+    const double low = -scale;
+    const double high = scale - 1;
+    const uint8_t* in = f->input;
+    for (int i = 0; i < samples; ++i) {
+        In x;
+        std::memcpy(&x, in + i * sizeof(In), sizeof x);
+        double y = static_cast<double>(x) * scale;
+        y = y >= low ? (y > high ? high : y) : (y != y ? 0.0 : low);
+        const auto value = static_cast<int32_t>(y);
+        if constexpr (sizeof(Out) == 3) {
+            out[3 * i] = static_cast<uint8_t>(value);
+            out[3 * i + 1] = static_cast<uint8_t>(value >> 8);
+            out[3 * i + 2] = static_cast<uint8_t>(value >> 16);
+        } else {
+            const auto v = static_cast<Out>(value);
+            std::memcpy(out + i * sizeof(Out), &v, sizeof v);
+        }
+    }
+}
+
 template <typename In, typename Out> void float_convert(FloatFilter* f, uint8_t* out, int samples)
 {
     const double low = -f->scale;
     const double high = f->scale - 1;
     const uint8_t* in = f->input;
+    if (!f->dither && f->scale <= 2147483648.0) {
+        float_convert_plain<In, Out>(f, out, samples);
+        return;
+    }
     if (!f->dither) {
         for (int i = 0; i < samples; ++i, in += sizeof(In), out += f->outBytes) {
             int64_t value = static_cast<int64_t>(scaled<In>(in, f->scale, low, high));

@@ -68,6 +68,7 @@ TEST(Config, WithoutAFileEveryKeyTakesItsDefault)
         {Setting::EqualizerWidth, 330}, {Setting::EqualizerHeight, 145}, {Setting::Volume, 100},
         {Setting::TitleFormat, 0},      {Setting::Numbering, 1},         {Setting::SmoothShuffle, 1},
         {Setting::ShuffleAndGo, 0},     {Setting::MorphRate, 70},        {Setting::FileType, 0},
+        {Setting::Repeat, 0},
     };
     for (auto [setting, value] : expected) {
         EXPECT_TRUE(c.wasApplied(setting)) << int(setting);
@@ -95,13 +96,13 @@ TEST(Config, RestoresInTheProgramsOrder)
             order.push_back(setting);
     using S = Setting;
     const std::vector<Setting> expected{
-        S::MainWidth,       S::MainHeight,        S::MainLeft,     S::MainTop,         S::PlaylistVis,
-        S::PlaylistWidth,   S::PlaylistHeight,    S::PlaylistLeft, S::PlaylistTop,     S::EqualizerWidth,
+        S::MainWidth,       S::MainHeight,        S::MainLeft,     S::MainTop,         S::PlaylistWidth,
+        S::PlaylistHeight,  S::PlaylistLeft,      S::PlaylistTop,  S::PlaylistVis,     S::EqualizerWidth,
         S::EqualizerHeight, S::EqualizerLeft,     S::EqualizerTop, S::EqualizerVis,    S::FileType,
         S::Equalizer,       S::FlangerBox,        S::ShuffleAndGo, S::SmoothShuffle,   S::MorphRate,
         S::FlangerEffect,   S::EchoEffect,        S::ReverbEffect, S::EchoBox,         S::ReverbBox,
         S::ReverbLevel,     S::PlayerReverbLevel, S::EchoLevel,    S::PlayerEchoLevel, S::UseEqualizer,
-        S::Volume,          S::TitleFormat,       S::Numbering};
+        S::Volume,          S::TitleFormat,       S::Numbering,    S::Repeat};
     EXPECT_EQ(order, expected);
 }
 
@@ -110,7 +111,7 @@ TEST(Config, StoredValuesWinAndMalformedNumbersTakeTheDefault)
     TempDir dir;
     const platform::ProfileFile file(dir.file("confstate.ini"));
     WriteFile(file.path(), "[form state]\nMAINWIDTH=400\nmainheight=abc\nPlaylistVis=0\nPlaylistleft=5\n"
-                           "EqualizerVis=2\n[General]\nvolume=35\nnumplay=0\n"
+                           "EqualizerVis=2\n[General]\nvolume=35\nnumplay=0\nrepeat=1\n"
                            "playparseind=3\n[Associations]\nfiletype 4=1\nfiletype 5=7\n[Playlist]\nshuffgo=1\n"
                            "[Plugin First]\nyeah=1\n[Loaded Plugins]\nPlugin3=in_pcmkit.so\n"
                            "[Dialogs]\nfiles=/music/\nplylist=/lists/\n");
@@ -123,6 +124,7 @@ TEST(Config, StoredValuesWinAndMalformedNumbersTakeTheDefault)
         EXPECT_FALSE(c.wasApplied(s)) << int(s);
     EXPECT_EQ(c(Setting::Volume), 35);
     EXPECT_EQ(c(Setting::Numbering), 0);
+    EXPECT_EQ(c(Setting::Repeat), 1);
     EXPECT_EQ(c(Setting::TitleFormat), 3);
     EXPECT_EQ(c(Setting::FileType, 4), 1);
     EXPECT_EQ(c(Setting::FileType, 5), 1) << "any non-zero number is true";
@@ -206,6 +208,7 @@ TEST(Config, SavesEverySectionInOrderWithThePlaylistBetween)
         soundBox.push_back("equalizer" + std::to_string(band));
     soundBox.insert(soundBox.end(), {"useequalizer", "flanger", "echo", "reverb", "echolevel", "reverblevel"});
     EXPECT_EQ(file.keys("Sound Box"), soundBox);
+    EXPECT_EQ(file.keys("General"), (Names{"volume", "playparseind", "numplay", "repeat"}));
     EXPECT_EQ(file.keys("Form State"),
               (Names{"mainwidth", "mainheight", "mainleft", "maintop", "PlaylistVis", "Playlistwidth", "Playlistheight",
                      "Playlistleft", "Playlisttop", "EqualizerVis", "Equalizerwidth", "Equalizerheight",

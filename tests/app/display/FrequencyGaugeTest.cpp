@@ -111,3 +111,52 @@ TEST(Spectrum, ThePaintBoxShowsTheComposedFrameOrTheBackground)
     s.ShowBackground();
     EXPECT_EQ(s.grab().toImage().convertToFormat(QImage::Format_RGB32), s.BackgroundBitmap());
 }
+
+namespace {
+
+// Counts the paints that reach the screen.
+class CountingSpectrum : public TSpectrum {
+  public:
+    int paints = 0;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        ++paints;
+        TSpectrum::paintEvent(event);
+    }
+};
+
+} // namespace
+
+TEST(Spectrum, OnlyAFrameThatChangesThePictureIsPainted)
+{
+    CountingSpectrum s;
+    s.CreateBasicImage();
+    s.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&s));
+    auto paintsAfter = [&s](const TBandOut& frame) {
+        s.paints = 0;
+        s.DisplayFFTBand(frame);
+        QCoreApplication::processEvents();
+        return s.paints;
+    };
+    EXPECT_EQ(paintsAfter(bands({{2, 10}})), 1);
+    EXPECT_EQ(paintsAfter(bands({{2, 10}})), 0) << "the same bars again";
+    EXPECT_EQ(paintsAfter(bands({{2, 4}})), 1) << "bar lower, mark appears at 10";
+    // The mark holds at 10 while the bar stays: nothing new to show.
+    EXPECT_EQ(paintsAfter(bands({{2, 4}})), 0);
+    // The held mark falls a whole level only after a few more frames.
+    int paints = 0;
+    for (int frame = 0; frame < 8; ++frame)
+        paints += paintsAfter(bands({{2, 4}}));
+    EXPECT_EQ(paints, 0);
+    EXPECT_EQ(paintsAfter(bands({{2, 4}})), 1) << "9.71 marks 9";
+    EXPECT_EQ(peakRow(s.WorkBitmap(), 2), 24 - 9);
+    EXPECT_EQ(paintsAfter(bands({{2, 4}})), 0) << "9.11 still marks 9";
+
+    // After the background was shown, the same frame is painted again.
+    s.ShowBackground();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(paintsAfter(bands({{2, 4}})), 1);
+}

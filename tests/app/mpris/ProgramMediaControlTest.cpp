@@ -4,6 +4,7 @@
 #include "Playerctl.h"
 
 #include "DesktopIntegration.h"
+#include "support/ByteBuilder.h"
 #include "support/ProgramEnvironment.h"
 #include "support/TempDir.h"
 
@@ -46,15 +47,7 @@ struct Program {
         process.setProcessEnvironment(env);
         process.start(QString(ORVELLA_PROGRAM_DIR) + "orvella", QStringList{"-platform", "offscreen"} + files);
     }
-    ~Program()
-    {
-        if (process.state() == QProcess::NotRunning)
-            return;
-        ::kill(pid_t(process.processId()), SIGTERM);
-        if (!process.waitForFinished(5000))
-            process.kill();
-        process.waitForFinished();
-    }
+    ~Program() { testsupport::StopProgram(process); }
 };
 
 // PropertiesChanged signals of our player as dbus-monitor prints them.
@@ -165,6 +158,24 @@ TEST(ProgramMediaControl, DesktopControlDrivesThePlaylist)
                          .toStdString());
 }
 
+TEST(ProgramMediaControl, MetadataCarriesTheTagsOwnTexts)
+{
+    // "a very long title" by "the band" in an ID3v2.3 tag: the window shows
+    // them capitalised, the desktop gets them as tagged.
+    testsupport::TempDir music;
+    testsupport::ByteBuilder mp3;
+    mp3.append(testsupport::Id3v23ArtistTitle("the band", "a very long title"));
+    mp3.append(testsupport::ReadFile(testsupport::TestData("bass/tone.mp3")));
+    mp3.writeTo(music.file("tagged.mp3"));
+
+    Program program({QString::fromStdString(music.file("tagged.mp3"))});
+    ASSERT_TRUE(eventually(serviceOwned, 10'000)) << "the program did not appear on the bus";
+    ask({"play"});
+    ASSERT_TRUE(eventually([] { return playerctl({"status"}).out == "Playing"; }));
+    EXPECT_EQ(title(), "a very long title");
+    EXPECT_EQ(ask({"metadata", "xesam:artist"}), "the band");
+}
+
 TEST(ProgramMediaControl, WithoutABusOrWithItsNameTakenTheProgramRunsQuietly)
 {
     auto quietlyRunning = [](Program& program) {
@@ -241,13 +252,8 @@ struct Launcher {
     }
     ~Launcher()
     {
-        for (auto& process : started) {
-            if (process->state() == QProcess::NotRunning)
-                continue;
-            ::kill(pid_t(process->processId()), SIGTERM);
-            if (!process->waitForFinished(5000))
-                process->kill();
-        }
+        for (auto& process : started)
+            testsupport::StopProgram(*process);
     }
     QProcess& run(const QStringList& command)
     {

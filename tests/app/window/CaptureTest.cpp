@@ -76,6 +76,26 @@ class Capture : public MainWindowTest {
         return capture_.read();
     }
     void pressCtrl(Qt::Key key) { QTest::keyClick(form.get(), key, Qt::ControlModifier); }
+    // a.wav (1.5 s at 300 Hz), an empty empty.mp3, c.wav (1.5 s at 500 Hz).
+    TForm1& startWithABrokenEntryBetweenTwoTones()
+    {
+        enginetest::WriteWav(files.file("a.wav"), 44100, 2, enginetest::Sine(44100, 2, 300, 1.5, 0.3));
+        testsupport::WriteFile(files.file("empty.mp3"), "");
+        enginetest::WriteWav(files.file("c.wav"), 44100, 2, enginetest::Sine(44100, 2, 500, 1.5, 0.3));
+        TForm1& f = start();
+        addFiles({files.file("a.wav"), files.file("empty.mp3"), files.file("c.wav")});
+        return f;
+    }
+    // The runs heard, without the silence before the first sound and after the last.
+    std::vector<int> heardRuns(const std::vector<int>& tones)
+    {
+        std::vector<int> runs = toneRuns(heard(), tones);
+        while (!runs.empty() && runs.front() == Silent)
+            runs.erase(runs.begin());
+        while (!runs.empty() && runs.back() == Silent)
+            runs.pop_back();
+        return runs;
+    }
 
   private:
     playertest::Capture capture_; // from before the player starts
@@ -156,4 +176,32 @@ TEST_F(Capture, CommandsPlayTheFilesInTheOrderAsked)
     while (!runs.empty() && runs.back() == Silent)
         runs.pop_back();
     EXPECT_EQ(runs, expected);
+}
+
+TEST_F(Capture, AnEntryThatCannotBeOpenedIsSkippedAndNothingIsHeardTwice)
+{
+    TForm1& f = startWithABrokenEntryBetweenTwoTones();
+    f.runCommand("playbt1");
+    ASSERT_TRUE(waitFor([&] { return f.playindex() == "2"; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return f.AudioPlayer1().Mode() == player::psStopped; }, 5000));
+    QTest::qWait(300);
+    EXPECT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(heardRuns({300, 500}), (std::vector<int>{300, 500}));
+}
+
+TEST_F(Capture, WithRepeatTwoPassesOverABrokenEntryPlayEachGoodOneTwice)
+{
+    TForm1& f = startWithABrokenEntryBetweenTwoTones();
+    f.setRepeat(true);
+    // Every start of an entry, in order.
+    std::vector<QString> started;
+    QObject::connect(&f, &TForm1::trackChanged, [&] { started.push_back(f.nowp()); });
+    f.runCommand("playbt1");
+    ASSERT_TRUE(waitFor([&] { return started.size() >= 4; }, 12'000));
+    // The second c plays out, then nothing more is heard.
+    ASSERT_TRUE(waitFor([&] { return f.AudioPlayer1().Position() >= 1300; }, 3000));
+    f.runCommand("stopbt1");
+    EXPECT_EQ(started, (std::vector<QString>{"a.wav", "c.wav", "a.wav", "c.wav"}));
+    EXPECT_EQ(boxes.count(), 2u) << "one box for the broken entry in each pass";
+    EXPECT_EQ(heardRuns({300, 500}), (std::vector<int>{300, 500, 300, 500}));
 }

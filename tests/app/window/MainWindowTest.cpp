@@ -5,18 +5,23 @@
 #include "app/display/TrackText.h"
 #include "controls/Slider.h"
 #include "equalizer/Equalizerform.h"
+#include "platform/profile.h"
 #include "playlist/Playlist.h"
 #include "playlist/SavedPlaylist.h"
 #include "prefs/Prefform.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTest>
 
@@ -57,15 +62,12 @@ std::vector<QString> captions(const playlist::Tplayl& list)
 TEST_F(MainWindowTest, StartsWithTheDefaultLayoutAndSettingsWithoutConfstate)
 {
     TForm1& f = start();
-    // The sizes kept are outer sizes: 330 x 177 around a 322 x 148 client.
-    EXPECT_EQ(f.pos(), QPoint(97, 125));
-    EXPECT_EQ(f.size(), QSize(322, 148));
+    // The sizes kept are outer sizes, frame included (here there is no frame).
+    EXPECT_EQ(f.frameGeometry(), QRect(97, 125, 330, 177));
     EXPECT_TRUE(list().isVisible());
-    EXPECT_EQ(list().pos(), QPoint(427, 427));
-    EXPECT_EQ(list().size(), QSize(300, 322));
+    EXPECT_EQ(list().frameGeometry(), QRect(427, 427, 300, 322));
     EXPECT_TRUE(f.equalizerWindow()->isVisible());
-    EXPECT_EQ(f.equalizerWindow()->pos(), QPoint(97, 302));
-    EXPECT_EQ(f.equalizerWindow()->size(), QSize(322, 118));
+    EXPECT_EQ(f.equalizerWindow()->frameGeometry(), QRect(97, 302, 330, 145));
 
     EXPECT_EQ(f.volumeSlider()->Value(), 100);
     const Tprefform& prefs = *f.preferencesWindow();
@@ -255,8 +257,39 @@ TEST_F(MainWindowTest, AFullRestartKeepsThePlaylistAndEverySetting)
     EXPECT_EQ(list().titleFormat(), 2);
     EXPECT_FALSE(list().numbering());
     EXPECT_TRUE(list().shuffleAndGo());
-    // Repeat is not kept.
-    EXPECT_FALSE(g.repeat());
+    // Repeat is kept too.
+    EXPECT_TRUE(g.repeat());
+    EXPECT_EQ(platform::ProfileFile(data.file("confstate.ini")).readString("General", "repeat", ""), "1");
+    g.setRepeat(false);
+    EXPECT_FALSE(restart().repeat());
+}
+
+TEST_F(MainWindowTest, AWindowWhoseTitleBarWouldBeOffScreenComesBackOntoIt)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    platform::ProfileFile config(data.file("confstate.ini"));
+    config.writeInt("Form State", "maintop", screen.top() - 300);
+    config.writeInt("Form State", "mainleft", 50);
+    config.writeInt("Form State", "Playlistleft", screen.right() + 500);
+    config.writeInt("Form State", "Playlisttop", 100);
+    config.writeInt("Form State", "Equalizerleft", screen.left() - 100); // its title bar still shows
+    config.writeInt("Form State", "Equalizertop", 200);
+    TForm1& f = start();
+    EXPECT_EQ(f.frameGeometry().topLeft(), QPoint(50, screen.top()));
+    EXPECT_EQ(list().frameGeometry().topLeft(), QPoint(screen.right() + 1 - 300, 100));
+    EXPECT_EQ(f.equalizerWindow()->frameGeometry().topLeft(), QPoint(screen.left() - 100, 200));
+}
+
+TEST_F(MainWindowTest, EveryWindowCarriesTheProgramIcon)
+{
+    TForm1& f = start();
+    const QIcon icon = QApplication::windowIcon();
+    EXPECT_FALSE(icon.pixmap(32, 32).isNull()) << "the icon is drawn";
+    f.showeq();
+    f.showpresets();
+    f.prefformshow();
+    for (QWidget* window : QApplication::topLevelWidgets())
+        EXPECT_EQ(window->windowIcon().cacheKey(), icon.cacheKey()) << window->metaObject()->className();
 }
 
 TEST_F(MainWindowTest, AHiddenPlaylistWindowStaysHiddenAndAnUnwritablePlaylistKeepsTheSettings)

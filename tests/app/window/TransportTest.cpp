@@ -2,12 +2,14 @@
 // and the track information, on the silent device.
 #include "WindowHarness.h"
 
+#include "app/display/FrequencyGauge.h"
 #include "controls/Slider.h"
 #include "equalizer/Equalizerform.h"
 #include "playlist/Playlist.h"
 
 #include "support/ByteBuilder.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
@@ -210,14 +212,8 @@ TEST_F(Transport, EqualizerBandsReachThePlayerAndOtherNumbersChangeNoGain)
 TEST_F(Transport, TrackInformationOfAnMp3WithAnId3v2TagAndOfAWav)
 {
     // "Band" and "song one" in an ID3v2.3 tag before a joint-stereo MP3.
-    auto frame = [](const char* id, std::string_view text) {
-        testsupport::ByteBuilder b;
-        b.text(id).u32be(uint32_t(text.size() + 1)).u16be(0).u8(0).text(text);
-        return b.str();
-    };
-    const std::string frames = frame("TPE1", "band") + frame("TIT2", "song one");
     testsupport::ByteBuilder mp3;
-    mp3.text("ID3").u8(3).u8(0).u8(0).syncsafe32(uint32_t(frames.size())).append(frames);
+    mp3.append(testsupport::Id3v23ArtistTitle("band", "song one"));
     mp3.append(testsupport::ReadFile(testsupport::TestData("bass/tone.mp3")));
     mp3.writeTo(files.file("tagged.mp3"));
 
@@ -228,6 +224,8 @@ TEST_F(Transport, TrackInformationOfAnMp3WithAnId3v2TagAndOfAWav)
     EXPECT_EQ(form->displayCaption(), "Band - Song One");
     EXPECT_EQ(form->currentArtist(), "Band");
     EXPECT_EQ(form->currentTitle(), "Song One");
+    EXPECT_EQ(form->currentTagArtist(), "band") << "the tag's own text";
+    EXPECT_EQ(form->currentTagTitle(), "song one");
     EXPECT_EQ(form->channelText(), "Stereo");
     EXPECT_EQ(form->sampleText(), "44100");
     EXPECT_EQ(form->bitrateText(), "128");
@@ -244,4 +242,120 @@ TEST_F(Transport, TrackInformationOfAnMp3WithAnId3v2TagAndOfAWav)
     EXPECT_EQ(form->channelText(), "Mono");
     EXPECT_EQ(form->currentLengthMs(), 20000);
     EXPECT_TRUE(waitFor([&] { return form->timersec() == "20"; }, 2500));
+}
+
+TEST_F(Transport, AnEntryThatCannotBeOpenedIsReportedWithoutWaitingAndSkipped)
+{
+    start();
+    testsupport::WriteFile(files.file("empty.mp3"), "");
+    testsupport::WriteFile(files.file("text.wav"), "not audio at all");
+    addFiles({wavFile("a.wav", 20), files.file("empty.mp3"), wavFile("c.wav", 20)});
+    const std::vector<std::string> paths = list().ListBox1.Items();
+
+    playEntry(0);
+    form->runCommand("nextbt1");
+    EXPECT_EQ(playing(), paths[2]) << "the entry after the broken one";
+    EXPECT_EQ(mode(), psPlaying);
+    EXPECT_EQ(form->playindex(), "2");
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_TRUE(boxes.boxes()[0].modeless) << "playback goes on while the box shows";
+    EXPECT_EQ(boxes.boxes()[0].caption, "Error");
+    EXPECT_NE(boxes.boxes()[0].text.find("empty.mp3"), std::string::npos);
+
+    // Back from c: past the broken entry to the one before it, not c again.
+    form->runCommand("prevbt1");
+    EXPECT_EQ(playing(), paths[0]);
+    EXPECT_EQ(form->playindex(), "0");
+    EXPECT_EQ(boxes.count(), 2u);
+
+    // A double-click on the broken entry plays the one after it.
+    playEntry(1);
+    EXPECT_EQ(playing(), paths[2]);
+    EXPECT_EQ(boxes.count(), 3u);
+
+    // The broken entry last, Repeat off: nothing to go on to; nothing replayed.
+    form->runCommand("clearplaylistbt1");
+    addFiles({wavFile("a.wav", 20), files.file("empty.mp3")});
+    playEntry(0);
+    form->runCommand("nextbt1");
+    EXPECT_NE(mode(), psPlaying);
+    EXPECT_EQ(form->playindex(), "1");
+}
+
+TEST_F(Transport, WhenNoEntryOpensEachIsReportedOnceAndPlaybackStops)
+{
+    start();
+    testsupport::WriteFile(files.file("empty.mp3"), "");
+    testsupport::WriteFile(files.file("text.wav"), "not audio at all");
+    addFiles({files.file("empty.mp3"), files.file("text.wav"), files.file("empty.mp3")});
+    form->setRepeat(true);
+    form->runCommand("playbt1");
+    EXPECT_EQ(form->statusText(), "No playable files");
+    EXPECT_EQ(boxes.count(), 3u) << "one box per entry and pass";
+    EXPECT_NE(mode(), psPlaying);
+}
+
+TEST_F(Transport, ASeekDragWhilePausedMovesThePosition)
+{
+    startWithThreeEntries();
+    QSignalSpy seeks(form.get(), &TForm1::seeked);
+    playEntry(0);
+    form->runCommand("pausebtt1");
+    TSlider& seek = *form->seekSlider();
+    const QPoint grab = seek.ThumbRect().center();
+    const QPoint drop = grab + QPoint(seek.PositionOfValue(12000) - seek.PositionOfValue(seek.Value()), 0);
+    QTest::mousePress(&seek, Qt::LeftButton, {}, grab);
+    QTest::mouseMove(&seek, drop);
+    QTest::mouseRelease(&seek, Qt::LeftButton, {}, drop);
+    ASSERT_EQ(seeks.count(), 1);
+    EXPECT_EQ(mode(), psPaused);
+    EXPECT_NEAR(double(form->currentPositionMs()), seek.Value(), 200);
+    EXPECT_NEAR(double(seek.Value()), 12000, 400);
+    EXPECT_EQ(form->elapsedText().left(4), "00:1");
+
+    form->runCommand("pausebtt1");
+    QTest::qWait(300);
+    EXPECT_GE(form->currentPositionMs(), seek.Value()) << "resume goes on from there";
+    // The slider follows playback again.
+    EXPECT_TRUE(waitFor([&] { return seek.Value() > 12000; }, 2500));
+}
+
+TEST_F(Transport, SpacePlaysAndPausesInTheMainWindowOnly)
+{
+    startWithThreeEntries();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QTest::keyClick(form.get(), Qt::Key_Space);
+    EXPECT_EQ(mode(), psPlaying);
+    EXPECT_EQ(playing(), entries[0]);
+    QTest::keyClick(form.get(), Qt::Key_Space);
+    EXPECT_EQ(mode(), psPaused);
+    QTest::keyClick(form.get(), Qt::Key_Space);
+    EXPECT_EQ(mode(), psPlaying);
+    for (const QString& name : form->commandNames())
+        EXPECT_FALSE(form->commandAction(name)->shortcuts().contains(QKeySequence(Qt::Key_Space)))
+            << name.toStdString();
+
+    // In the playlist window Space is the list's own key.
+    list().show();
+    list().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&list()));
+    QTest::keyClick(list().realbox(), Qt::Key_Space);
+    EXPECT_EQ(mode(), psPlaying);
+}
+
+// The status timer slows down once nothing changes; a command brings it back,
+// so a pause still shows its status and clears the spectrum at once.
+TEST_F(Transport, AfterAQuietSpellAPauseStillClearsTheSpectrumAtOnce)
+{
+    startWithThreeEntries();
+    playEntry(0);
+    ASSERT_TRUE(waitFor([&] { return form->spectrum()->Shown() == &form->spectrum()->WorkBitmap(); }));
+    QTest::qWait(1500); // playing steadily: nothing for the status timer to do
+    EXPECT_EQ(form->statusText(), "Playing ");
+
+    form->runCommand("pausebtt1");
+    QTest::qWait(200);
+    EXPECT_EQ(form->spectrum()->Shown(), &form->spectrum()->BackgroundBitmap());
+    EXPECT_EQ(form->statusText(), "Paused");
 }

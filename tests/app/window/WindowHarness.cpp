@@ -13,6 +13,11 @@ void PrintTo(const QString& text, std::ostream* out)
     *out << '"' << text.toStdString() << '"';
 }
 
+void PrintTo(const QRect& rect, std::ostream* out)
+{
+    *out << rect.x() << "," << rect.y() << " " << rect.width() << "x" << rect.height();
+}
+
 namespace apptest {
 
 MainWindowTest::MainWindowTest() : cwd_(QDir::currentPath())

@@ -7,6 +7,7 @@
 #include "support/MessageBoxRecorder.h"
 #include "support/TempDir.h"
 
+#include <QRect>
 #include <QString>
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include <vector>
 
 void PrintTo(const QString& text, std::ostream* out);
+void PrintTo(const QRect& rect, std::ostream* out);
 
 namespace apptest {
 

@@ -1,0 +1,279 @@
+// The real program at rest and playing, beside Audacious on the same virtual
+// display in the same run: CPU time of each whole process over a 30-s window
+// (after both have settled), and their resident memory at its end.
+//
+// Orvella runs with silent audio (ORVELLA_AUDIO=null) and is started through
+// the desktop media control (MPRIS Play); Audacious plays the same file with
+// its GTK window through SDL's disk driver into /dev/null, which is paced in
+// real time like a sound card. Both run at once, so both see the same load.
+// bench/run starts this program inside xvfb-run and a private session bus.
+
+#include "support/ProgramEnvironment.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+constexpr int kSettleMs = 5000;
+constexpr int kWindowS = 30;
+constexpr const char* kService = "org.mpris.MediaPlayer2.orvella";
+
+QTemporaryDir& scratch()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+QString scratchPath(const QString& name)
+{
+    return scratch().path() + "/" + name;
+}
+
+// A minute of a chord with some movement in it, so the decoder has real work.
+QString makeFile(const QString& name, const QStringList& codec)
+{
+    const QString path = scratchPath(name);
+    if (!QFile::exists(path)) {
+        QStringList args = {"-v",
+                            "error",
+                            "-y",
+                            "-f",
+                            "lavfi",
+                            "-i",
+                            "sine=frequency=220:beep_factor=3:duration=60:sample_rate=44100",
+                            "-f",
+                            "lavfi",
+                            "-i",
+                            "anoisesrc=color=pink:amplitude=0.2:duration=60:sample_rate=44100",
+                            "-filter_complex",
+                            "[0][1]amix=inputs=2,aformat=channel_layouts=stereo"};
+        args += codec;
+        args += path;
+        QProcess::execute("ffmpeg", args);
+    }
+    return path;
+}
+
+// User plus system CPU seconds of a process so far.
+double cpuSeconds(qint64 pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t close = line.rfind(')');
+    if (close == std::string::npos)
+        return -1;
+    std::istringstream fields(line.substr(close + 2));
+    std::string skip;
+    for (int i = 3; i < 14; ++i) // fields 3..13
+        fields >> skip;
+    double user = 0, system = 0;
+    fields >> user >> system;
+    return (user + system) / double(sysconf(_SC_CLK_TCK));
+}
+
+double residentMiB(qint64 pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stod(line.substr(6)) / 1024.0;
+    return 0;
+}
+
+bool eventually(const std::function<bool()>& condition, int timeoutMs)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+struct Player {
+    QProcess process;
+    QTemporaryDir home; // orvella's; Audacious keeps one for the run
+
+    ~Player()
+    {
+        process.terminate();
+        if (!process.waitForFinished(5000))
+            process.kill();
+        process.waitForFinished();
+    }
+    qint64 pid() const { return process.processId(); }
+};
+
+void startOrvella(Player& p, const QString& file)
+{
+    QProcessEnvironment env = testsupport::ProgramEnvironment(p.home.path().toStdString() + "/");
+    env.insert("ORVELLA_AUDIO", "null");
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    p.process.setProcessEnvironment(env);
+    p.process.start(QString(ORVELLA_PROGRAM_DIR) + "orvella", file.isEmpty() ? QStringList{} : QStringList{file});
+}
+
+bool playOrvella()
+{
+    auto owned = [] { return QDBusConnection::sessionBus().interface()->isServiceRegistered(kService).value(); };
+    if (!eventually(owned, 20000))
+        return false;
+    QDBusInterface player(kService, "/org/mpris/MediaPlayer2", "org.mpris.MediaPlayer2.Player");
+    player.call("Play");
+    return eventually([&] { return player.property("PlaybackStatus").toString() == "Playing"; }, 5000);
+}
+
+QProcessEnvironment audaciousEnvironment(const QString& home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    env.insert("XDG_CONFIG_HOME", home + "/config");
+    env.insert("XDG_DATA_HOME", home + "/data");
+    env.insert("XDG_CACHE_HOME", home + "/cache");
+    env.insert("SDL_AUDIODRIVER", "disk");
+    env.insert("SDL_DISKAUDIOFILE", "/dev/null");
+    return env;
+}
+
+// Audacious picks its output from its plug-in registry, which it writes when it
+// quits: one start and stop makes it, then the SDL output is the one enabled.
+QString audaciousHome()
+{
+    static const QString home = [] {
+        const QString path = scratchPath("audacious-home");
+        QProcess first;
+        first.setProcessEnvironment(audaciousEnvironment(path));
+        first.start("audacious", {"-G"});
+        QThread::sleep(4);
+        first.terminate();
+        first.waitForFinished(10000);
+        QFile registry(path + "/config/audacious/plugin-registry");
+        if (!registry.open(QIODevice::ReadOnly))
+            return QString();
+        QStringList lines = QString::fromUtf8(registry.readAll()).split('\n');
+        registry.close();
+        bool output = false, sdl = false;
+        for (QString& line : lines) {
+            if (line.contains(" /")) { // a record begins: "<kind> <path>"
+                output = line.startsWith("output ");
+                sdl = line.endsWith("/sdlout.so");
+            } else if (output && line.startsWith("enabled ")) {
+                line = sdl ? "enabled 1" : "enabled 0";
+            }
+        }
+        if (!registry.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return QString();
+        registry.write(lines.join('\n').toUtf8());
+
+        return path;
+    }();
+    return home;
+}
+
+bool startAudacious(Player& p, const QString& file)
+{
+    const QString home = audaciousHome();
+    if (home.isEmpty())
+        return false;
+    p.process.setProcessEnvironment(audaciousEnvironment(home));
+    p.process.start("audacious", file.isEmpty() ? QStringList{"-G"} : QStringList{"-G", file});
+    if (!p.process.waitForStarted())
+        return false;
+    if (file.isEmpty())
+        return true;
+    auto playing = [] {
+        QProcess status;
+        status.start("audtool", {"playback-status"});
+        status.waitForFinished();
+        return status.readAllStandardOutput().trimmed() == "playing";
+    };
+    return eventually(playing, 20000);
+}
+
+// Both players started on the same file (none: at rest), measured together.
+void BesideAudacious(benchmark::State& state, const QString& file)
+{
+    for (auto _ : state) {
+        Player orvella, audacious;
+        startOrvella(orvella, file);
+        if (!startAudacious(audacious, file)) {
+            state.SkipWithError("audacious did not start playing");
+            return;
+        }
+        if (!orvella.process.waitForStarted()) {
+            state.SkipWithError("orvella did not start");
+            return;
+        }
+        if (!file.isEmpty() && !playOrvella()) {
+            state.SkipWithError("orvella did not start playing through MPRIS");
+            return;
+        }
+        QThread::msleep(kSettleMs);
+        const double orvellaStart = cpuSeconds(orvella.pid()), audaciousStart = cpuSeconds(audacious.pid());
+        QThread::sleep(kWindowS);
+        const double orvellaCpu = cpuSeconds(orvella.pid()) - orvellaStart;
+        const double audaciousCpu = cpuSeconds(audacious.pid()) - audaciousStart;
+        for (Player* p : {&orvella, &audacious})
+            if (p->process.state() != QProcess::Running) {
+                state.SkipWithError((p->process.program() + " ended during the window").toUtf8().constData());
+                return;
+            }
+        const double perMinute = 60.0 / kWindowS;
+        state.counters["orvella_cpu_s_per_min"] = orvellaCpu * perMinute;
+        state.counters["audacious_cpu_s_per_min"] = audaciousCpu * perMinute;
+        state.counters["cpu_ratio"] = audaciousCpu > 0 ? orvellaCpu / audaciousCpu : 0;
+        const double orvellaMiB = residentMiB(orvella.pid()), audaciousMiB = residentMiB(audacious.pid());
+        state.counters["orvella_MiB"] = orvellaMiB;
+        state.counters["audacious_MiB"] = audaciousMiB;
+        state.counters["memory_ratio"] = audaciousMiB > 0 ? orvellaMiB / audaciousMiB : 0;
+        state.SetIterationTime(kWindowS);
+    }
+}
+
+int registerAll()
+{
+    auto add = [](const char* name, QString (*file)()) {
+        benchmark::RegisterBenchmark(name, [file](benchmark::State& state) { BesideAudacious(state, file()); })
+            ->Iterations(1)
+            ->UseManualTime()
+            ->Unit(benchmark::kSecond);
+    };
+    add("at_rest_window_shown", [] { return QString(); });
+    add("playing_mp3_320k", [] { return makeFile("chord-320k.mp3", {"-c:a", "libmp3lame", "-b:a", "320k"}); });
+    add("playing_ogg_q6", [] { return makeFile("chord-q6.ogg", {"-c:a", "libvorbis", "-q:a", "6"}); });
+    return 0;
+}
+const int registered = registerAll();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("DISPLAY") || !QDBusConnection::sessionBus().isConnected()) {
+        std::fprintf(stderr, "bench_playback needs a display and a session bus (bench/run provides both)\n");
+        return 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}

@@ -1,0 +1,120 @@
+#include "MsAdpcm.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstring>
+
+namespace acm {
+namespace {
+
+// The seven predictors every encoder writes into its format record, and the
+// step adaptation by code.
+constexpr std::array<int, 7> kCoef1 = {256, 512, 0, 192, 240, 460, 392};
+constexpr std::array<int, 7> kCoef2 = {0, -256, 0, 64, 0, -208, -232};
+constexpr std::array<int, 16> kAdaptation = {230, 230, 230, 230, 307, 409, 512, 614,
+                                             768, 614, 512, 409, 307, 230, 230, 230};
+constexpr int kMinDelta = 16;
+constexpr int kMaxDelta = INT_MAX / 768; // keeps the next step within int
+
+struct Channel {
+    int coef1 = 0;
+    int coef2 = 0;
+    int delta = 0;
+    int sample1 = 0; // the newer of the two last samples
+    int sample2 = 0;
+};
+
+int16_t le16(const uint8_t* p)
+{
+    return int16_t(uint16_t(p[0] | p[1] << 8));
+}
+
+// code: 4 bits, two's complement. Inlined: in stereo the two channels' chains
+// of dependent steps then overlap.
+[[gnu::always_inline]] inline int16_t expand(Channel& c, int code)
+{
+    int predictor = (c.sample1 * c.coef1 + c.sample2 * c.coef2) / 256;
+    predictor += (code >= 8 ? code - 16 : code) * c.delta;
+    const auto sample = int16_t(std::clamp(predictor, -32768, 32767));
+    c.sample2 = c.sample1;
+    c.sample1 = sample;
+    c.delta = std::clamp((kAdaptation[std::size_t(code)] * c.delta) >> 8, kMinDelta, kMaxDelta);
+    return sample;
+}
+
+} // namespace
+
+std::unique_ptr<MsAdpcmStream> MsAdpcmStream::Open(const SourceFormat& f, int dstBits)
+{
+    if (f.tag != WAVE_FORMAT_ADPCM || dstBits != 16 || (f.channels != 1 && f.channels != 2) ||
+        f.blockAlign < 7 * f.channels)
+        return nullptr;
+    return std::unique_ptr<MsAdpcmStream>(new MsAdpcmStream(f.channels, f.blockAlign));
+}
+
+void MsAdpcmStream::decodeBlock(const uint8_t* block, std::size_t size)
+{
+    const std::size_t n = std::size_t(channels_);
+    if (size < 7 * n)
+        return;
+    // Header, each field for every channel in turn: predictor (1 byte), step,
+    // then the two first samples, newest first (16 bits each).
+    std::array<Channel, 2> state;
+    for (std::size_t c = 0; c < n; ++c) {
+        const int predictor = block[c];
+        if (predictor >= int(kCoef1.size()))
+            return; // a damaged block is left out
+        state[c].coef1 = kCoef1[std::size_t(predictor)];
+        state[c].coef2 = kCoef2[std::size_t(predictor)];
+        state[c].delta = le16(block + n + 2 * c);
+        state[c].sample1 = le16(block + 3 * n + 2 * c);
+        state[c].sample2 = le16(block + 5 * n + 2 * c);
+    }
+    const std::size_t first = decoded_.size();
+    decoded_.resize(first + 2 * n + 2 * (size - 7 * n));
+    int16_t* out = decoded_.data() + first;
+    for (std::size_t c = 0; c < n; ++c)
+        *out++ = int16_t(state[c].sample2);
+    for (std::size_t c = 0; c < n; ++c)
+        *out++ = int16_t(state[c].sample1);
+    // Codes: the high nibble first; in stereo high is left, low is right.
+    Channel& second = state[n - 1];
+    for (std::size_t at = 7 * n; at < size; ++at) {
+        *out++ = expand(state[0], block[at] >> 4);
+        *out++ = expand(second, block[at] & 0x0F);
+    }
+}
+
+Conversion MsAdpcmStream::convert(const uint8_t* src, std::size_t srcSize, uint8_t* dst, std::size_t dstCapacity,
+                                  DWORD flags)
+{
+    if (flags & ACM_STREAMCONVERTF_START) {
+        decoded_.clear();
+        handedOut_ = 0;
+    }
+    const bool end = (flags & ACM_STREAMCONVERTF_END) != 0;
+    const std::size_t block = std::size_t(blockAlign_);
+    Conversion done;
+    for (;;) {
+        // Samples decoded before go out first.
+        const std::size_t n = std::min(decoded_.size() - handedOut_, (dstCapacity - done.dstUsed) / 2);
+        if (n > 0) // nothing decoded yet has no buffer to copy from
+            std::memcpy(dst + done.dstUsed, decoded_.data() + handedOut_, n * 2);
+        done.dstUsed += n * 2;
+        handedOut_ += n;
+        if (handedOut_ < decoded_.size())
+            break; // dst is full
+        decoded_.clear();
+        handedOut_ = 0;
+        const std::size_t left = srcSize - done.srcUsed;
+        if (left == 0 || (left < block && !end))
+            break;
+        const std::size_t size = std::min(left, block);
+        decodeBlock(src + done.srcUsed, size);
+        done.srcUsed += size;
+    }
+    return done;
+}
+
+} // namespace acm

@@ -1,0 +1,17 @@
+#include "Extensions.h"
+
+namespace media {
+
+// One pair per format; the engine's own types (WAV, MP3, OGG) are not claimed.
+char extension_list[] = "FLAC\0FLAC lossless audio (FLAC)\0"
+                        "OPUS\0Ogg Opus (OPUS)\0"
+                        "M4A;M4B;MP4;AAC\0MPEG-4 audio, AAC and ALAC (M4A,M4B,MP4,AAC)\0"
+                        "APE\0Monkey's Audio (APE)\0"
+                        "WV\0WavPack (WV)\0"
+                        "MPC;MP+;MPP\0Musepack (MPC,MP+,MPP)\0"
+                        "TTA\0TrueAudio (TTA)\0"
+                        "VQF\0TwinVQ (VQF)\0"
+                        "WMA;ASF\0Windows Media audio (WMA,ASF)\0"
+                        "MDZ\0Zipped module (MDZ)\0"; // the literal's own NUL ends the list
+
+} // namespace media

@@ -1,0 +1,177 @@
+// in_media in its real host: each format's tone comes out of the engine at its
+// frequency and length, seek and pause reach the file, more channels are mixed
+// down to two, and a bad file is refused without harm.
+
+#include "../player/PlayerHarness.h"
+
+#include "player/PluginHost.h"
+#include "support/EncodedTones.h"
+#include "support/MessageBoxRecorder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+
+using namespace player;
+using namespace playertest;
+using namespace testsupport;
+
+namespace {
+
+// Two blocks of the plug-in's output: what a stream may gain or lose at its ends.
+constexpr long kBlockTolerance = 1152;
+
+class MediaHost : public ::testing::Test {
+  protected:
+    // In the build's own program folder, whose Plugins/ holds in_media.so.
+    void SetUp() override
+    {
+        p = std::make_unique<TAudioPlayer>();
+        ASSERT_EQ(LoadPlugin("in_media.so"), plLoaded);
+        log.attach(*p);
+    }
+    void TearDown() override
+    {
+        p.reset();
+        UnloadPlugin("in_media.so");
+    }
+
+    // A host that reads only the first extension group claims only FLAC.
+    bool hostClaims(const std::string& extension)
+    {
+        std::string claimed = GetPluginInfo(FindPlugin("in_media.so")).FileExtensions;
+        std::transform(claimed.begin(), claimed.end(), claimed.begin(), ::toupper);
+        std::string ext = extension;
+        std::transform(ext.begin(), ext.end(), ext.begin(), ::toupper);
+        return claimed.find(ext.substr(0, 3)) != std::string::npos;
+    }
+
+    void playToEnd()
+    {
+        p->Play();
+        ASSERT_TRUE(WaitUntil([&] { return log.playEnds > 0; }, 15000));
+        EXPECT_EQ(p->Mode(), psStopped);
+    }
+
+    TempDir dir;
+    MessageBoxRecorder boxes;
+    Capture capture;
+    std::unique_ptr<TAudioPlayer> p;
+    EventLog log;
+};
+
+class MediaFormat : public MediaHost, public ::testing::WithParamInterface<ToneFile> {};
+
+} // namespace
+
+TEST_P(MediaFormat, ToneSoundsAtItsFrequencyAndLength)
+{
+    const ToneFile type = GetParam();
+    if (!hostClaims(type.extension))
+        GTEST_SKIP() << "this host reads only the first group of a plug-in's extension list";
+    const std::string file = MakeTone(dir.path(), "tone", type, 1000, 1.0, {"Ada Artist", "Kilohertz"});
+    ASSERT_TRUE(p->Open(file));
+    EXPECT_EQ(p->ChannelKind(), ckPlugin);
+    EXPECT_EQ(p->StreamInfo().Title, "Ada Artist - Kilohertz");
+    EXPECT_NEAR(p->PlayLength(), 1000, 50) << "codecs end on whole frames (WMA: 2048 samples)";
+    playToEnd();
+    ASSERT_EQ(log.pluginStarts.size(), 1u);
+    EXPECT_EQ(log.pluginStarts[0], std::make_pair(uint16_t(type.channels), uint32_t(type.rate)));
+    p.reset();
+    EXPECT_EQ(boxes.count(), 0u);
+
+    const Samples out = capture.read();
+    const long first = FirstSoundFrame(out);
+    ASSERT_GE(first, 0);
+    EXPECT_NEAR(ZeroCrossingHz(out, 0, first + Frames(0.1), first + Frames(0.9)), 1000.0, 3.0);
+    EXPECT_NEAR(SoundSpan(out), Frames(1.0), kBlockTolerance);
+    EXPECT_GT(Rms(out, 1, first + Frames(0.1), first + Frames(0.9)), 0.15) << "both sides sound";
+}
+
+INSTANTIATE_TEST_SUITE_P(Encoders, MediaFormat,
+                         ::testing::Values(Flac(), Opus(), AacM4a(), AlacM4a(), WavPack(), TrueAudio(), WmaAsf()),
+                         [](const auto& info) { return info.param.codec; });
+
+class MediaSeek : public MediaFormat {};
+
+TEST_P(MediaSeek, PauseSeekAndEndReachThePlayer)
+{
+    const ToneFile type = GetParam();
+    if (!hostClaims(type.extension))
+        GTEST_SKIP() << "this host reads only the first group of a plug-in's extension list";
+    const std::string file = MakeTone(dir.path(), "two tones", type, 440, 1.0, {}, 880, 1.0);
+    ASSERT_TRUE(p->Open(file));
+    EXPECT_EQ(p->StreamInfo().Title, "two tones");
+    EXPECT_NEAR(p->PlayLength(), 2000, 50);
+    p->Play();
+    ASSERT_TRUE(WaitUntil([&] { return p->Position() >= 300; }));
+    p->Pause(true);
+    const uint32_t at = p->Position();
+    WaitUntil([] { return false; }, 300); // paused for a while
+    EXPECT_EQ(p->Position(), at);
+    p->Pause(false);
+    p->SetPosition(1500);
+    EXPECT_GE(p->Position(), 1500u);
+    ASSERT_TRUE(WaitUntil([&] { return log.playEnds > 0; }));
+    EXPECT_EQ(p->Mode(), psStopped);
+    p.reset();
+    EXPECT_EQ(log.playEnds, 1);
+
+    const Samples out = capture.read();
+    const long first = FirstSoundFrame(out), last = LastSoundFrame(out);
+    EXPECT_GE(last - first - SoundSpan(out), Frames(0.25)) << "the pause as a gap";
+    EXPECT_NEAR(ZeroCrossingHz(out, 0, first + 200, first + Frames(0.25)), 440.0, 3.0);
+    // From the seek on: the second tone's last half second, and no more.
+    EXPECT_NEAR(ZeroCrossingHz(out, 0, last - Frames(0.45), last - 200), 880.0, 3.0);
+    EXPECT_NEAR(SoundSpan(out), Frames(0.3 + 0.5), Frames(0.15));
+}
+
+// Lossy streams land by their time stamps past the encoder's delay.
+INSTANTIATE_TEST_SUITE_P(Encoders, MediaSeek, ::testing::Values(Flac(), Opus(), AacM4a()),
+                         [](const auto& info) { return info.param.codec; });
+
+TEST_F(MediaHost, MoreChannelsAreMixedDownToStereoAndMonoStaysMono)
+{
+    ToneFile surround = Flac();
+    surround.channels = 6;
+    ToneFile mono = Flac();
+    mono.channels = 1;
+    for (const ToneFile& type : {surround, mono}) {
+        const std::string file = MakeTone(dir.path(), "tone" + std::to_string(type.channels), type, 660, 0.5);
+        ASSERT_TRUE(p->Open(file));
+        log.playEnds = 0;
+        playToEnd();
+    }
+    ASSERT_EQ(log.pluginStarts.size(), 2u);
+    EXPECT_EQ(log.pluginStarts[0].first, 2);
+    EXPECT_EQ(log.pluginStarts[1].first, 1);
+    p.reset();
+    const Samples out = capture.read();
+    const long first = FirstSoundFrame(out);
+    EXPECT_NEAR(ZeroCrossingHz(out, 0, first + Frames(0.05), first + Frames(0.45)), 660.0, 3.0);
+    EXPECT_NEAR(ZeroCrossingHz(out, 1, first + Frames(0.05), first + Frames(0.45)), 660.0, 3.0);
+}
+
+TEST_F(MediaHost, ZippedModulePlaysThroughThePlugin)
+{
+    if (!hostClaims("mdz"))
+        GTEST_SKIP() << "this host reads only the first group of a plug-in's extension list";
+    const std::string file = MakeZip(dir.file("tiny.mdz"), "tiny.mod", enginetest::TinyModule(), true);
+    ASSERT_TRUE(p->Open(file));
+    EXPECT_EQ(p->ChannelKind(), ckPlugin);
+    EXPECT_NEAR(p->PlayLength(), 640, 10);
+    playToEnd();
+    p.reset();
+    const Samples out = capture.read();
+    EXPECT_NEAR(double(LastSoundFrame(out) - FirstSoundFrame(out)) / 44100, 0.64, 0.03);
+}
+
+TEST_F(MediaHost, ABadFileIsRefusedAndTheNextOnePlays)
+{
+    WriteFile(dir.file("noise.flac"), std::string(5000, '\x7f'));
+    EXPECT_FALSE(p->Open(dir.file("noise.flac")));
+    EXPECT_EQ(boxes.count(), 1u) << "the player's refusal";
+    ASSERT_TRUE(p->Open(MakeTone(dir.path(), "after", Flac(), 440, 0.3)));
+    playToEnd();
+}
