@@ -7,6 +7,15 @@ if(ORVELLA_SANITIZE)
   add_link_options(-fsanitize=${ORVELLA_SANITIZE})
 endif()
 
+# Under ThreadSanitizer the tests read the suppressions for the system libraries
+# that are not instrumented; the build's own tools run unchecked.
+set(ORVELLA_SANITIZER_ENV "")
+set(ORVELLA_TOOL_ENV "")
+if(ORVELLA_SANITIZE MATCHES "thread")
+  set(ORVELLA_SANITIZER_ENV "TSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/cmake/tsan.supp")
+  set(ORVELLA_TOOL_ENV "TSAN_OPTIONS=report_bugs=0")
+endif()
+
 # Libraries and programs in the program folder find each other there.
 set(CMAKE_BUILD_RPATH_USE_ORIGIN ON)
 set(CMAKE_SKIP_BUILD_RPATH OFF)

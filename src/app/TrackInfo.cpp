@@ -91,7 +91,7 @@ void TForm1::setlabelinfo1()
     if (!recognised) {
         WAVfile1.Read(file);
         if (WAVfile1.Recognised()) {
-            properties(WAVfile1.ChannelModeText(), WAVfile1.SampleRate(), WAVfile1.BitsPerSample());
+            properties(WAVfile1.ChannelModeText(), int(WAVfile1.SampleRate()), int(WAVfile1.BitRateKbps()));
             title.clear();
             artist = fileName;
             recognised = true;

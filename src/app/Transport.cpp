@@ -237,8 +237,15 @@ void TForm1::step(int deltaMs)
 
 void TForm1::setcurrenttime1()
 {
-    if (player_->Mode() == psPlaying)
-        realtimeedit->setText(display::ElapsedTimeText(player_->Position()));
+    if (player_->Mode() != psPlaying)
+        return;
+    const QString text = display::ElapsedTimeText(player_->Position());
+    // "h:mm:ss" is drawn smaller, so that it keeps to the room of "mm:ss" beside the rate labels.
+    QFont font = realtimeedit->font();
+    font.setPixelSize(text.size() > 5 ? 14 : 19);
+    realtimeedit->setFont(font);
+    realtimeedit->setText(text);
+    realtimeedit->adjustSize();
 }
 
 void TForm1::seekStarted()

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 namespace fileinfo {
 
@@ -82,12 +83,14 @@ uint16_t TableSampleRate(const FrameInfo& f)
     return kSampleRates[f.VersionCode & 3][f.SampleRateCode & 3];
 }
 
-// Bytes per frame for each bit per second of the rate, scaled by the sample rate.
+// Bytes per frame for each bit per second of the rate, scaled by the sample rate: the samples of a
+// frame / 8. Layers I and II hold 384 and 1152 samples in every version; Layer III holds 1152 in
+// MPEG 1 and 576 in MPEG 2 and 2.5.
 int Coefficient(const FrameInfo& f)
 {
-    if (f.VersionCode == kMpeg1)
-        return f.LayerCode == kLayer1 ? 48 : 144;
-    return f.LayerCode == kLayer1 ? 24 : 72;
+    if (f.LayerCode == kLayer1)
+        return 48;
+    return f.LayerCode == kLayer3 && f.VersionCode != kMpeg1 ? 72 : 144;
 }
 
 int PaddingBytes(const FrameInfo& f)
@@ -114,6 +117,41 @@ int VBROffset(const FrameInfo& f)
 bool Matches(const unsigned char* bytes, std::string_view text)
 {
     return std::memcmp(bytes, text.data(), text.size()) == 0;
+}
+
+// The longest frame: MPEG 2.5 Layer II at 160 kbit/s and 8 kHz.
+constexpr int kLongestFrame = 144 * 160 * 1000 / 8000 + 1;
+
+// Another frame of the same stream: same version, layer and sample rate.
+bool SameStream(const unsigned char* b, const FrameInfo& first)
+{
+    if (!IsFrameHeader(b))
+        return false;
+    FrameInfo f = Decode(b);
+    return f.VersionCode == first.VersionCode && f.LayerCode == first.LayerCode &&
+           f.SampleRateCode == first.SampleRateCode;
+}
+
+// Follows the frames of the stream that start between from and to: the first one is a header whose
+// frame length leads to another header; from there frame follows frame until one does not.
+void FollowFrames(ReaderFile& file, int64_t from, int64_t to, const FrameInfo& first, FrameSample& sample)
+{
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(to - from + kLongestFrame + 4));
+    if (!file.Seek(from))
+        return;
+    bytes.resize(file.Read(bytes.data(), bytes.size()));
+    const auto span = static_cast<std::size_t>(to - from);
+    auto lengthAt = [&](std::size_t i) {
+        return i + 4 <= bytes.size() && SameStream(&bytes[i], first) ? FrameLengthOf(Decode(&bytes[i])) : 0;
+    };
+    std::size_t i = 0;
+    while (i < span && !(lengthAt(i) > 0 && lengthAt(i + std::size_t(lengthAt(i))) > 0))
+        ++i;
+    for (int length; i < span && (length = lengthAt(i)) > 0; i += std::size_t(length)) {
+        ++sample.Frames;
+        sample.Bytes += length;
+        sample.Varies = sample.Varies || Decode(&bytes[i]).BitRateCode != first.BitRateCode;
+    }
 }
 
 // Up to a block at the position, zeros past the end of the file; false when the position is before
@@ -165,6 +203,7 @@ bool TMPEGaudio::Read(ReaderFile& file)
         if (result)
             searchFrame(block);
     }
+    const bool inFirstBlock = frame_.Located;
     // Garbage before the audio: try once more in the middle of the file. The offset found there
     // stays relative to that block.
     if (result && !frame_.Located && full) {
@@ -172,7 +211,9 @@ bool TMPEGaudio::Read(ReaderFile& file)
         if (result)
             searchFrame(block);
     }
-    if (result && frame_.Located && !vbr_.Present) {
+    if (result && frame_.Located && !vbr_.Present)
+        sampleFrames(file, id3v2_.TagSize() + (inFirstBlock ? frame_.FrameOffset : 0));
+    if (result && frame_.Located && !hasVariableHeader()) {
         result = ReadBlock(file, int64_t(fileSize_) - kBlockSize - (id3v1_.TagFound() ? 128 : 0), block, full);
         if (result)
             encoderText_ = EncoderSignature(block, frame_.FrameLength);
@@ -200,6 +241,7 @@ void TMPEGaudio::searchFrame(const Block& block)
         for (int k = 4; k < 10; ++k)
             f.ZeroAfterHeader = f.ZeroAfterHeader && block[i + k] == 0;
         frame_ = f;
+        nextFrameBitRate_ = TableBitRate(Decode(&block[i + length]));
         readVBR(block, static_cast<std::size_t>(i + VBROffset(f)));
         return;
     }
@@ -210,10 +252,11 @@ void TMPEGaudio::readVBR(const Block& block, std::size_t p)
     if (p + 128 > block.size())
         return;
     const unsigned char* b = &block[p];
-    // "Xing" flags(4) frames(4) bytes(4) table(100) quality(4, last byte used) vendor(8)
-    if (Matches(b, "Xing")) {
+    // "Xing" flags(4) frames(4) bytes(4) table(100) quality(4, last byte used) vendor(8); the same
+    // laid out as "Info" in a file of one bit rate.
+    if (Matches(b, "Xing") || Matches(b, "Info")) {
         vbr_.Present = true;
-        vbr_.Id = "Xing";
+        vbr_.Id.assign(reinterpret_cast<const char*>(b), 4);
         vbr_.FrameCount = static_cast<int32_t>(BE32(b + 8));
         vbr_.ByteCount = static_cast<int32_t>(BE32(b + 12));
         vbr_.Quality = b[119];
@@ -229,17 +272,59 @@ void TMPEGaudio::readVBR(const Block& block, std::size_t p)
     }
 }
 
+bool TMPEGaudio::hasVariableHeader() const
+{
+    return vbr_.Present && vbr_.Id != "Info";
+}
+
+bool TMPEGaudio::sampleVaries() const
+{
+    return sample_.Varies && sample_.Frames > 0 && sample_.AudioBytes > 0;
+}
+
+uint16_t TMPEGaudio::constantBitRate() const
+{
+    // The "Info" frame may be coded at a higher rate than the audio so that its table fits: the
+    // frame behind it has the rate of the file.
+    return vbr_.Present && vbr_.Id == "Info" ? nextFrameBitRate_ : TableBitRate(frame_);
+}
+
+void TMPEGaudio::sampleFrames(ReaderFile& file, int64_t audioStart)
+{
+    // Frames are followed over the whole audio when it is short, else over kSampleSpan bytes at
+    // kSamplePoints places spread evenly over it: a bounded read for any file size.
+    constexpr int kSamplePoints = 16;
+    constexpr int64_t kSampleSpan = 8192;
+    int64_t audioEnd = file.Size() - (id3v1_.TagFound() ? 128 : 0);
+    int64_t length = audioEnd - audioStart;
+    if (length <= 0)
+        return;
+    sample_.AudioBytes = length;
+    if (length <= kSamplePoints * kSampleSpan) {
+        FollowFrames(file, audioStart, audioEnd, frame_, sample_);
+        return;
+    }
+    for (int k = 0; k < kSamplePoints; ++k) {
+        int64_t at = audioStart + length * k / kSamplePoints;
+        FollowFrames(file, at, at + kSampleSpan, frame_, sample_);
+    }
+}
+
 uint16_t TMPEGaudio::BitRateKbps() const
 {
-    if (vbr_.Present && vbr_.FrameCount > 0) {
+    if (hasVariableHeader() && vbr_.FrameCount > 0) {
         double average = double(vbr_.ByteCount) / vbr_.FrameCount - PaddingBytes(frame_);
         // Kept in 16 bits like the table rates; a nonsensical header wraps.
         return static_cast<uint16_t>(RoundHalfEven(average * TableSampleRate(frame_) / Coefficient(frame_) / 1000));
     }
-    return TableBitRate(frame_);
+    if (sampleVaries()) {
+        double average = double(sample_.Bytes) / double(sample_.Frames);
+        return static_cast<uint16_t>(RoundHalfEven(average * TableSampleRate(frame_) / Coefficient(frame_) / 1000));
+    }
+    return constantBitRate();
 }
 
-uint16_t TMPEGaudio::SampleRate() const
+uint32_t TMPEGaudio::SampleRate() const
 {
     return TableSampleRate(frame_);
 }
@@ -255,15 +340,21 @@ double TMPEGaudio::DurationSeconds() const
         return 0;
     if (vbr_.Present && vbr_.FrameCount > 0)
         return double(Coefficient(frame_)) * vbr_.FrameCount * 8 / TableSampleRate(frame_);
+    // Without a frame count, a stream of varying rate has as many frames as its average frame fits.
+    if (sampleVaries()) {
+        double frames = double(sample_.AudioBytes) * double(sample_.Frames) / double(sample_.Bytes);
+        return double(Coefficient(frame_)) * frames * 8 / TableSampleRate(frame_);
+    }
     // The ID3v1 tag at the end is not taken off.
-    return (double(fileSize_) - id3v2_.TagSize() - frame_.FrameOffset) * 8 / TableBitRate(frame_) / 1000;
+    return (double(fileSize_) - id3v2_.TagSize() - frame_.FrameOffset) * 8 / constantBitRate() / 1000;
 }
 
 uint8_t TMPEGaudio::EncoderId() const
 {
     if (!frame_.Located)
         return kUnknown;
-    if (vbr_.Present) {
+    // An "Info" header says nothing of its encoder that the file does not say otherwise.
+    if (hasVariableHeader()) {
         std::string_view vendor = std::string_view(vbr_.VendorText).substr(0, 4);
         uint8_t id = kUnknown;
         if (vendor == "LAME")

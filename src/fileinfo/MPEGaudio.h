@@ -34,14 +34,23 @@ struct FrameInfo {
     uint8_t EmphasisCode = 2;
 };
 
-// A "Xing" or "VBRI" variable-bit-rate header.
+// A "Xing" or "VBRI" variable-bit-rate header, or an "Info" header: a Xing header in a file of one
+// bit rate.
 struct VBRData {
     bool Present = false;
-    std::string Id;
+    std::string Id; // "Xing", "VBRI" or "Info"
     int32_t FrameCount = 0;
     int32_t ByteCount = 0;
     uint8_t Quality = 0;
     std::string VendorText; // the 8 bytes after a Xing table; empty for VBRI
+};
+
+// Frames followed at points spread over a file without a frame-count header.
+struct FrameSample {
+    int64_t AudioBytes = 0; // from the first frame to the end of the audio
+    int64_t Frames = 0;
+    int64_t Bytes = 0;
+    bool Varies = false; // a frame's bit rate differs from the first frame's
 };
 
 class TMPEGaudio {
@@ -54,12 +63,13 @@ class TMPEGaudio {
     int32_t FileSize() const { return fileSize_; }
     const std::string& EncoderText() const { return encoderText_; }
     const VBRData& VBR() const { return vbr_; }
+    const FrameSample& Sample() const { return sample_; }
     const FrameInfo& Frame() const { return frame_; }
     const TID3v1& Id3v1Tag() const { return id3v1_; }
     const TID3v2& Id3v2Tag() const { return id3v2_; }
 
     uint16_t BitRateKbps() const;
-    uint16_t SampleRate() const;
+    uint32_t SampleRate() const;
     std::string ChannelModeText() const;
     double DurationSeconds() const;
     uint8_t EncoderId() const; // 0 Unknown, 1 Xing, 2 FhG, 3 LAME, 4 Blade, 5 GoGo, 6 Shine
@@ -73,11 +83,17 @@ class TMPEGaudio {
   private:
     void searchFrame(const Block& block);
     void readVBR(const Block& block, std::size_t position);
+    void sampleFrames(ReaderFile& file, int64_t audioStart);
+    bool hasVariableHeader() const;
+    bool sampleVaries() const;
+    uint16_t constantBitRate() const;
 
     int32_t fileSize_{};
     std::string encoderText_;
     VBRData vbr_;
     FrameInfo frame_;
+    uint16_t nextFrameBitRate_{}; // table rate of the header that confirmed the first frame
+    FrameSample sample_;
     TID3v1 id3v1_;
     TID3v2 id3v2_;
 };

@@ -99,11 +99,12 @@ bool TOggVorbis::Read(ReaderFile& file)
     int64_t secondPage = file.Position();
     page.fill(0);
     file.Read(page.data(), page.size());
+    const int64_t secondPageBodyEnd = PageBodyEnd(file, secondPage);
     std::array<unsigned char, 7> magic{};
     file.Seek(secondPage + kSegmentTable + page[kSegments]);
     file.Read(magic.data(), magic.size());
     if (StartsWith(magic.data(), kVorbisComment)) {
-        ReadVorbisComments(file, [&](const std::string& entry) {
+        ReadVorbisComments(file, secondPageBodyEnd, [&](const std::string& entry) {
             std::string name, value;
             if (!SplitComment(entry, name, value)) {
                 if (vendor.empty())
@@ -120,7 +121,7 @@ bool TOggVorbis::Read(ReaderFile& file)
     fileSize_ = FileSize32(file.Size());
     id3v2Size_ = id3v2Size;
     channelCount_ = id[kChannels];
-    sampleRate_ = static_cast<uint16_t>(LE32(&id[kRate]));
+    sampleRate_ = LE32(&id[kRate]);
     nominalBitRateKbps_ = static_cast<uint16_t>(RoundHalfEven(static_cast<int32_t>(LE32(&id[kNominal])) / 1000.0));
     sampleCount_ = sampleCount;
     title_ = slots[kTitle];

@@ -24,7 +24,7 @@ class TOggVorbis {
 
     int32_t FileSize() const { return fileSize_; }
     uint8_t ChannelCount() const { return channelCount_; }
-    uint16_t SampleRate() const { return sampleRate_; } // low 16 bits of the header's rate
+    uint32_t SampleRate() const { return sampleRate_; }
     uint16_t NominalBitRateKbps() const { return nominalBitRateKbps_; }
     int32_t SampleCount() const { return sampleCount_; }
     int32_t Id3v2Size() const { return id3v2Size_; }
@@ -45,10 +45,10 @@ class TOggVorbis {
     int openError_{};
     int32_t fileSize_{};
     uint8_t channelCount_{};
-    uint16_t sampleRate_{};
+    uint32_t sampleRate_{};
     uint16_t nominalBitRateKbps_{};
     int32_t sampleCount_{};
-    int32_t id3v2Size_;
+    int32_t id3v2Size_{};
     std::string title_, artist_, album_, date_, genre_, comment_;
     uint16_t track_{};
     std::string vendor_;

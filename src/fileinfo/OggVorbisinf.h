@@ -1,6 +1,6 @@
 // Ogg Vorbis for the display: the identification header at its usual fixed
-// place, the comments searched in the first bytes, and the sample count of a
-// page near the end.
+// place, the comments searched in the first bytes or found by walking the
+// first pages, and the sample count of a page near the end.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +23,7 @@ class TOggVorbis {
     bool Recognised() const { return recognised_; }
     int32_t FileSize() const { return fileSize_; }
     uint8_t ChannelCount() const { return channelCount_; } // 1 or 2, else 0
-    uint16_t SampleRate() const { return sampleRate_; }
+    uint32_t SampleRate() const { return sampleRate_; }
     uint16_t NominalBitRateKbps() const { return nominalBitRateKbps_; }
     int32_t SampleCount() const { return sampleCount_; }
     const std::string& Title() const { return title_; }
@@ -44,7 +44,7 @@ class TOggVorbis {
     bool recognised_{};
     int32_t fileSize_{};
     uint8_t channelCount_{};
-    uint16_t sampleRate_{};
+    uint32_t sampleRate_{};
     uint16_t nominalBitRateKbps_{};
     int32_t sampleCount_{};
     std::string title_, artist_, album_, date_, genre_, comment_;

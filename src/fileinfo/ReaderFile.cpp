@@ -137,6 +137,15 @@ bool ReaderFile::ReadU32LE(uint32_t& value)
     return true;
 }
 
+bool ReaderFile::ReadU64LE(uint64_t& value)
+{
+    uint32_t low, high;
+    if (!ReadU32LE(low) || !ReadU32LE(high))
+        return false;
+    value = uint64_t(high) << 32 | low;
+    return true;
+}
+
 bool ReaderFile::ReadU32BE(uint32_t& value)
 {
     unsigned char b[4];

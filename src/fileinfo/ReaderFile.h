@@ -43,6 +43,7 @@ class ReaderFile {
 
     bool ReadU16LE(uint16_t& value);
     bool ReadU32LE(uint32_t& value);
+    bool ReadU64LE(uint64_t& value);
     bool ReadU32BE(uint32_t& value);
 
   private:

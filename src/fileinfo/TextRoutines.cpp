@@ -35,6 +35,33 @@ void AppendUtf8(std::string& out, char32_t code)
 
 constexpr char32_t kReplacement = 0xFFFD;
 
+// What a UTF-8 lead byte promises: the sequence length (0 for a byte that leads nothing), the bits
+// it carries, and the range of the second byte that rules out overlong forms, surrogates and
+// code points above U+10FFFF.
+struct Utf8Lead {
+    std::size_t length;
+    unsigned char mask, secondLow, secondHigh;
+};
+
+Utf8Lead Utf8LeadOf(unsigned char lead)
+{
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return {2, 0x1F, 0x80, 0xBF};
+    if (lead == 0xE0)
+        return {3, 0x0F, 0xA0, 0xBF};
+    if (lead == 0xED)
+        return {3, 0x0F, 0x80, 0x9F};
+    if (lead >= 0xE1 && lead <= 0xEF)
+        return {3, 0x0F, 0x80, 0xBF};
+    if (lead == 0xF0)
+        return {4, 0x07, 0x90, 0xBF};
+    if (lead >= 0xF1 && lead <= 0xF3)
+        return {4, 0x07, 0x80, 0xBF};
+    if (lead == 0xF4)
+        return {4, 0x07, 0x80, 0x8F};
+    return {0, 0, 0, 0};
+}
+
 } // namespace
 
 std::string Trim(std::string_view text)
@@ -99,31 +126,31 @@ int32_t TrackFromText(std::string_view text)
 
 std::string Utf8ToAnsi(std::string_view bytes)
 {
-    std::u16string chars;
+    std::string out;
+    out.reserve(bytes.size());
     std::size_t i = 0;
     while (i < bytes.size()) {
         auto lead = static_cast<unsigned char>(bytes[i]);
         if (lead < 0x80) {
-            chars += static_cast<char16_t>(lead);
+            out += static_cast<char>(lead);
             ++i;
             continue;
         }
-        std::size_t length = (lead & 0x20) ? 3 : 2;
-        if (bytes.size() - i < length)
-            break;
-        unsigned code = (length == 3) ? (lead & 0x0F) : (lead & 0x1F);
-        bool good = true;
-        for (std::size_t k = 1; k < length && good; ++k) {
+        const Utf8Lead form = Utf8LeadOf(lead);
+        // Each maximal broken part becomes one U+FFFD and decoding goes on at the byte that broke it.
+        std::size_t k = 1;
+        char32_t code = lead & form.mask;
+        for (; k < form.length && i + k < bytes.size(); ++k) {
             auto next = static_cast<unsigned char>(bytes[i + k]);
-            good = next >= 0x80 && next <= 0xBF;
+            unsigned char low = k == 1 ? form.secondLow : 0x80, high = k == 1 ? form.secondHigh : 0xBF;
+            if (next < low || next > high)
+                break;
             code = (code << 6) | (next & 0x3F);
         }
-        if (!good)
-            break;
-        chars += static_cast<char16_t>(code);
-        i += length;
+        AppendUtf8(out, form.length != 0 && k == form.length ? code : kReplacement);
+        i += k;
     }
-    return Utf16ToUtf8(chars);
+    return out;
 }
 
 std::string Utf16ToUtf8(std::u16string_view text)

@@ -27,9 +27,9 @@ int32_t IntegerFromText(std::string_view text);
 // Track number: the trimmed text up to its first "/", as an integer; 0 when that is not one.
 int32_t TrackFromText(std::string_view text);
 
-// Decodes UTF-8 the lenient way tag values were always read: a lead byte with bit 0x20 set
-// starts three bytes, any other lead two; characters are kept in 16 bits; a sequence cut
-// short or with a bad following byte ends the text there. The result is UTF-8.
+// Decodes a UTF-8 tag value of one- to four-byte sequences. A malformed sequence (a stray
+// following byte, a sequence cut short, an overlong form, a surrogate) becomes U+FFFD and the
+// rest of the text is still decoded. The result is UTF-8, so it may grow up to three times.
 std::string Utf8ToAnsi(std::string_view bytes);
 
 // UTF-16 units to UTF-8; a unit of a broken surrogate pair becomes U+FFFD.

@@ -28,7 +28,7 @@ uint16_t Low16(const unsigned char* p)
     return static_cast<uint16_t>(BE32(p));
 }
 
-uint16_t SampleRateOf(uint16_t code)
+uint32_t SampleRateOf(uint16_t code)
 {
     switch (code) {
     case 11:
@@ -38,7 +38,7 @@ uint16_t SampleRateOf(uint16_t code)
     case 44:
         return 44100;
     default:
-        return static_cast<uint16_t>(code * 1000u);
+        return code * 1000u;
     }
 }
 

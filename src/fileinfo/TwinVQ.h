@@ -18,7 +18,7 @@ class TTwinVQ {
     bool Recognised() const { return recognised_; }
     uint8_t ChannelCount() const { return channelCount_; }
     uint8_t BitRateKbps() const { return bitRateKbps_; } // low 8 bits of the header's rate
-    uint16_t SampleRate() const { return sampleRate_; }
+    uint32_t SampleRate() const { return sampleRate_; }
     int32_t FileSize() const { return fileSize_; }
     double DurationSeconds() const { return durationSeconds_; }
     // The texts are the chunk data as stored, at most 250 bytes of it.
@@ -35,7 +35,7 @@ class TTwinVQ {
     bool recognised_{};
     uint8_t channelCount_{};
     uint8_t bitRateKbps_{};
-    uint16_t sampleRate_{};
+    uint32_t sampleRate_{};
     int32_t fileSize_{};
     double durationSeconds_{};
     std::string title_, comment_, author_, copyright_, sourceFile_;

@@ -19,9 +19,9 @@ bool TWAVfile::Read(ReaderFile& file)
     if (!header.Passes())
         return true;
     channelCount_ = static_cast<uint8_t>(header.Channels());
-    sampleRate_ = static_cast<uint16_t>(header.SampleRate());
+    sampleRate_ = header.SampleRate();
     bitsPerSample_ = static_cast<uint8_t>(header.BitsPerSample());
-    fileSize_ = header.DeclaredFileSize();
+    fileSize_ = header.FileSize(file.Size());
     recognised_ = true;
     return true;
 }

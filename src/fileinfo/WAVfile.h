@@ -20,17 +20,17 @@ class TWAVfile {
 
     bool Recognised() const { return recognised_; }
     uint8_t ChannelCount() const { return channelCount_; }
-    uint16_t SampleRate() const { return sampleRate_; } // low 16 bits
+    uint32_t SampleRate() const { return sampleRate_; }
     uint8_t BitsPerSample() const { return bitsPerSample_; }
-    int32_t FileSize() const { return fileSize_; } // as the RIFF header declares it
+    int64_t FileSize() const { return fileSize_; } // RIFF size + 8, or the real size when that is no size
     double DurationSeconds() const;
 
   private:
     bool recognised_{};
     uint8_t channelCount_{};
-    uint16_t sampleRate_{};
+    uint32_t sampleRate_{};
     uint8_t bitsPerSample_{};
-    int32_t fileSize_{};
+    int64_t fileSize_{};
 };
 
 } // namespace WAVfile

@@ -22,13 +22,15 @@ class TWAVfile {
     bool Recognised() const { return recognised_; }
     uint16_t FormatTag() const { return formatTag_; }
     uint8_t ChannelCount() const { return channelCount_; }
-    uint16_t SampleRate() const { return sampleRate_; } // low 16 bits
+    uint32_t SampleRate() const { return sampleRate_; }
     uint32_t ByteRate() const { return byteRate_; }
     uint16_t BlockAlign() const { return blockAlign_; }
     uint8_t BitsPerSample() const { return bitsPerSample_; }
-    int32_t SampleCount() const { return sampleCount_; } // from a "fact" chunk; 0 without one
-    uint16_t HeaderSize() const { return headerSize_; }  // bytes before the audio data
-    int32_t FileSize() const { return fileSize_; }       // as the RIFF header declares it
+    uint32_t SampleCount() const { return sampleCount_; } // from a "fact" chunk; 0 without one
+    uint16_t HeaderSize() const { return headerSize_; }   // bytes before the audio data
+    int64_t FileSize() const { return fileSize_; }        // RIFF size + 8, or the real size when that is no size
+    // Kilobits per second of the stored samples: rate x channels x bits / 1000.
+    uint32_t BitRateKbps() const;
     double DurationSeconds() const;
     std::string ChannelModeText() const;
 
@@ -36,13 +38,13 @@ class TWAVfile {
     bool recognised_{};
     uint16_t formatTag_{};
     uint8_t channelCount_{};
-    uint16_t sampleRate_{};
+    uint32_t sampleRate_{};
     uint32_t byteRate_{};
     uint16_t blockAlign_{};
     uint8_t bitsPerSample_{};
-    int32_t sampleCount_{};
+    uint32_t sampleCount_{};
     uint16_t headerSize_{};
-    int32_t fileSize_{};
+    int64_t fileSize_{};
 };
 
 } // namespace WAVfileinf

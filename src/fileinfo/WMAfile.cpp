@@ -27,6 +27,7 @@ constexpr Guid kExtendedContentDescriptionObject = {0x40, 0xA4, 0xD0, 0xD2, 0x07
                                                     0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8, 0x50};
 
 // Offsets from the start of an object.
+constexpr int64_t kPlayDuration = 64;       // file properties: play(8, 100 ns) send(8) preroll(8, ms) flags(4)
 constexpr int64_t kMaxBitRate = 100;        // file properties, 32-bit
 constexpr int64_t kChannels = 80;           // stream properties: channels(2) rate(4) bytes/s(4)
 constexpr int64_t kDescriptionLengths = 24; // content description: five 16-bit lengths
@@ -39,8 +40,15 @@ constexpr std::array<std::string_view, kSlots> kExtendedNames = {"WM/TITLE", "WM
                                                                  "WM/YEAR",  "WM/GENRE",  "WM/DESCRIPTION"};
 constexpr uint16_t kStringValue = 0;
 
+// The most any audio stream carries: uncompressed 24-bit stereo at 96 kHz.
+constexpr uint32_t kMostBytesPerSecond = 96000 * 2 * 3;
+constexpr uint32_t kBroadcastFlag = 1; // file properties flags: the durations are not filled in
+
 struct FileData {
     int64_t FileSize = 0;
+    uint64_t PlayDuration = 0; // 100-ns units, preroll included
+    uint64_t PrerollMs = 0;
+    uint32_t Flags = 0;
     uint32_t MaxBitRate = 0;
     uint16_t Channels = 0;
     uint32_t SampleRate = 0;
@@ -110,6 +118,16 @@ bool ReadExtendedContentDescription(ReaderFile& file, int64_t object, FileData& 
     return true;
 }
 
+// The play duration less the preroll where the file gives it; otherwise the whole file at the
+// maximum bit rate, which is short for most files.
+double DurationOf(const FileData& data)
+{
+    double play = double(data.PlayDuration) / 1e7 - double(data.PrerollMs) / 1000;
+    if ((data.Flags & kBroadcastFlag) == 0 && data.PlayDuration != 0 && play > 0)
+        return play;
+    return double(FileSize32(data.FileSize)) * 8 / data.MaxBitRate;
+}
+
 bool ReadObjectId(ReaderFile& file, Guid& id)
 {
     return file.ReadExact(id.data(), id.size());
@@ -137,7 +155,10 @@ bool WalkHeader(ReaderFile& file, FileData& data)
         if (size == 0)
             return true;
         if (id == kFilePropertiesObject) {
-            if (!file.Seek(object + kMaxBitRate) || !file.ReadU32LE(data.MaxBitRate))
+            uint64_t sendDuration;
+            if (!file.Seek(object + kPlayDuration) || !file.ReadU64LE(data.PlayDuration) ||
+                !file.ReadU64LE(sendDuration) || !file.ReadU64LE(data.PrerollMs) || !file.ReadU32LE(data.Flags) ||
+                !file.Seek(object + kMaxBitRate) || !file.ReadU32LE(data.MaxBitRate))
                 return false;
         } else if (id == kStreamPropertiesObject) {
             if (!file.Seek(object + kChannels) || !file.ReadU16LE(data.Channels) || !file.ReadU32LE(data.SampleRate) ||
@@ -170,15 +191,16 @@ bool TWMAfile::Read(ReaderFile& file)
     FileData data;
     if (!WalkHeader(file, data))
         return false;
-    bool plausible = data.MaxBitRate > 0 && data.MaxBitRate < 320000 && (data.Channels == 1 || data.Channels == 2) &&
-                     data.SampleRate >= 8000 && data.SampleRate <= 96000 && data.ByteRate > 0 && data.ByteRate < 40000;
+    bool plausible = data.MaxBitRate > 0 && data.MaxBitRate <= kMostBytesPerSecond * 8 &&
+                     (data.Channels == 1 || data.Channels == 2) && data.SampleRate >= 8000 &&
+                     data.SampleRate <= 96000 && data.ByteRate > 0 && data.ByteRate <= kMostBytesPerSecond;
     if (!plausible)
         return true;
 
     fileSize_ = FileSize32(data.FileSize);
     channelCount_ = static_cast<uint8_t>(data.Channels);
     sampleRate_ = static_cast<int32_t>(data.SampleRate);
-    durationSeconds_ = double(fileSize_) * 8 / data.MaxBitRate;
+    durationSeconds_ = DurationOf(data);
     bitRateKbps_ = static_cast<int32_t>(data.ByteRate * 8 / 1000);
     title_ = Utf16ToUtf8(Trim(data.TagData[kTitle]));
     artist_ = Utf16ToUtf8(Trim(data.TagData[kArtist]));

@@ -32,8 +32,15 @@ struct WaveHeader {
     {
         return Is(0, "RIFF") && Is(8, "WAVE") && Is(12, "fmt ") && (Channels() == 1 || Channels() == 2);
     }
-    // The size the header declares for the file (RIFF size + 8), in 32 bits.
-    int32_t DeclaredFileSize() const { return static_cast<int32_t>(RiffSize() + 8u); }
+    // The size of the file as the RIFF size gives it (RIFF size + 8). Writers that could not go
+    // back to fill the size in (a pipe) leave 0 or 0xFFFFFFFF, and a RIFF size past the end of the
+    // file is no size at all: then the real size of the file counts.
+    int64_t FileSize(int64_t realSize) const
+    {
+        uint32_t riff = RiffSize();
+        int64_t declared = int64_t(riff) + 8;
+        return riff == 0 || riff == 0xFFFFFFFF || declared > realSize ? realSize : declared;
+    }
 };
 
 } // namespace fileinfo

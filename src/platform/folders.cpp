@@ -142,13 +142,39 @@ BOOL SetCurrentThreadPriority(int priority)
     }
     int nice;
     switch (priority) {
-    case THREAD_PRIORITY_LOWEST: nice = 10; break;
-    case THREAD_PRIORITY_BELOW_NORMAL: nice = 5; break;
-    case THREAD_PRIORITY_NORMAL: nice = 0; break;
-    case THREAD_PRIORITY_ABOVE_NORMAL: nice = -5; break;
-    case THREAD_PRIORITY_HIGHEST: nice = -10; break;
-    default: nice = priority > 0 ? -15 : 0; break;
+    case THREAD_PRIORITY_LOWEST:
+        nice = 10;
+        break;
+    case THREAD_PRIORITY_BELOW_NORMAL:
+        nice = 5;
+        break;
+    case THREAD_PRIORITY_NORMAL:
+        nice = 0;
+        break;
+    case THREAD_PRIORITY_ABOVE_NORMAL:
+        nice = -5;
+        break;
+    case THREAD_PRIORITY_HIGHEST:
+        nice = -10;
+        break;
+    default:
+        nice = priority > 0 ? -15 : 0;
+        break;
     }
     // On Linux a nice value set with the thread id applies to that thread only.
-    return setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), nice) == 0 ? TRUE : FALSE;
+    const id_t thread = static_cast<id_t>(gettid());
+    if (setpriority(PRIO_PROCESS, thread, nice) == 0)
+        return TRUE;
+    // An ordinary user may not lower the nice value below what RLIMIT_NICE
+    // allows (often not below the current one): take the best allowed value
+    // and go on, but report that the priority asked for was not set.
+    rlimit limit{};
+    int best = 20 - (getrlimit(RLIMIT_NICE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY ? int(limit.rlim_cur) : 40);
+    errno = 0;
+    const int now = getpriority(PRIO_PROCESS, thread);
+    if (errno == 0 && now < best)
+        best = now;
+    if (best > nice && best <= 19)
+        setpriority(PRIO_PROCESS, thread, best);
+    return FALSE;
 }

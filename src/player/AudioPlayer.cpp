@@ -149,9 +149,7 @@ void TAudioPlayer::startEngine()
         MessageBox(applicationWindow_, "DirectX Ver 8 are not installed.\r\nSound effects except flanger are disabled.",
                    "Warning", MB_OK | MB_ICONWARNING);
 
-    int sampleVolume = 0;
-    bass.BASS_GetGlobalVolumes(&musicVolume_, &sampleVolume, &streamVolume_);
-    pluginVolume_ = 255;
+    bass.BASS_GetGlobalVolumes(nullptr, nullptr, &volume_);
     bassVersion_ = std::to_string(major) + "." + std::to_string(minor);
 
     wmaReady_ = LoadBassWma(platform::ProgramFolder());
@@ -161,8 +159,8 @@ void TAudioPlayer::startEngine()
 TAudioPlayer::~TAudioPlayer()
 {
     spectrumTimer_->stop();
-    if (kind_ == ckPlugin && channel_ != 0)
-        pluginModule_->Stop();
+    if (kind_ == ckPlugin)
+        stopPlugin();
     else
         Stop();
     // Plug-ins go before the engine: their Quit may still reach the output module.
@@ -287,8 +285,7 @@ void TAudioPlayer::releaseChannel()
         bass.BASS_MusicFree(channel_);
         break;
     case ckPlugin:
-        if (channel_ != 0)
-            pluginModule_->Stop();
+        stopPlugin();
         break;
     case ckNone:
         break;
@@ -330,6 +327,7 @@ bool TAudioPlayer::Open(const std::string& fileName)
     if (support == ssPlugin || (support == ssBoth && pluginFirst_)) {
         kind_ = ckPlugin;
         pluginModule_ = GetPluginModule(slot);
+        pluginSlot_ = slot;
         SelectPlugin(slot);
     } else {
         if (!createNativeChannel(fileName)) {
@@ -376,6 +374,10 @@ bool TAudioPlayer::startChannel()
 
 bool TAudioPlayer::startPlugin()
 {
+    // Unloaded while stopped (the player did not hold it then): nothing to call.
+    if (GetPluginModule(pluginSlot_) != pluginModule_)
+        return false;
+    SetPluginInUse(pluginSlot_);
     busy_ = true;
     outputStarted_ = false;
     endedWhileStarting_ = false;
@@ -384,7 +386,7 @@ bool TAudioPlayer::startPlugin()
     const uint64_t opened = openCount_;
     TInModule* module = pluginModule_;
     module->Play(streamFileName_.c_str());
-    SetVolume(pluginVolume_);
+    SetVolume(volume_); // over whatever the plug-in set while it opened its output
     // Condition: 200 ms have sounded, or a stream shorter than that has already
     // ended, or another file was opened meanwhile.
     platform::PumpWait(kStartPasses, kStartSleepMs, [&] {
@@ -466,16 +468,21 @@ void TAudioPlayer::Stop()
 {
     if (mode_ != psPlaying)
         return;
-    if (kind_ == ckPlugin) {
-        if (channel_ != 0) {
-            pluginModule_->Stop();
-            channel_ = 0;
-            ClearEffectHandles();
-        }
-    } else {
+    if (kind_ == ckPlugin)
+        stopPlugin();
+    else
         Bass().BASS_ChannelStop(channel_);
-    }
     mode_ = psStopped;
+}
+
+void TAudioPlayer::stopPlugin()
+{
+    if (channel_ == 0)
+        return;
+    pluginModule_->Stop();
+    SetPluginInUse(-1);
+    channel_ = 0;
+    ClearEffectHandles();
 }
 
 uint32_t TAudioPlayer::bytesToMs(int64_t bytes) const
@@ -508,7 +515,8 @@ uint32_t TAudioPlayer::Position() const
     case ckPlugin:
         if (mode_ == psReady)
             return 0;
-        return static_cast<uint32_t>(std::max(outputStarted_ ? OutputTime() : pluginModule_->GetOutputTime(), 0));
+        return static_cast<uint32_t>(
+            std::max(outputStarted_ || channel_ == 0 ? OutputTime() : pluginModule_->GetOutputTime(), 0));
     case ckMusic:
     case ckNone:
         break;
@@ -518,7 +526,8 @@ uint32_t TAudioPlayer::Position() const
 
 void TAudioPlayer::SetPosition(uint32_t ms)
 {
-    if (kind_ == ckNone || ms > streamInfo_.Duration || busy_)
+    // The engine's length of the open channel, not the reader's estimate, which can be short.
+    if (kind_ == ckNone || ms > PlayLength() || busy_)
         return;
     if (kind_ == ckStream || kind_ == ckWMAStream) {
         const int64_t offset = Bass().BASS_ChannelSeconds2Bytes(channel_, static_cast<float>(ms) / 1000.0f);
@@ -530,6 +539,8 @@ void TAudioPlayer::SetPosition(uint32_t ms)
 
 void TAudioPlayer::seekPlugin(uint32_t ms)
 {
+    if (channel_ == 0)
+        return; // stopped: the next Play starts over anyway
     // Only a sounding output is flushed and restarted; otherwise nothing is awaited.
     const bool awaitOutput = mode_ == psPlaying && outputStarted_;
     busy_ = awaitOutput;
@@ -554,17 +565,13 @@ void TAudioPlayer::SetVolume(int volume)
 {
     if (!playerReady_)
         return;
-    const int v = volume > 100 ? 100 : volume < -1 ? 0 : volume;
-    if (kind_ == ckPlugin) {
-        pluginModule_->SetVolume(static_cast<int>(fileinfo::RoundHalfEven(v * 255.0 / 100.0)));
-        pluginVolume_ = v;
-    } else if (kind_ == ckMusic) {
-        Bass().BASS_SetGlobalVolumes(v, -1, -1);
-        musicVolume_ = v;
-    } else {
-        Bass().BASS_SetGlobalVolumes(-1, -1, v);
-        streamVolume_ = v;
-    }
+    if (volume == -1)
+        return;
+    volume_ = std::clamp(volume, 0, 100);
+    // Every kind plays at the one volume, so a switch of kind never changes it.
+    Bass().BASS_SetGlobalVolumes(volume_, volume_, volume_);
+    if (kind_ == ckPlugin && channel_ != 0)
+        pluginModule_->SetVolume(static_cast<int>(fileinfo::RoundHalfEven(volume_ * 255.0 / 100.0)));
 }
 
 void TAudioPlayer::ShowPluginConfig()
@@ -624,7 +631,11 @@ void TAudioPlayer::pluginStreamEnded()
         if (openCount_ != opened)
             return;
     }
-    Stop();
+    // The end stops playback even while paused: nothing is left to resume.
+    if (mode_ == psPlaying || mode_ == psPaused) {
+        stopPlugin();
+        mode_ = psStopped;
+    }
     if (OnPlayEnd)
         OnPlayEnd(*this);
 }
@@ -641,6 +652,8 @@ void TAudioPlayer::pluginOutputStarted(const OutputFormat* format)
         OnPluginStartPlay(*this, format->Channels, format->SampleRate);
     enableSpectrum();
     SetSoundEffects(soundEffects_);
+    // The plug-in may have set a volume of its own while it opened its output.
+    Bass().BASS_SetGlobalVolumes(volume_, volume_, volume_);
 }
 
 LRESULT TAudioPlayer::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -655,8 +668,12 @@ LRESULT TAudioPlayer::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         pluginOutputStarted(reinterpret_cast<const OutputFormat*>(lParam));
         return 0;
     case PLUGIN_CHANNEL:
-        if (kind_ == ckPlugin && channel_ != 0)
+        if (kind_ == ckPlugin && channel_ != 0 && channel_ != static_cast<DWORD>(wParam)) {
+            // A new output stream (a plug-in may open twice): the effects went with the
+            // old one and are set again when the new one starts.
             channel_ = static_cast<DWORD>(wParam);
+            ClearEffectHandles();
+        }
         return 0;
     case STREAM_END:
         // The sync names its channel: the end of a channel already replaced is dropped.

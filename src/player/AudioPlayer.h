@@ -152,6 +152,7 @@ class TAudioPlayer {
     bool createNativeChannel(const std::string& fileName);
     bool startChannel();
     bool startPlugin();
+    void stopPlugin(); // the plug-in's Stop, once, and the effects with its stream
     void startedPlaying();
     void seekPlugin(uint32_t ms);
     void enableSpectrum();
@@ -173,6 +174,7 @@ class TAudioPlayer {
     TChannelKind kind_ = ckNone;
     DWORD channel_ = 0;
     TInModule* pluginModule_ = nullptr;
+    int pluginSlot_ = -1;
 
     // The bounded waits for a plug-in's output. busy_ refuses Play, Restart and
     // SetPosition while one is in progress.
@@ -193,9 +195,7 @@ class TAudioPlayer {
     TStreamInfo streamInfo_;
     TSourceSupport support_ = ssNone;
 
-    int musicVolume_ = 100;
-    int streamVolume_ = 100;
-    int pluginVolume_ = 255; // clamped to 100 when first applied
+    int volume_ = 100; // one volume for native streams, modules and plug-in output alike
 
     // Effect state: survives channels; the handles belong to the current channel (0: not set).
     TSoundEffects soundEffects_ = 0;

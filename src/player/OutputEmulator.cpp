@@ -1,6 +1,7 @@
 #include "OutputEmulator.h"
 
 #include "BassBinding.h"
+#include "OutputConversion.h"
 #include "OutputRing.h"
 #include "PluginHost.h"
 
@@ -18,8 +19,18 @@
 namespace player {
 namespace {
 
-constexpr int kPrebufferRoom = 8192;                          // start early when no more room than this is left
-constexpr auto kReaderWait = std::chrono::milliseconds(3000); // longest a starved reader holds the mixer
+using Clock = std::chrono::steady_clock;
+
+constexpr int kPrebufferRoom = 8192; // start early when no more room than this is left
+// Longest a starved reader holds the mixing thread: less than the engine keeps
+// queued ahead, so a plug-in that is a little late costs no gap.
+constexpr auto kReaderWait = std::chrono::milliseconds(100);
+// A drained ring with no input for this long is the end of the stream, whatever
+// the plug-in said (or did not say) about it.
+constexpr auto kInputIdle = std::chrono::milliseconds(500);
+// The emulator's own message: show the full-ring box on the user-interface
+// thread, never on the plug-in's decode thread, which must not block on it.
+constexpr UINT kShowNoSpaceBox = WM_USER + 300;
 
 struct Emulator {
     // Guards the ring and every field down to releases. Write and Flush hold it
@@ -29,31 +40,33 @@ struct Emulator {
     // Signalled when data arrives, the input ends, or a flush or close lets a waiting reader go.
     std::condition_variable changed;
     OutputRing ring;
-    std::unique_ptr<char[]> scratch; // the reader's room for samples wider than 16 bits
+    std::unique_ptr<char[]> scratch; // the reader's room for samples it converts
     int rate = 0;
-    int bits = 0;
-    int channels = 0;
+    PcmLayout layout;       // as the plug-in writes
     int prebufferBytes = 0; // 400 ms: twice the 200-ms size
     int64_t total = 0;      // bytes written since Open or Flush
     int timeOffset = 0;     // ms: the last Flush time
     bool prebuffering = false;
-    bool endOfInput = false;
     bool seekPending = false;
+    // How the input ends: PLUGIN_EOF is final; an empty Write, or the plug-in
+    // asking IsPlaying, says it has nothing more for now (the next data takes
+    // that back); and a drained ring without input for kInputIdle ends it too.
+    bool endOfInput = false;
+    bool inputPaused = false;
+    Clock::time_point lastInput{};
     uint64_t releases = 0; // bumped by Open, Flush and Close to free a waiting reader at once
 
     std::atomic<HSTREAM> stream{0};
     std::atomic<bool> readerBusy{false};    // the reader is copying: CanWrite answers 0
     std::atomic<bool> readerWaiting{false}; // the reader waits for data
-    // The stream has ended with the input but the device is still playing its
-    // last frames: set by the reader, cleared by the stream's end sync.
-    std::atomic<bool> tailSounding{false};
 
     // Set on the user-interface thread before any plug-in runs.
     std::atomic<HWND> ownWindow{nullptr};
     std::atomic<HWND> playerWindow{nullptr};
     std::atomic<HWND> applicationWindow{nullptr};
-    // The format posted with PLUGIN_OUTPUT_STARTED; written by Open and read by
-    // the player, both on the user-interface thread.
+    // The format posted with PLUGIN_OUTPUT_STARTED; filled from the open stream's
+    // format when the start is relayed and read by the player, both on the
+    // user-interface thread (a plug-in may open its output from its own thread).
     OutputFormat format{};
 };
 
@@ -63,22 +76,40 @@ Emulator& emulator()
     return e;
 }
 
-// Sample widths the stream can carry: 8 and 16 bits as they are; 24 and 32 bits
-// are cut to their top 16 bits by the reader.
-bool playableFormat(int bits, int channels)
+// Caller holds the lock.
+int64_t writtenBytesPerSecond(const Emulator& e)
 {
-    return (bits == 8 || bits == 16 || bits == 24 || bits == 32) && (channels == 1 || channels == 2);
+    return int64_t(e.layout.frameBytes()) * e.rate;
 }
 
-int streamSampleBytes(int bits)
+int64_t streamBytesPerSecond(const Emulator& e)
 {
-    return bits == 8 ? 1 : 2;
+    return int64_t(e.layout.streamSampleBytes()) * e.layout.streamChannels() * e.rate;
 }
 
 // Caller holds the lock.
-int64_t bytesPerSecond(const Emulator& e, int sampleBytes)
+bool inputStopped(const Emulator& e)
 {
-    return int64_t(sampleBytes) * e.rate * e.channels;
+    return e.endOfInput || e.inputPaused || Clock::now() - e.lastInput >= kInputIdle;
+}
+
+// Sound starts once 400 ms are buffered, when the ring is nearly full, or when
+// the plug-in has nothing more for now. Caller holds the lock; true: post the start.
+bool prebufferDone(Emulator& e)
+{
+    if (!e.prebuffering || e.ring.Filled() < e.layout.frameBytes())
+        return false;
+    if (e.ring.Free() <= kPrebufferRoom || e.ring.Filled() >= e.prebufferBytes || e.endOfInput || e.inputPaused) {
+        e.prebuffering = false;
+        return true;
+    }
+    return false;
+}
+
+void postStart(const Emulator& e, HSTREAM stream)
+{
+    if (stream)
+        PostMessage(e.ownWindow.load(), PLUGIN_OUTPUT_STARTED, stream, reinterpret_cast<LPARAM>(&e.format));
 }
 
 int msOf(int64_t bytes, int64_t perSecond, int offset)
@@ -101,15 +132,26 @@ LRESULT handleMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_QUERYENDSESSION:
         return 1;
     case PLUGIN_EOF: {
-        std::lock_guard hold(e.lock);
-        e.endOfInput = true;
-    }
+        bool start;
+        {
+            std::lock_guard hold(e.lock);
+            e.endOfInput = true;
+            start = prebufferDone(e);
+        }
         notifyReader(e);
+        // What is still buffered plays before the player hears of the end.
+        if (start && e.stream.load())
+            handleMessage(nullptr, PLUGIN_OUTPUT_STARTED, e.stream.load(), reinterpret_cast<LPARAM>(&e.format));
         PostMessage(e.playerWindow.load(), PLUGIN_EOF, 0, 0);
         return 0;
+    }
     case PLUGIN_OUTPUT_STARTED:
         // Write names the stream it filled; a stream closed meanwhile is not started.
         if (wParam != 0 && wParam == e.stream.load()) {
+            {
+                std::lock_guard hold(e.lock);
+                e.format = OutputFormat{uint16_t(e.layout.bits), uint32_t(e.rate), uint16_t(e.layout.channels)};
+            }
             Bass().BASS_StreamPlay(HSTREAM(wParam), FALSE, 0);
             PostMessage(e.playerWindow.load(), PLUGIN_OUTPUT_STARTED, 0, lParam);
         }
@@ -117,15 +159,12 @@ LRESULT handleMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam)
     case CLEAR_CURRENT_PLUGIN:
         ClearCurrentPlugin();
         return 0;
+    case kShowNoSpaceBox:
+        MessageBox(e.applicationWindow.load(), "Write error : No Space", "Error", MB_OKCANCEL);
+        return 0;
     default:
         return 0; // the download-function request (WM_USER, lParam 240) included: none here
     }
-}
-
-// The device has taken the stream's last frame (mixing thread).
-void StreamEnded(HSYNC, DWORD, DWORD, void*)
-{
-    emulator().tailSounding = false;
 }
 
 // --- TOutModule --------------------------------------------------------------
@@ -171,7 +210,6 @@ void OutClose()
     notifyReader(e);
     Bass().BASS_StreamFree(stream);
     e.stream = 0;
-    e.tailSounding = false;
 }
 
 int OutOpen(int sampleRate, int channels, int bitsPerSample, int, int)
@@ -181,24 +219,25 @@ int OutOpen(int sampleRate, int channels, int bitsPerSample, int, int)
         return -1;
     OutClose(); // a plug-in that opens twice does not leave a stream playing
     HSTREAM stream = 0;
-    if (playableFormat(bitsPerSample, channels) && sampleRate > 0) {
-        const DWORD flags = (bitsPerSample == 8 ? BASS_SAMPLE_8BITS : 0) | (channels == 1 ? BASS_SAMPLE_MONO : 0);
+    const PcmLayout layout{bitsPerSample, channels};
+    if (layout.playable() && sampleRate > 0) {
+        const DWORD flags = (layout.streamSampleBytes() == 1 ? BASS_SAMPLE_8BITS : 0) |
+                            (layout.streamChannels() == 1 ? BASS_SAMPLE_MONO : 0);
         stream = Bass().BASS_StreamCreate(DWORD(sampleRate), flags, OutputReader, nullptr);
-        if (stream)
-            Bass().BASS_ChannelSetSync(stream, BASS_SYNC_END, 0, StreamEnded, nullptr);
     }
     {
         std::lock_guard hold(e.lock);
         if (stream) {
             e.rate = sampleRate;
-            e.bits = bitsPerSample;
-            e.channels = channels;
-            e.prebufferBytes = int(bytesPerSecond(e, bitsPerSample / 8) * 2 / 10) * 2;
+            e.layout = layout;
+            e.prebufferBytes = int(writtenBytesPerSecond(e) * 2 / 10) * 2;
             e.timeOffset = 0;
         }
         e.ring.Clear();
         e.total = 0;
         e.endOfInput = false;
+        e.inputPaused = false;
+        e.lastInput = Clock::now();
         e.seekPending = false;
         e.prebuffering = true;
         ++e.releases;
@@ -206,7 +245,6 @@ int OutOpen(int sampleRate, int channels, int bitsPerSample, int, int)
     e.stream = stream;
     if (!stream)
         return -1;
-    e.format = OutputFormat{uint16_t(bitsPerSample), uint32_t(sampleRate), uint16_t(channels)};
     PostMessage(e.playerWindow.load(), PLUGIN_CHANNEL, stream, 0);
     return 0;
 }
@@ -223,27 +261,20 @@ int OutWrite(const char* buffer, int length)
         written = valid && e.ring.Put(buffer, length);
         if (written) {
             e.total += length;
-            // A write of nothing marks the end of the data.
-            e.endOfInput = length == 0;
+            // A write of nothing: no more data for now, perhaps the end.
+            e.inputPaused = length == 0;
+            if (length > 0)
+                e.lastInput = Clock::now();
         }
-        if (e.prebuffering) {
-            const int filled = e.ring.Filled();
-            // Sound starts with 400 ms buffered, when the ring is nearly full, or
-            // at the end of a stream shorter than that.
-            const bool endOfShortStream = written && length == 0 && filled > 0;
-            if (endOfShortStream || e.ring.Free() <= kPrebufferRoom || filled >= e.prebufferBytes) {
-                e.prebuffering = false;
-                start = true;
-            }
-        }
+        start = prebufferDone(e);
         stream = e.stream.load();
     }
     if (written)
         notifyReader(e);
     else if (valid)
-        MessageBox(e.applicationWindow.load(), "Write error : No Space", "Error", MB_OKCANCEL);
-    if (start && stream)
-        PostMessage(e.ownWindow.load(), PLUGIN_OUTPUT_STARTED, stream, reinterpret_cast<LPARAM>(&e.format));
+        PostMessage(e.ownWindow.load(), kShowNoSpaceBox, 0, 0);
+    if (start)
+        postStart(e, stream);
     return written ? 0 : 1;
 }
 
@@ -262,15 +293,24 @@ int OutIsPlaying()
     const HSTREAM stream = e.stream.load();
     if (!stream)
         return 0;
-    // Paused audio, audio not yet started and the last frames on their way
-    // through the device are all still to be heard: the plug-in waits for them
-    // before it reports the end of its stream.
+    // A plug-in that asks has nothing more to write for now: a stream shorter
+    // than the pre-buffer starts, and a drained ring ends the stream.
+    bool start;
+    bool buffered;
+    {
+        std::lock_guard hold(e.lock);
+        e.inputPaused = true;
+        start = prebufferDone(e);
+        buffered = e.ring.Filled() >= e.layout.frameBytes();
+    }
+    notifyReader(e);
+    if (start)
+        postStart(e, stream);
+    // Sound still to be heard: in the ring, paused, or on its way through the
+    // engine and the device (the channel stays active until the device has
+    // taken its last frame).
     const DWORD state = Bass().BASS_ChannelIsActive(stream);
-    if (state == BASS_ACTIVE_PLAYING || state == BASS_ACTIVE_PAUSED || e.tailSounding)
-        return 1;
-    std::lock_guard hold(e.lock);
-    const int frame = (e.bits / 8) * e.channels;
-    return frame > 0 && e.ring.Filled() >= frame ? 1 : 0;
+    return buffered || state == BASS_ACTIVE_PLAYING || state == BASS_ACTIVE_PAUSED ? 1 : 0;
 }
 
 int OutPause(int pause)
@@ -320,16 +360,19 @@ void OutFlush(int timeMs)
         Bass().BASS_ChannelStop(stream);
     {
         std::lock_guard hold(e.lock);
-        if (state == BASS_ACTIVE_PLAYING)
-            e.prebuffering = true; // restarted by the next PLUGIN_OUTPUT_STARTED
+        // Restarted by the next PLUGIN_OUTPUT_STARTED, also when the stream ran
+        // dry before the seek; a paused one is restarted by its resume.
+        if (state != BASS_ACTIVE_PAUSED)
+            e.prebuffering = true;
         e.timeOffset = timeMs;
         e.ring.Clear();
         e.total = 0;
         e.seekPending = false;
         e.endOfInput = false; // a seek after the end of the data leaves the end
+        e.inputPaused = false;
+        e.lastInput = Clock::now();
         ++e.releases;
     }
-    e.tailSounding = false;
     notifyReader(e);
 }
 
@@ -339,14 +382,14 @@ int OutGetOutputTime()
     const HSTREAM stream = e.stream.load();
     const int64_t position = stream ? Bass().BASS_ChannelGetPosition(stream) : 0;
     std::lock_guard hold(e.lock);
-    return msOf(position, bytesPerSecond(e, streamSampleBytes(e.bits)), e.timeOffset);
+    return msOf(position, streamBytesPerSecond(e), e.timeOffset);
 }
 
 int OutGetWrittenTime()
 {
     Emulator& e = emulator();
     std::lock_guard hold(e.lock);
-    return msOf(e.total, bytesPerSecond(e, e.bits / 8), e.timeOffset);
+    return msOf(e.total, writtenBytesPerSecond(e), e.timeOffset);
 }
 
 char gDescription[] = "BASS Tovarro output plug-in emulator";
@@ -427,53 +470,55 @@ int OutputRingMs()
 {
     Emulator& e = emulator();
     std::lock_guard hold(e.lock);
-    return msOf(OutputRing::kSize, bytesPerSecond(e, e.bits / 8), 0);
+    return msOf(OutputRing::kSize, writtenBytesPerSecond(e), 0);
 }
 
 DWORD OutputReader(HSTREAM, void* buffer, DWORD length, void*)
 {
     Emulator& e = emulator();
     std::unique_lock hold(e.lock);
-    const int inSample = e.bits / 8;
-    const int outSample = streamSampleBytes(e.bits);
-    const int inFrame = inSample * e.channels;
-    const int outFrame = outSample * e.channels;
+    const PcmLayout& in = e.layout;
+    const int inFrame = in.frameBytes();
+    const int outFrame = in.streamSampleBytes() * in.streamChannels();
     if (inFrame <= 0 || !e.ring.Allocated())
         return 0;
-    const int64_t frames = length / DWORD(outFrame);
-    const int wanted = int(std::min<int64_t>(frames * inFrame, OutputRing::kSize - 1));
+    const int frames = int(std::min<int64_t>(length / DWORD(outFrame), (OutputRing::kSize - 1) / inFrame));
+    const int wanted = frames * inFrame;
     const uint64_t releases = e.releases;
-    e.readerWaiting = true;
-    // Condition: the bytes asked for are there, the input has ended, or a flush or close lets the reader go.
-    e.changed.wait_for(hold, kReaderWait,
-                       [&] { return e.endOfInput || e.ring.Filled() >= wanted || e.releases != releases; });
-    e.readerWaiting = false;
+    if (e.ring.Filled() < wanted && !inputStopped(e)) {
+        e.readerWaiting = true;
+        // Condition: the bytes asked for are there, the input has stopped, or a flush or close lets the reader go.
+        e.changed.wait_for(hold, kReaderWait, [&] {
+            return e.endOfInput || e.inputPaused || e.ring.Filled() >= wanted || e.releases != releases;
+        });
+        e.readerWaiting = false;
+    }
     const bool released = e.releases != releases;
 
     e.readerBusy = true;
     int take = std::min(wanted, e.ring.Filled());
     take -= take % inFrame;
     int made;
-    if (inSample == outSample) {
+    if (in.passesThrough()) {
         made = e.ring.Take(static_cast<char*>(buffer), take);
     } else {
-        // Wider samples keep their top 16 bits (little-endian: the last two bytes of each).
         const int got = e.ring.Take(e.scratch.get(), take);
-        auto* out = static_cast<char*>(buffer);
-        for (int i = 0; i < got / inSample; ++i)
-            std::memcpy(out + i * 2, e.scratch.get() + i * inSample + inSample - 2, 2);
-        made = got / inSample * 2;
+        ConvertFrames(e.scratch.get(), got / inFrame, in, static_cast<short*>(buffer));
+        made = got / inFrame * outFrame;
     }
     e.readerBusy = false;
 
-    // A stream that returns short ends; a plug-in that is merely slow gets
-    // silence meanwhile, so its stream stalls instead of ending.
-    if (made < int(frames * outFrame) && !released) {
-        if (e.endOfInput) {
-            e.tailSounding = true;
+    // A stream that returns short ends: once the input has stopped and the ring
+    // is drained; the engine then plays out what it has and the stream turns
+    // inactive. More data later starts it again. A plug-in that is merely slow
+    // gets silence meanwhile, so its stream stalls instead of ending.
+    if (made < frames * outFrame && !released) {
+        if (inputStopped(e)) {
+            e.prebuffering = true;
         } else {
-            std::memset(static_cast<char*>(buffer) + made, outSample == 1 ? 0x80 : 0, frames * outFrame - made);
-            made = int(frames * outFrame);
+            std::memset(static_cast<char*>(buffer) + made, in.streamSampleBytes() == 1 ? 0x80 : 0,
+                        std::size_t(frames * outFrame - made));
+            made = frames * outFrame;
         }
     }
     return DWORD(made);

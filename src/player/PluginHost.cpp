@@ -21,6 +21,7 @@ struct Host {
     std::array<Slot, kPluginSlots> slots;
     bool ready = false;
     int current = -1;
+    int inUse = -1; // SetPluginInUse
 };
 
 Host& host()
@@ -172,7 +173,7 @@ int UnloadPlugin(const std::string& fileName)
     const int index = FindPlugin(fileName);
     if (index < 0)
         return plNotLoaded;
-    if (index == h.current)
+    if (index == h.current || index == h.inUse)
         return plInUse;
     Slot& slot = h.slots[std::size_t(index)];
     if (!slot.retired)
@@ -214,6 +215,11 @@ int SelectPlugin(int slot)
         return -1;
     host().current = slot;
     return 0;
+}
+
+void SetPluginInUse(int slot)
+{
+    host().inUse = slot;
 }
 
 int CurrentPlugin()

@@ -43,13 +43,16 @@ bool PluginHostReady();
 
 int LoadPlugin(const std::string& fileName);
 int UnloadPlugin(const std::string& fileName);
-int FindPlugin(const std::string& fileName);               // slot, or -1 (names compare exactly)
-TInModule* GetPluginModule(int slot);                      // null for an empty slot or a number outside 0..7
-TPluginInfo GetPluginInfo(int slot);                       // an empty record then
-bool PluginPlayable(int slot);                             // loaded and usable for playback
-int SelectPlugin(int slot);                                // 0 and current, or -1
-int CurrentPlugin();                                       // slot or -1
-void ClearCurrentPlugin();                                 // CLEAR_CURRENT_PLUGIN
+int FindPlugin(const std::string& fileName); // slot, or -1 (names compare exactly)
+TInModule* GetPluginModule(int slot);        // null for an empty slot or a number outside 0..7
+TPluginInfo GetPluginInfo(int slot);         // an empty record then
+bool PluginPlayable(int slot);               // loaded and usable for playback
+int SelectPlugin(int slot);                  // 0 and current, or -1
+int CurrentPlugin();                         // slot or -1
+void ClearCurrentPlugin();                   // CLEAR_CURRENT_PLUGIN
+// The slot whose plug-in the player runs (a channel alive), or -1. It is never
+// unloaded, whatever CLEAR_CURRENT_PLUGIN said: the player still calls into it.
+void SetPluginInUse(int slot);
 std::string GetPluginFileExts();                           // "*.WAV;*.VOC;*.MP3;" for open dialogs
 std::string ConvertExtensionList(const std::string& list); // "WAV;VOC" -> "*.WAV;*.VOC"
 

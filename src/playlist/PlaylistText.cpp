@@ -2,6 +2,7 @@
 
 #include "platform/text.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace playlist {
@@ -100,17 +101,20 @@ QString RenumberCaption(const QString& caption, int index, bool numbering)
     return QString::number(index + 1) + ". " + caption.mid(p);
 }
 
-QString MinutesSecondsInHour(int64_t seconds)
+QString TimeText(int64_t seconds)
 {
-    const int64_t s = seconds % 3600;
-    return QStringLiteral("%1:%2").arg(s / 60, 2, 10, QChar(u'0')).arg(s % 60, 2, 10, QChar(u'0'));
+    const int64_t s = std::max<int64_t>(seconds, 0);
+    const QString minutesSeconds =
+        QStringLiteral("%1:%2").arg(s / 60 % 60, 2, 10, QChar(u'0')).arg(s % 60, 2, 10, QChar(u'0'));
+    return s < 3600 ? minutesSeconds : QString::number(s / 3600) + u':' + minutesSeconds;
 }
 
 QString PlaylistTimeText(double seconds)
 {
-    if (!(seconds >= 0) || !std::isfinite(seconds))
-        return MinutesSecondsInHour(0);
-    return MinutesSecondsInHour(std::llround(std::fmod(seconds, 3600.0 * 24 * 365 * 1000)));
+    constexpr double kLongestDuration = 4294967.295; // 2^32 - 1 ms
+    if (!(seconds >= 0) || !(seconds <= kLongestDuration))
+        return TimeText(0);
+    return TimeText(std::llround(seconds));
 }
 
 QString BaseNameOf(std::string_view path)

@@ -32,11 +32,14 @@ qsizetype NumberPrefixLength(const QString& caption);
 // (0-based); blanks after the prefix, or leading blanks, go with it.
 QString RenumberCaption(const QString& caption, int index, bool numbering);
 
-// "mm:ss" of the seconds within the hour: 3725 s gives "02:05".
-QString MinutesSecondsInHour(int64_t seconds);
+// The one form of every time the program shows or saves: "mm:ss" under an
+// hour, "h:mm:ss" from an hour on (3725 s gives "1:02:05"); a negative time
+// gives "00:00".
+QString TimeText(int64_t seconds);
 
 // The time column of an entry of the given duration (rounded to whole
-// seconds; nothing sensible gives "00:00").
+// seconds). A duration the player could not hold (2^32 ms, 49 days) is no
+// duration and gives "00:00", as does anything else that is not sensible.
 QString PlaylistTimeText(double seconds);
 
 // The file name of a path without folder and without its last extension.

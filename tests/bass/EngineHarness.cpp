@@ -76,6 +76,32 @@ Samples ReadCapture(const std::string& path)
     return out;
 }
 
+// A one-pattern ProTracker module: one looped square-wave sample, one note at
+// speed 1, and a pattern break after 32 rows: 32 ticks of 20 ms.
+std::string TinyModule()
+{
+    testsupport::ByteBuilder b;
+    b.fixed("engine test", 20);
+    b.fixed("square", 22).u16be(16).u8(0).u8(64).u16be(0).u16be(16); // 32 bytes, volume 64, looped
+    for (int i = 1; i < 31; ++i)
+        b.zeros(22).u16be(0).u8(0).u8(0).u16be(0).u16be(1);
+    b.u8(1).u8(127);
+    b.zeros(128); // order list: pattern 0
+    b.text("M.K.");
+    for (int row = 0; row < 64; ++row)
+        for (int channel = 0; channel < 4; ++channel) {
+            if (row == 0 && channel == 0)
+                b.u8(0x00).u8(0xD6).u8(0x1F).u8(0x01); // sample 1, period 214, speed 1
+            else if (row == 31 && channel == 1)
+                b.u8(0x00).u8(0x00).u8(0x0D).u8(0x00); // pattern break: the song ends
+            else
+                b.zeros(4);
+        }
+    for (int i = 0; i < 32; ++i)
+        b.u8(i < 16 ? 0x60 : 0xA0);
+    return b.str();
+}
+
 void EndWaiter::Proc(HSYNC, DWORD, DWORD, void* user)
 {
     auto* self = static_cast<EndWaiter*>(user);
@@ -139,31 +165,4 @@ double ZeroCrossingHz(const Samples& stereo, int side, long from, long to, unsig
     }
     return crossings > 0 ? double(crossings) * rate / double(last - first) : 0.0;
 }
-
-// A one-pattern ProTracker module: one looped square-wave sample, one note at
-// speed 1, and a pattern break after 32 rows: 32 ticks of 20 ms.
-std::string TinyModule()
-{
-    testsupport::ByteBuilder b;
-    b.fixed("engine test", 20);
-    b.fixed("square", 22).u16be(16).u8(0).u8(64).u16be(0).u16be(16); // 32 bytes, volume 64, looped
-    for (int i = 1; i < 31; ++i)
-        b.zeros(22).u16be(0).u8(0).u8(0).u16be(0).u16be(1);
-    b.u8(1).u8(127);
-    b.zeros(128); // order list: pattern 0
-    b.text("M.K.");
-    for (int row = 0; row < 64; ++row)
-        for (int channel = 0; channel < 4; ++channel) {
-            if (row == 0 && channel == 0)
-                b.u8(0x00).u8(0xD6).u8(0x1F).u8(0x01); // sample 1, period 214, speed 1
-            else if (row == 31 && channel == 1)
-                b.u8(0x00).u8(0x00).u8(0x0D).u8(0x00); // pattern break: the song ends
-            else
-                b.zeros(4);
-        }
-    for (int i = 0; i < 32; ++i)
-        b.u8(i < 16 ? 0x60 : 0xA0);
-    return b.str();
-}
-
 } // namespace enginetest

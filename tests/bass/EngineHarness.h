@@ -35,6 +35,9 @@ class CaptureSession {
     bool running_ = false;
 };
 
+// A one-pattern ProTracker module: a looped square wave for 0.64 s.
+std::string TinyModule();
+
 // The stereo frames of a capture, checking that its header sizes were patched.
 Samples ReadCapture(const std::string& path);
 
@@ -59,8 +62,5 @@ long LastSoundFrame(const Samples& stereo);
 double Rms(const Samples& stereo, int side, long from, long to);
 // Frequency from the upward zero crossings of one side over [from, to).
 double ZeroCrossingHz(const Samples& stereo, int side, long from, long to, unsigned rate = 44100);
-
-// A one-pattern ProTracker module that plays a square wave for 0.64 s.
-std::string TinyModule();
 
 } // namespace enginetest

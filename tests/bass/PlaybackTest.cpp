@@ -109,7 +109,8 @@ TEST_P(EncodedFile, PlaysForItsLengthAndEndsOnce)
     EXPECT_NEAR(ZeroCrossingHz(out, 1, first + 4410, last - 4410), 660.0, 2.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, EncodedFile, ::testing::Values("tone.mp3", "tone-notag.mp3", "tone.ogg", "tone.wma"));
+INSTANTIATE_TEST_SUITE_P(Fixtures, EncodedFile,
+                         ::testing::Values("tone.mp3", "tone-notag.mp3", "tone.ogg", "tone.wma"));
 
 TEST(Playback, SeekIsExactAndPositionReadsIt)
 {

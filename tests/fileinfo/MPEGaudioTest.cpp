@@ -43,8 +43,11 @@ TEST(MPEGaudio, ConstantBitRateFiles)
     EXPECT_TRUE(mpeg.IsPlausible());
     EXPECT_EQ(mpeg.Frame().FrameLength, 417);
     EXPECT_EQ(mpeg.ChannelModeText(), "Stereo"); // joint stereo
-    // From the end of the ID3v2 tag to the end of the file, ID3v1 tag included.
-    EXPECT_DOUBLE_EQ(mpeg.DurationSeconds(), (34944.0 - 1799) * 8 / 128 / 1000);
+    // The "Info" header of a file of one rate counts its frames; the rate stays the table's.
+    EXPECT_EQ(mpeg.VBR().Id, "Info");
+    EXPECT_EQ(mpeg.VBR().FrameCount, 78);
+    EXPECT_DOUBLE_EQ(mpeg.DurationSeconds(), 1152.0 * 78 / 44100);
+    EXPECT_EQ(mpeg.BitRateKbps(), 128);
     EXPECT_EQ(mpeg.EncoderName(), "LAME 3.10"); // "LAME3.100" in the last frames
     EXPECT_EQ(mpeg.Id3v2Tag().Title(), "Cbr Title");
     EXPECT_EQ(mpeg.Id3v1Tag().Artist(), "Cbr Artist");
@@ -116,6 +119,69 @@ TEST(MPEGaudio, VariableBitRateHeaders)
     EXPECT_EQ(mpeg.VBR().Quality, 77);
     EXPECT_EQ(mpeg.BitRateKbps(), 120);
     EXPECT_EQ(mpeg.EncoderName(), "FhG");
+}
+
+TEST(MPEGaudio, FrameLengthsOfEveryVersionAndLayer)
+{
+    // Layer II holds 1152 samples and Layer I 384 in MPEG 2 too: 144 and 48 bytes per bit per
+    // sample. Each file is found only when its second header sits one frame length on.
+    const struct {
+        uint8_t b1, b2;
+        int length, samples;
+        unsigned rate, kbps;
+    } cases[] = {{0xF5, 0x84, 384, 1152, 24000, 64},  // MPEG 2 Layer II: 144 x 64000 / 24000
+                 {0xF7, 0x44, 128, 384, 24000, 64},   // MPEG 2 Layer I: 48 x 64000 / 24000
+                 {0xE5, 0x88, 1152, 1152, 8000, 64},  // MPEG 2.5 Layer II: 144 x 64000 / 8000
+                 {0xF3, 0x84, 192, 576, 24000, 64},   // MPEG 2 Layer III: 72 x 64000 / 24000
+                 {0xFD, 0x84, 384, 1152, 48000, 128}, // MPEG 1 Layer II
+                 {0xFF, 0x44, 128, 384, 48000, 128}}; // MPEG 1 Layer I
+    testsupport::TempDir dir;
+    TMPEGaudio mpeg;
+    for (const auto& c : cases) {
+        ASSERT_TRUE(mpeg.Read(Put(dir, Frames(c.b1, c.b2, 0xC0, c.length, 50)))) << int(c.b1);
+        EXPECT_TRUE(mpeg.IsPlausible()) << int(c.b1);
+        EXPECT_EQ(mpeg.Frame().FrameLength, c.length) << int(c.b1);
+        EXPECT_EQ(mpeg.SampleRate(), c.rate) << int(c.b1);
+        EXPECT_EQ(mpeg.BitRateKbps(), c.kbps) << int(c.b1);
+        EXPECT_DOUBLE_EQ(mpeg.DurationSeconds(), 50.0 * c.samples / c.rate) << int(c.b1);
+    }
+}
+
+TEST(MPEGaudio, InfoHeaderCodedAboveTheRateOfTheFile)
+{
+    // MPEG 2 Layer III mono at 22.05 kHz: a 56 kbit/s frame holds the "Info" header, 32 kbit/s
+    // frames (104 bytes) the audio.
+    std::string info = Frames(0xF3, 0x70, 0xC0, 182, 1);
+    std::string header = ByteBuilder().text("Info").u32be(0xF).u32be(1000).u32be(104182).str();
+    info.replace(13, header.size(), header);
+    testsupport::TempDir dir;
+    TMPEGaudio mpeg;
+    ASSERT_TRUE(mpeg.Read(Put(dir, info + Frames(0xF3, 0x40, 0xC0, 104, 1000))));
+    EXPECT_EQ(mpeg.VBR().Id, "Info");
+    EXPECT_EQ(mpeg.BitRateKbps(), 32);
+    EXPECT_DOUBLE_EQ(mpeg.DurationSeconds(), 576.0 * 1000 / 22050);
+    // Its encoder is guessed as for any file of one rate.
+    EXPECT_EQ(mpeg.EncoderName(), "FhG");
+}
+
+TEST(MPEGaudio, VariableRateWithoutAHeaderIsMeasured)
+{
+    // MPEG 1 Layer III at 44.1 kHz, 128 and 320 kbit/s frames taking turns: 730 KB, more than the
+    // reader follows, so its sample of spread-out frames has to give the average.
+    std::string frames;
+    for (int i = 0; i < 500; ++i)
+        frames += Frames(0xFB, 0x90, 0x44, 417, 1) + Frames(0xFB, 0xE0, 0x44, 1044, 1);
+    testsupport::TempDir dir;
+    TMPEGaudio mpeg;
+    ASSERT_TRUE(mpeg.Read(Put(dir, frames)));
+    EXPECT_TRUE(mpeg.Sample().Varies);
+    EXPECT_LT(mpeg.Sample().Bytes, int64_t(frames.size()) / 4);
+    EXPECT_NEAR(mpeg.DurationSeconds(), 1000 * 1152.0 / 44100, 0.01 * 1000 * 1152 / 44100);
+    EXPECT_NEAR(mpeg.BitRateKbps(), 224, 3);
+    // A short file is followed whole: exact.
+    ASSERT_TRUE(mpeg.Read(Put(dir, frames.substr(0, 1461 * 20))));
+    EXPECT_DOUBLE_EQ(mpeg.DurationSeconds(), 40 * 1152.0 / 44100);
+    EXPECT_EQ(mpeg.BitRateKbps(), 224);
 }
 
 TEST(MPEGaudio, EncoderGuessFromHeaderFlags)

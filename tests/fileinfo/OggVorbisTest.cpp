@@ -91,8 +91,8 @@ TEST(OggVorbis, FallbacksAndLongEntries)
     EXPECT_EQ(display.Comment(), "");
     EXPECT_EQ(player.Track(), 300);
     EXPECT_EQ(display.Track(), 300 % 256);
-    EXPECT_EQ(player.Title(), "ab"); // a malformed sequence ends the value
-    EXPECT_EQ(display.Title(), "ab");
+    EXPECT_EQ(player.Title(), "ab\xEF\xBF\xBD(cd"); // a malformed sequence is replaced
+    EXPECT_EQ(display.Title(), "ab\xEF\xBF\xBD(cd");
     EXPECT_EQ(player.Vendor(), "builder");      // "noequals" comes after the vendor text
     EXPECT_EQ(player.NominalBitRateKbps(), 66); // 65.5 to even
     EXPECT_EQ(display.NominalBitRateKbps(), 65);
@@ -105,6 +105,43 @@ TEST(OggVorbis, FallbacksAndLongEntries)
     EXPECT_EQ(player.Title(), "Kept");
     EXPECT_EQ(player.Artist(), "");
     EXPECT_EQ(display.Title(), "Kept");
+}
+
+TEST(OggVorbis, CommentHeaderOverTwoPages)
+{
+    // Taggers cut a large comment header into pages of a few KB: here 510 bytes on the second
+    // page, the rest on a third that continues the packet. The title and the artist come after
+    // the cut.
+    ByteBuilder comment;
+    comment.text("\x03vorbis").u32le(7).text("builder").u32le(3);
+    for (std::string c :
+         {"COMMENT=" + std::string(600, 'c'), std::string("TITLE=After the cut"), std::string("ARTIST=Paged")})
+        comment.u32le(static_cast<uint32_t>(c.size())).text(c);
+    const std::string packet = comment.str();
+    auto page = [](ByteBuilder& b, unsigned flags, const std::vector<uint8_t>& sizes) -> ByteBuilder& {
+        b.text("OggS").u8(0).u8(flags).u64le(0).u32le(1).u32le(0).u32le(0).u8(static_cast<unsigned>(sizes.size()));
+        for (uint8_t size : sizes)
+            b.u8(size);
+        return b;
+    };
+    ByteBuilder b;
+    Page(b, 0, 30).text("\x01vorbis").u32le(0).u8(2).u32le(44100).u32le(0).u32le(128000).u32le(0).u16le(0x1B8);
+    page(b, 0, {255, 255}).text(packet.substr(0, 510));
+    std::vector<uint8_t> rest((packet.size() - 510) / 255, 255);
+    rest.push_back(static_cast<uint8_t>((packet.size() - 510) % 255));
+    page(b, 1, rest).text(packet.substr(510)).fill(2000, 0x55);
+    const std::string file = Page(b, 88200, 10).fill(10, 0x55).str();
+
+    testsupport::TempDir dir;
+    PlayerOgg player;
+    DisplayOgg display;
+    ASSERT_TRUE(player.Read(Put(dir, file)));
+    ASSERT_TRUE(display.Read(Put(dir, file)));
+    EXPECT_EQ(player.Title(), "After the cut");
+    EXPECT_EQ(player.Artist(), "Paged");
+    EXPECT_EQ(display.Title(), "After the cut");
+    EXPECT_EQ(display.Artist(), "Paged");
+    EXPECT_EQ(display.Comment(), std::string(242, 'c'));
 }
 
 TEST(OggVorbis, LastPageSearch)

@@ -1,6 +1,7 @@
 // orvella-probe over every fixture: valid JSON lines with the readers' values.
 
 #include "Fixtures.h"
+#include "support/TodaysFiles.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -8,6 +9,7 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <map>
 
@@ -106,4 +108,40 @@ TEST(Probe, MissingFilesAndBadArguments)
 
     EXPECT_EQ(Probe({"flac", Name("vorbis_comments.ogg")}).status, 2);
     EXPECT_EQ(Probe({"all"}).status, 2);
+}
+
+// Files as today's tools write them: each reader that takes one gives its length, rates and texts.
+TEST(Probe, TodaysFiles)
+{
+    testsupport::TempDir dir;
+    ASSERT_TRUE(testsupport::MakeTodaysFiles(dir.path()));
+    // The readers the player and the display use for each extension; the APE tag for texts too.
+    const std::map<std::string, QStringList> readersOf = {
+        {"mp3", {"mpeg"}}, {"wav", {"wav", "wavinf"}}, {"ogg", {"ogg", "ogginf"}}, {"wma", {"wma"}}};
+    for (const testsupport::TodaysFile& f : testsupport::TodaysFiles()) {
+        const std::string path = dir.file(f.name);
+        const std::string extension = f.name.substr(f.name.rfind('.') + 1);
+        const double kbps =
+            f.kbps != 0 ? f.kbps : std::round(double(std::filesystem::file_size(path)) * 8 / f.seconds / 1000);
+        for (const QString& reader : readersOf.at(extension)) {
+            ProbeRun run = Probe({reader, QString::fromStdString(path)});
+            ASSERT_EQ(run.lines.size(), 1u) << f.name;
+            const QJsonObject fields = run.lines[0]["fields"].toObject();
+            const std::string what = f.name + " " + reader.toStdString();
+            EXPECT_NEAR(fields["DurationSeconds"].toDouble(), f.seconds, f.tolerance) << what;
+            EXPECT_EQ(fields["SampleRate"].toInt(), int(f.rate)) << what;
+            if (fields.contains("BitRateKbps")) {
+                EXPECT_NEAR(fields["BitRateKbps"].toDouble(), kbps, f.kbpsTolerance) << what;
+            }
+            if (!f.title.empty() && extension != "mp3") {
+                EXPECT_EQ(fields["Title"].toString(), QString::fromStdString(f.title)) << what;
+                EXPECT_EQ(fields["Artist"].toString(), QString::fromStdString(f.artist)) << what;
+            }
+        }
+        if (extension == "mp3" && !f.title.empty()) {
+            const QJsonObject ape = Probe({"apetag", QString::fromStdString(path)}).lines.at(0)["fields"].toObject();
+            EXPECT_EQ(ape["Title"].toString(), QString::fromStdString(f.title));
+            EXPECT_EQ(ape["Artist"].toString(), QString::fromStdString(f.artist));
+        }
+    }
 }

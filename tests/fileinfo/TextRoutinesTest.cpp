@@ -20,15 +20,23 @@ TEST(TextRoutines, TrackNumberIsTheIntegerBeforeTheFirstSlash)
     EXPECT_EQ(Trim("\xA0x\xFF"s), "\xA0x\xFF");
 }
 
-TEST(TextRoutines, Utf8IsDecodedLenientlyAndStopsAtABrokenSequence)
+TEST(TextRoutines, Utf8IsDecodedWholeWithBrokenSequencesReplaced)
 {
+    const std::string kBad = "\xEF\xBF\xBD"; // U+FFFD
     EXPECT_EQ(Utf8ToAnsi("Caf\xC3\xA9 \xE2\x82\xAC"), "Caf\xC3\xA9 \xE2\x82\xAC");
-    EXPECT_EQ(Utf8ToAnsi("ab\xC3(cd"), "ab");              // bad following byte
-    EXPECT_EQ(Utf8ToAnsi("ab\xE2\x82"), "ab");             // cut short
-    EXPECT_EQ(Utf8ToAnsi("\xC0\x80z"s), "\0z"s);           // overlong forms are taken as they come
-    EXPECT_EQ(Utf8ToAnsi("\xED\xA0\x80"), "\xEF\xBF\xBD"); // a lone surrogate cannot be shown
-    // A four-byte lead is taken for a three-byte one: the character is lost, nothing worse.
-    EXPECT_EQ(Utf8ToAnsi("\xF0\x9F\x98\x80"), "\xDF\x98");
+    // Four-byte sequences: an emoji and a rare CJK character.
+    EXPECT_EQ(Utf8ToAnsi("Happy \xF0\x9F\x98\x80 Birthday To You"), "Happy \xF0\x9F\x98\x80 Birthday To You");
+    EXPECT_EQ(Utf8ToAnsi("\xF0\xA0\x80\x8B"), "\xF0\xA0\x80\x8B");
+    // A broken sequence is one replacement, and what follows it is still decoded.
+    EXPECT_EQ(Utf8ToAnsi("ab\xC3(cd"), "ab" + kBad + "(cd");   // bad following byte
+    EXPECT_EQ(Utf8ToAnsi("ab\xE2\x82"), "ab" + kBad);          // cut short
+    EXPECT_EQ(Utf8ToAnsi("\xF0\x9F\x98z"), kBad + "z");        // four bytes cut short
+    EXPECT_EQ(Utf8ToAnsi("\x80\xBFx"), kBad + kBad + "x");     // stray following bytes
+    EXPECT_EQ(Utf8ToAnsi("\xC0\x80z"s), kBad + kBad + "z");    // an overlong NUL is no NUL
+    EXPECT_EQ(Utf8ToAnsi("\xE0\x80\xAF"), kBad + kBad + kBad); // overlong "/"
+    EXPECT_EQ(Utf8ToAnsi("\xED\xA0\x80"), kBad + kBad + kBad); // a surrogate cannot be shown
+    EXPECT_EQ(Utf8ToAnsi("\xF4\x90\x80\x80|\xFF"), kBad + kBad + kBad + kBad + "|" + kBad); // past U+10FFFF
+    EXPECT_EQ(Utf8ToAnsi("a\0b"s), "a\0b"s);
 }
 
 TEST(ReaderFile, ReadsAcrossItsWindowsExactlyAsStored)

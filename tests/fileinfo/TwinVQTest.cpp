@@ -43,7 +43,8 @@ TEST(TwinVQ, SampleRateCodesAndDamage)
 {
     testsupport::TempDir dir;
     TTwinVQ vqf;
-    for (auto [code, rate] : {std::pair{8u, 8000}, {11u, 11025}, {22u, 22050}, {32u, 32000}, {48u, 48000}}) {
+    for (auto [code, rate] :
+         {std::pair{8u, 8000u}, {11u, 11025u}, {22u, 22050u}, {32u, 32000u}, {48u, 48000u}, {96u, 96000u}}) {
         ASSERT_TRUE(vqf.Read(Put(dir, Vqf(0, 20, code))));
         EXPECT_EQ(vqf.SampleRate(), rate);
         EXPECT_EQ(vqf.IsDamaged(), rate > 44100) << code;

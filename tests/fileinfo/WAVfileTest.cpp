@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using fixtures::Fixture;
 using fixtures::Put;
 using PlayerWav = fileinfo::WAVfile::TWAVfile;
@@ -57,24 +59,54 @@ TEST(WAVfile, ChunkAfterTheFormat)
     EXPECT_DOUBLE_EQ(display.DurationSeconds(), (8096.0 - 16 - 40) / 16000);
 }
 
+TEST(WAVfile, SizesThatAreNoSizesAndSizesAbove2GiB)
+{
+    testsupport::TempDir dir;
+    DisplayWav display;
+    PlayerWav player;
+    // A writer on a pipe cannot go back to fill the sizes in: 0 or 0xFFFFFFFF; 1600 bytes follow.
+    for (uint32_t riff : {0u, 0xFFFFFFFFu}) {
+        std::string bytes = Pcm(0, 1600).replace(4, 4, testsupport::ByteBuilder().u32le(riff).str());
+        ASSERT_TRUE(display.Read(Put(dir, bytes)));
+        ASSERT_TRUE(player.Read(Put(dir, bytes)));
+        EXPECT_EQ(display.FileSize(), 1644) << riff;
+        EXPECT_DOUBLE_EQ(display.DurationSeconds(), 0.1) << riff;
+        EXPECT_DOUBLE_EQ(player.DurationSeconds(), 0.1) << riff;
+    }
+    // 3,000,000,000 bytes of 44.1 kHz 16-bit stereo (a sparse file): a size that is negative as a
+    // signed 32-bit number, and 4:43:26.
+    const uint32_t data = 3000000000u;
+    testsupport::ByteBuilder b;
+    b.text("RIFF").u32le(36 + data).text("WAVEfmt ").u32le(16).u16le(1).u16le(2).u32le(44100).u32le(176400);
+    const std::string big = Put(dir, b.u16le(4).u16le(16).text("data").u32le(data).str(), "big.wav");
+    std::filesystem::resize_file(big, 44 + uint64_t(data));
+    ASSERT_TRUE(display.Read(big));
+    ASSERT_TRUE(player.Read(big));
+    EXPECT_EQ(display.FileSize(), 44 + int64_t(data));
+    EXPECT_NEAR(display.DurationSeconds(), 17006.8, 0.1);
+    EXPECT_NEAR(player.DurationSeconds(), 17006.8, 0.1);
+}
+
 TEST(WAVfile, HeaderQuirks)
 {
     DisplayWav display;
     PlayerWav player;
     ASSERT_TRUE(display.Read(Fixture("pcm_96k.wav")));
     ASSERT_TRUE(player.Read(Fixture("pcm_96k.wav")));
-    EXPECT_EQ(display.SampleRate(), 30464); // 96000 in 16 bits
-    EXPECT_DOUBLE_EQ(player.DurationSeconds(), (9644.0 - 44) * 8 / 30464 / 16);
+    EXPECT_EQ(display.SampleRate(), 96000u);
+    EXPECT_EQ(display.BitRateKbps(), 1536u);
+    EXPECT_DOUBLE_EQ(player.DurationSeconds(), (9644.0 - 44) * 8 / 96000 / 16);
     ASSERT_TRUE(display.Read(Fixture("pcm_6ch.wav")));
     ASSERT_TRUE(player.Read(Fixture("pcm_6ch.wav")));
     EXPECT_FALSE(display.Recognised());
     EXPECT_FALSE(player.Recognised());
-    // A truncated file reports what its header declares.
+    // A truncated file whose header claims more than there is: what there is counts.
     testsupport::TempDir dir;
     ASSERT_TRUE(display.Read(Put(dir, Pcm(160000, 100))));
     ASSERT_TRUE(player.Read(Put(dir, Pcm(160000, 100))));
-    EXPECT_DOUBLE_EQ(display.DurationSeconds(), 10.0);
-    EXPECT_DOUBLE_EQ(player.DurationSeconds(), 10.0);
+    EXPECT_EQ(display.FileSize(), 144);
+    EXPECT_DOUBLE_EQ(display.DurationSeconds(), 100.0 / 16000);
+    EXPECT_DOUBLE_EQ(player.DurationSeconds(), 100.0 / 16000);
     // The display side needs 40 bytes, the player side 44; another format is read, not refused.
     EXPECT_TRUE(display.Read(Put(dir, Pcm(0, 0).substr(0, 40))));
     EXPECT_FALSE(display.Read(Put(dir, Pcm(0, 0).substr(0, 39))));

@@ -33,12 +33,22 @@ std::string Object(const std::string& guid, const std::string& body)
     return ByteBuilder().text(guid).u64le(24 + body.size()).text(body).str();
 }
 
-// File properties (maximum bit rate at 100) and stream properties (channels at 80).
+// File properties (play duration at 64, preroll at 80, flags at 88, maximum bit rate at 100) and
+// stream properties (channels at 80).
 std::string Properties(uint32_t maxBitRate = 128000, unsigned channels = 2, uint32_t rate = 44100,
-                       uint32_t byteRate = 16000)
+                       uint32_t byteRate = 16000, uint64_t play100ns = 0, uint64_t prerollMs = 0, uint32_t flags = 2)
 {
     std::string stream = ByteBuilder().zeros(54).u16le(1).u16le(channels).u32le(rate).u32le(byteRate).str();
-    return Object(kFileProperties, ByteBuilder().zeros(76).u32le(maxBitRate).str()) + Object(kStreamProperties, stream);
+    std::string file = ByteBuilder()
+                           .zeros(40)
+                           .u64le(play100ns)
+                           .u64le(0)
+                           .u64le(prerollMs)
+                           .u32le(flags)
+                           .zeros(8)
+                           .u32le(maxBitRate)
+                           .str();
+    return Object(kFileProperties, file) + Object(kStreamProperties, stream);
 }
 
 std::string Content(const std::string& title, const std::string& author, const std::string& description)
@@ -87,7 +97,8 @@ TEST(WMAfile, ReadsFfmpegFiles)
     ASSERT_TRUE(wma.Read(Fixture("wmav2_tagged.wma")));
     EXPECT_TRUE(wma.Recognised());
     EXPECT_EQ(wma.BitRateKbps(), 48);
-    EXPECT_DOUBLE_EQ(wma.DurationSeconds(), 16962.0 * 8 / 48000);
+    // The play duration less the preroll: the 2 s of the source and the codec's last frame.
+    EXPECT_NEAR(wma.DurationSeconds(), 2.042, 1e-9);
     EXPECT_EQ(wma.Title(), "Wma Title");
     EXPECT_EQ(wma.Year(), "2005");
     EXPECT_EQ(wma.Comment(), "Wma comment"); // descriptor " wm/description "
@@ -129,7 +140,8 @@ TEST(WMAfile, PlausibilityLimits)
 {
     testsupport::TempDir dir;
     TWMAfile wma;
-    for (const std::string& properties : {Properties(352000), Properties(128000, 2, 48000, 40000),
+    // Rates above those of uncompressed 24-bit stereo at 96 kHz are no audio.
+    for (const std::string& properties : {Properties(4608001), Properties(128000, 2, 48000, 576001),
                                           Properties(128000, 6), Properties(128000, 2, 7999)}) {
         ASSERT_TRUE(wma.Read(Put(dir, Asf({properties, Content("T", "", "")}))));
         EXPECT_FALSE(wma.Recognised());
@@ -138,6 +150,27 @@ TEST(WMAfile, PlausibilityLimits)
     ASSERT_TRUE(wma.Read(Put(dir, Asf({Properties(319999, 1, 96000, 39999)}))));
     EXPECT_TRUE(wma.Recognised());
     EXPECT_EQ(wma.BitRateKbps(), 319);
+    ASSERT_TRUE(wma.Read(Put(dir, Asf({Properties(4608000, 2, 96000, 576000)}))));
+    EXPECT_TRUE(wma.Recognised());
+    EXPECT_EQ(wma.BitRateKbps(), 4608);
+}
+
+TEST(WMAfile, DurationFromTheFileProperties)
+{
+    testsupport::TempDir dir;
+    TWMAfile wma;
+    // 3:25.5 played after a 3.1 s preroll.
+    ASSERT_TRUE(wma.Read(Put(dir, Asf({Properties(128000, 2, 44100, 16000, 2086000000, 3100)}))));
+    EXPECT_DOUBLE_EQ(wma.DurationSeconds(), 205.5);
+    // A broadcast file has no durations, nor has a file that leaves them 0, nor one whose preroll
+    // is all there is: the file size at the maximum bit rate then.
+    for (const std::string& properties :
+         {Properties(128000, 2, 44100, 16000, 2086000000, 3100, 1), Properties(128000, 2, 44100, 16000, 0, 3100),
+          Properties(128000, 2, 44100, 16000, 31000000, 3100)}) {
+        std::string file = Asf({properties});
+        ASSERT_TRUE(wma.Read(Put(dir, file)));
+        EXPECT_DOUBLE_EQ(wma.DurationSeconds(), file.size() * 8.0 / 128000);
+    }
 }
 
 TEST(WMAfile, HostileHeaders)

@@ -7,8 +7,10 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <thread>
 
 using namespace pcmkit;
 
@@ -154,6 +156,12 @@ void Close()
 }
 int Write(const char* buffer, int length)
 {
+    ++host().outputCalls;
+    if (const int stall = host().stallMs.exchange(0); stall > 0) {
+        host().stalled = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(stall));
+        host().stalled = false;
+    }
     std::lock_guard lock(host().mutex);
     if (length == 0)
         ++host().empty;
@@ -163,10 +171,12 @@ int Write(const char* buffer, int length)
 }
 int CanWrite()
 {
+    ++host().outputCalls;
     return host().room;
 }
 int IsPlaying()
 {
+    ++host().outputCalls;
     return host().playing;
 }
 int Pause(int p)

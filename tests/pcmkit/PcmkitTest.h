@@ -65,9 +65,12 @@ class TestHost {
     void attach(TInModule& module);
     bool waitForEof(int timeoutMs = 5000);
 
-    std::atomic<int> room{1 << 24}; // what CanWrite answers
-    std::atomic<int> playing{0};    // what IsPlaying answers
-    std::atomic<int> lag{0};        // ms written but not yet sounded
+    std::atomic<int> room{1 << 24};   // what CanWrite answers
+    std::atomic<int> playing{0};      // what IsPlaying answers
+    std::atomic<int> lag{0};          // ms written but not yet sounded
+    std::atomic<int> stallMs{0};      // how long the next Write hangs
+    std::atomic<bool> stalled{false}; // a Write is hanging now
+    std::atomic<int> outputCalls{0};  // Write, CanWrite and IsPlaying calls
 
     struct Call {
         std::string name;

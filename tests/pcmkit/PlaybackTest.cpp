@@ -137,6 +137,21 @@ TEST_F(Playback, StopEndsAThreadWaitingForTheOutputToDrain)
     EXPECT_EQ(boxes.count(), 0u);
 }
 
+TEST_F(Playback, AThreadStopGaveUpOnEndsBeforeQuitReturnsAndCallsNothingMore)
+{
+    testsupport::MessageBoxRecorder boxes;
+    host.stallMs = 5000; // the first Write hangs longer than Stop waits
+    ASSERT_EQ(m.Play(TestData("pcmkit/pcm8-mono.wav").c_str()), 0);
+    ASSERT_TRUE(waitFor([&] { return host.stalled.load(); }));
+    m.Stop();
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text, "error asking thread to die");
+    const int calls = host.outputCalls;
+    m.Quit(); // before the host may unload the library
+    EXPECT_FALSE(host.stalled) << "the thread is still in the library";
+    EXPECT_EQ(host.outputCalls, calls) << "a killed thread calls the output no more";
+}
+
 TEST_F(Playback, PauseReachesTheOutputOnce)
 {
     m.Pause(); // nothing open: nothing to pause

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 extern "C" int platform_c_headers_check(const char* ini);
@@ -64,9 +66,9 @@ TEST(Text, InvalidUtf8IsShownAsLatin1AndJsonEscapesControls)
 {
     EXPECT_TRUE(platform::IsValidUtf8("Bj\xC3\xB6rk"));
     EXPECT_FALSE(platform::IsValidUtf8("Bj\xF6rk"));
-    EXPECT_FALSE(platform::IsValidUtf8("\xC0\xAF"));         // overlong
-    EXPECT_FALSE(platform::IsValidUtf8("\xED\xA0\x80"));     // surrogate
-    EXPECT_FALSE(platform::IsValidUtf8("\xE2\x82"));         // cut short
+    EXPECT_FALSE(platform::IsValidUtf8("\xC0\xAF"));     // overlong
+    EXPECT_FALSE(platform::IsValidUtf8("\xED\xA0\x80")); // surrogate
+    EXPECT_FALSE(platform::IsValidUtf8("\xE2\x82"));     // cut short
     EXPECT_EQ(platform::DisplayString("Bj\xF6rk"), QString::fromUtf8("Bj\xC3\xB6rk"));
     EXPECT_EQ(platform::JsonString(std::string("a\0\"\\\xE9", 5)), "\"a\\u0000\\\"\\\\\xC3\xA9\"");
 }
@@ -75,4 +77,36 @@ TEST(CHeaders, CompileAndWorkFromC)
 {
     testsupport::TempDir dir;
     EXPECT_EQ(platform_c_headers_check(dir.file("x.ini").c_str()), 7);
+}
+
+// In a child without the right to raise priorities: a refused raise takes the
+// best value allowed and says it failed; only a priority that was set succeeds.
+TEST(ThreadPriority, ARefusedRaiseFallsBackToTheBestAllowedAndReportsFailure)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        // Where the hard limit may be raised, nice values down to -5 are allowed later.
+        rlimit limit{0, 25};
+        const bool someAllowed = setrlimit(RLIMIT_NICE, &limit) == 0;
+        limit.rlim_max = someAllowed ? 25 : 0;
+        if (setrlimit(RLIMIT_NICE, &limit) != 0 || (getuid() == 0 && setuid(65534) != 0))
+            _exit(10);
+        const auto nice = [] { return getpriority(PRIO_PROCESS, static_cast<id_t>(gettid())); };
+        if (!SetCurrentThreadPriority(THREAD_PRIORITY_LOWEST) || nice() != 10)
+            _exit(11);
+        if (SetCurrentThreadPriority(THREAD_PRIORITY_HIGHEST) || nice() != 10)
+            _exit(12); // no lowering allowed at all: stays where it was
+        if (!someAllowed)
+            _exit(0);
+        limit.rlim_cur = 25;
+        if (setrlimit(RLIMIT_NICE, &limit) != 0)
+            _exit(13);
+        if (SetCurrentThreadPriority(THREAD_PRIORITY_HIGHEST) || nice() != -5)
+            _exit(14);
+        _exit(SetCurrentThreadPriority(THREAD_PRIORITY_ABOVE_NORMAL) && nice() == -5 ? 0 : 15);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "step that failed";
 }

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstring>
 #include <random>
 #include <thread>
 
@@ -89,6 +91,8 @@ TEST_F(OutputEmulator, RingHoldsAtMost88199Bytes)
     EXPECT_NE(channels[0], 0u);
     EXPECT_EQ(out->CanWrite(), 88199);
     EXPECT_EQ(writeZeros(88200), 1);
+    EXPECT_EQ(boxes.count(), 0u) << "posted, not shown on the writing thread";
+    PumpMessages();
     ASSERT_EQ(boxes.count(), 1u);
     EXPECT_EQ(boxes.boxes()[0].text, "Write error : No Space");
     EXPECT_EQ(boxes.boxes()[0].caption, "Error");
@@ -98,6 +102,7 @@ TEST_F(OutputEmulator, RingHoldsAtMost88199Bytes)
     EXPECT_EQ(out->CanWrite(), 0);
     EXPECT_EQ(writeZeros(1), 1);
     EXPECT_EQ(out->Write(nullptr, -5), 1);
+    PumpMessages();
 
     out->Config(nullptr);
     out->About(nullptr);
@@ -192,10 +197,38 @@ TEST_F(OutputEmulator, StarvedReaderStallsWithSilenceInsteadOfEnding)
     ASSERT_EQ(out->Open(44100, 2, 16, -1, -1), 0);
     const std::string data = Pattern(1000, 4);
     ASSERT_EQ(write(data), 0);
-    const std::string got = read(4096); // waits its full 3 s
+    const std::string got = read(4096); // waits a moment, not seconds
     ASSERT_EQ(got.size(), 4096u);
     EXPECT_EQ(got.substr(0, 1000), data);
     EXPECT_EQ(got.substr(1000), std::string(3096, '\0'));
+}
+
+TEST_F(OutputEmulator, StreamEndsOnceInputHasStoppedAndTheRingIsDrained)
+{
+    ASSERT_EQ(out->Open(44100, 2, 16, -1, -1), 0);
+    // A plug-in that asks IsPlaying has written all it has: a short stream starts.
+    ASSERT_EQ(writeZeros(1000), 0);
+    EXPECT_EQ(startsAfterPump(), 0u);
+    EXPECT_EQ(out->IsPlaying(), 1) << "sound in the ring";
+    // Read before the start is delivered, so the engine does not read too.
+    EXPECT_EQ(read(4096).size(), 1000u) << "drained: the stream ends, no silence after it";
+    EXPECT_EQ(startsAfterPump(), 1u);
+
+    // An empty write between blocks ends nothing: the data after it takes it back.
+    ASSERT_EQ(out->Open(44100, 2, 16, -1, -1), 0);
+    ASSERT_EQ(writeZeros(1000), 0);
+    ASSERT_EQ(out->Write(nullptr, 0), 0);
+    ASSERT_EQ(writeZeros(1000), 0);
+    EXPECT_EQ(read(4096).size(), 4096u) << "stalls with silence";
+
+    // A plug-in that just stops writing ends its stream too, after a while.
+    std::this_thread::sleep_for(std::chrono::milliseconds(550));
+    EXPECT_EQ(read(4096), "");
+    // Data after the end starts the stream again.
+    const std::size_t before = startsAfterPump();
+    ASSERT_EQ(writeZeros(1000), 0);
+    ASSERT_EQ(out->Write(nullptr, 0), 0);
+    EXPECT_EQ(startsAfterPump(), before + 1);
 }
 
 TEST_F(OutputEmulator, TimesRestartFromTheFlushTime)
@@ -236,9 +269,15 @@ TEST_F(OutputEmulator, VolumeAndPanScaleToTheEngine)
 
 TEST_F(OutputEmulator, FormatsBeyondSixteenBitsPlayTheirTopBits)
 {
-    EXPECT_EQ(out->Open(44100, 6, 16, -1, -1), -1) << "the stream has at most two channels";
-    EXPECT_EQ(out->Open(44100, 2, 12, -1, -1), -1);
+    EXPECT_EQ(out->Open(44100, 9, 16, -1, -1), -1);
+    EXPECT_EQ(out->Open(44100, 2, 4, -1, -1), -1);
     EXPECT_EQ(out->Open(0, 2, 16, -1, -1), -1);
+
+    // 12 bits, left-justified in two bytes, play as they are.
+    ASSERT_EQ(out->Open(44100, 2, 12, -1, -1), 0);
+    ASSERT_EQ(write(std::string("\x10\x80\xf0\x7f", 4)), 0);
+    ASSERT_EQ(out->Write(nullptr, 0), 0);
+    EXPECT_EQ(read(8), std::string("\x10\x80\xf0\x7f", 4));
 
     ASSERT_EQ(out->Open(48000, 2, 24, -1, -1), 0);
     const std::string samples = std::string("\x11\x22\x33", 3) + std::string("\xaa\xbb\xcc", 3);
@@ -284,4 +323,38 @@ TEST_F(OutputEmulator, WriterAndReaderThreadsPassEveryByteInOrder)
     writer.join();
     reader.join();
     EXPECT_TRUE(received == data);
+}
+
+TEST_F(OutputEmulator, MoreThanTwoChannelsAreMixedDownToStereo)
+{
+    // 5.1 in the usual order: front left and right, centre, LFE, surround left and right.
+    ASSERT_EQ(out->Open(48000, 6, 16, -1, -1), 0);
+    const int16_t frame[6] = {1000, -1000, 2000, 30000, 400, -400};
+    ASSERT_EQ(write(std::string(reinterpret_cast<const char*>(frame), sizeof frame)), 0);
+    // The same full-scale sample everywhere stays full scale.
+    const int16_t loud[6] = {-32768, -32768, -32768, -32768, -32768, -32768};
+    ASSERT_EQ(write(std::string(reinterpret_cast<const char*>(loud), sizeof loud)), 0);
+    ASSERT_EQ(out->Write(nullptr, 0), 0);
+    const std::string got = read(64);
+    ASSERT_EQ(got.size(), 8u) << "two stereo 16-bit frames";
+    int16_t stereo[4];
+    std::memcpy(stereo, got.data(), 8);
+    // Centre and surrounds at -3 dB, the LFE left out, scaled by 1 / (1 + 2 x 0.7071).
+    EXPECT_EQ(stereo[0], 1117);
+    EXPECT_EQ(stereo[1], 54);
+    EXPECT_EQ(stereo[2], -32768);
+    EXPECT_EQ(stereo[3], -32768);
+    PumpMessages();
+    ASSERT_FALSE(channels.empty());
+    EXPECT_EQ(BASS_ChannelGetFlags(channels.back()) & (BASS_SAMPLE_MONO | BASS_SAMPLE_8BITS), 0u);
+
+    // 8-bit surround becomes 16-bit stereo: unsigned 0x80 is silence.
+    ASSERT_EQ(out->Open(8000, 3, 8, -1, -1), 0);
+    ASSERT_EQ(write(std::string("\x80\x80\xc0", 3)), 0);
+    ASSERT_EQ(out->Write(nullptr, 0), 0);
+    const std::string centre = read(64);
+    ASSERT_EQ(centre.size(), 4u);
+    std::memcpy(stereo, centre.data(), 4);
+    EXPECT_EQ(stereo[0], stereo[1]);
+    EXPECT_EQ(stereo[0], 6786); // 64 x 256 x 0.7071 / 1.7071, rounded
 }

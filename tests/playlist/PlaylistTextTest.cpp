@@ -80,9 +80,12 @@ TEST(PlaylistText, OnlyTextsInOneCaseAreLoweredFirst)
     EXPECT_TRUE(IsSingleCase("123 - !"));
 }
 
-TEST(PlaylistText, TimesAreMinutesAndSecondsWithinTheHour)
+TEST(PlaylistText, TimesAreMinutesAndSecondsWithHoursFromAnHourOn)
 {
-    EXPECT_EQ(PlaylistTimeText(3725), "02:05");
+    EXPECT_EQ(PlaylistTimeText(3725), "1:02:05");
+    EXPECT_EQ(PlaylistTimeText(36000), "10:00:00");
+    EXPECT_EQ(PlaylistTimeText(3599.5), "1:00:00");
+    EXPECT_EQ(PlaylistTimeText(4294967.295), "1193:02:47"); // the longest the player holds
     EXPECT_EQ(PlaylistTimeText(59.5), "01:00");
     EXPECT_EQ(PlaylistTimeText(3599.4), "59:59");
     EXPECT_EQ(PlaylistTimeText(0), "00:00");

@@ -102,10 +102,18 @@ JsonObject Fields(const VBRData& v)
     return o;
 }
 
+JsonObject Fields(const FrameSample& s)
+{
+    JsonObject o;
+    o.add("AudioBytes", s.AudioBytes).add("Frames", s.Frames).add("Bytes", s.Bytes).add("Varies", s.Varies);
+    return o;
+}
+
 JsonObject Fields(const TMPEGaudio& r)
 {
     JsonObject o;
     o.add("FileSize", r.FileSize()).add("EncoderText", r.EncoderText()).add("VBR", Fields(r.VBR()));
+    o.add("Sample", Fields(r.Sample()));
     o.add("Frame", Fields(r.Frame())).add("Id3v1Tag", Fields(r.Id3v1Tag())).add("Id3v2Tag", Fields(r.Id3v2Tag()));
     o.add("BitRateKbps", r.BitRateKbps()).add("SampleRate", r.SampleRate());
     o.add("ChannelModeText", r.ChannelModeText()).add("DurationSeconds", r.DurationSeconds());
@@ -164,7 +172,7 @@ JsonObject Fields(const WAVfileinf::TWAVfile& r)
     o.add("SampleRate", r.SampleRate()).add("ByteRate", r.ByteRate()).add("BlockAlign", r.BlockAlign());
     o.add("BitsPerSample", r.BitsPerSample()).add("SampleCount", r.SampleCount());
     o.add("HeaderSize", r.HeaderSize()).add("FileSize", r.FileSize()).add("DurationSeconds", r.DurationSeconds());
-    o.add("ChannelModeText", r.ChannelModeText());
+    o.add("ChannelModeText", r.ChannelModeText()).add("BitRateKbps", r.BitRateKbps());
     return o;
 }
 

@@ -33,7 +33,7 @@ QString ChannelLabel(const QString& channelMode)
 
 QString ElapsedTimeText(int64_t positionMs)
 {
-    return playlist::MinutesSecondsInHour(std::max<int64_t>(0, positionMs) / 1000);
+    return playlist::TimeText(std::max<int64_t>(0, positionMs) / 1000);
 }
 
 QString StatusText(int mode)

@@ -22,7 +22,7 @@ TrackLabels FinishTrackLabels(const QString& title, const QString& artist, const
 // else "Dual" when it mentions dual, else "Mono".
 QString ChannelLabel(const QString& channelMode);
 
-// The elapsed time "mm:ss" within the current hour; a negative position shows 00:00.
+// The elapsed time, "mm:ss" or from an hour on "h:mm:ss"; a negative position shows 00:00.
 QString ElapsedTimeText(int64_t positionMs);
 
 // Player modes 0 to 4 as the status label shows them ("Playing " with its

@@ -45,6 +45,7 @@ void Init()
 void Quit()
 {
     Stop(); // a host that forgets to stop must not leave the thread running in unloaded code
+    EndDecodeThreads();
     unload_network_library();
     write_settings(settingsPath);
 }

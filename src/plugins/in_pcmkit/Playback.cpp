@@ -3,7 +3,8 @@
 //
 // One playing stream is a Session. The host's thread and the decode thread
 // share it; the decode thread holds a reference of its own, so a thread that
-// does not stop in time can be left to finish with everything it uses.
+// does not stop in time can be left to finish with everything it uses. Such a
+// thread is joined before the host may unload the library (EndDecodeThreads).
 
 #include "Playback.h"
 
@@ -14,6 +15,8 @@
 #include "platform/folders.h"
 #include "platform/msgbox.h"
 #include "platform/winmsg.h"
+
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <chrono>
@@ -30,6 +33,7 @@ namespace {
 
 constexpr int kBlockFrames = 576;
 constexpr int kStopWaitMs = 4000;
+constexpr int kQuitWaitMs = 4000; // for threads Stop already gave up on
 constexpr int kNoRoomSleepMs = 20;
 constexpr int kDrainSleepMs = 30;
 
@@ -64,6 +68,8 @@ struct Session {
 };
 
 std::shared_ptr<Session> current; // host's thread only
+// Sessions whose thread did not end within Stop's wait (host's thread only).
+std::vector<std::shared_ptr<Session>> abandoned;
 std::string lastPlayedPath;
 bool paused = false;
 int pan = 0; // the last pan the host gave, for the next stream's output
@@ -90,6 +96,9 @@ void decode_loop(Session& s)
         int32_t request = s.seekRequest.load();
         if (request >= 0 && s.dec->ops->can_seek(s.dec)) {
             if (s.dec->ops->seek(s.dec, MulDiv64(request, f.rate, 1000), nullptr, &s.kill) == 0) {
+                // A stopped stream's output may already belong to the next one.
+                if (s.kill)
+                    break;
                 s.decodePosition = request;
                 seekBase = request;
                 out->Flush(request);
@@ -105,16 +114,21 @@ void decode_loop(Session& s)
                 s.sleep(kDrainSleepMs);
                 continue;
             }
-            PostMessage(m.MainWindow, PLUGIN_EOF, 0, 0);
+            if (!s.kill)
+                PostMessage(m.MainWindow, PLUGIN_EOF, 0, 0);
             break;
         }
         const bool dsp = m.DSPIsActive && m.DSPIsActive();
+        if (s.kill)
+            break;
         if (out->CanWrite() < (dsp ? 2 : 1) * blockBytes) {
             s.sleep(kNoRoomSleepMs);
             continue;
         }
         uint8_t* buffer = s.samples.data();
         int bytes = s.dec->ops->read(s.dec, buffer, blockBytes, &s.kill);
+        if (s.kill)
+            break;
         if (bytes <= 0) {
             out->Write(reinterpret_cast<char*>(buffer), 0);
             ending = true;
@@ -214,7 +228,7 @@ void Stop()
             s->thread.join();
         } else {
             // The thread keeps its own reference and ends at its next check of the kill flag.
-            s->thread.detach();
+            abandoned.push_back(s);
             MessageBox(host_window(), "error asking thread to die", nullptr, MB_ICONERROR);
         }
     }
@@ -223,6 +237,31 @@ void Stop()
         if (plugin_module().VisDeInit)
             plugin_module().VisDeInit();
     }
+}
+
+void EndDecodeThreads()
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kQuitWaitMs);
+    std::erase_if(abandoned, [&](const std::shared_ptr<Session>& s) {
+        bool finished;
+        {
+            std::unique_lock lock(s->mutex);
+            finished = s->wake.wait_until(lock, until, [&] { return s->finished; });
+        }
+        if (finished)
+            s->thread.join();
+        return finished;
+    });
+    if (abandoned.empty())
+        return;
+    // Still running: the library stays mapped for good, so unloading it cannot
+    // pull the code from under the thread.
+    Dl_info self{};
+    if (dladdr(reinterpret_cast<void*>(&EndDecodeThreads), &self) && self.dli_fname)
+        dlopen(self.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+    for (auto& s : abandoned)
+        s->thread.detach();
+    abandoned.clear();
 }
 
 void Pause()

@@ -12,6 +12,9 @@ void Pause();
 void UnPause();
 int IsPaused();
 void Stop();
+// Before the host may unload the library: waits (bounded) for the decode
+// threads Stop gave up on; one that still runs keeps the library mapped.
+void EndDecodeThreads();
 int GetLength();
 int GetOutputTime();
 void SetOutputTime(int ms);

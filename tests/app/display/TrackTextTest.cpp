@@ -39,7 +39,9 @@ TEST(TrackText, ChannelStatusAndTime)
     EXPECT_EQ(display::ChannelLabel("Mono"), "Mono");
     EXPECT_EQ(display::ChannelLabel(""), "Mono");
 
-    EXPECT_EQ(display::ElapsedTimeText(3723 * 1000 + 999), "02:03");
+    EXPECT_EQ(display::ElapsedTimeText(3723 * 1000 + 999), "1:02:03");
+    EXPECT_EQ(display::ElapsedTimeText(14400 * 1000), "4:00:00");
+    EXPECT_EQ(display::ElapsedTimeText(3599999), "59:59");
     EXPECT_EQ(display::ElapsedTimeText(59999), "00:59");
     EXPECT_EQ(display::ElapsedTimeText(0), "00:00");
     EXPECT_EQ(display::ElapsedTimeText(-1), "00:00");

@@ -237,7 +237,7 @@ TEST_F(Transport, TrackInformationOfAnMp3WithAnId3v2TagAndOfAWav)
     EXPECT_EQ(form->currentArtist(), "Quiet Tune.wav");
     EXPECT_EQ(form->currentTitle(), "");
     EXPECT_EQ(form->displayCaption(), "Quiet Tune.wav");
-    EXPECT_EQ(form->bitrateText(), "16"); // bits per sample
+    EXPECT_EQ(form->bitrateText(), "128"); // 8000 Hz x 1 channel x 16 bits
     EXPECT_EQ(form->sampleText(), "8000");
     EXPECT_EQ(form->channelText(), "Mono");
     EXPECT_EQ(form->currentLengthMs(), 20000);

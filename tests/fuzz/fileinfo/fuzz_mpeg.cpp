@@ -35,5 +35,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check(fresh.Frame().Located || fresh.FileSize() == 0);
     fresh.EncoderName();
     fresh.ChannelModeText();
+    // Frames of a file without a frame count are followed over at most 16 spans of 8 KB and a
+    // frame, however large the file.
+    const fileinfo::FrameSample& sample = fresh.Sample();
+    Check(sample.AudioBytes <= static_cast<int64_t>(size) && sample.Frames * 4 <= sample.Bytes);
+    Check(sample.Bytes <= 16 * (8192 + 2881));
+    Check(fresh.DurationSeconds() >= 0 || !fresh.Frame().Located);
     return 0;
 }

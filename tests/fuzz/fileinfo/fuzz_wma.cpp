@@ -18,5 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         {&fresh.Title(), &fresh.Artist(), &fresh.Album(), &fresh.Year(), &fresh.Genre(), &fresh.Comment()}, 750);
     Check(read || !fresh.Recognised());
     Check(!fresh.Recognised() || (fresh.ChannelCount() >= 1 && fresh.ChannelCount() <= 2));
+    // The play duration less the preroll when it is positive, else the size at a positive bit rate.
+    Check(fresh.DurationSeconds() >= 0 && fresh.DurationSeconds() < 2e12);
     return 0;
 }

@@ -1,11 +1,13 @@
 // in_testtone: an input plug-in for the player's tests. It plays TONE files
-// (key=value lines describing a 16-bit sine: frequency, length in ms, rate,
-// channels, amplitude, title, and stall=1 for a plug-in that never writes) and
-// canonical 16-bit PCM WAV files. It decodes on its own thread into the host's
-// output module as a real plug-in does: CanWrite/Write in blocks of 576 frames,
-// Flush on a seek, an empty Write at the end of the data, then IsPlaying until
-// the output has gone quiet, then PLUGIN_EOF. Built also as in_noexport.so
-// (no export) and in_nullmodule.so (its export returns null).
+// (key=value lines describing a sine: frequency, length in ms, rate,
+// channels (1 to 8), bits (8 to 32), amplitude, title; stall=1 for a plug-in
+// that never writes; strict=1 for one that never writes an empty block;
+// reopen=MS for one that opens its output again after MS ms) and canonical
+// 16-bit PCM WAV files. It decodes on its own thread into the host's output
+// module as a real plug-in does: CanWrite/Write in blocks of 576 frames, Flush
+// on a seek, an empty Write at the end of the data (unless strict), then
+// IsPlaying until the output has gone quiet, then PLUGIN_EOF. Built also as
+// in_noexport.so (no export) and in_nullmodule.so (its export returns null).
 
 #include "TestToneProbe.h"
 
@@ -36,7 +38,10 @@ struct Source {
     std::string title;
     int rate = 44100;
     int channels = 2;
+    int bits = 16;
     int lengthMs = 0;
+    int reopenMs = -1;
+    bool strict = false;
     double frequency = 1000;
     double amplitude = 0.5;
     bool stall = false;
@@ -44,6 +49,7 @@ struct Source {
     bool isWav = false;
 
     int64_t frames() const { return isWav ? int64_t(pcm.size()) / (channels * 2) : int64_t(lengthMs) * rate / 1000; }
+    int sampleBytes() const { return (bits + 7) / 8; }
 };
 
 uint32_t le(const std::string& b, std::size_t at, int bytes)
@@ -86,26 +92,39 @@ bool readSource(const char* file, Source& s)
                 s.rate = std::atoi(value);
             else if (key == "channels")
                 s.channels = std::atoi(value);
+            else if (key == "bits")
+                s.bits = std::atoi(value);
             else if (key == "stall")
                 s.stall = std::atoi(value) == 1;
+            else if (key == "strict")
+                s.strict = std::atoi(value) == 1;
+            else if (key == "reopen")
+                s.reopenMs = std::atoi(value);
         }
     }
-    return s.rate > 0 && (s.channels == 1 || s.channels == 2);
+    return s.rate > 0 && s.channels >= 1 && s.channels <= 8 && s.bits >= 8 && s.bits <= 32;
 }
 
-// Frames [from, from + count) of the source as 16-bit samples; returns the bytes.
+// Frames [from, from + count) of the source in its sample width (left-justified,
+// 8-bit unsigned); returns the bytes.
 int render(const Source& s, int64_t from, int count, char* out)
 {
-    const int bytes = count * s.channels * 2;
+    const int width = s.sampleBytes();
+    const int bytes = count * s.channels * width;
     if (s.isWav) {
         std::memcpy(out, s.pcm.data() + from * s.channels * 2, std::size_t(bytes));
         return bytes;
     }
     for (int i = 0; i < count; ++i) {
         const double v = s.amplitude * std::sin(2 * std::numbers::pi * s.frequency * double(from + i) / s.rate);
-        const auto sample = int16_t(std::lround(32767 * v));
-        for (int c = 0; c < s.channels; ++c)
-            std::memcpy(out + (i * s.channels + c) * 2, &sample, 2);
+        const auto sample = uint32_t(int32_t(std::lround(2147483647.0 * v)));
+        for (int c = 0; c < s.channels; ++c) {
+            char* at = out + (i * s.channels + c) * width;
+            for (int b = 0; b < width; ++b)
+                at[b] = char(sample >> (32 - 8 * (width - b)));
+            if (width == 1)
+                at[0] = char(uint8_t(at[0]) ^ 0x80);
+        }
     }
     return bytes;
 }
@@ -132,11 +151,12 @@ void decodeThread()
 {
     TOutModule* out = gModule.OutModule;
     const Source& s = gPlay.source;
-    std::vector<char> block(std::size_t(kBlockFrames * s.channels * 2));
+    std::vector<char> block(std::size_t(kBlockFrames * s.channels * s.sampleBytes()));
     int64_t next = 0;    // next frame to render
     int seekBase = 0;    // ms of the last seek
     int64_t written = 0; // frames written since it
     bool ending = false;
+    bool reopened = false;
     while (!gPlay.kill) {
         if (const int seek = gPlay.seekRequest.exchange(-1); seek >= 0) {
             next = std::min<int64_t>(int64_t(seek) * s.rate / 1000, s.frames());
@@ -159,9 +179,15 @@ void decodeThread()
         }
         const int count = int(std::min<int64_t>(kBlockFrames, s.frames() - next));
         if (count <= 0) {
-            out->Write(block.data(), 0);
+            if (!s.strict)
+                out->Write(block.data(), 0);
             ending = true;
             continue;
+        }
+        if (s.reopenMs >= 0 && !reopened && next >= int64_t(s.reopenMs) * s.rate / 1000) {
+            // A new output for the rest, as a plug-in does when the format changes.
+            out->Open(s.rate, s.channels, s.bits, -1, -1);
+            reopened = true;
         }
         const int bytes = render(s, next, count, block.data());
         next += count;
@@ -192,7 +218,7 @@ int Play(const char* file)
     gPlay.paused = false;
     gPlay.seekRequest = -1;
     gPlay.decodeMs = 0;
-    if (gModule.OutModule->Open(gPlay.source.rate, gPlay.source.channels, 16, -1, -1) < 0)
+    if (gModule.OutModule->Open(gPlay.source.rate, gPlay.source.channels, gPlay.source.bits, -1, -1) < 0)
         return 1;
     gModule.OutModule->SetVolume(-666);
     gModule.VisInit(0, gPlay.source.rate);
