@@ -228,6 +228,7 @@ class TForm1::Settings : public appconfig::SettingsTarget {
 
     std::string pluginFileName(int slot) const override { return player::GetPluginInfo(slot).FileName; }
     bool effectsReady() const override { return f_.player_->DX8EffectReady(); }
+    bool pluginsReady() const override { return player::PluginHostReady(); }
 
     void disableEffectControls() override
     {
@@ -254,9 +255,9 @@ void TForm1::FormCreate()
 
     Slider1->setValue(0);
     const platform::ProfileFile config(appconfig::ConfigPath());
-    for (const std::string& name : appconfig::ReadLoadedPlugins(config))
-        if (!name.empty())
-            player::LoadPlugin(name);
+    // Beyond the eighth, LoadPlugin refuses: no slot is left.
+    for (const std::string& name : appconfig::PluginsToLoad(config))
+        player::LoadPlugin(name);
     player_->SetPluginFirst(appconfig::ReadPluginFirst(config, player_->PluginFirst()));
     ComboBox1->addItems(commandNames_);
 }

@@ -206,6 +206,12 @@ void TForm1::connectWindows()
         return std::pair(QString::fromStdString(player_->GetNativeFileExts()),
                          QString::fromStdString(player_->GetPluginFileExts()));
     });
+    playl_->setPluginFileInfo([this](const std::string& path) -> std::optional<playlist::PluginFileInfo> {
+        playlist::PluginFileInfo info;
+        if (!player_->GetPluginFileInfo(path, info.title, info.lengthMs))
+            return std::nullopt;
+        return info;
+    });
     connect(playl_, &playlist::Tplayl::playRequested, this, [this] { runCommand(QStringLiteral("playbt1")); });
     connect(playl_, &playlist::Tplayl::playSelectedRequested, this,
             [this] { runCommand(QStringLiteral("realbxdblclick1")); });

@@ -39,12 +39,18 @@ void ShellIntegration::goassociate()
     for (int row = 0; row < list->count(); ++row)
         if (list->item(row)->checkState() == Qt::Checked)
             checked.push_back(list->item(row)->text().toStdString());
-    shell::GoAssociate(shell::ProgramAssociationTarget(registry_), checked);
+    shell::GoAssociate(shell::ProgramAssociationTarget(registry_, playableTypes()), checked);
+}
+
+std::vector<std::string> ShellIntegration::playableTypes() const
+{
+    const player::TAudioPlayer& player = form_.AudioPlayer1();
+    return shell::FileTypesOfExtensionList(player.GetNativeFileExts() + player.GetPluginFileExts());
 }
 
 void ShellIntegration::firstrun()
 {
-    if (!shell::FirstRun(shell::ProgramAssociationTarget(registry_)))
+    if (!shell::FirstRun(shell::ProgramAssociationTarget(registry_, playableTypes())))
         return;
     QListWidget* list = form_.preferencesWindow()->CheckfileBox;
     for (int row = 0; row < list->count(); ++row)

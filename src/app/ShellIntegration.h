@@ -25,6 +25,8 @@ class ShellIntegration {
   private:
     void goassociate();
     void firstrun();
+    // The engine's own types and the loaded plug-ins' extensions.
+    std::vector<std::string> playableTypes() const;
 
     TForm1& form_;
     TDDEHandler& channel_;

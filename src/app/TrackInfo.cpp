@@ -110,6 +110,13 @@ void TForm1::setlabelinfo1()
             recognised = true;
         }
     }
+    // A format only a plug-in knows is titled as the plug-in plays it.
+    if (!recognised) {
+        std::string pluginTitle;
+        int lengthMs = 0;
+        if (player_->GetPluginFileInfo(path, pluginTitle, lengthMs))
+            take(pluginTitle, {});
+    }
 
     const display::TrackLabels labels =
         display::FinishTrackLabels(title, artist, playlist::BaseNameOf(path), recognised);

@@ -1,5 +1,5 @@
 // The ID3v2 tag at the start of a file: version and size of any tag, and the
-// texts of twelve frames of a version 2.3 tag.
+// texts of twelve frames of a version 2.2, 2.3 or 2.4 tag.
 #pragma once
 
 #include <array>
@@ -43,8 +43,13 @@ class TID3v2 {
         int64_t FileSize = 0;
         std::array<std::string, kFrameCount> Frame;
     };
-    void scanFrames(ReaderFile& file, TagInfo& info) const;
+    void scanFrames(ReaderFile& file, TagInfo& info) const; // 2.3
+    void scanFrames22(ReaderFile& file, TagInfo& info) const;
+    void scanFrames24(ReaderFile& file, TagInfo& info) const;
+    // 2.3: the raw bytes, only a UTF-16 text decoded, as the program always read them.
     void setFields(const TagInfo& info);
+    // 2.2 and 2.4: every text in its declared encoding.
+    void setEncodedFields(const TagInfo& info);
 
     bool tagFound_{};
     uint8_t tagVersion_{};

@@ -103,6 +103,34 @@ bool IsModuleExtension(const std::string& extension)
     return std::find(kModules.begin(), kModules.end(), extension) != kModules.end();
 }
 
+// A plug-in claims a file when the first three letters of its extension occur
+// in its extension list and it reports a length. slot is the last plug-in
+// asked, even when none claimed the file.
+struct PluginClaim {
+    int slot = -1;
+    std::string title;
+    int length = 0;
+};
+
+PluginClaim claimByPlugin(const std::string& fileName)
+{
+    const std::string extension = upperExtension(fileName);
+    const std::string claim = extension.substr(std::min<std::size_t>(extension.size(), 1), 3);
+    PluginClaim result;
+    std::array<char, 256> title{};
+    for (int i = 0; i < kPluginSlots && !claim.empty() && result.length <= 0; ++i) {
+        if (!PluginPlayable(i) || upper(GetPluginInfo(i).FileExtensions).find(claim) == std::string::npos)
+            continue;
+        result.slot = i;
+        title.fill(0);
+        GetPluginModule(i)->GetFileInfo(fileName.c_str(), title.data(), &result.length);
+        title.back() = '\0';
+    }
+    if (result.length > 0)
+        result.title = title.data();
+    return result;
+}
+
 // The engine's end sync: on the mixing thread, so it only posts.
 void EndSync(HSYNC, DWORD channel, DWORD, void* user)
 {
@@ -242,30 +270,27 @@ bool TAudioPlayer::GetStreamInfo(const std::string& fileName, TStreamInfo& info,
     if (result && engineCanPlay)
         support = ssNative;
 
-    // A plug-in claims the file when the first three letters of its extension
-    // occur in its extension list and it reports a length.
-    const std::string claim = extension.substr(std::min<std::size_t>(extension.size(), 1), 3);
-    std::array<char, 256> title{};
-    int length = 0;
-    for (int i = 0; i < kPluginSlots && !claim.empty() && length <= 0; ++i) {
-        if (!PluginPlayable(i) || upper(GetPluginInfo(i).FileExtensions).find(claim) == std::string::npos)
-            continue;
-        slot = i;
-        title.fill(0);
-        GetPluginModule(i)->GetFileInfo(fileName.c_str(), title.data(), &length);
-        title.back() = '\0';
-    }
-    if (length <= 0)
+    const PluginClaim claim = claimByPlugin(fileName);
+    slot = claim.slot;
+    if (claim.length <= 0)
         return result;
     if (support == ssNative) {
         support = ssBoth;
     } else {
         if (playerReady_)
             support = ssPlugin;
-        info.Title = title.data();
-        info.Duration = static_cast<uint32_t>(length);
+        info.Title = claim.title;
+        info.Duration = static_cast<uint32_t>(claim.length);
     }
     return true;
+}
+
+bool TAudioPlayer::GetPluginFileInfo(const std::string& fileName, std::string& title, int& lengthMs) const
+{
+    PluginClaim claim = claimByPlugin(fileName);
+    title = std::move(claim.title);
+    lengthMs = std::max(claim.length, 0);
+    return claim.length > 0;
 }
 
 std::string TAudioPlayer::GetNativeFileExts() const

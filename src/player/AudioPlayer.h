@@ -99,6 +99,9 @@ class TAudioPlayer {
     void SetPosition(uint32_t ms);
     void SetVolume(int volume); // 0..100; -1 leaves the engine's volume as it is
     bool GetStreamInfo(const std::string& fileName, TStreamInfo& info, TSourceSupport& support, int& slot);
+    // The title and length (ms) that the loaded plug-in claiming the file gives
+    // for it; false, with an empty title and 0, when no plug-in claims it.
+    bool GetPluginFileInfo(const std::string& fileName, std::string& title, int& lengthMs) const;
     std::string GetNativeFileExts() const;
     std::string GetPluginFileExts() const;
     void ShowPluginConfig();

@@ -6,6 +6,7 @@
 #include "platform/folders.h"
 
 #include <array>
+#include <cstring>
 
 namespace player {
 namespace {
@@ -44,6 +45,34 @@ bool complete(const TInModule& m)
 std::string text(const char* s)
 {
     return s ? s : "";
+}
+
+// Every extension text of a module's list, joined with ";". The list is pairs of
+// NUL-terminated texts (extensions such as "AU;SND", then a description) ended by
+// an empty text; empty pieces are dropped, so "AU;SND;" adds no empty pattern.
+std::string extensionsOf(const char* list)
+{
+    // A list that lost its closing empty text must not walk through all memory.
+    constexpr int kMostPairs = 64;
+    std::string joined;
+    for (int pair = 0; list && *list && pair < kMostPairs; ++pair) {
+        bool newPiece = true;
+        for (; *list; ++list) {
+            if (*list == ';') {
+                newPiece = true;
+                continue;
+            }
+            if (newPiece && !joined.empty())
+                joined += ';';
+            newPiece = false;
+            joined += *list;
+        }
+        ++list;     // past the extensions' NUL, onto the description
+        if (!*list) // extensions without a description end the list too
+            break;
+        list += std::strlen(list) + 1;
+    }
+    return joined;
 }
 
 } // namespace
@@ -132,7 +161,7 @@ int LoadPlugin(const std::string& fileName)
     slot.info.FileName = fileName;
     slot.info.Version = module->Version;
     slot.info.Description = text(module->Description);
-    slot.info.FileExtensions = text(module->FileExtensions); // up to the first NUL: the first list only
+    slot.info.FileExtensions = extensionsOf(module->FileExtensions);
     slot.info.IsSeekable = module->IsSeekable;
     slot.info.Library = library;
     return plLoaded;

@@ -15,7 +15,7 @@ struct TPluginInfo {
     std::string FileName; // as passed to LoadPlugin, e.g. "in_pcmkit.so"
     int Version = 0;
     std::string Description;
-    std::string FileExtensions; // the first text of the module's list, e.g. "WAV;VOC"
+    std::string FileExtensions; // every extension text of the module's list, e.g. "WAV;VOC;AU;SND"
     int IsSeekable = 0;
     HMODULE Library = nullptr;
 };

@@ -60,8 +60,8 @@ typedef struct TInModule {
                                message boxes and target of its messages */
     HMODULE DLLInstance;    /* H: the library's own handle */
     /* P: pairs of NUL-terminated texts ended by an empty text: an upper-case
-       extension list ("WAV", "AU;SND"), then its description. The host reads
-       only the first list. */
+       extension list ("WAV", "AU;SND"), then its description. The host joins
+       every extension list into one ("WAV;AU;SND"). */
     char* FileExtensions;
     int IsSeekable;         /* P: 1 when the plug-in can seek; stored only */
     int UsesOutputModule;   /* P: 1 when it plays through OutModule; not read */

@@ -489,7 +489,7 @@ void Tplayl::procusme()
     std::vector<QString> times;
     for (int q = first; q <= last; ++q) {
         const std::string& path = ListBox1[q];
-        const TrackTitle track = ReadTrackTitle(path);
+        const TrackTitle track = ReadTrackTitle(path, pluginFileInfo_);
         captions.push_back(PlaylistCaption(track.title, track.artist, BaseNameOf(path), titleFormat_));
         times.push_back(PlaylistTimeText(track.seconds));
     }

@@ -13,6 +13,7 @@
 #include "PathList.h"
 #include "RealboxModel.h"
 #include "Shuffle.h"
+#include "TitleRefresh.h"
 
 #include "controls/DropTarget.h"
 
@@ -84,6 +85,8 @@ class Tplayl : public QWidget {
     // The player's native and plug-in extension lists ("*.wav;*.mp3;"), asked
     // for whenever the open-files dialog is built.
     void setFileExtensions(std::function<std::pair<QString, QString>()> source) { fileExts_ = std::move(source); }
+    // Asked by the title refresh for entries that no reader recognises.
+    void setPluginFileInfo(PluginFileInfoSource source) { pluginFileInfo_ = std::move(source); }
     void setCommandGuard(CommandGuard guard) { guard_ = std::move(guard); }
     // "clearplaylistbt1", "deletebt1", "cropbt1", "openbt1", "additemsbt1",
     // "shuffleact", "loadplbt1", "saveplbt1", "playnow", "deletenow"; null for
@@ -163,6 +166,7 @@ class Tplayl : public QWidget {
     bool shuffleAndGo_ = false;
     ShuffleGenerator shuffleGenerator_ = ShuffleGenerator::FromClock();
     std::function<std::pair<QString, QString>()> fileExts_;
+    PluginFileInfoSource pluginFileInfo_;
     CommandGuard guard_ = RunShowingErrors;
 };
 

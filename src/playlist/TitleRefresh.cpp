@@ -26,7 +26,7 @@ std::string fileNameOf(const std::string& path)
 
 } // namespace
 
-TrackTitle ReadTrackTitle(const std::string& path)
+TrackTitle ReadTrackTitle(const std::string& path, const PluginFileInfoSource& plugins)
 {
     // One opening serves every reader in turn.
     fileinfo::ReaderFile file(path);
@@ -95,6 +95,11 @@ TrackTitle ReadTrackTitle(const std::string& path)
             if (!twinvq.IsDamaged())
                 take(twinvq.Title(), twinvq.Author());
         }
+    }
+    // A format only a plug-in knows is titled as the plug-in plays it.
+    if (!recognised && plugins) {
+        if (const std::optional<PluginFileInfo> claimed = plugins(path); claimed && claimed->lengthMs > 0)
+            return {text(claimed->title), {}, claimed->lengthMs / 1000.0};
     }
     // A file nobody recognised shows its own name, as it is.
     if (!recognised)

@@ -79,6 +79,16 @@ TEST(Probe, AllReadersOverEveryTestFile)
     EXPECT_EQ(mpeg["Id3v2Tag"].toObject()["TagVersion"].toInt(), 4);
     EXPECT_EQ(mpeg["DurationSeconds"].toDouble(), 1152.0 * 78 / 44100);
     EXPECT_EQ(field("id3v23_mutagen.mp3", "id3v2")["Title"].toString(), "Wide");
+    // Versions 2.4 (UTF-8, UTF-16) and 2.2, alone and inside the MPEG reader.
+    const std::pair<const char*, const char*> titles[] = {{"id3v24_mid3v2.mp3", "Grüße aus Köln"},
+                                                          {"id3v24_utf16.mp3", "Wide Ω title"},
+                                                          {"id3v22_mutagen.mp3", "Two Two Ω"}};
+    for (const auto& [file, title] : titles) {
+        EXPECT_EQ(field(file, "id3v2")["Title"].toString(), QString::fromUtf8(title)) << file;
+        EXPECT_EQ(field(file, "mpeg")["Id3v2Tag"].toObject()["Title"].toString(), QString::fromUtf8(title)) << file;
+    }
+    EXPECT_EQ(field("id3v24_utf16.mp3", "id3v2")["Artist"].toString(), QString::fromUtf8("Big Ënd"));
+    EXPECT_EQ(field("id3v24_mid3v2.mp3", "mpeg")["Id3v2Tag"].toObject()["Year"].toString(), "2019");
     EXPECT_EQ(field("vorbis_comments.ogg", "ogginf")["Title"].toString(), QString::fromUtf8("Café € Title"));
     EXPECT_EQ(field("monkey_3800_id3v1.ape", "monkey")["Id3v1Tag"].toObject()["GenreName"].toString(), "Rock");
 }

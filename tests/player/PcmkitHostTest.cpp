@@ -35,6 +35,7 @@ class PcmkitHost : public ::testing::Test {
 
 TEST_F(PcmkitHost, WavSoundsAsThroughTheEngine)
 {
+    EXPECT_EQ(GetPluginInfo(0).FileExtensions, "WAV;VOC;AU;SND;AIF;AIFF") << "every pair of its default list";
     const Samples input = Noise(0.7, 21);
     WriteWav(dir.file("noise.wav"), 44100, 2, input);
     ASSERT_TRUE(p->Open(dir.file("noise.wav")));

@@ -75,7 +75,7 @@ TEST_F(PluginHost, LoadAndUnloadCodes)
     EXPECT_EQ(FindPlugin("in_copy8.so"), 2) << "the lowest empty slot";
 }
 
-TEST_F(PluginHost, ModuleIsWiredBeforeInitAndKnownByItsFirstList)
+TEST_F(PluginHost, ModuleIsWiredBeforeInitAndKnownByItsWholeList)
 {
     folder.addPlugin("in_testtone.so", "in_testtone.so");
     TAudioPlayer p;
@@ -86,9 +86,9 @@ TEST_F(PluginHost, ModuleIsWiredBeforeInitAndKnownByItsFirstList)
     EXPECT_EQ(info.FileName, "in_testtone.so");
     EXPECT_EQ(info.Version, IN_MODULE_VERSION);
     EXPECT_EQ(info.Description, "Test tone plug-in");
-    EXPECT_EQ(info.FileExtensions, "TONE;WAV");
+    EXPECT_EQ(info.FileExtensions, "TONE;WAV;VOC;SIN;SINE");
     EXPECT_EQ(info.IsSeekable, 1);
-    EXPECT_EQ(GetPluginFileExts(), "*.TONE;*.WAV;");
+    EXPECT_EQ(GetPluginFileExts(), "*.TONE;*.WAV;*.VOC;*.SIN;*.SINE;");
     for (int slot : {-1, 1, 8})
         EXPECT_TRUE(!GetPluginModule(slot) && GetPluginInfo(slot).FileName.empty() && SelectPlugin(slot) == -1);
 
@@ -108,11 +108,17 @@ TEST_F(PluginHost, ModuleIsWiredBeforeInitAndKnownByItsFirstList)
     EXPECT_EQ(samples[3], -4);
     EXPECT_EQ(module->DSPIsActive(), 0);
 
-    // Only the first list counts: VOC is in the plug-in's second one.
+    // Every list claims: VOC is in the plug-in's second pair, SINE in its third.
     TStreamInfo streamInfo;
     TSourceSupport support;
     int slot;
-    EXPECT_FALSE(p.GetStreamInfo(tone("speech.voc", "length=500\n"), streamInfo, support, slot));
+    for (const char* name : {"speech.voc", "wave.sine", "wave.sin"}) {
+        ASSERT_TRUE(p.GetStreamInfo(tone(name, "length=500\ntitle=Claimed\n"), streamInfo, support, slot)) << name;
+        EXPECT_EQ(slot, 0);
+        EXPECT_EQ(support, ssPlugin);
+        EXPECT_EQ(streamInfo.Title, "Claimed");
+    }
+    EXPECT_FALSE(p.GetStreamInfo(tone("speech.mod", "length=500\n"), streamInfo, support, slot));
     EXPECT_EQ(slot, -1);
 
     // The plug-in in use cannot go until the host hears CLEAR_CURRENT_PLUGIN.

@@ -128,6 +128,21 @@ std::array<std::string, 8> ReadLoadedPlugins(const platform::ProfileFile& file)
     return names;
 }
 
+std::vector<std::string> PluginsToLoad(const platform::ProfileFile& file)
+{
+    std::vector<std::string> names;
+    if (file.sectionExists(LoadedPlugins)) {
+        for (std::string& name : ReadLoadedPlugins(file))
+            if (!name.empty())
+                names.push_back(std::move(name));
+        return names;
+    }
+    const QDir plugins(QString::fromStdString(platform::ProgramFolder()) + QStringLiteral("Plugins"));
+    for (const QString& name : plugins.entryList({QStringLiteral("in_*.so")}, QDir::Files, QDir::Name))
+        names.push_back(name.toStdString());
+    return names;
+}
+
 bool ReadPluginFirst(const platform::ProfileFile& file, bool current)
 {
     const KeySpec& spec = Key(Setting::PluginFirst);
@@ -209,6 +224,8 @@ bool SaveAtClose(const platform::ProfileFile& file, const SettingsTarget& target
         if (spec.setting == Setting::FilesFolder || spec.setting == Setting::PlaylistFolder)
             continue;
         if (spec.effectsOnly && !target.effectsReady())
+            continue;
+        if (spec.setting == Setting::LoadedPlugin && !target.pluginsReady())
             continue;
         if (section && std::string_view(section) != spec.section)
             flush();

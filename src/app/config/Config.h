@@ -90,6 +90,9 @@ class SettingsTarget {
     virtual std::string pluginFileName(int slot) const = 0;
     // The player's DX8EffectReady.
     virtual bool effectsReady() const = 0;
+    // The plug-in host runs. Without it nothing could be loaded, and writing the
+    // empty slots would lose the saved list (or end a fresh install's default).
+    virtual bool pluginsReady() const = 0;
     // Without effects, their check boxes and level sliders are disabled.
     virtual void disableEffectControls() = 0;
 };
@@ -99,6 +102,11 @@ std::string ConfigPath();
 
 // Read at the main window's creation.
 std::array<std::string, 8> ReadLoadedPlugins(const platform::ProfileFile& file);
+// The plug-ins to load at start: the saved list, or on a fresh install (no
+// "Loaded Plugins" section at all, not even an empty one) every in_*.so in the
+// program's Plugins/ folder, in name order. Once the section is saved the
+// user's choice rules, unloads included.
+std::vector<std::string> PluginsToLoad(const platform::ProfileFile& file);
 bool ReadPluginFirst(const platform::ProfileFile& file, bool current);
 
 // The main window's place and size, also given before it first shows.
@@ -108,8 +116,9 @@ void RestoreMainWindowGeometry(const platform::ProfileFile& file, SettingsTarget
 // and "Dialogs", in the program's order.
 void RestoreAtShow(const platform::ProfileFile& file, SettingsTarget& target);
 
-// Save at close: plug-ins, "Plugin First", then savePlaylist(), then the other
-// sections. Returns false when a write failed (the rest is still written).
+// Save at close: plug-ins (unless the host is not running), "Plugin First", then
+// savePlaylist(), then the other sections. Returns false when a write failed
+// (the rest is still written).
 bool SaveAtClose(const platform::ProfileFile& file, const SettingsTarget& target,
                  const std::function<void()>& savePlaylist);
 

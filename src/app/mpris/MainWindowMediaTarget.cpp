@@ -4,26 +4,8 @@
 #include "controls/Slider.h"
 #include "playlist/Playlist.h"
 
+#include "DesktopIntegration.h"
 #include "TDDEHandler.h"
-
-namespace {
-
-// "*.wav;*.mp3;" gives "WAV", "MP3".
-QStringList FileTypesOfExtensionList(const QString& extensions)
-{
-    QStringList types;
-    for (QString pattern : extensions.split(';', Qt::SkipEmptyParts)) {
-        pattern = pattern.trimmed();
-        if (pattern.startsWith(QLatin1String("*.")))
-            pattern.remove(0, 2);
-        QString type = pattern.toUpper();
-        if (!type.isEmpty() && !types.contains(type))
-            types << type;
-    }
-    return types;
-}
-
-} // namespace
 
 MainWindowMediaTarget::MainWindowMediaTarget(TForm1& form, OpenChannel openChannel, QObject* parent)
     : MediaControlTarget(parent), form_(form), openChannel_(std::move(openChannel))
@@ -145,5 +127,9 @@ int MainWindowMediaTarget::entryCount() const
 QStringList MainWindowMediaTarget::playableFileTypes() const
 {
     player::TAudioPlayer& player = form_.AudioPlayer1();
-    return FileTypesOfExtensionList(QString::fromStdString(player.GetNativeFileExts() + player.GetPluginFileExts()));
+    QStringList types;
+    for (const std::string& type :
+         shell::FileTypesOfExtensionList(player.GetNativeFileExts() + player.GetPluginFileExts()))
+        types << QString::fromStdString(type);
+    return types;
 }

@@ -21,8 +21,10 @@ MprisPlayerAdaptor::MprisPlayerAdaptor(QObject* host, MediaControlTarget* target
 {
     connect(target_, &MediaControlTarget::trackChanged, this, &MprisPlayerAdaptor::newTrackStarted);
     connect(target_, &MediaControlTarget::seeked, this, [this](qint64 ms) { emit Seeked(ms * kMicrosPerMs); });
-    if (target_->currentTrack())
-        newTrackStarted();
+    // An id from the start: a track may already be current, or become so
+    // without a change being announced (files played at start), and a
+    // metadata map with an empty object path is refused by the bus.
+    newTrackStarted();
 }
 
 void MprisPlayerAdaptor::newTrackStarted()

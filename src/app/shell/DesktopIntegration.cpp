@@ -52,12 +52,18 @@ const std::map<std::string, std::vector<std::string>>& mimeTable()
     return table;
 }
 
-std::vector<std::string> mimeTypesOfAll(const std::vector<std::string>& fileTypes)
+bool contains(const std::vector<std::string>& list, const std::string& item)
+{
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+// The audio MIME types of the file types, each once.
+std::vector<std::string> audioMimeTypesOf(const std::vector<std::string>& fileTypes)
 {
     std::vector<std::string> types;
     for (const std::string& fileType : fileTypes)
         for (const std::string& mime : MimeTypesOf(fileType))
-            if (std::find(types.begin(), types.end(), mime) == types.end())
+            if (mime.starts_with("audio/") && !contains(types, mime))
                 types.push_back(mime);
     return types;
 }
@@ -134,6 +140,30 @@ std::vector<std::string> MimeTypesOf(const std::string& fileType)
     return it == mimeTable().end() ? std::vector<std::string>{} : it->second;
 }
 
+std::vector<std::string> FileTypesOfExtensionList(const std::string& extensions)
+{
+    std::vector<std::string> types;
+    for (QString pattern : QString::fromStdString(extensions).split(';', Qt::SkipEmptyParts)) {
+        pattern = pattern.trimmed();
+        if (pattern.startsWith(QLatin1String("*.")))
+            pattern.remove(0, 2);
+        const std::string type = pattern.toUpper().toStdString();
+        if (!type.empty() && !contains(types, type))
+            types.push_back(type);
+    }
+    return types;
+}
+
+std::vector<std::string> ClaimableFileTypes(const std::vector<std::string>& associated,
+                                            const std::vector<std::string>& playable)
+{
+    std::vector<std::string> claimable;
+    for (const std::string& type : associated)
+        if (contains(playable, type) || type == "PLS" || type == "M3U")
+            claimable.push_back(type);
+    return claimable;
+}
+
 std::string DesktopExecArgument(const std::string& argument)
 {
     static const std::string reserved = " \t\n\"'\\><~|&;$*?#()`";
@@ -160,7 +190,7 @@ std::string DesktopEntryText(const std::string& programPath, const std::string& 
 {
     const std::string program = DesktopExecArgument(programPath);
     std::string mime;
-    for (const std::string& type : mimeTypesOfAll(fileTypes))
+    for (const std::string& type : audioMimeTypesOf(fileTypes))
         mime += type + ";";
     std::string text = "[Desktop Entry]\n"
                        "Type=Application\n"
@@ -201,7 +231,7 @@ bool UpdateDesktopIntegration(const DesktopPaths& paths, const std::string& prog
         return fail(paths.mimeappsList);
     platform::ProfileFile mimeapps(paths.mimeappsList);
     std::vector<std::pair<std::string, std::string>> defaults, added;
-    for (const std::string& type : mimeTypesOfAll(fileTypes)) {
+    for (const std::string& type : audioMimeTypesOf(fileTypes)) {
         defaults.emplace_back(type, std::string(kDesktopFileName) + ";");
         added.emplace_back(type, withOurEntry(mimeapps.readString("Added Associations", type, "")));
     }

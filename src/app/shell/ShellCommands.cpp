@@ -26,19 +26,22 @@ Associations AssociationsFor(const AssociationTarget& target)
 }
 
 // The desktop entry names every type that is ours now, not only the ones just
-// associated, so associating in two steps keeps the first step's types. False
-// with the file that could not be written.
+// associated, so associating in two steps keeps the first step's types. The
+// registry may hold types nothing loaded can play; the desktop is not told of
+// those. False with the file that could not be written.
 bool UpdateDesktop(const AssociationTarget& target, const Associations& associations, std::string* failedFile = nullptr)
 {
     return UpdateDesktopIntegration(target.desktop, target.programPath, target.iconPath,
-                                    associations.AssociatedFileTypes(), failedFile);
+                                    ClaimableFileTypes(associations.AssociatedFileTypes(), target.playableTypes),
+                                    failedFile);
 }
 
 } // namespace
 
-AssociationTarget ProgramAssociationTarget(platform::Registry& registry)
+AssociationTarget ProgramAssociationTarget(platform::Registry& registry, std::vector<std::string> playableTypes)
 {
-    return {registry, platform::ProgramPath(), platform::ProgramFolder() + "orvella.svg", DefaultDesktopPaths()};
+    return {registry, platform::ProgramPath(), platform::ProgramFolder() + "orvella.svg", DefaultDesktopPaths(),
+            std::move(playableTypes)};
 }
 
 void GoAssociate(const AssociationTarget& target, const std::vector<std::string>& checkedTypes)

@@ -28,10 +28,13 @@ struct AssociationTarget {
     std::string programPath; // X: the running executable
     std::string iconPath;    // the program's icon for the desktop entry
     DesktopPaths desktop;
+    // The file types the loaded decoders play ("MP3", "AIFF"): the desktop's
+    // defaults are claimed for these only, whatever the registry holds.
+    std::vector<std::string> playableTypes;
 };
 
 // The target for the running program: its own path, icon and the user's folders.
-AssociationTarget ProgramAssociationTarget(platform::Registry& registry);
+AssociationTarget ProgramAssociationTarget(platform::Registry& registry, std::vector<std::string> playableTypes);
 
 inline constexpr const char* kAssociatedMessage =
     "All Selected Files Were Successfully Associated With KORVANE Orvella";

@@ -19,6 +19,7 @@ struct Controls : appconfig::SettingsTarget {
     std::vector<std::pair<Setting, int>> applied;
     std::array<std::string, 8> plugins;
     bool effects = true;
+    bool pluginHost = true;
     bool effectsDisabled = false;
 
     Controls()
@@ -41,6 +42,7 @@ struct Controls : appconfig::SettingsTarget {
     }
     std::string pluginFileName(int slot) const override { return plugins[size_t(slot)]; }
     bool effectsReady() const override { return effects; }
+    bool pluginsReady() const override { return pluginHost; }
     void disableEffectControls() override { effectsDisabled = true; }
 
     int operator()(Setting s, int index = 0) const { return current(s, index); }
@@ -221,4 +223,20 @@ TEST(Config, SavesEverySectionInOrderWithThePlaylistBetween)
     EXPECT_EQ(file.readString("Sound Box", "echolevel", ""), "4");
     EXPECT_EQ(file.readString("Sound Box", "reverblevel", ""), "5");
     EXPECT_FALSE(appconfig::SaveAtClose(platform::ProfileFile(dir.file("no/folder/x.ini")), c, {}));
+}
+
+TEST(Config, WithoutThePluginHostTheSavedPluginListStaysAsItWas)
+{
+    testsupport::TempDir dir;
+    const platform::ProfileFile file(dir.file("confstate.ini"));
+    Controls c;
+    c.pluginHost = false;
+    // A first start: no list is written, so the next start still loads the shipped plug-ins.
+    ASSERT_TRUE(appconfig::SaveAtClose(file, c, {}));
+    EXPECT_FALSE(file.sectionExists("Loaded Plugins"));
+    // A saved list survives a run in which nothing could be loaded.
+    testsupport::WriteFile(dir.file("confstate.ini"), "[Loaded Plugins]\nPlugin0=in_pcmkit.so\n");
+    ASSERT_TRUE(appconfig::SaveAtClose(file, c, {}));
+    EXPECT_EQ(file.readString("Loaded Plugins", "Plugin0", ""), "in_pcmkit.so");
+    EXPECT_TRUE(file.sectionExists("Plugin First"));
 }

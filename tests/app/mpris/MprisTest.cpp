@@ -174,6 +174,15 @@ TEST_F(Mpris, SeeksStayWithinThePlayingTrack)
     EXPECT_EQ(watcher.seeks, QList<qlonglong>{7'000'000});
 }
 
+TEST_F(Mpris, ATrackPlayingWithoutAnAnnouncementStillHasAnId)
+{
+    // Files played at start: the track is current before any change is announced.
+    target.track = MediaTrack{"/music/first.mp3", "First", "Band", 60'000};
+    target.state = Playing;
+    EXPECT_FALSE(trackId().path().isEmpty()) << "the bus refuses metadata with an empty object path";
+    EXPECT_EQ(metadata().value("xesam:title").toString(), "First");
+}
+
 TEST_F(Mpris, VolumeAndLoopMapToTheSliderAndRepeat)
 {
     target.vol = 40;

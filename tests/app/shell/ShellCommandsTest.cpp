@@ -2,6 +2,7 @@
 #include "Associations.h"
 #include "TDDEHandler.h"
 
+#include "platform/profile.h"
 #include "platform/registry.h"
 #include "playlist/Playlist.h"
 #include "support/MessageBoxRecorder.h"
@@ -26,8 +27,12 @@ const std::string X = "/opt/orvella/orvella";
 struct Store {
     TempDir dir;
     Registry registry{dir.file("registry")};
-    shell::AssociationTarget target{
-        registry, X, "/opt/orvella/orvella.svg", {dir.file("data/applications/"), dir.file("config/mimeapps.list")}};
+    // What the engine plays, with a plug-in for FLAC and MP4.
+    shell::AssociationTarget target{registry,
+                                    X,
+                                    "/opt/orvella/orvella.svg",
+                                    {dir.file("data/applications/"), dir.file("config/mimeapps.list")},
+                                    shell::FileTypesOfExtensionList("*.wav;*.mp3;*.ogg;*.wma;*.flac;*.MP4;")};
 };
 
 QStringList Captions(const Tplayl& playlist)
@@ -199,6 +204,18 @@ TEST(FirstRun, TheFirstStartAssociatesAllTwentyTypesAndTheNextLeavesEverythingAl
     shell::Associations associations(s.registry, X, "orvella");
     EXPECT_EQ(associations.AssociatedFileTypes().size(), 20u);
     EXPECT_EQ(s.registry.readString(RegistryRoot::CurrentUser, "Software\\Korvane\\Orvella", "FirstRun"), "false");
+
+    // The desktop hears only of what plays: no MIDI, AAC or APE without a decoder,
+    // and MP4 stays with the video player even though a plug-in lists it.
+    platform::ProfileFile mimeapps(s.target.desktop.mimeappsList);
+    for (const char* claimed : {"audio/mpeg", "audio/x-wav", "audio/flac", "audio/x-ms-wma", "audio/x-mpegurl"})
+        EXPECT_EQ(mimeapps.readString("Default Applications", claimed, ""), "orvella.desktop;") << claimed;
+    for (const char* left :
+         {"video/mp4", "audio/midi", "audio/aac", "audio/x-ape", "audio/mp4", "audio/mp2", "application/vnd.ms-asf"})
+        EXPECT_EQ(mimeapps.readString("Default Applications", left, "none"), "none") << left;
+    const std::string entry = testsupport::ReadFile(s.dir.file("data/applications/orvella.desktop"));
+    EXPECT_EQ(entry.find("video/"), std::string::npos);
+    EXPECT_EQ(entry.find("audio/midi"), std::string::npos);
 
     // The user takes .OGG back; a later start must not associate it again.
     s.registry.writeString(RegistryRoot::ClassesRoot, ".OGG", "", "OtherPlayer.ogg");

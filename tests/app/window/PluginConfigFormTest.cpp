@@ -6,6 +6,7 @@
 
 #include "platform/profile.h"
 #include "player/PluginHost.h"
+#include "playlist/Playlist.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -16,6 +17,9 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+
+#include <algorithm>
+#include <filesystem>
 
 using apptest::MainWindowTest;
 
@@ -150,4 +154,59 @@ TEST_F(PluginConfig, LoadedPluginsAndPluginFirstSurviveARestart)
     EXPECT_EQ(config.readString("Loaded Plugins", "Plugin0", "?"), "in_a.so");
     EXPECT_EQ(config.readString("Loaded Plugins", "Plugin3", "?"), "");
     EXPECT_TRUE(config.readBool("Plugin First", "yeah", false));
+}
+
+TEST_F(PluginConfig, AFreshInstallLoadsTheShippedPluginsThenTheSavedListRules)
+{
+    auto loaded = [] {
+        std::vector<std::string> names;
+        for (int slot = 0; slot < player::kPluginSlots; ++slot)
+            if (const std::string name = player::GetPluginInfo(slot).FileName; !name.empty())
+                names.push_back(name);
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    for (int k = 1; k <= 7; ++k)
+        folder.addPlugin("in_testtone.so", "in_c" + std::to_string(k) + ".so");
+
+    // No settings at all: eight of the nine usable ones, in name order.
+    std::filesystem::remove(data.file("confstate.ini"));
+    start();
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(loaded(),
+              (Names{"in_a.so", "in_b.so", "in_c1.so", "in_c2.so", "in_c3.so", "in_c4.so", "in_c5.so", "in_c6.so"}));
+    EXPECT_EQ(player::GetPluginInfo(0).FileExtensions, "TONE;WAV;VOC;SIN;SINE");
+    EXPECT_EQ(boxes.count(), 0u);
+
+    // What the user unloads stays unloaded, even when nothing is left.
+    ASSERT_EQ(player::UnloadPlugin("in_b.so"), player::plUnloaded);
+    restart();
+    EXPECT_EQ(loaded(), (Names{"in_a.so", "in_c1.so", "in_c2.so", "in_c3.so", "in_c4.so", "in_c5.so", "in_c6.so"}));
+    for (const std::string& name : loaded())
+        ASSERT_EQ(player::UnloadPlugin(name), player::plUnloaded);
+    restart();
+    EXPECT_EQ(loaded(), Names{});
+}
+
+TEST_F(PluginConfig, AFormatOnlyAPluginKnowsIsTitledAndTimedByIt)
+{
+    testsupport::WriteFile(data.file("confstate.ini"), "[Loaded Plugins]\nPlugin0=in_a.so\n");
+    start();
+    const std::string song = files.file("song.tone");
+    testsupport::WriteFile(song, "title=Band - Song\nlength=65000\n");
+    // Claimed by its extension, refused by the plug-in: the file's own name.
+    const std::string refused = files.file("other.sine");
+    testsupport::WriteFile(refused, "length=0\n");
+    addFiles({song, refused});
+
+    const std::vector<playlist::RealboxItem>& items = list().realboxItems().Items();
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_TRUE(items[0].caption.endsWith("Band - Song")) << items[0].caption.toStdString();
+    EXPECT_EQ(items[0].time, "01:05");
+    EXPECT_TRUE(items[1].caption.endsWith("other")) << items[1].caption.toStdString();
+    EXPECT_EQ(items[1].time, "00:00");
+
+    playEntry(0);
+    EXPECT_TRUE(waitFor([&] { return form->currentTitle() == "Band - Song"; })) << form->currentTitle().toStdString();
+    EXPECT_EQ(boxes.count(), 0u);
 }

@@ -23,6 +23,8 @@ namespace apptest {
 MainWindowTest::MainWindowTest() : cwd_(QDir::currentPath())
 {
     setenv("ORVELLA_DATA_DIR", data.path().c_str(), 1);
+    // A user who runs without plug-ins; a first start would load the shipped ones.
+    testsupport::WriteFile(data.file("confstate.ini"), "[Loaded Plugins]\r\n");
 }
 
 MainWindowTest::~MainWindowTest()

@@ -41,7 +41,7 @@ class MainWindowTest : public ::testing::Test {
     bool waitFor(const std::function<bool()>& done, int timeoutMs = 5000) const;
     std::string playing() const; // the player's file
 
-    testsupport::TempDir data;  // the data folder: confstate.ini, Playlist/
+    testsupport::TempDir data;  // the data folder: confstate.ini (with no plug-ins loaded), Playlist/
     testsupport::TempDir files; // the test's audio files
     testsupport::MessageBoxRecorder boxes;
     std::unique_ptr<TForm1> form;

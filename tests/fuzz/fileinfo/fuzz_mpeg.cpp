@@ -17,10 +17,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check(reused.Id3v2Tag().Title() == fresh.Id3v2Tag().Title() && reused.EncoderText() == fresh.EncoderText());
     Check(fuzzfile::Same(reused.DurationSeconds(), fresh.DurationSeconds()));
 
+    // 250 stored bytes give at most 125 UTF-16 units, each at most 3 bytes of UTF-8.
     const auto& v2 = fresh.Id3v2Tag();
-    fuzzfile::CheckSizes({&v2.Title(), &v2.Artist(), &v2.Album(), &v2.Year(), &v2.Genre(), &v2.Comment(),
-                          &v2.Composer(), &v2.Encoder(), &v2.Copyright(), &v2.Language(), &v2.Link()},
-                         250);
+    const std::initializer_list<const std::string*> v2Texts = {
+        &v2.Title(),    &v2.Artist(),  &v2.Album(),     &v2.Year(),     &v2.Genre(), &v2.Comment(),
+        &v2.Composer(), &v2.Encoder(), &v2.Copyright(), &v2.Language(), &v2.Link()};
+    fuzzfile::CheckSizes(v2Texts, 250 / 2 * 3);
+    // Versions 2.2 and 2.4 end every text at its terminator (2.3 keeps raw bytes).
+    if (v2.TagVersion() != 3)
+        for (const std::string* text : v2Texts)
+            Check(text->find('\0') == std::string::npos);
+    Check(v2.TagVersion() != 4 || v2.Year().size() <= 4);
     const auto& v1 = fresh.Id3v1Tag();
     Check(v1.Title().size() <= 30 && v1.Comment().size() <= 30 && v1.Year().size() <= 4);
     Check(v2.TagSize() >= 0 && v2.TagSize() <= static_cast<int64_t>(size));

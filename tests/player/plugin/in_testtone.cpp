@@ -228,8 +228,8 @@ int Play(const char* file)
 }
 
 char gDescription[] = "Test tone plug-in";
-// The host reads only the first list: VOC is claimed by nothing.
-char gExtensions[] = "TONE;WAV\0Test tones and waves\0VOC\0Voice files\0";
+// Several pairs, one of them with a trailing ";": the host must read them all.
+char gExtensions[] = "TONE;WAV\0Test tones and waves\0VOC\0Voice files\0SIN;SINE;\0Sines\0";
 
 [[maybe_unused]] TInModule* FillModule()
 {
