@@ -1,0 +1,208 @@
+#include "StreamPlayback.h"
+
+#include "platform/msgbox.h"
+#include "platform/winmsg.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace plugin {
+namespace {
+
+constexpr int kBlockFrames = 576;
+constexpr int kStopWaitMs = 4000;
+constexpr int kNoRoomSleepMs = 20;
+constexpr int kDrainSleepMs = 30;
+constexpr int kBits = 16;
+
+} // namespace
+
+// Shared by the host's thread and the decode thread, which holds a reference
+// of its own, so a thread that does not stop in time can be left to finish
+// with everything it uses.
+struct StreamPlayback::Session {
+    std::unique_ptr<PcmSource> source;
+    StreamFormat format;
+    std::vector<int16_t> samples; // two blocks: the host's DSP may double a block
+
+    std::atomic<bool> kill{false};
+    std::atomic<int32_t> seekRequest{-1};   // ms; -1 when none
+    std::atomic<int32_t> decodePosition{0}; // ms of the first sample not yet written
+
+    std::mutex mutex;             // guards finished; with wake, lets sleeps end at a kill
+    std::condition_variable wake; // signalled when kill is set or the thread finishes
+    bool finished = false;
+    std::thread thread;
+
+    // Sleeps unless the kill flag is set (or becomes set meanwhile).
+    void sleep(int ms)
+    {
+        std::unique_lock lock(mutex);
+        wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return kill.load(); });
+    }
+
+    void decode(TInModule& m)
+    {
+        TOutModule* out = m.OutModule;
+        const int channels = format.channels;
+        const int frameBytes = channels * kBits / 8;
+        const int blockBytes = frameBytes * kBlockFrames;
+        const int maxFrames = int(samples.size()) / channels;
+        int64_t written = 0; // frames since the seek base
+        int32_t seekBase = 0;
+        bool ending = false;
+
+        while (!kill) {
+            int32_t request = seekRequest.load();
+            if (request >= 0) {
+                if (const int32_t reached = source->seek(request); reached >= 0) {
+                    decodePosition = reached;
+                    seekBase = reached;
+                    out->Flush(reached);
+                    written = 0;
+                    ending = false;
+                }
+                seekRequest.compare_exchange_strong(request, -1); // a newer request stays
+                continue;
+            }
+            if (ending) {
+                if (out->IsPlaying()) {
+                    sleep(kDrainSleepMs);
+                    continue;
+                }
+                PostMessage(m.MainWindow, PLUGIN_EOF, 0, 0);
+                break;
+            }
+            const bool dsp = m.DSPIsActive && m.DSPIsActive();
+            if (out->CanWrite() < (dsp ? 2 : 1) * blockBytes) {
+                sleep(kNoRoomSleepMs);
+                continue;
+            }
+            int16_t* buffer = samples.data();
+            int frames = source->read(buffer, kBlockFrames);
+            if (frames <= 0) {
+                out->Write(reinterpret_cast<char*>(buffer), 0);
+                ending = true;
+                continue;
+            }
+            if (m.SpectrumAddPCM)
+                m.SpectrumAddPCM(buffer, channels, kBits, decodePosition);
+            if (m.VisAddPCM)
+                m.VisAddPCM(buffer, channels, kBits, decodePosition);
+            if (dsp && m.DSPDoSamples)
+                frames = std::clamp(m.DSPDoSamples(buffer, frames, kBits, channels, format.rate), 0, maxFrames);
+            if (kill)
+                break;
+            out->Write(reinterpret_cast<char*>(buffer), frames * frameBytes);
+            written += frames;
+            decodePosition = int32_t(seekBase + written * 1000 / format.rate);
+        }
+    }
+
+    static void run(std::shared_ptr<Session> s, TInModule* m)
+    {
+        s->decode(*m);
+        std::lock_guard lock(s->mutex);
+        s->finished = true;
+        s->wake.notify_all();
+    }
+};
+
+int StreamPlayback::start(std::unique_ptr<PcmSource> source, const StreamFormat& format)
+{
+    stop();
+    paused_ = false;
+    TInModule& m = module_;
+    TOutModule* out = output();
+    if (m.SetInfo)
+        m.SetInfo(format.bitrateKbps, format.rate / 1000, format.channels, 1);
+    if (!out)
+        return 1;
+    const int latency = out->Open(format.rate, format.channels, kBits, -1, -1);
+    if (latency < 0)
+        return 1;
+    out->SetVolume(-666); // keeps the volume the output already has
+    out->SetPan(pan_);
+    if (m.VisInit)
+        m.VisInit(latency, format.rate);
+    if (m.VisSetInfo)
+        m.VisSetInfo(format.rate, format.channels);
+
+    auto s = std::make_shared<Session>();
+    s->source = std::move(source);
+    s->format = format;
+    s->samples.assign(std::size_t(format.channels) * kBlockFrames * 2, 0);
+    session_ = s;
+    s->thread = std::thread(Session::run, s, &module_);
+    return 0;
+}
+
+bool StreamPlayback::stop()
+{
+    std::shared_ptr<Session> s = std::move(session_);
+    paused_ = false;
+    if (!s)
+        return true;
+    bool finished;
+    {
+        std::unique_lock lock(s->mutex);
+        s->kill = true;
+        s->wake.notify_all();
+        finished = s->wake.wait_for(lock, std::chrono::milliseconds(kStopWaitMs), [&] { return s->finished; });
+    }
+    if (finished) {
+        s->thread.join();
+    } else {
+        // The thread keeps its own reference and ends at its next check of the kill flag.
+        s->thread.detach();
+        MessageBox(module_.MainWindow, "error asking thread to die", nullptr, MB_ICONERROR);
+    }
+    if (output()) {
+        output()->Close();
+        if (module_.VisDeInit)
+            module_.VisDeInit();
+    }
+    return finished;
+}
+
+void StreamPlayback::pause(bool on)
+{
+    if (!session_ || paused_ == on)
+        return;
+    paused_ = on;
+    output()->Pause(on ? 1 : 0);
+}
+
+int StreamPlayback::outputTime() const
+{
+    if (!session_ || !output())
+        return 0;
+    const int written = output()->GetWrittenTime();
+    return session_->decodePosition + output()->GetOutputTime() - written;
+}
+
+void StreamPlayback::seek(int ms)
+{
+    if (session_)
+        session_->seekRequest = std::max(ms, 0);
+}
+
+void StreamPlayback::setVolume(int volume)
+{
+    if (output())
+        output()->SetVolume(volume);
+}
+
+void StreamPlayback::setPan(int pan)
+{
+    pan_ = pan;
+    if (output())
+        output()->SetPan(pan);
+}
+
+} // namespace plugin
