@@ -11,20 +11,16 @@
 
 #include <QApplication>
 
+#include "ProcessCpu.h"
+
 #include <benchmark/benchmark.h>
 
 #include <dlfcn.h>
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <spawn.h>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -38,35 +34,8 @@ struct Format {
 
 const std::string& folder()
 {
-    static const std::string dir = [] {
-        std::string d = (std::filesystem::temp_directory_path() / "orvella-bench-media").string();
-        std::filesystem::create_directories(d);
-        return d + "/";
-    }();
+    static const std::string dir = bench::ScratchFolder("orvella-bench-media");
     return dir;
-}
-
-// Runs a program; returns the CPU seconds it used, or a negative value when it failed.
-double run(const std::vector<std::string>& args)
-{
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid;
-    const int failed = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed)
-        return -1;
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return -1;
-    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 std::string prepare(const Format& f)
@@ -85,7 +54,7 @@ std::string prepare(const Format& f)
 void measure(benchmark::State& state, const std::vector<std::string>& command)
 {
     for (auto _ : state) {
-        const double cpu = run(command);
+        const double cpu = bench::RunCpuSeconds(command);
         if (cpu < 0) {
             state.SkipWithError("the decoding process failed");
             return;

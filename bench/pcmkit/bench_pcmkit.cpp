@@ -6,21 +6,17 @@
 // ours against the faster peer that decodes the format. A peer that cannot
 // decode a format shows 0. Start-up is timed the same way on a tiny file.
 
+#include "ProcessCpu.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <spawn.h>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -37,35 +33,8 @@ struct Format {
 
 const std::string& folder()
 {
-    static const std::string dir = [] {
-        std::string d = (std::filesystem::temp_directory_path() / "orvella-bench-pcmkit").string();
-        std::filesystem::create_directories(d);
-        return d + "/";
-    }();
+    static const std::string dir = bench::ScratchFolder("orvella-bench-pcmkit");
     return dir;
-}
-
-// Runs a program; returns the CPU seconds it used, or a negative value when it failed.
-double run(const std::vector<std::string>& args)
-{
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid;
-    int failed = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed)
-        return -1;
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return -1;
-    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 std::string prepare(const Format& f)
@@ -118,7 +87,7 @@ void Compare(benchmark::State& state, const Format& f)
 {
     PeerTime ours, ffmpeg, sox;
     for (auto _ : state) {
-        const double cpu = run(pluginCommand(f));
+        const double cpu = bench::RunCpuSeconds(pluginCommand(f));
         if (cpu < 0) {
             state.SkipWithError("the decoding process failed");
             return;
@@ -126,9 +95,9 @@ void Compare(benchmark::State& state, const Format& f)
         ours.add(cpu);
         state.SetIterationTime(cpu);
         if (ffmpeg.seconds >= 0)
-            ffmpeg.add(run(ffmpegCommand(f)));
+            ffmpeg.add(bench::RunCpuSeconds(ffmpegCommand(f)));
         if (sox.seconds >= 0)
-            sox.add(run(soxCommand(f)));
+            sox.add(bench::RunCpuSeconds(soxCommand(f)));
     }
     const double n = double(state.iterations());
     const double peer = std::max(ffmpeg.timesRealTime(n), sox.timesRealTime(n));
@@ -142,7 +111,7 @@ void Compare(benchmark::State& state, const Format& f)
 double startMs(const std::vector<std::string>& command)
 {
     const auto start = std::chrono::steady_clock::now();
-    if (run(command) < 0)
+    if (bench::RunCpuSeconds(command) < 0)
         return -1;
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
