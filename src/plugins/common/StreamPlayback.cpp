@@ -3,6 +3,8 @@
 #include "platform/msgbox.h"
 #include "platform/winmsg.h"
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -158,7 +160,12 @@ bool StreamPlayback::stop()
     if (finished) {
         s->thread.join();
     } else {
-        // The thread keeps its own reference and ends at its next check of the kill flag.
+        // The thread keeps its own reference and ends at its next check of the
+        // kill flag; the library stays mapped for good, so unloading the
+        // plug-in cannot pull the code from under it.
+        Dl_info self{};
+        if (dladdr(reinterpret_cast<void*>(&Session::run), &self) && self.dli_fname)
+            dlopen(self.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
         s->thread.detach();
         MessageBox(module_.MainWindow, "error asking thread to die", nullptr, MB_ICONERROR);
     }
