@@ -3,6 +3,7 @@
 #include "PluginConfigForm.h"
 #include "app/display/FrequencyGauge.h"
 
+#include "controls/FormBuilder.h"
 #include "controls/Slider.h"
 #include "controls/WindowMover.h"
 #include "equalizer/Equalizerform.h"
@@ -23,19 +24,9 @@
 
 namespace {
 
-// The window's design fonts: Liberation Sans stands in for Arial, DejaVu Sans
-// for Tahoma.
-QFont pixelFont(const char* family, int pixels, bool bold = false)
-{
-    QFont font(QString::fromLatin1(family));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
-
 QFont arial(int pixels, bool bold = false)
 {
-    return pixelFont("Liberation Sans", pixels, bold);
+    return DesignFont(DesignFace::Arial, pixels, bold);
 }
 
 } // namespace
@@ -90,13 +81,7 @@ void TForm1::createControls()
     setFixedSize(322, 148);
 
     auto label = [this](const char* name, const QString& text, int x, int y, const QFont& font) {
-        auto* l = new QLabel(text, surface_);
-        l->setObjectName(QString::fromLatin1(name));
-        l->setFont(font);
-        l->setTextFormat(Qt::PlainText);
-        l->move(x, y);
-        l->adjustSize();
-        return l;
+        return makeLabel(surface_, name, text, {x, y}, font);
     };
     realtimeedit = label("realtimeedit", QStringLiteral("00:00"), 8, 8, arial(19, true));
     sampleedit = label("sampleedit", QString(), 72, 2, arial(11));
@@ -137,12 +122,9 @@ void TForm1::createControls()
     label("TrackLabel", QStringLiteral("Track"), 8, 76, arial(9));
     label("VolLabel", QStringLiteral("Vol"), 208, 76, arial(9));
 
-    auto button = [this](const char* name, QRect at) {
-        auto* b = new QPushButton(surface_);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setGeometry(at);
+    auto button = [this](const char* name, const QString& caption, QRect at) {
+        QPushButton* b = makeButton(surface_, name, caption, at, arial(11));
         b->setFocusPolicy(Qt::NoFocus);
-        b->setFont(arial(11));
         return b;
     };
     const QStyle::StandardPixmap icons[] = {QStyle::SP_MediaSkipBackward, QStyle::SP_MediaPlay, QStyle::SP_MediaPause,
@@ -150,27 +132,19 @@ void TForm1::createControls()
     QPushButton** transport[] = {&Button1, &Button2, &Button3, &Button4, &Button5};
     for (int k = 0; k < 5; ++k) {
         const QByteArray name = "Button" + QByteArray::number(k + 1);
-        *transport[k] = button(name.constData(), {8 + 32 * k, 88, 33, 33});
+        *transport[k] = button(name.constData(), QString(), {8 + 32 * k, 88, 33, 33});
         (*transport[k])->setIcon(style()->standardIcon(icons[k]));
         (*transport[k])->setIconSize({16, 16});
     }
-    Button10 = button("Button10", {176, 88, 33, 17});
-    Button10->setText(QStringLiteral("Open"));
-    Button8 = button("Button8", {176, 104, 33, 17});
-    Button8->setText(QStringLiteral("Eq."));
-    Button7 = button("Button7", {208, 88, 33, 17});
-    Button7->setText(QStringLiteral("Add"));
-    Button9 = button("Button9", {208, 104, 33, 17});
-    Button9->setText(QStringLiteral("Play"));
+    Button10 = button("Button10", QStringLiteral("Open"), {176, 88, 33, 17});
+    Button8 = button("Button8", QStringLiteral("Eq."), {176, 104, 33, 17});
+    Button7 = button("Button7", QStringLiteral("Add"), {208, 88, 33, 17});
+    Button9 = button("Button9", QStringLiteral("Play"), {208, 104, 33, 17});
 
-    repeatck = new QCheckBox(QStringLiteral("Repeat"), surface_);
-    repeatck->setObjectName(QStringLiteral("repeatck"));
-    repeatck->setFont(arial(11));
+    repeatck = makeCheck(surface_, "repeatck", QStringLiteral("Repeat"), {256, 88}, arial(11));
     repeatck->setFocusPolicy(Qt::NoFocus);
-    repeatck->move(256, 88);
-    repeatck->adjustSize();
     connect(repeatck, &QCheckBox::toggled, this, &TForm1::repeatChanged);
-    label("MakerLabel", QStringLiteral("KORVANE"), 256, 108, pixelFont("DejaVu Sans", 11));
+    label("MakerLabel", QStringLiteral("KORVANE"), 256, 108, DesignFont(DesignFace::Tahoma, 11));
 
     // The command box lies beyond the visible part of the window.
     ComboBox1 = new QComboBox(surface_);
@@ -178,9 +152,7 @@ void TForm1::createControls()
     ComboBox1->setGeometry(336, 8, 145, 21);
     ComboBox1->setEditable(true);
     ComboBox1->hide();
-    Button11 = new QPushButton(QStringLiteral("GO>>"), surface_);
-    Button11->setObjectName(QStringLiteral("Button11"));
-    Button11->setGeometry(488, 8, 41, 21);
+    Button11 = makeButton(surface_, "Button11", QStringLiteral("GO>>"), {488, 8, 41, 21});
     Button11->hide();
     connect(Button11, &QPushButton::clicked, this, &TForm1::Button11Click);
 

@@ -1,5 +1,6 @@
 #include "PluginConfigForm.h"
 
+#include "controls/FormBuilder.h"
 #include "platform/folders.h"
 #include "platform/msgbox.h"
 #include "platform/winmsg.h"
@@ -42,24 +43,15 @@ void TPluginConfigForm::createControls()
 {
     setWindowTitle(QStringLiteral("Plug-in Configuration"));
     setFixedSize(582, 338);
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(WindowFont());
 
     auto label = [this](const char* name, const char* caption, int x, int y) {
-        auto* l = new QLabel(QString::fromLatin1(caption), this);
-        l->setObjectName(QString::fromLatin1(name));
-        l->move(x, y);
-        l->adjustSize();
-        return l;
+        return makeLabel(this, name, QString::fromLatin1(caption), {x, y});
     };
     Label2 = label("Label2", "Note : Plug-ins must reside in <program_directory>\\Plugins directory", 8, 8);
     Label4 = label("Label4", "Only Tovarro 2 version is acceptable", 8, 26);
     Label5 = label("Label5", "Maximum 8 plug-ins can be loaded", 8, 44);
-    PluginFirst = new QCheckBox(QStringLiteral("Plugin First"), this);
-    PluginFirst->setObjectName(QStringLiteral("PluginFirst"));
-    PluginFirst->move(372, 6);
-    PluginFirst->adjustSize();
+    PluginFirst = makeCheck(this, "PluginFirst", QStringLiteral("Plugin First"), {372, 6});
     Label6 = label("Label6", "( if checked then Tovarro plug-in is applied for the file types which can", 200, 26);
     Label7 = label("Label7", "be played by both BASS and Tovarro plug-in )", 200, 44);
     Label1 = label("Label1", "Plug-ins", 8, 68);
@@ -84,9 +76,7 @@ void TPluginConfigForm::createControls()
         PluginGrid->setColumnWidth(column, widths[column]);
 
     auto button = [this](const char* name, const char* caption, int x) {
-        auto* b = new QPushButton(QString::fromLatin1(caption), this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setGeometry(x, 302, 75, 25);
+        QPushButton* b = makeButton(this, name, QString::fromLatin1(caption), {x, 302, 75, 25});
         b->setAutoDefault(false);
         return b;
     };

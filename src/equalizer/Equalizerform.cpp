@@ -2,6 +2,7 @@
 
 #include "Presetform.h"
 
+#include "controls/FormBuilder.h"
 #include "controls/WindowMover.h"
 
 namespace {
@@ -9,13 +10,6 @@ namespace {
 constexpr int BandLefts[TEqualizerform::BandCount] = {6, 28, 49, 70, 91, 113, 134, 155, 176, 198};
 constexpr int EffectLevelMax = 32;
 constexpr int MoveSettleMs = 200;
-
-QFont smallFont()
-{
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setPixelSize(11);
-    return font;
-}
 
 TSlider* makeSlider(QWidget* parent, const char* name, TSliderOrientation orientation, int max, int start, QRect at)
 {
@@ -26,14 +20,6 @@ TSlider* makeSlider(QWidget* parent, const char* name, TSliderOrientation orient
     slider->setValue(start);
     slider->setGeometry(at);
     return slider;
-}
-
-QCheckBox* makeCheck(QWidget* parent, const char* name, const QString& caption, QPoint at, int width)
-{
-    auto* box = new QCheckBox(caption, parent);
-    box->setObjectName(QString::fromLatin1(name));
-    box->setGeometry(at.x(), at.y(), width, 17);
-    return box;
 }
 
 } // namespace
@@ -56,7 +42,7 @@ void TEqualizerform::createControls()
     setObjectName(QStringLiteral("Equalizerform"));
     setWindowTitle(QStringLiteral("Equalizer"));
     setFixedSize(322, 118);
-    setFont(smallFont());
+    setFont(WindowFont());
 
     for (int n = 1; n <= BandCount; ++n) {
         const QByteArray name = "Slider" + QByteArray::number(n);
@@ -76,15 +62,13 @@ void TEqualizerform::createControls()
     Slider10 = bands_[9];
 
     ReverbSlider = makeSlider(this, "ReverbSlider", soHorizontal, EffectLevelMax, 0, {224, 16, 89, 17});
-    cbreverb = makeCheck(this, "cbreverb", QStringLiteral("Reverb"), {232, 32}, 80);
+    cbreverb = makeCheck(this, "cbreverb", QStringLiteral("Reverb"), {232, 32, 80, 17});
     EchoSlider = makeSlider(this, "EchoSlider", soHorizontal, EffectLevelMax, 0, {224, 56, 89, 17});
-    cbecho = makeCheck(this, "cbecho", QStringLiteral("Echo"), {232, 72}, 80);
-    flanger1 = makeCheck(this, "flanger1", QStringLiteral("Flanger"), {232, 96}, 80);
-    eqcheck = makeCheck(this, "eqcheck", QStringLiteral("Enable Equalizer"), {16, 96}, 120);
+    cbecho = makeCheck(this, "cbecho", QStringLiteral("Echo"), {232, 72, 80, 17});
+    flanger1 = makeCheck(this, "flanger1", QStringLiteral("Flanger"), {232, 96, 80, 17});
+    eqcheck = makeCheck(this, "eqcheck", QStringLiteral("Enable Equalizer"), {16, 96, 120, 17});
 
-    presesh = new QPushButton(QStringLiteral("Presets"), this);
-    presesh->setObjectName(QStringLiteral("presesh"));
-    presesh->setGeometry(144, 96, 57, 17);
+    presesh = makeButton(this, "presesh", QStringLiteral("Presets"), {144, 96, 57, 17});
     presesh->setFocusPolicy(Qt::NoFocus);
 
     Label1 = new QLabel(QStringLiteral("1"), this);

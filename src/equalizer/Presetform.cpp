@@ -2,6 +2,7 @@
 
 #include "Equalizerform.h"
 
+#include "controls/FormBuilder.h"
 #include "controls/WindowMover.h"
 #include "platform/msgbox.h"
 
@@ -33,9 +34,7 @@ void Tpresetform::createControls()
     // bar no room for "Presets" beside the icon and the buttons.
     constexpr int width = ClientWidth;
     setFixedSize(width, 253);
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(WindowFont());
 
     PresetName = new TPresetNameEdit(QStringLiteral("New Preset Name"), this);
     PresetName->setObjectName(QStringLiteral("PresetName"));
@@ -45,16 +44,11 @@ void Tpresetform::createControls()
     Presetlist->setObjectName(QStringLiteral("Presetlist"));
     Presetlist->setGeometry(8, 36, width - 16, 180);
 
-    auto button = [this](const char* name, const QString& caption, QRect at) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setGeometry(at);
-        return b;
-    };
     const int buttonWidth = (width - 24) / 2;
-    bnSave = button("bnSave", QStringLiteral("Save"), {8, 224, buttonWidth, 21});
-    BtnDelete = button("BtnDelete", QStringLiteral("Delete"), {width - 8 - buttonWidth, 224, buttonWidth, 21});
-    btnLoad = button("btnLoad", QStringLiteral("Load"), {8, 300, 61, 21}); // below the client area
+    bnSave = makeButton(this, "bnSave", QStringLiteral("Save"), {8, 224, buttonWidth, 21});
+    BtnDelete =
+        makeButton(this, "BtnDelete", QStringLiteral("Delete"), {width - 8 - buttonWidth, 224, buttonWidth, 21});
+    btnLoad = makeButton(this, "btnLoad", QStringLiteral("Load"), {8, 300, 61, 21}); // below the client area
 }
 
 void Tpresetform::showEvent(QShowEvent* event)

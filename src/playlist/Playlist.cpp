@@ -8,6 +8,7 @@
 #include "TitleRefresh.h"
 
 #include "app/config/Config.h"
+#include "controls/FormBuilder.h"
 #include "controls/OuterGeometry.h"
 #include "controls/WindowMover.h"
 #include "platform/msgbox.h"
@@ -36,14 +37,6 @@ const QString MakerName = QStringLiteral("KORVANE");
 std::string bytesOf(const QString& path)
 {
     return QFile::encodeName(path).toStdString();
-}
-
-QFont pixelFont(const char* family, int pixels, bool bold)
-{
-    QFont font(QString::fromLatin1(family));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
 }
 
 } // namespace
@@ -98,7 +91,7 @@ void Tplayl::createControls()
     realbox_->setSelectionMode(QAbstractItemView::SingleSelection);
     realbox_->setSelectionBehavior(QAbstractItemView::SelectRows);
     realbox_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    realbox_->setFont(pixelFont("Liberation Sans", 11, true));
+    realbox_->setFont(DesignFont(DesignFace::Arial, 11, true));
     realbox_->header()->setStretchLastSection(false);
     QPalette list = realbox_->palette();
     list.setColor(QPalette::Text, Qt::black);
@@ -122,12 +115,9 @@ void Tplayl::createControls()
 
     Panel1_ = new QWidget(this);
     Panel2_ = new QWidget(Panel1_);
-    const QFont buttonFont = pixelFont("Liberation Sans", 11, false);
+    const QFont buttonFont = DesignFont(DesignFace::Arial, 11);
     auto button = [&](QWidget* parent, const char* name, const QString& text, QRect at) {
-        auto* b = new QPushButton(text, parent);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setFont(buttonFont);
-        b->setGeometry(at);
+        QPushButton* b = makeButton(parent, name, text, at, buttonFont);
         b->setFocusPolicy(Qt::NoFocus);
         return b;
     };
@@ -136,7 +126,7 @@ void Tplayl::createControls()
     plshf1_ = button(Panel1_, "plshf1", QStringLiteral("Misc"), {88, 5, 49, 17});
     plmng1_ = button(Panel2_, "plmng1", QStringLiteral("Manage"), {84, 5, 61, 17});
     makerLabel_ = new QLabel(MakerName, Panel2_);
-    makerLabel_->setFont(pixelFont("DejaVu Sans", 11, false));
+    makerLabel_->setFont(DesignFont(DesignFace::Tahoma, 11));
     makerLabel_->setGeometry(10, 6, 70, 15);
 
     layoutControls();

@@ -3,29 +3,11 @@
 #include "Artwork.h"
 #include "Prefform.h"
 
+#include "controls/FormBuilder.h"
 #include "controls/UrlLabel.h"
 #include "controls/WindowMover.h"
 
 namespace {
-
-// The titles use the wider face, the small texts the narrower one.
-QFont aboutFont(int pixels, bool bold)
-{
-    QFont font(pixels > 11 ? QStringLiteral("DejaVu Sans") : QStringLiteral("Liberation Sans"));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
-
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QPoint at, const QFont& font)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setFont(font);
-    label->move(at);
-    label->adjustSize();
-    return label;
-}
 
 const QPoint PicturePlaces[artwork::AboutPictureCount] = {{208, 48}, {176, 8}, {176, 128}};
 
@@ -51,9 +33,12 @@ TForm2::TForm2(QWidget* parent)
     setWindowTitle(QStringLiteral("Orvella"));
     setFixedSize(333, 268);
 
-    makerLabel = makeLabel(this, "makerLabel", QStringLiteral("KORVANE"), {8, 8}, aboutFont(24, true));
-    productLabel = makeLabel(this, "productLabel", QStringLiteral("Orvella Beta V 0.83"), {8, 40}, aboutFont(13, true));
-    buildLabel = makeLabel(this, "buildLabel", QStringLiteral("Linux Edition"), {8, 56}, aboutFont(13, true));
+    makerLabel =
+        makeLabel(this, "makerLabel", QStringLiteral("KORVANE"), {8, 8}, DesignFont(DesignFace::Tahoma, 24, true));
+    productLabel = makeLabel(this, "productLabel", QStringLiteral("Orvella Beta V 0.83"), {8, 40},
+                             DesignFont(DesignFace::Tahoma, 13, true));
+    buildLabel = makeLabel(this, "buildLabel", QStringLiteral("Linux Edition"), {8, 56},
+                           DesignFont(DesignFace::Tahoma, 13, true));
 
     for (int k = 0; k < artwork::AboutPictureCount; ++k) {
         const artwork::Picture& art = artwork::AboutPicture(k);
@@ -70,7 +55,7 @@ TForm2::TForm2(QWidget* parent)
     Memo1->setReadOnly(true);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setFrameShape(QFrame::NoFrame);
-    Memo1->setFont(aboutFont(11, false));
+    Memo1->setFont(WindowFont());
     Memo1->setPlainText(NotesLines().join(QLatin1Char('\n')));
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -79,7 +64,7 @@ TForm2::TForm2(QWidget* parent)
     flat.setColor(QPalette::Base, palette().color(QPalette::Window));
     Memo1->setPalette(flat);
 
-    const QFont small = aboutFont(11, false);
+    const QFont small = WindowFont();
     thanksLabel = makeLabel(this, "thanksLabel", QStringLiteral("Thanks to all our testers,"), {160, 200}, small);
     keepLabel = makeLabel(this, "keepLabel", QStringLiteral("keep doing the great work guys"), {160, 216}, small);
     authorLabel = makeLabel(this, "authorLabel", QStringLiteral("Korvane, 2002-2003"), {160, 232}, small);
@@ -88,7 +73,7 @@ TForm2::TForm2(QWidget* parent)
     UrlLabel1->setObjectName(QStringLiteral("UrlLabel1"));
     UrlLabel1->setText(QStringLiteral("Online Orvella Documentation"));
     UrlLabel1->setHoverCaption(QStringLiteral("Online Orvella Documentation"));
-    QFont bold = aboutFont(11, true);
+    QFont bold = DesignFont(DesignFace::Arial, 11, true);
     UrlLabel1->setFont(bold);
     bold.setUnderline(true);
     UrlLabel1->setHoverFont(bold);

@@ -2,6 +2,7 @@
 
 #include "Artwork.h"
 
+#include "controls/FormBuilder.h"
 #include "controls/UrlLabel.h"
 #include "controls/WindowMover.h"
 #include "platform/folders.h"
@@ -20,30 +21,6 @@ const QString PlaylistNode = QStringLiteral("Playlist");
 const QString FileTypesNode = QStringLiteral("File Types");
 constexpr int GridRowHeight = 15;
 constexpr int GridColumnWidths[3] = {96, 172, 204};
-
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, QRect at)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(at);
-    return button;
-}
-
-QLabel* makeLabel(QWidget* parent, const QString& text, QPoint at)
-{
-    auto* label = new QLabel(text, parent);
-    label->move(at);
-    label->adjustSize();
-    return label;
-}
-
-QCheckBox* makeCheck(QWidget* parent, const char* name, const QString& caption, QRect at)
-{
-    auto* box = new QCheckBox(caption, parent);
-    box->setObjectName(QString::fromLatin1(name));
-    box->setGeometry(at);
-    return box;
-}
 
 QString pluginText(const std::string& text)
 {
@@ -108,9 +85,7 @@ void Tprefform::createControls()
     setObjectName(QStringLiteral("prefform"));
     setWindowTitle(QStringLiteral("Preferences"));
     setFixedSize(530, 372);
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(WindowFont());
 
     TreeView1 = new QTreeWidget(this);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
@@ -140,7 +115,7 @@ void Tprefform::createPluginsPage()
     inputplug->setObjectName(QStringLiteral("inputplug"));
     plugincontrol1->addWidget(inputplug);
 
-    makeLabel(inputplug, QStringLiteral("Installed Plugins"), {8, 6});
+    makeLabel(inputplug, nullptr, QStringLiteral("Installed Plugins"), {8, 6});
     plugingrid = new QTableWidget(GridRowCount - 1, 3, inputplug);
     plugingrid->setObjectName(QStringLiteral("plugingrid"));
     plugingrid->setGeometry(8, 24, 329, 145);
@@ -157,7 +132,7 @@ void Tprefform::createPluginsPage()
         plugingrid->setColumnWidth(column, GridColumnWidths[column]);
     clearGridRows();
 
-    makeLabel(inputplug, QStringLiteral("Available Plugins"), {8, 176});
+    makeLabel(inputplug, nullptr, QStringLiteral("Available Plugins"), {8, 176});
     pluginlist = new QListWidget(inputplug);
     pluginlist->setObjectName(QStringLiteral("pluginlist"));
     pluginlist->setGeometry(8, 192, 113, 113);
@@ -183,29 +158,27 @@ void Tprefform::createPlaylistPage()
     shuffler->setObjectName(QStringLiteral("shuffler"));
     plugincontrol1->addWidget(shuffler);
 
-    QLabel* title = makeLabel(shuffler, QStringLiteral("Playlist"), {8, 4});
-    QFont bold = title->font();
+    QFont bold = WindowFont();
     bold.setBold(true);
-    title->setFont(bold);
-    title->adjustSize();
+    makeLabel(shuffler, nullptr, QStringLiteral("Playlist"), {8, 4}, bold);
 
     auto* shuffleBox = new QGroupBox(QStringLiteral("Shuffle"), shuffler);
     shuffleBox->setGeometry(8, 24, 345, 136);
-    makeLabel(shuffleBox, QStringLiteral("Default Action On Shuffle Click:"), {12, 22});
+    makeLabel(shuffleBox, nullptr, QStringLiteral("Default Action On Shuffle Click:"), {12, 22});
     shuffgo = makeCheck(shuffleBox, "shuffgo", QStringLiteral("Shuffle And Go"), {24, 42, 150, 17});
     smoothshuff = makeCheck(shuffleBox, "smoothshuff", QStringLiteral("Smooth Shuffle"), {24, 62, 150, 17});
-    makeLabel(shuffleBox, QStringLiteral("Shuffle Randomity:"), {12, 88});
-    makeLabel(shuffleBox, QStringLiteral("Less"), {12, 108});
+    makeLabel(shuffleBox, nullptr, QStringLiteral("Shuffle Randomity:"), {12, 88});
+    makeLabel(shuffleBox, nullptr, QStringLiteral("Less"), {12, 108});
     TrackBar1 = new QSlider(Qt::Horizontal, shuffleBox);
     TrackBar1->setObjectName(QStringLiteral("TrackBar1"));
     TrackBar1->setRange(0, 100);
     TrackBar1->setTickPosition(QSlider::NoTicks);
     TrackBar1->setGeometry(48, 106, 250, 20);
-    makeLabel(shuffleBox, QStringLiteral("More"), {304, 108});
+    makeLabel(shuffleBox, nullptr, QStringLiteral("More"), {304, 108});
 
     auto* titlesBox = new QGroupBox(QStringLiteral("Titles"), shuffler);
     titlesBox->setGeometry(8, 168, 345, 136);
-    makeLabel(titlesBox, QStringLiteral("Select The Format To Display Filenames In The Playlist:"), {12, 22});
+    makeLabel(titlesBox, nullptr, QStringLiteral("Select The Format To Display Filenames In The Playlist:"), {12, 22});
     playparse1 = new QComboBox(titlesBox);
     playparse1->setObjectName(QStringLiteral("playparse1"));
     playparse1->addItems(TitleFormatNames());
