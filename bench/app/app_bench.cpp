@@ -6,7 +6,7 @@
 #include "app/MainWindow.h"
 
 #include "platform/folders.h"
-#include "playlist/Playlist.h"
+#include "playlist/PlaylistWindow.h"
 #include "playlist/SavedPlaylist.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 // shown window, adding entries through the open-files dialog's path (title
 // refresh of files that cannot be opened included), and saving.
 
-#include "playlist/Playlist.h"
+#include "playlist/PlaylistWindow.h"
 #include "playlist/SavedPlaylist.h"
 
 #include <QApplication>

@@ -8,12 +8,12 @@
 #include "app/config/Config.h"
 #include "controls/OuterGeometry.h"
 #include "controls/Slider.h"
-#include "equalizer/Equalizerform.h"
+#include "equalizer/EqualizerWindow.h"
 #include "platform/msgbox.h"
 #include "player/PluginHost.h"
-#include "playlist/Playlist.h"
+#include "playlist/PlaylistWindow.h"
 #include "playlist/SavedPlaylist.h"
-#include "prefs/Prefform.h"
+#include "prefs/PreferencesWindow.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

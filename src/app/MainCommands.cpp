@@ -3,12 +3,12 @@
 #include "MainWindow.h"
 
 #include "controls/Slider.h"
-#include "equalizer/Equalizerform.h"
-#include "equalizer/Presetform.h"
+#include "equalizer/EqualizerWindow.h"
+#include "equalizer/PresetsWindow.h"
 #include "player/PluginHost.h"
-#include "playlist/Playlist.h"
+#include "playlist/PlaylistWindow.h"
 #include "prefs/AboutBox.h"
-#include "prefs/Prefform.h"
+#include "prefs/PreferencesWindow.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,16 +1,16 @@
 #include "MainWindow.h"
 
-#include "PluginConfigForm.h"
+#include "PluginConfigDialog.h"
 #include "app/display/FrequencyGauge.h"
 
 #include "controls/FormBuilder.h"
 #include "controls/Slider.h"
 #include "controls/WindowMover.h"
-#include "equalizer/Equalizerform.h"
+#include "equalizer/EqualizerWindow.h"
 #include "platform/winmsg.h"
-#include "playlist/Playlist.h"
+#include "playlist/PlaylistWindow.h"
 #include "prefs/AboutBox.h"
-#include "prefs/Prefform.h"
+#include "prefs/PreferencesWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -10,7 +10,7 @@
 #include "platform/msgbox.h"
 #include "shell/Associations.h"
 #include "shell/ShellCommands.h"
-#include "shell/TDDEHandler.h"
+#include "shell/CommandHandler.h"
 
 #include <QApplication>
 #include <QTimer>

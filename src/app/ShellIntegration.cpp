@@ -2,9 +2,9 @@
 
 #include "MainWindow.h"
 
-#include "playlist/Playlist.h"
-#include "prefs/Prefform.h"
-#include "shell/TDDEHandler.h"
+#include "playlist/PlaylistWindow.h"
+#include "prefs/PreferencesWindow.h"
+#include "shell/CommandHandler.h"
 
 #include <QListWidget>
 

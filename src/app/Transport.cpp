@@ -6,9 +6,9 @@
 #include "app/display/TrackText.h"
 
 #include "controls/Slider.h"
-#include "equalizer/Equalizerform.h"
+#include "equalizer/EqualizerWindow.h"
 #include "platform/msgbox.h"
-#include "playlist/Playlist.h"
+#include "playlist/PlaylistWindow.h"
 
 #include <QFile>
 #include <QFileInfo>

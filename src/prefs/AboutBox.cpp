@@ -1,7 +1,7 @@
 #include "AboutBox.h"
 
 #include "Artwork.h"
-#include "Prefform.h"
+#include "PreferencesWindow.h"
 
 #include "controls/FormBuilder.h"
 #include "controls/UrlLabel.h"

@@ -3,7 +3,7 @@
 // of a plain start, not of an enqueued one. A start without files only raises
 // the running program.
 
-#include "TDDEHandler.h"
+#include "CommandHandler.h"
 #include "platform/dde.h"
 #include "playlist/SavedPlaylist.h"
 #include "support/ProgramEnvironment.h"

@@ -3,7 +3,7 @@
 #include "prefs/AboutBox.h"
 #include "controls/UrlLabel.h"
 #include "platform/folders.h"
-#include "prefs/Prefform.h"
+#include "prefs/PreferencesWindow.h"
 
 #include <QFile>
 #include <QUrl>

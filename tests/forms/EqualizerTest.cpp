@@ -2,7 +2,7 @@
 
 #include "FormsHarness.h"
 
-#include "equalizer/Presetform.h"
+#include "equalizer/PresetsWindow.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -2,7 +2,7 @@
 // preset file of the test's own.
 #pragma once
 
-#include "equalizer/Equalizerform.h"
+#include "equalizer/EqualizerWindow.h"
 #include "support/TempDir.h"
 
 #include <string>

@@ -4,7 +4,7 @@
 #include "FormsHarness.h"
 #include "PlayerHarness.h"
 
-#include "equalizer/Presetform.h"
+#include "equalizer/PresetsWindow.h"
 
 #include <QTest>
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "FormsHarness.h"
 
 #include "equalizer/EqPresets.h"
-#include "equalizer/Presetform.h"
+#include "equalizer/PresetsWindow.h"
 #include "support/MessageBoxRecorder.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 // Files dragged onto the playlist list: audio files and a playlist file are
 // added in the order they were dropped; a text drag is refused.
 
-#include "playlist/Playlist.h"
+#include "playlist/PlaylistWindow.h"
 
 #include "support/MessageBoxRecorder.h"
 #include "support/TempDir.h"

@@ -1,5 +1,5 @@
 #include "playlist/OpenFilter.h"
-#include "playlist/Playlist.h"
+#include "playlist/PlaylistWindow.h"
 #include "playlist/PlaylistFiles.h"
 #include "playlist/PlaylistText.h"
 #include "playlist/SavedPlaylist.h"

@@ -1,13 +1,13 @@
 // Shows the equalizer, presets, preferences (each page) and about windows one
 // after another and saves a picture of each: forms-screenshot FOLDER
-#include "equalizer/Equalizerform.h"
-#include "equalizer/Presetform.h"
+#include "equalizer/EqualizerWindow.h"
+#include "equalizer/PresetsWindow.h"
 #include "platform/folders.h"
 #include "platform/msgbox.h"
 #include "player/AudioPlayer.h"
 #include "player/PluginHost.h"
 #include "prefs/AboutBox.h"
-#include "prefs/Prefform.h"
+#include "prefs/PreferencesWindow.h"
 
 #include <QApplication>
 #include <QDir>

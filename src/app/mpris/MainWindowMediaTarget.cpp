@@ -2,10 +2,10 @@
 
 #include "app/MainWindow.h"
 #include "controls/Slider.h"
-#include "playlist/Playlist.h"
+#include "playlist/PlaylistWindow.h"
 
 #include "DesktopIntegration.h"
-#include "TDDEHandler.h"
+#include "CommandHandler.h"
 
 MainWindowMediaTarget::MainWindowMediaTarget(TForm1& form, OpenChannel openChannel, QObject* parent)
     : MediaControlTarget(parent), form_(form), openChannel_(std::move(openChannel))

@@ -1,13 +1,13 @@
 #include "ShellCommands.h"
 
 #include "Associations.h"
-#include "TDDEHandler.h"
+#include "CommandHandler.h"
 
 #include "platform/dde.h"
 #include "platform/folders.h"
 #include "platform/msgbox.h"
 #include "platform/registry.h"
-#include "playlist/Playlist.h"
+#include "playlist/PlaylistWindow.h"
 
 #include <QFileInfo>
 

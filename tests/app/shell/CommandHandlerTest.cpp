@@ -1,4 +1,4 @@
-#include "TDDEHandler.h"
+#include "CommandHandler.h"
 
 #include "platform/dde.h"
 

@@ -1,10 +1,10 @@
 #include "ShellCommands.h"
 #include "Associations.h"
-#include "TDDEHandler.h"
+#include "CommandHandler.h"
 
 #include "platform/profile.h"
 #include "platform/registry.h"
-#include "playlist/Playlist.h"
+#include "playlist/PlaylistWindow.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/TempDir.h"
 

@@ -5,7 +5,7 @@
 
 #include "PlayerHarness.h"
 #include "controls/Slider.h"
-#include "playlist/Playlist.h"
+#include "playlist/PlaylistWindow.h"
 
 #include <QProcess>
 #include <QSignalSpy>

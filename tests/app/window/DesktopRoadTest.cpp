@@ -4,8 +4,8 @@
 
 #include "PlayerHarness.h"
 #include "ShellIntegration.h"
-#include "playlist/Playlist.h"
-#include "shell/TDDEHandler.h"
+#include "playlist/PlaylistWindow.h"
+#include "shell/CommandHandler.h"
 
 #include <QDir>
 #include <QTest>

@@ -4,11 +4,11 @@
 
 #include "app/display/TrackText.h"
 #include "controls/Slider.h"
-#include "equalizer/Equalizerform.h"
+#include "equalizer/EqualizerWindow.h"
 #include "platform/profile.h"
-#include "playlist/Playlist.h"
+#include "playlist/PlaylistWindow.h"
 #include "playlist/SavedPlaylist.h"
-#include "prefs/Prefform.h"
+#include "prefs/PreferencesWindow.h"
 
 #include <QAction>
 #include <QApplication>

@@ -4,7 +4,7 @@
 #include "WindowHarness.h"
 
 #include "controls/Slider.h"
-#include "playlist/Playlist.h"
+#include "playlist/PlaylistWindow.h"
 #include "support/TodaysFiles.h"
 
 #include <filesystem>

@@ -4,8 +4,8 @@
 
 #include "app/display/FrequencyGauge.h"
 #include "controls/Slider.h"
-#include "equalizer/Equalizerform.h"
-#include "playlist/Playlist.h"
+#include "equalizer/EqualizerWindow.h"
+#include "playlist/PlaylistWindow.h"
 
 #include "support/ByteBuilder.h"
 

@@ -1,7 +1,7 @@
 #include "WindowHarness.h"
 
 #include "bass/EngineHarness.h"
-#include "playlist/Playlist.h"
+#include "playlist/PlaylistWindow.h"
 
 #include <QDir>
 #include <QTest>

@@ -2,7 +2,7 @@
 // parsed from its length and body, split into commands and their paths. What
 // comes out is bounded by what came in and never holds a line break.
 
-#include "TDDEHandler.h"
+#include "CommandHandler.h"
 
 #include "platform/dde.h"
 

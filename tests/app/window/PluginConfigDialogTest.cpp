@@ -2,11 +2,11 @@
 #include "WindowHarness.h"
 
 #include "PlayerHarness.h"
-#include "app/PluginConfigForm.h"
+#include "app/PluginConfigDialog.h"
 
 #include "platform/profile.h"
 #include "player/PluginHost.h"
-#include "playlist/Playlist.h"
+#include "playlist/PlaylistWindow.h"
 
 #include <QAction>
 #include <QCheckBox>

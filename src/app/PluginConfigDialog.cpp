@@ -1,4 +1,4 @@
-#include "PluginConfigForm.h"
+#include "PluginConfigDialog.h"
 
 #include "controls/FormBuilder.h"
 #include "platform/folders.h"

@@ -1,4 +1,4 @@
-#include "Playlist.h"
+#include "PlaylistWindow.h"
 
 #include "OpenFilter.h"
 #include "PlaylistFiles.h"

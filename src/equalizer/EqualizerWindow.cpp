@@ -1,6 +1,6 @@
-#include "Equalizerform.h"
+#include "EqualizerWindow.h"
 
-#include "Presetform.h"
+#include "PresetsWindow.h"
 
 #include "controls/FormBuilder.h"
 #include "controls/WindowMover.h"

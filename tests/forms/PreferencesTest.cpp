@@ -7,7 +7,7 @@
 
 #include "platform/winmsg.h"
 #include "player/PluginHost.h"
-#include "prefs/Prefform.h"
+#include "prefs/PreferencesWindow.h"
 #include "support/MessageBoxRecorder.h"
 
 #include <QSignalSpy>

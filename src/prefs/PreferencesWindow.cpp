@@ -1,4 +1,4 @@
-#include "Prefform.h"
+#include "PreferencesWindow.h"
 
 #include "Artwork.h"
 

@@ -1,6 +1,6 @@
-#include "Presetform.h"
+#include "PresetsWindow.h"
 
-#include "Equalizerform.h"
+#include "EqualizerWindow.h"
 
 #include "controls/FormBuilder.h"
 #include "controls/WindowMover.h"
