@@ -242,7 +242,7 @@ class TForm1::Settings : public appconfig::SettingsTarget {
     TForm1& f_;
 };
 
-void TForm1::FormCreate()
+void TForm1::checkEngineAndLoadPlugins()
 {
     if (player_->BASSDLLVer().empty()) {
         // Without the engine the program still runs, silently; the player
@@ -277,12 +277,12 @@ void TForm1::showEvent(QShowEvent* event)
 {
     if (!formShown_) {
         formShown_ = true;
-        playlist::RunShowingErrors([this] { FormShow(); });
+        playlist::RunShowingErrors([this] { restoreAtFirstShow(); });
     }
     QMainWindow::showEvent(event);
 }
 
-void TForm1::FormShow()
+void TForm1::restoreAtFirstShow()
 {
     GaugePaintBox->CreateBasicImage();
     GaugePaintBox->ShowBackground();
@@ -319,7 +319,7 @@ void TForm1::takeArguments()
     // Taken like dropped files: playlist files give their entries, titles and
     // times are read; then the first entry plays, unless they were enqueued.
     const int first = playl_->Count();
-    playl_->DropFileTarget1Drop(paths);
+    playl_->addDroppedFiles(paths);
     if (playArguments_ && playl_->Count() > first)
         playEntry(first);
 }
@@ -328,7 +328,7 @@ void TForm1::closeEvent(QCloseEvent* event)
 {
     if (!formClosed_) {
         formClosed_ = true;
-        playlist::RunShowingErrors([this] { FormClose(); });
+        playlist::RunShowingErrors([this] { saveAtClose(); });
     }
     event->accept();
     // Closing the main window ends the program, whatever else is showing.
@@ -337,7 +337,7 @@ void TForm1::closeEvent(QCloseEvent* event)
     QCoreApplication::quit();
 }
 
-void TForm1::FormClose()
+void TForm1::saveAtClose()
 {
     Timer_Stat.stop();
     Timer1.stop();

@@ -186,7 +186,7 @@ void TForm1::runCommand(const QString& name)
         action->trigger();
 }
 
-void TForm1::Button11Click()
+void TForm1::runTypedCommand()
 {
     // The box's text names the command; an unknown name does nothing.
     const int index = commandNames_.indexOf(ComboBox1->currentText());

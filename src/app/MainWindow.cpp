@@ -39,7 +39,7 @@ TForm1::TForm1(QStringList arguments, QWidget* parent) : QMainWindow(parent), ar
     createActions();
     createMenus();
     connectWindows();
-    FormCreate();
+    checkEngineAndLoadPlugins();
     startTimers();
 }
 
@@ -154,7 +154,7 @@ void TForm1::createControls()
     ComboBox1->hide();
     Button11 = makeButton(surface_, "Button11", QStringLiteral("GO>>"), {488, 8, 41, 21});
     Button11->hide();
-    connect(Button11, &QPushButton::clicked, this, &TForm1::Button11Click);
+    connect(Button11, &QPushButton::clicked, this, &TForm1::runTypedCommand);
 
     auto* mover = new WindowMover(this);
     mover->addSurface(surface_);

@@ -168,9 +168,9 @@ class TForm1 : public QMainWindow {
     void createActions();
     void createMenus();
     void connectWindows();
-    void FormCreate();
-    void FormShow();
-    void FormClose();
+    void checkEngineAndLoadPlugins();
+    void restoreAtFirstShow();
+    void saveAtClose();
     void takeArguments();
     void passSettingsToPlaylist();
 
@@ -182,9 +182,9 @@ class TForm1 : public QMainWindow {
     void selectNeighbour(int direction); // Next (+1) or Previous (-1) without playing
     void startTimers();
     void step(int deltaMs);
-    void Timer1Timer();
-    void tracktimerTimer();
-    void Timer_StatTimer();
+    void onPositionTick();
+    void onTrackTimeTick();
+    void onStatusTick();
     void seekStarted();
     void seekFinished();
     void volumeMoved();
@@ -198,7 +198,7 @@ class TForm1 : public QMainWindow {
     void updatePlayMenu();
     void updateOptionsMenu();
     void updateViewMenu();
-    void Button11Click();
+    void runTypedCommand();
 
     std::unique_ptr<player::TAudioPlayer> player_;
     HWND playerOwner_ = nullptr;

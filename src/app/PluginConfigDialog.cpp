@@ -86,12 +86,12 @@ void TPluginConfigForm::createControls()
     btnConfigure = button("btnConfigure", "Configure", 409);
     btnClose = button("btnClose", "Close", 499);
 
-    connect(btnLoad, &QPushButton::clicked, this, &TPluginConfigForm::btnLoadClick);
-    connect(btnUnload, &QPushButton::clicked, this, &TPluginConfigForm::btnUnloadClick);
-    connect(btnAbout, &QPushButton::clicked, this, &TPluginConfigForm::btnAboutClick);
-    connect(btnConfigure, &QPushButton::clicked, this, &TPluginConfigForm::btnConfigureClick);
+    connect(btnLoad, &QPushButton::clicked, this, &TPluginConfigForm::loadPlugin);
+    connect(btnUnload, &QPushButton::clicked, this, &TPluginConfigForm::unloadPlugin);
+    connect(btnAbout, &QPushButton::clicked, this, &TPluginConfigForm::showPluginAbout);
+    connect(btnConfigure, &QPushButton::clicked, this, &TPluginConfigForm::configurePlugin);
     connect(btnClose, &QPushButton::clicked, this, &QDialog::close);
-    connect(PluginFirst, &QCheckBox::clicked, this, &TPluginConfigForm::PluginFirstClick);
+    connect(PluginFirst, &QCheckBox::clicked, this, &TPluginConfigForm::sendPluginFirst);
 }
 
 void TPluginConfigForm::Execute(const player::PluginConfigRequest& request)
@@ -147,7 +147,7 @@ void TPluginConfigForm::confirm(const char* message)
     MessageBox(handle_, message, "Confirm", MB_OK);
 }
 
-void TPluginConfigForm::btnLoadClick()
+void TPluginConfigForm::loadPlugin()
 {
     if (PluginList->count() == 0)
         return confirm("No plug-in to load");
@@ -173,7 +173,7 @@ void TPluginConfigForm::btnLoadClick()
     }
 }
 
-void TPluginConfigForm::btnUnloadClick()
+void TPluginConfigForm::unloadPlugin()
 {
     if (loadedCount_ == 0)
         return confirm("No plug-ins are loaded");
@@ -202,12 +202,12 @@ void TPluginConfigForm::btnUnloadClick()
     }
 }
 
-void TPluginConfigForm::btnAboutClick()
+void TPluginConfigForm::showPluginAbout()
 {
     openPluginDialog("No plug-ins to query are loaded", "Select plug-in to query first", &TInModule::About);
 }
 
-void TPluginConfigForm::btnConfigureClick()
+void TPluginConfigForm::configurePlugin()
 {
     openPluginDialog("No plug-ins to configure are loaded", "Select plug-in to configure first", &TInModule::Config);
 }
@@ -225,7 +225,7 @@ void TPluginConfigForm::openPluginDialog(const char* noneLoaded, const char* non
         (module->*dialog)(handle_);
 }
 
-void TPluginConfigForm::PluginFirstClick()
+void TPluginConfigForm::sendPluginFirst()
 {
     PostMessage(playerWindow_, SET_PLUGIN_FIRST, 0, PluginFirst->isChecked() ? 1 : 0);
 }

@@ -29,17 +29,22 @@ class TPluginConfigForm : public QDialog {
     QCheckBox* PluginFirst;
     QListWidget* PluginList;
     QTableWidget* PluginGrid; // rows 0 to 7 hold the loaded plug-ins
-    QPushButton *btnLoad, *btnUnload, *btnAbout, *btnConfigure, *btnClose;
+
+    QPushButton* loadButton() const { return btnLoad; }
+    QPushButton* unloadButton() const { return btnUnload; }
+    QPushButton* aboutButton() const { return btnAbout; }
+    QPushButton* configureButton() const { return btnConfigure; }
+    QPushButton* closeButton() const { return btnClose; }
 
     int LoadedCount() const { return loadedCount_; }
 
-    void btnLoadClick();
-    void btnUnloadClick();
-    void btnAboutClick();
-    void btnConfigureClick();
-    void PluginFirstClick();
-
   private:
+    void loadPlugin();
+    void unloadPlugin();
+    void showPluginAbout();
+    void configurePlugin();
+    // Tells the player window whether plug-ins go first.
+    void sendPluginFirst();
     void createControls();
     void listPluginFiles();
     void fillGrid();
@@ -53,4 +58,5 @@ class TPluginConfigForm : public QDialog {
     HWND handle_; // this window, as the owner of boxes and plug-in dialogs
     HWND playerWindow_ = nullptr;
     int loadedCount_ = 0;
+    QPushButton *btnLoad, *btnUnload, *btnAbout, *btnConfigure, *btnClose;
 };

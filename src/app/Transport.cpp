@@ -40,9 +40,9 @@ void TForm1::startTimers()
     Timer1.setInterval(1000);
     tracktimer.setInterval(1000);
     Timer_Stat.setInterval(kStatusIntervalMs);
-    connect(&Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
-    connect(&tracktimer, &QTimer::timeout, this, &TForm1::tracktimerTimer);
-    connect(&Timer_Stat, &QTimer::timeout, this, &TForm1::Timer_StatTimer);
+    connect(&Timer1, &QTimer::timeout, this, &TForm1::onPositionTick);
+    connect(&tracktimer, &QTimer::timeout, this, &TForm1::onTrackTimeTick);
+    connect(&Timer_Stat, &QTimer::timeout, this, &TForm1::onStatusTick);
     Timer1.start();
     tracktimer.start();
 }
@@ -293,13 +293,13 @@ void TForm1::eqchange()
     player_->SetEQGains(EQGains);
 }
 
-void TForm1::Timer1Timer()
+void TForm1::onPositionTick()
 {
     if (player_->Mode() == psPlaying && Slider1->MaxValue() != 0)
         Slider1->setValue(int(std::min<uint32_t>(player_->Position(), INT_MAX)));
 }
 
-void TForm1::tracktimerTimer()
+void TForm1::onTrackTimeTick()
 {
     if (player_->Mode() != psPlaying)
         return;
@@ -307,7 +307,7 @@ void TForm1::tracktimerTimer()
     timersec_ = QString::number(player_->PlayLength() / 1000);
 }
 
-void TForm1::Timer_StatTimer()
+void TForm1::onStatusTick()
 {
     const player::TPlayState before = lastMode_;
     noteMode();

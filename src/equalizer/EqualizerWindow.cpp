@@ -79,14 +79,14 @@ void TEqualizerform::createControls()
 void TEqualizerform::connectControls()
 {
     for (TSlider* slider : bands_)
-        connect(slider, &TSlider::OnChange, this, [this, slider] { eqseekExecute(slider); });
-    connect(eqcheck, &QCheckBox::toggled, this, &TEqualizerform::eqcheckClick);
-    connect(flanger1, &QCheckBox::toggled, this, &TEqualizerform::flanger1Click);
-    connect(cbecho, &QCheckBox::toggled, this, &TEqualizerform::cbEchoClick);
-    connect(cbreverb, &QCheckBox::toggled, this, &TEqualizerform::cbReverbClick);
-    connect(EchoSlider, &TSlider::OnChange, this, &TEqualizerform::EchoSliderChange);
-    connect(ReverbSlider, &TSlider::OnChange, this, &TEqualizerform::ReverbSliderChange);
-    connect(presesh, &QPushButton::clicked, this, &TEqualizerform::preseshClick);
+        connect(slider, &TSlider::OnChange, this, [this, slider] { noteBandMoved(slider); });
+    connect(eqcheck, &QCheckBox::toggled, this, &TEqualizerform::switchEqualizer);
+    connect(flanger1, &QCheckBox::toggled, this, &TEqualizerform::switchFlanger);
+    connect(cbecho, &QCheckBox::toggled, this, &TEqualizerform::switchEcho);
+    connect(cbreverb, &QCheckBox::toggled, this, &TEqualizerform::switchReverb);
+    connect(EchoSlider, &TSlider::OnChange, this, &TEqualizerform::applyEchoLevel);
+    connect(ReverbSlider, &TSlider::OnChange, this, &TEqualizerform::applyReverbLevel);
+    connect(presesh, &QPushButton::clicked, this, &TEqualizerform::showPresets);
 }
 
 TSlider* TEqualizerform::band(int n) const
@@ -108,7 +108,7 @@ void TEqualizerform::DisableEffectControls()
         control->setEnabled(false);
 }
 
-void TEqualizerform::eqseekExecute(TSlider* slider)
+void TEqualizerform::noteBandMoved(TSlider* slider)
 {
     Label1->setText(QString::number(slider->property("Tag").toInt()));
     emit eqchangeRequested();
@@ -120,43 +120,43 @@ void TEqualizerform::setEffect(player::TSoundEffects effect, bool on)
     player_.SetSoundEffects(on ? current | effect : current & ~effect);
 }
 
-void TEqualizerform::eqcheckClick()
+void TEqualizerform::switchEqualizer()
 {
     setEffect(player::seEqualizer, eqcheck->isChecked());
 }
 
-void TEqualizerform::flanger1Click()
+void TEqualizerform::switchFlanger()
 {
     setEffect(player::seFlanger, flanger1->isChecked());
 }
 
-void TEqualizerform::cbEchoClick()
+void TEqualizerform::switchEcho()
 {
     setEffect(player::seEcho, cbecho->isChecked());
     if (cbecho->isChecked())
         player_.SetEchoLevel(EchoSlider->Value());
 }
 
-void TEqualizerform::cbReverbClick()
+void TEqualizerform::switchReverb()
 {
     setEffect(player::seReverb, cbreverb->isChecked());
     if (cbreverb->isChecked())
         player_.SetReverbLevel(ReverbSlider->Value());
 }
 
-void TEqualizerform::EchoSliderChange()
+void TEqualizerform::applyEchoLevel()
 {
     if (cbecho->isChecked())
         player_.SetEchoLevel(EchoSlider->Value());
 }
 
-void TEqualizerform::ReverbSliderChange()
+void TEqualizerform::applyReverbLevel()
 {
     if (cbreverb->isChecked())
         player_.SetReverbLevel(ReverbSlider->Value());
 }
 
-void TEqualizerform::preseshClick()
+void TEqualizerform::showPresets()
 {
     presetform_->show();
     presetform_->raise();

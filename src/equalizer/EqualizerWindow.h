@@ -53,15 +53,15 @@ class TEqualizerform : public QWidget {
   private:
     void createControls();
     void connectControls();
-    void eqseekExecute(TSlider* slider);
+    void noteBandMoved(TSlider* slider);
     void setEffect(player::TSoundEffects effect, bool on);
-    void eqcheckClick();
-    void flanger1Click();
-    void cbEchoClick();
-    void cbReverbClick();
-    void EchoSliderChange();
-    void ReverbSliderChange();
-    void preseshClick();
+    void switchEqualizer();
+    void switchFlanger();
+    void switchEcho();
+    void switchReverb();
+    void applyEchoLevel();
+    void applyReverbLevel();
+    void showPresets();
 
     player::TAudioPlayer& player_;
     std::array<TSlider*, BandCount> bands_{};

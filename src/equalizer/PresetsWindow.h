@@ -32,8 +32,10 @@ class Tpresetform : public QDialog {
 
     TPresetNameEdit* PresetName;
     QListWidget* Presetlist;
-    QPushButton *bnSave, *BtnDelete;
-    QPushButton* btnLoad; // outside the client area: does what a click in the list does
+    QPushButton* saveButton() const { return bnSave; }
+    QPushButton* deleteButton() const { return BtnDelete; }
+    // Outside the client area: does what a click in the list does.
+    QPushButton* loadButton() const { return btnLoad; }
 
     // The file this window works on (the data folder's one unless a test says otherwise).
     const eqpresets::TPresetFile& presetFile() const { return file_; }
@@ -54,4 +56,5 @@ class Tpresetform : public QDialog {
     TEqualizerform& equalizer_;
     eqpresets::TPresetFile file_;
     WindowMover* mover_;
+    QPushButton *bnSave, *BtnDelete, *btnLoad;
 };

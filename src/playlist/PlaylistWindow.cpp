@@ -99,7 +99,7 @@ void Tplayl::createControls()
     for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
         list.setColor(QPalette::Inactive, role, list.color(QPalette::Active, role));
     realbox_->setPalette(list);
-    connect(realbox_, &QAbstractItemView::doubleClicked, this, [this] { runGuarded([this] { realboxDblClick(); }); });
+    connect(realbox_, &QAbstractItemView::doubleClicked, this, [this] { runGuarded([this] { playHighlighted(); }); });
     // Link, as ever, when the source offers it; Wayland file managers offer
     // only copy and move, so copy is taken too. Never move: the source would
     // delete its files.
@@ -110,7 +110,7 @@ void Tplayl::createControls()
     DropFileTarget1.Register(realbox_);
     DropFileTarget1.OnDrop = [this](TDropTarget&, Qt::KeyboardModifiers, QPoint, TDropEffect&) {
         const QStringList files = DropFileTarget1.Files;
-        runGuarded([this, files] { DropFileTarget1Drop(files); });
+        runGuarded([this, files] { addDroppedFiles(files); });
     };
 
     Panel1_ = new QWidget(this);
@@ -510,7 +510,7 @@ void Tplayl::playnow()
     emit playRequested();
 }
 
-void Tplayl::realboxDblClick()
+void Tplayl::playHighlighted()
 {
     const int row = Highlighted();
     if (row < 0)
@@ -519,7 +519,7 @@ void Tplayl::realboxDblClick()
     emit playSelectedRequested();
 }
 
-void Tplayl::DropFileTarget1Drop(const QStringList& files)
+void Tplayl::addDroppedFiles(const QStringList& files)
 {
     RefreshFirst = Count();
     for (const QString& file : files) {

@@ -111,8 +111,8 @@ class Tplayl : public QWidget {
     void savedpath();
     void playnow();
     void deletenow() { deletebt1(); }
-    void realboxDblClick();
-    void DropFileTarget1Drop(const QStringList& files);
+    void playHighlighted();
+    void addDroppedFiles(const QStringList& files);
 
     // Appends the entries of a playlist file named from elsewhere (command
     // line, another instance, a drop) through openplay1 and loadplaction.

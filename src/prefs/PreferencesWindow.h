@@ -42,7 +42,11 @@ class Tprefform : public QWidget {
     // "Plugins"
     QTableWidget* plugingrid; // rows 1..8 of the grid; its header is row 0
     QListWidget* pluginlist;
-    QPushButton *Button1, *Button2, *Button3, *Button4, *Button5;
+    QPushButton* uninstallButton() const { return Button1; }
+    QPushButton* installButton() const { return Button2; }
+    QPushButton* configureButton() const { return Button3; }
+    QPushButton* aboutButton() const { return Button4; }
+    QPushButton* essentialButton() const { return Button5; }
     QCheckBox* plugcheck;
     TUrlLabel* UrlLabel1;
 
@@ -54,7 +58,9 @@ class Tprefform : public QWidget {
 
     // "File Types"
     QListWidget* CheckfileBox;
-    QPushButton *Button9, *Button8, *Button6; // "All", "None", "Associate"
+    QPushButton* allTypesButton() const { return Button9; }
+    QPushButton* noTypesButton() const { return Button8; }
+    QPushButton* associateButton() const { return Button6; }
     QList<QLabel*> FileTypePictures;
 
     static const QStringList& FileTypeNames();
@@ -112,4 +118,6 @@ class Tprefform : public QWidget {
     HWND handle_; // the owner the plug-ins' dialogs and the message boxes open over
     int loadedRows_ = 0;
     WindowMover* mover_;
+    QPushButton *Button1, *Button2, *Button3, *Button4, *Button5; // "Plugins"
+    QPushButton *Button9, *Button8, *Button6;                     // "File Types"
 };

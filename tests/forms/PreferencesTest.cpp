@@ -113,28 +113,28 @@ TEST(PrefsWindow, InstallAnswersEveryLoadResult)
     EXPECT_EQ(t.lastBox(), "Select plug-in to load first");
 
     t.choose("in_tone1.so");
-    f.Button2->click();
+    f.installButton()->click();
     EXPECT_EQ(t.boxes.count(), 1u);
     EXPECT_EQ(f.GridCell(1, 0), "in_tone1.so");
     EXPECT_EQ(f.GridCell(1, 1), "Test tone plug-in");
-    f.Button2->click();
+    f.installButton()->click();
     EXPECT_EQ(t.lastBox(), "Load denied : Already loaded before");
 
     t.choose("in_noexport.so");
-    f.Button2->click();
+    f.installButton()->click();
     EXPECT_EQ(t.lastBox(), "Load denied : Not valid Tovarro 2 input plug-in");
     t.choose("in_broken.so");
-    f.Button2->click();
+    f.installButton()->click();
     EXPECT_EQ(t.lastBox(), "Load denied : Unknown Error");
 
     for (int k = 2; k <= 8; ++k) {
         t.choose(QString("in_tone%1.so").arg(k));
-        f.Button2->click();
+        f.installButton()->click();
     }
     EXPECT_EQ(t.boxes.count(), 4u);
     EXPECT_EQ(f.GridCell(8, 0), "in_tone8.so");
     t.choose("in_tone9.so");
-    f.Button2->click();
+    f.installButton()->click();
     EXPECT_EQ(t.lastBox(), "Only 8 Plugins Can Be Loaded At A Time");
     for (const auto& box : t.boxes.boxes())
         EXPECT_EQ(box.caption, "Confirm");
@@ -148,11 +148,11 @@ TEST(PrefsWindow, UninstallConfigureAndAboutNeedAFilledPageAndASelectedRow)
     t.open();
     Tprefform& f = *t.form;
 
-    f.Button1->click();
+    f.uninstallButton()->click();
     EXPECT_EQ(t.lastBox(), "No plug-ins are loaded") << "before the page was ever filled";
-    f.Button3->click();
+    f.configureButton()->click();
     EXPECT_EQ(t.lastBox(), "No Plug-ins are loaded");
-    f.Button4->click();
+    f.aboutButton()->click();
     EXPECT_EQ(t.lastBox(), "No plug-ins are loaded");
     ASSERT_EQ(t.boxes.count(), 3u);
 
@@ -161,27 +161,27 @@ TEST(PrefsWindow, UninstallConfigureAndAboutNeedAFilledPageAndASelectedRow)
     f.ShowPage("Plugins");
     EXPECT_EQ(f.GridCell(2, 0), "in_b.so");
     f.SelectGridRow(0);
-    f.Button1->click();
+    f.uninstallButton()->click();
     EXPECT_EQ(t.lastBox(), "Select plug-in to unload first");
-    f.Button3->click();
+    f.configureButton()->click();
     EXPECT_EQ(t.lastBox(), "Select plug-in First");
-    f.Button4->click();
+    f.aboutButton()->click();
     EXPECT_EQ(t.lastBox(), "Select Plug-in");
     f.SelectGridRow(5); // an empty row
-    f.Button1->click();
+    f.uninstallButton()->click();
     EXPECT_EQ(t.lastBox(), "Select plug-in to unload first");
 
     // The plug-in's own dialogs open over the preferences window.
     f.SelectGridRow(2);
-    f.Button4->click();
+    f.aboutButton()->click();
     EXPECT_EQ(t.lastBox(), "Test tone plug-in");
     EXPECT_EQ(platform::WindowWidget(t.boxes.boxes().back().owner), &f);
-    f.Button3->click();
+    f.configureButton()->click();
     EXPECT_EQ(t.lastBox(), "Nothing to set.");
 
     const std::size_t before = t.boxes.count();
     f.SelectGridRow(1);
-    f.Button1->click();
+    f.uninstallButton()->click();
     EXPECT_EQ(t.boxes.count(), before);
     EXPECT_EQ(FindPlugin("in_a.so"), -1);
     EXPECT_EQ(f.GridCell(1, 0), "in_b.so") << "the grid was refilled";
@@ -196,10 +196,10 @@ TEST(PrefsWindow, EssentialPluginsLoadOnlyTheRequiredOnes)
     t.folder.addPlugin("in_testtone.so", "in_extra.so");
     t.open();
     Tprefform& f = *t.form;
-    f.Button5->click();
+    f.essentialButton()->click();
     EXPECT_EQ(t.lastBox(), "No plug-ins available to load") << "the page was not filled yet";
     f.ShowPage("Plugins");
-    f.Button5->click();
+    f.essentialButton()->click();
     EXPECT_EQ(t.boxes.count(), 1u);
     EXPECT_GE(FindPlugin("in_req_one.so"), 0);
     EXPECT_GE(FindPlugin("in_req_two.so"), 0);
@@ -207,7 +207,7 @@ TEST(PrefsWindow, EssentialPluginsLoadOnlyTheRequiredOnes)
     QStringList rows{f.GridCell(1, 0), f.GridCell(2, 0)};
     rows.sort();
     EXPECT_EQ(rows, QStringList({"in_req_one.so", "in_req_two.so"}));
-    f.Button5->click();
+    f.essentialButton()->click();
     EXPECT_EQ(t.boxes.count(), 1u) << "loading them again reports nothing";
 }
 
@@ -249,11 +249,11 @@ TEST(PrefsWindow, ShuffleBoxesUncheckEachOtherAndTheButtonsAskTheMainWindow)
     EXPECT_EQ(apply.count(), 1);
 
     // "None" then "Associate": no marks, and the association is the main window's business.
-    f.Button9->click();
+    f.allTypesButton()->click();
     for (int k = 0; k < 20; ++k)
         EXPECT_EQ(f.CheckfileBox->item(k)->checkState(), Qt::Checked);
-    f.Button8->click();
-    f.Button6->click();
+    f.noTypesButton()->click();
+    f.associateButton()->click();
     EXPECT_EQ(associate.count(), 1);
     for (int k = 0; k < 20; ++k)
         EXPECT_EQ(f.CheckfileBox->item(k)->checkState(), Qt::Unchecked);

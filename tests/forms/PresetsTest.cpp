@@ -135,7 +135,7 @@ TEST(PresetWindow, ShowingListsThePresetsAndAClickSetsTheBands)
     // Room in a title bar for the title beside an icon and three buttons of its height.
     const QFontMetrics title(QApplication::font());
     EXPECT_GE(t.presets.width(), title.horizontalAdvance("Presets") * 3 / 2 + 4 * (title.height() + 8));
-    for (QPushButton* button : {t.presets.bnSave, t.presets.BtnDelete}) {
+    for (QPushButton* button : {t.presets.saveButton(), t.presets.deleteButton()}) {
         EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
         EXPECT_TRUE(t.presets.rect().contains(button->geometry()));
     }
@@ -159,7 +159,7 @@ TEST(PresetWindow, ShowingListsThePresetsAndAClickSetsTheBands)
     // "Load" without a selection does nothing.
     t.presets.Presetlist->clearSelection();
     t.equalizer.Slider1->setValue(22);
-    t.presets.btnLoad->click();
+    t.presets.loadButton()->click();
     EXPECT_EQ(t.equalizer.Slider1->Value(), 22);
 }
 
@@ -171,7 +171,7 @@ TEST(PresetWindow, SaveAndDeleteThroughTheButtons)
     EXPECT_TRUE(t.presets.PresetName->text().isEmpty()) << "a click clears the name";
 
     // An empty name is refused: no nameless preset.
-    t.presets.bnSave->click();
+    t.presets.saveButton()->click();
     ASSERT_EQ(t.boxes.count(), 1u);
     EXPECT_EQ(t.boxes.boxes()[0].text, "Enter A Name For The Preset");
     EXPECT_EQ(t.presets.Presetlist->count(), 10);
@@ -179,22 +179,22 @@ TEST(PresetWindow, SaveAndDeleteThroughTheButtons)
 
     t.equalizer.Slider4->setValue(3);
     QTest::keyClicks(t.presets.PresetName, "Mine");
-    t.presets.bnSave->click();
+    t.presets.saveButton()->click();
     ASSERT_EQ(t.presets.Presetlist->count(), 11);
     EXPECT_EQ(t.presets.Presetlist->item(10)->text(), "Mine");
     EXPECT_EQ(TPresetFile(t.data.presets()).Read(11)[3], 3);
 
     t.equalizer.Slider4->setValue(4);
-    t.presets.bnSave->click();
+    t.presets.saveButton()->click();
     EXPECT_EQ(t.presets.Presetlist->count(), 11) << "the same name overwrites";
     EXPECT_EQ(TPresetFile(t.data.presets()).Read(11)[3], 4);
 
     // Delete with nothing selected does nothing; with "Rock" selected it goes.
     t.presets.Presetlist->clearSelection();
-    t.presets.BtnDelete->click();
+    t.presets.deleteButton()->click();
     EXPECT_EQ(t.presets.Presetlist->count(), 11);
     t.clickRow(1);
-    t.presets.BtnDelete->click();
+    t.presets.deleteButton()->click();
     ASSERT_EQ(t.presets.Presetlist->count(), 10);
     EXPECT_EQ(t.presets.Presetlist->item(1)->text(), "Pop");
     EXPECT_EQ(t.presets.Presetlist->item(9)->text(), "Mine");

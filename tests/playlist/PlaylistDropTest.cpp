@@ -142,7 +142,7 @@ TEST(PlaylistDrop, AListThatCannotBeReadCostsOnlyItsOwnEntries)
     EXPECT_NE(t.boxes.boxes()[1].text.find("gone.pls"), std::string::npos);
 
     // The same through the command channel's and the command line's road.
-    w.DropFileTarget1Drop({QString::fromStdString(t.music.file("missing.m3u")), QString::fromStdString(b)});
+    w.addDroppedFiles({QString::fromStdString(t.music.file("missing.m3u")), QString::fromStdString(b)});
     EXPECT_EQ(w.Count(), 4);
     ExpectInStep(w);
 }

@@ -1,5 +1,5 @@
-#include "playlist/OpenFilter.h"
 #include "playlist/PlaylistWindow.h"
+#include "playlist/OpenFilter.h"
 #include "playlist/PlaylistFiles.h"
 #include "playlist/PlaylistText.h"
 #include "playlist/SavedPlaylist.h"
@@ -92,7 +92,7 @@ struct Window : DataFolder {
         QStringList files;
         for (const QString& name : names)
             files << "/music/" + name + ".xyz";
-        w.DropFileTarget1Drop(files);
+        w.addDroppedFiles(files);
     }
     QStringList captions() const
     {
@@ -176,7 +176,7 @@ TEST(PlaylistWindow, TitleRefreshReadsTagsAndDurationsOfRealFiles)
                              "fileinfo/pcm_s16_stereo.wav", "fileinfo/lame_cbr16_mono_mpeg25.mp3",
                              "fileinfo/monkey_3800_id3v1.ape", "fileinfo/twinvq_stereo.vqf"})
         files << QString::fromStdString(testsupport::TestData(name));
-    t.w.DropFileTarget1Drop(files);
+    t.w.addDroppedFiles(files);
     EXPECT_EQ(t.captions(),
               QStringList({"1. The Band - Hello World", QString::fromUtf8("2. Ogg Artist - Café € Title"),
                            "3. Wma Artist - Wma Title", "4. Pcm_s16_stereo.wav", "5. lame_cbr16_mono_mpeg25",
@@ -457,7 +457,7 @@ TEST(PlaylistWindow, NumberedWavCaptionsKeepTheirOwnDigits)
         std::filesystem::copy_file(testsupport::TestData("fileinfo/pcm_s16_stereo.wav"), path);
         files << QString::fromStdString(path);
     }
-    t.w.DropFileTarget1Drop(files);
+    t.w.addDroppedFiles(files);
     EXPECT_EQ(t.captions(), QStringList({"1. Track01.wav", "2. 01.wav", "3. Tone.wav"}));
 
     // Numbering off and on again, twice: nothing doubled, nothing lost.

@@ -92,7 +92,7 @@ void MacroExecutor::TEDDdeServerExecuteMacro(TDDEHandler*, const QStringList& co
     if (paths.isEmpty())
         return;
     const int first = playlist_.Count();
-    playlist_.DropFileTarget1Drop(paths);
+    playlist_.addDroppedFiles(paths);
     if (play && playlist_.Count() > first && actions_.play)
         actions_.play(first);
 }

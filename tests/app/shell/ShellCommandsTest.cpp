@@ -54,7 +54,7 @@ TEST(MacroExecution, TheFirstBatchAppendsToAPlaylistFromTheCommandLineAndBackToB
 {
     Tplayl playlist;
     const QString wav = Fixture("fileinfo/pcm_s16_stereo.wav");
-    playlist.DropFileTarget1Drop({wav});
+    playlist.addDroppedFiles({wav});
     QList<int> played;
     shell::MacroExecutor executor(playlist, {[&](int entry) { played << entry; }, {}});
     TDDEHandler handler("orvella-test-unregistered");
@@ -84,7 +84,7 @@ TEST(MacroExecution, AProgramStartedWithoutFilesKeepsItsPlaylist)
 {
     Tplayl playlist;
     const QString wav = Fixture("fileinfo/pcm_s16_stereo.wav");
-    playlist.DropFileTarget1Drop({wav});
+    playlist.addDroppedFiles({wav});
     bool activated = false;
     shell::MacroExecutor executor(playlist, {{}, [&] { activated = true; }});
     executor.TEDDdeServerExecuteMacro(nullptr, {"[Enqueue(\"" + wav + "\")]"});

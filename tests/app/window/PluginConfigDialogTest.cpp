@@ -64,23 +64,23 @@ TEST_F(PluginConfig, LoadsAndUnloadsWithTheGivenRefusals)
     EXPECT_EQ(w.PluginList->count(), 3);
     EXPECT_EQ(w.LoadedCount(), 0);
 
-    w.btnLoad->click();
+    w.loadButton()->click();
     EXPECT_EQ(lastBox(), "Select plug-in to load first");
     EXPECT_EQ(boxes.boxes().back().caption, "Confirm");
     selectFile(w, "in_bad.so");
-    w.btnLoad->click();
+    w.loadButton()->click();
     EXPECT_EQ(lastBox(), "Load denied : Not valid Tovarro 2 input plug-in");
     EXPECT_EQ(w.PluginList->count(), 3);
 
     selectFile(w, "in_a.so");
-    w.btnLoad->click();
+    w.loadButton()->click();
     selectFile(w, "in_b.so");
-    w.btnLoad->click();
+    w.loadButton()->click();
     EXPECT_EQ(w.LoadedCount(), 2);
     EXPECT_EQ(cell(w, 0), "in_a.so");
     EXPECT_EQ(cell(w, 1), "in_b.so");
     EXPECT_FALSE(w.PluginGrid->item(0, 1)->text().isEmpty());
-    w.btnLoad->click();
+    w.loadButton()->click();
     EXPECT_EQ(lastBox(), "Load denied : Already loaded before");
 
     // The main window's menu lists them.
@@ -98,24 +98,24 @@ TEST_F(PluginConfig, LoadsAndUnloadsWithTheGivenRefusals)
     EXPECT_TRUE(current->actions()[0]->text().startsWith("in_a.so | "));
 
     w.PluginGrid->setCurrentCell(-1, -1);
-    w.btnUnload->click();
+    w.unloadButton()->click();
     EXPECT_EQ(lastBox(), "Select plug-in to unload first");
     // An earlier row: the grid is rebuilt without gaps.
     w.PluginGrid->setCurrentCell(0, 0);
-    w.btnUnload->click();
+    w.unloadButton()->click();
     EXPECT_EQ(w.LoadedCount(), 1);
     EXPECT_EQ(cell(w, 0), "in_b.so");
     EXPECT_EQ(cell(w, 1), "");
     // The last row is emptied.
     w.PluginGrid->setCurrentCell(0, 0);
-    w.btnUnload->click();
+    w.unloadButton()->click();
     EXPECT_EQ(w.LoadedCount(), 0);
     EXPECT_EQ(cell(w, 0), "");
 
     const size_t before = boxes.count();
-    w.btnUnload->click();
-    w.btnAbout->click();
-    w.btnConfigure->click();
+    w.unloadButton()->click();
+    w.aboutButton()->click();
+    w.configureButton()->click();
     ASSERT_EQ(boxes.count(), before + 3);
     EXPECT_EQ(boxes.boxes()[before].text, "No plug-ins are loaded");
     EXPECT_EQ(boxes.boxes()[before + 1].text, "No plug-ins to query are loaded");
@@ -133,7 +133,7 @@ TEST_F(PluginConfig, TheCheckBoxSetsPluginFirstAndTheCommandOpensTheWindow)
     bool shown = false;
     QTimer::singleShot(100, &w, [&] {
         shown = w.isVisible() && w.PluginFirst->isChecked();
-        w.btnClose->click();
+        w.closeButton()->click();
     });
     form->runCommand("pluinconfig");
     EXPECT_TRUE(shown);

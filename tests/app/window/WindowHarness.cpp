@@ -65,13 +65,13 @@ void MainWindowTest::addFiles(const std::vector<std::string>& paths) const
     QStringList dropped;
     for (const std::string& path : paths)
         dropped << QString::fromStdString(path);
-    list().DropFileTarget1Drop(dropped);
+    list().addDroppedFiles(dropped);
 }
 
 void MainWindowTest::playEntry(int index) const
 {
     list().Highlight(index);
-    list().realboxDblClick();
+    list().playHighlighted();
 }
 
 bool MainWindowTest::waitFor(const std::function<bool()>& done, int timeoutMs) const
