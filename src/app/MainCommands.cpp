@@ -329,5 +329,5 @@ void TForm1::pluinconfig()
 
 void TForm1::showAbout()
 {
-    about_->exec();
+    aboutBox()->exec();
 }

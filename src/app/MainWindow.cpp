@@ -165,11 +165,9 @@ void TForm1::createWindows()
 {
     equalizer_ = new TEqualizerform(*player_, this);
     playl_ = new playlist::Tplayl(this);
-    about_ = new TForm2(this);
     prefs_ = new Tprefform(*player_, this);
-    pluginConfig_ = new TPluginConfigForm(this);
     player_->SetPluginConfigWindow(
-        [this](const player::PluginConfigRequest& request) { pluginConfig_->Execute(request); });
+        [this](const player::PluginConfigRequest& request) { pluginConfigWindow()->Execute(request); });
 }
 
 void TForm1::connectWindows()
@@ -216,6 +214,20 @@ void TForm1::connectWindows()
     connect(Slider1, &TSlider::OnStartTracking, this, &TForm1::seekStarted);
     connect(Slider1, &TSlider::OnStopTracking, this, &TForm1::seekFinished);
     connect(Slider2, &TSlider::OnChange, this, &TForm1::volumeMoved);
+}
+
+TPluginConfigForm* TForm1::pluginConfigWindow()
+{
+    if (!pluginConfig_)
+        pluginConfig_ = new TPluginConfigForm(this);
+    return pluginConfig_;
+}
+
+TForm2* TForm1::aboutBox()
+{
+    if (!about_)
+        about_ = new TForm2(this);
+    return about_;
 }
 
 void TForm1::passSettingsToPlaylist()

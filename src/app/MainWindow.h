@@ -77,7 +77,9 @@ class TForm1 : public QMainWindow {
     playlist::Tplayl* playlistWindow() const { return playl_; }
     TEqualizerform* equalizerWindow() const { return equalizer_; }
     Tprefform* preferencesWindow() const { return prefs_; }
-    TPluginConfigForm* pluginConfigWindow() const { return pluginConfig_; }
+    // Created at its first use.
+    TPluginConfigForm* pluginConfigWindow();
+    TForm2* aboutBox();
     TSlider* volumeSlider() const { return Slider2; }
     TSlider* seekSlider() const { return Slider1; }
 
@@ -208,7 +210,9 @@ class TForm1 : public QMainWindow {
     bool formShown_ = false;
     bool formClosed_ = false;
 
-    // Secondary windows, created once and kept until the end.
+    // Secondary windows, kept until the end. The preferences and the
+    // equalizer hold settings, so they are made at start; the about box and
+    // the plug-in configuration at their first use.
     TEqualizerform* equalizer_ = nullptr;
     playlist::Tplayl* playl_ = nullptr;
     TForm2* about_ = nullptr;

@@ -31,7 +31,6 @@ TEqualizerform::TEqualizerform(player::TAudioPlayer& player, QWidget* parent)
     createControls();
     connectControls();
     mover_ = new WindowMover(this);
-    presetform_ = new Tpresetform(*this, this);
     moveSettled_.setSingleShot(true);
     moveSettled_.setInterval(MoveSettleMs);
     connect(&moveSettled_, &QTimer::timeout, this, &TEqualizerform::moveFinished);
@@ -87,6 +86,13 @@ void TEqualizerform::connectControls()
     connect(EchoSlider, &TSlider::OnChange, this, &TEqualizerform::applyEchoLevel);
     connect(ReverbSlider, &TSlider::OnChange, this, &TEqualizerform::applyReverbLevel);
     connect(presesh, &QPushButton::clicked, this, &TEqualizerform::showPresets);
+}
+
+Tpresetform* TEqualizerform::presetform()
+{
+    if (!presetform_)
+        presetform_ = new Tpresetform(*this, this);
+    return presetform_;
 }
 
 TSlider* TEqualizerform::band(int n) const
@@ -158,8 +164,8 @@ void TEqualizerform::applyReverbLevel()
 
 void TEqualizerform::showPresets()
 {
-    presetform_->show();
-    presetform_->raise();
+    presetform()->show();
+    presetform()->raise();
 }
 
 void TEqualizerform::moveEvent(QMoveEvent* event)

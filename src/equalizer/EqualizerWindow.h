@@ -39,8 +39,9 @@ class TEqualizerform : public QWidget {
     // Without the engine's effects: "Flanger", "Echo", "Reverb" and the two levels can't be used.
     void DisableEffectControls();
 
-    // The preset window opened by "Presets", a window of its own owned by this one.
-    Tpresetform* presetform() const { return presetform_; }
+    // The preset window opened by "Presets", a window of its own owned by
+    // this one, created at its first use.
+    Tpresetform* presetform();
 
   signals:
     void eqchangeRequested(); // a band changed; Label1 is already set
@@ -66,6 +67,6 @@ class TEqualizerform : public QWidget {
     player::TAudioPlayer& player_;
     std::array<TSlider*, BandCount> bands_{};
     WindowMover* mover_;
-    Tpresetform* presetform_;
+    Tpresetform* presetform_ = nullptr;
     QTimer moveSettled_; // a move or resize ends when no further one follows soon
 };

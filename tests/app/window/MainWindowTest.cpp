@@ -2,12 +2,15 @@
 // and a full restart keeping the playlist and every setting.
 #include "WindowHarness.h"
 
+#include "app/PluginConfigDialog.h"
 #include "app/display/TrackText.h"
 #include "controls/Slider.h"
 #include "equalizer/EqualizerWindow.h"
+#include "equalizer/PresetsWindow.h"
 #include "platform/profile.h"
 #include "playlist/PlaylistWindow.h"
 #include "playlist/SavedPlaylist.h"
+#include "prefs/AboutBox.h"
 #include "prefs/PreferencesWindow.h"
 
 #include <QAction>
@@ -288,8 +291,29 @@ TEST_F(MainWindowTest, EveryWindowCarriesTheProgramIcon)
     f.showeq();
     f.showpresets();
     f.prefformshow();
+    f.aboutBox();
+    f.pluginConfigWindow();
     for (QWidget* window : QApplication::topLevelWidgets())
         EXPECT_EQ(window->windowIcon().cacheKey(), icon.cacheKey()) << window->metaObject()->className();
+}
+
+TEST_F(MainWindowTest, TheAboutBoxThePluginConfigurationAndThePresetsAreMadeAtTheirFirstUse)
+{
+    TForm1& f = start();
+    EXPECT_EQ(f.findChild<TForm2*>(), nullptr);
+    EXPECT_EQ(f.findChild<TPluginConfigForm*>(), nullptr);
+    EXPECT_EQ(f.findChild<Tpresetform*>(), nullptr);
+
+    TForm2* about = f.aboutBox();
+    EXPECT_EQ(f.aboutBox(), about);
+    TPluginConfigForm* config = f.pluginConfigWindow();
+    EXPECT_EQ(f.pluginConfigWindow(), config);
+    f.showpresets();
+    f.showpresets();
+    EXPECT_TRUE(f.equalizerWindow()->presetform()->isVisible());
+    EXPECT_EQ(f.findChildren<TForm2*>().size(), 1);
+    EXPECT_EQ(f.findChildren<TPluginConfigForm*>().size(), 1);
+    EXPECT_EQ(f.findChildren<Tpresetform*>().size(), 1);
 }
 
 TEST_F(MainWindowTest, AHiddenPlaylistWindowStaysHiddenAndAnUnwritablePlaylistKeepsTheSettings)
