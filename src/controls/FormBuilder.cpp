@@ -17,16 +17,22 @@ constexpr std::array<std::pair<DesignFace, const char*>, 2> StandIns{{
     {DesignFace::Tahoma, "DejaVu Sans"},
 }};
 
-void name(QWidget* control, const char* objectName)
+// Names `control` (unless `objectName` is null) and gives it `font` when there is one.
+template <class Control> Control* prepare(Control* control, const char* objectName, const std::optional<QFont>& font)
 {
     if (objectName)
         control->setObjectName(QString::fromLatin1(objectName));
-}
-
-void setFont(QWidget* control, const std::optional<QFont>& font)
-{
     if (font)
         control->setFont(*font);
+    return control;
+}
+
+// At `at`, as large as its text needs.
+template <class Control> Control* sizedToText(Control* control, QPoint at)
+{
+    control->move(at);
+    control->adjustSize();
+    return control;
 }
 
 } // namespace
@@ -48,17 +54,14 @@ QFont WindowFont()
 QPushButton* makeButton(QWidget* parent, const char* objectName, const QString& caption, QRect at,
                         const std::optional<QFont>& font)
 {
-    auto* button = new QPushButton(caption, parent);
-    name(button, objectName);
-    setFont(button, font);
+    QPushButton* button = prepare(new QPushButton(caption, parent), objectName, font);
     button->setGeometry(at);
     return button;
 }
 
 QCheckBox* makeCheck(QWidget* parent, const char* objectName, const QString& caption, QRect at)
 {
-    auto* box = new QCheckBox(caption, parent);
-    name(box, objectName);
+    QCheckBox* box = prepare(new QCheckBox(caption, parent), objectName, std::nullopt);
     box->setGeometry(at);
     return box;
 }
@@ -66,22 +69,13 @@ QCheckBox* makeCheck(QWidget* parent, const char* objectName, const QString& cap
 QCheckBox* makeCheck(QWidget* parent, const char* objectName, const QString& caption, QPoint at,
                      const std::optional<QFont>& font)
 {
-    auto* box = new QCheckBox(caption, parent);
-    name(box, objectName);
-    setFont(box, font);
-    box->move(at);
-    box->adjustSize();
-    return box;
+    return sizedToText(prepare(new QCheckBox(caption, parent), objectName, font), at);
 }
 
 QLabel* makeLabel(QWidget* parent, const char* objectName, const QString& text, QPoint at,
                   const std::optional<QFont>& font)
 {
-    auto* label = new QLabel(text, parent);
-    name(label, objectName);
-    setFont(label, font);
+    QLabel* label = prepare(new QLabel(text, parent), objectName, font);
     label->setTextFormat(Qt::PlainText);
-    label->move(at);
-    label->adjustSize();
-    return label;
+    return sizedToText(label, at);
 }
