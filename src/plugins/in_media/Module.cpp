@@ -10,6 +10,7 @@
 
 #include "platform/msgbox.h"
 #include "platform/winmsg.h"
+#include "plugins/common/InModule.h"
 
 #include <algorithm>
 #include <cstring>
@@ -41,6 +42,7 @@ void Init()
 void Quit()
 {
     Stop(); // a host that forgets to stop must not leave the thread running in unloaded code
+    playback().endLeftThreads();
 }
 
 // The file's name without folder and extension.
@@ -99,50 +101,8 @@ int IsOurFile(const char*)
     return 0; // the host goes by the extension list; the content decides at open
 }
 
-void EQSet(int, char*, int)
-{
-}
-
-TInModule module = {
-    IN_MODULE_VERSION,
-    description,
-    nullptr,
-    nullptr,
-    extension_list,
-    1,
-    1,
-    Config,
-    About,
-    Init,
-    Quit,
-    GetFileInfo,
-    InfoBox,
-    IsOurFile,
-    Play,
-    Pause,
-    UnPause,
-    IsPaused,
-    Stop,
-    GetLength,
-    GetOutputTime,
-    SetOutputTime,
-    SetVolume,
-    SetPan,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    EQSet,
-    nullptr,
-    nullptr,
-};
+constinit TInModule module = plugin::MakeInModule<playback>(
+    {description, extension_list, Config, About, Init, Quit, GetFileInfo, InfoBox, IsOurFile, Play, Stop, GetLength});
 
 } // namespace
 

@@ -10,6 +10,7 @@
 
 #include "platform/msgbox.h"
 #include "platform/text.h"
+#include "plugins/common/InModule.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -43,7 +44,7 @@ void find_and_offer()
 
 void Config(HWND parent)
 {
-    run_config_dialog(parent);
+    plugin::RunModal<ConfigDialog>(parent);
 }
 
 void About(HWND parent)
@@ -63,6 +64,7 @@ void Init()
 void Quit()
 {
     Stop(); // a host that forgets to stop must not leave the thread running in unloaded code
+    playback().endLeftThreads();
     release_synth();
 }
 
@@ -113,50 +115,8 @@ int IsOurFile(const char* file)
     return !soundFont.empty() && file && LoadMidiFile(file, song) == SmfError::None ? 1 : 0;
 }
 
-void EQSet(int, char*, int)
-{
-}
-
-TInModule module = {
-    IN_MODULE_VERSION,
-    description,
-    nullptr,
-    nullptr,
-    extension_list,
-    1,
-    1,
-    Config,
-    About,
-    Init,
-    Quit,
-    GetFileInfo,
-    InfoBox,
-    IsOurFile,
-    Play,
-    Pause,
-    UnPause,
-    IsPaused,
-    Stop,
-    GetLength,
-    GetOutputTime,
-    SetOutputTime,
-    SetVolume,
-    SetPan,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    EQSet,
-    nullptr,
-    nullptr,
-};
+constinit TInModule module = plugin::MakeInModule<playback>(
+    {description, extension_list, Config, About, Init, Quit, GetFileInfo, InfoBox, IsOurFile, Play, Stop, GetLength});
 
 } // namespace
 

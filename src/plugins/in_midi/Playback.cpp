@@ -7,7 +7,6 @@
 #include "Renderer.h"
 
 #include "platform/msgbox.h"
-#include "plugins/common/StreamPlayback.h"
 
 #include <algorithm>
 #include <optional>
@@ -21,7 +20,10 @@ class SongSource final : public plugin::PcmSource {
     SongSource(std::unique_ptr<SongPlayer> player, int32_t lengthMs) : player_(std::move(player)), lengthMs_(lengthMs)
     {
     }
-    int read(int16_t* out, int frames) override { return player_->render(out, frames); }
+    int read(void* out, int bytes) override
+    {
+        return player_->render(static_cast<int16_t*>(out), bytes / kFrameBytes) * kFrameBytes;
+    }
     int32_t seek(int32_t ms) override
     {
         const int32_t target = std::min(ms, lengthMs_);
@@ -29,15 +31,10 @@ class SongSource final : public plugin::PcmSource {
     }
 
   private:
+    static constexpr int kFrameBytes = kChannels * kBits / 8;
     std::unique_ptr<SongPlayer> player_;
     int32_t lengthMs_;
 };
-
-plugin::StreamPlayback& playback()
-{
-    static plugin::StreamPlayback instance(plugin_module());
-    return instance;
-}
 
 std::optional<SmfFile> playing;   // the song as parsed at Play
 std::shared_ptr<Synth> keptSynth; // host's thread only; idle while no song plays
@@ -58,10 +55,17 @@ std::shared_ptr<Synth> synth_for_song(std::string* why)
 
 } // namespace
 
+plugin::StreamPlayback& playback()
+{
+    static plugin::StreamPlayback instance(plugin_module());
+    return instance;
+}
+
 int Play(const char* file)
 {
     // Another stream still open is stopped first.
     Stop();
+    playback().clearPause();
     SmfFile song;
     const SmfError error = LoadMidiFile(file ? file : "", song);
     if (error != SmfError::None)
@@ -81,7 +85,7 @@ int Play(const char* file)
         return 1;
     }
     if (playback().start(std::make_unique<SongSource>(std::move(player), song.lengthMs),
-                         {kSampleRate, kChannels, kSampleRate * kChannels * kBits / 1000}) != 0)
+                         {kSampleRate, kChannels, kBits, kSampleRate * kChannels * kBits / 1000}) != 0)
         return 1;
     playing = std::move(song);
     return 0;
@@ -95,44 +99,9 @@ void Stop()
     playing.reset();
 }
 
-void Pause()
-{
-    playback().pause(true);
-}
-
-void UnPause()
-{
-    playback().pause(false);
-}
-
-int IsPaused()
-{
-    return playback().paused() ? 1 : 0;
-}
-
 int GetLength()
 {
     return playing ? playing->lengthMs : -1;
-}
-
-int GetOutputTime()
-{
-    return playback().outputTime();
-}
-
-void SetOutputTime(int ms)
-{
-    playback().seek(ms);
-}
-
-void SetVolume(int v)
-{
-    playback().setVolume(v);
-}
-
-void SetPan(int p)
-{
-    playback().setPan(p);
 }
 
 bool current_song(const char* file, SmfFile& song)

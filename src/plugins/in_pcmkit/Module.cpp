@@ -10,6 +10,7 @@
 #include "Sources.h"
 
 #include "platform/msgbox.h"
+#include "plugins/common/InModule.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -25,7 +26,7 @@ std::string settingsPath;
 
 void Config(HWND parent)
 {
-    run_config_dialog(parent);
+    plugin::RunModal<ConfigDialog>(parent);
 }
 
 void About(HWND parent)
@@ -45,7 +46,7 @@ void Init()
 void Quit()
 {
     Stop(); // a host that forgets to stop must not leave the thread running in unloaded code
-    EndDecodeThreads();
+    playback().endLeftThreads();
     unload_network_library();
     write_settings(settingsPath);
 }
@@ -111,50 +112,8 @@ int IsOurFile(const char*)
     return 0; // the host goes by the extension list; the content decides at open
 }
 
-void EQSet(int, char*, int)
-{
-}
-
-TInModule module = {
-    IN_MODULE_VERSION,
-    description,
-    nullptr,
-    nullptr,
-    extension_list,
-    1,
-    1,
-    Config,
-    About,
-    Init,
-    Quit,
-    GetFileInfo,
-    InfoBox,
-    IsOurFile,
-    Play,
-    Pause,
-    UnPause,
-    IsPaused,
-    Stop,
-    GetLength,
-    GetOutputTime,
-    SetOutputTime,
-    SetVolume,
-    SetPan,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    EQSet,
-    nullptr,
-    nullptr,
-};
+constinit TInModule module = plugin::MakeInModule<playback>(
+    {description, extension_list, Config, About, Init, Quit, GetFileInfo, InfoBox, IsOurFile, Play, Stop, GetLength});
 
 } // namespace
 
