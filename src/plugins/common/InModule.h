@@ -7,6 +7,10 @@
 
 #include "player/plugin_api.h"
 
+#include <algorithm>
+#include <cstring>
+#include <string>
+
 namespace plugin {
 
 // What differs between the plug-ins.
@@ -19,7 +23,7 @@ struct InModuleEntries {
     void (*quit)();
     void (*getFileInfo)(const char* file, char* title, int* lengthMs);
     int (*infoBox)(const char* file, HWND parent);
-    int (*isOurFile)(const char* file);
+    int (*isOurFile)(const char* file); // null: 0, the host goes by the extension list
     int (*play)(const char* file);
     void (*stop)();
     int (*getLength)();
@@ -41,7 +45,7 @@ template <StreamPlayback& (*playback)()> constexpr TInModule MakeInModule(const 
     m.Quit = own.quit;
     m.GetFileInfo = own.getFileInfo;
     m.InfoBox = own.infoBox;
-    m.IsOurFile = own.isOurFile;
+    m.IsOurFile = own.isOurFile ? own.isOurFile : [](const char*) { return 0; };
     m.Play = own.play;
     m.Pause = [] { playback().pause(true); };
     m.UnPause = [] { playback().pause(false); };
@@ -54,6 +58,18 @@ template <StreamPlayback& (*playback)()> constexpr TInModule MakeInModule(const 
     m.SetPan = [](int pan) { playback().setPan(pan); };
     m.EQSet = [](int, char*, int) {};
     return m;
+}
+
+// Writes text as GetFileInfo's title: at most 255 bytes and a NUL, the host's
+// buffer, never half a UTF-8 sequence.
+inline void CopyTitle(const std::string& text, char* title)
+{
+    constexpr std::size_t kTitleBytes = 255;
+    std::size_t n = std::min(text.size(), kTitleBytes);
+    while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+        --n;
+    std::memcpy(title, text.data(), n);
+    title[n] = '\0';
 }
 
 } // namespace plugin

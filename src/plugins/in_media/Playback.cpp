@@ -8,9 +8,6 @@
 
 #include "platform/msgbox.h"
 
-#include <optional>
-#include <strings.h>
-
 namespace media {
 namespace {
 
@@ -31,8 +28,7 @@ class DecoderSource final : public plugin::PcmSource {
     int frameBytes_;
 };
 
-std::optional<Description> playing; // taken at open, so the host's thread never calls the decoder
-std::string lastPlayedPath;
+plugin::OpenStream<Description> openStream;
 
 // The refusal of a file, in the plug-in's own box.
 void refuse(const char* file, const std::string& why)
@@ -47,6 +43,11 @@ plugin::StreamPlayback& playback()
 {
     static plugin::StreamPlayback instance(plugin_module());
     return instance;
+}
+
+const plugin::OpenStream<Description>& open_stream()
+{
+    return openStream;
 }
 
 int Play(const char* file)
@@ -67,40 +68,26 @@ int Play(const char* file)
         refuse(file, why);
         return 1;
     }
-    lastPlayedPath = file;
+    openStream.opened(file);
     const Description description = decoder->description();
     const StreamProperties& p = description.properties;
     if (playback().start(std::make_unique<DecoderSource>(std::move(decoder), p.outputChannels),
                          {p.sampleRate, p.outputChannels, 16, p.bitrateKbps}) != 0)
         return 1;
-    playing = description;
+    openStream.started(description);
     return 0;
 }
 
 void Stop()
 {
     playback().stop();
-    playing.reset();
+    openStream.stopped();
 }
 
 int GetLength()
 {
+    const Description* playing = openStream.current();
     return playing ? int(playing->properties.lengthMs) : -1;
-}
-
-bool current_stream(const char* file, Description& out)
-{
-    if (!playing)
-        return false;
-    if (file && *file && strcasecmp(file, lastPlayedPath.c_str()) != 0)
-        return false;
-    out = *playing;
-    return true;
-}
-
-const std::string& last_played_path()
-{
-    return lastPlayedPath;
 }
 
 } // namespace media

@@ -3,9 +3,8 @@
 
 #include "decoder/MediaDecoder.h"
 
+#include "plugins/common/OpenStream.h"
 #include "plugins/common/StreamPlayback.h"
-
-#include <string>
 
 namespace media {
 
@@ -15,10 +14,6 @@ plugin::StreamPlayback& playback();
 int Play(const char* file); // 0 playing, -1 the file cannot be opened, 1 other failures
 void Stop();
 int GetLength();
-
-// When file (or, for a null or empty file, nothing) names the open stream:
-// true, with its description as taken at open.
-bool current_stream(const char* file, Description& out);
-const std::string& last_played_path();
+const plugin::OpenStream<Description>& open_stream();
 
 } // namespace media

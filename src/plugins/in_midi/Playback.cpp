@@ -9,8 +9,6 @@
 #include "platform/msgbox.h"
 
 #include <algorithm>
-#include <optional>
-#include <strings.h>
 
 namespace midi {
 namespace {
@@ -36,9 +34,8 @@ class SongSource final : public plugin::PcmSource {
     int32_t lengthMs_;
 };
 
-std::optional<SmfFile> playing;   // the song as parsed at Play
-std::shared_ptr<Synth> keptSynth; // host's thread only; idle while no song plays
-std::string lastPlayedPath;
+plugin::OpenStream<SmfFile> openStream; // the song as parsed at Play
+std::shared_ptr<Synth> keptSynth;       // host's thread only; idle while no song plays
 
 // The synthesizer for the SoundFont in use, made once and kept between songs.
 std::shared_ptr<Synth> synth_for_song(std::string* why)
@@ -61,6 +58,11 @@ plugin::StreamPlayback& playback()
     return instance;
 }
 
+const plugin::OpenStream<SmfFile>& open_stream()
+{
+    return openStream;
+}
+
 int Play(const char* file)
 {
     // Another stream still open is stopped first.
@@ -70,7 +72,7 @@ int Play(const char* file)
     const SmfError error = LoadMidiFile(file ? file : "", song);
     if (error != SmfError::None)
         return error == SmfError::Unreadable ? -1 : 1;
-    lastPlayedPath = file;
+    openStream.opened(file);
 
     std::string why;
     std::shared_ptr<Synth> synth = synth_for_song(&why);
@@ -81,13 +83,14 @@ int Play(const char* file)
             why = "the synthesizer refused the file";
     }
     if (!synth || !why.empty()) {
-        MessageBox(host_window(), ("Cannot play " + lastPlayedPath + ":\n" + why).c_str(), kDescription, MB_ICONERROR);
+        MessageBox(host_window(), (std::string("Cannot play ") + file + ":\n" + why).c_str(), kDescription,
+                   MB_ICONERROR);
         return 1;
     }
     if (playback().start(std::make_unique<SongSource>(std::move(player), song.lengthMs),
                          {kSampleRate, kChannels, kBits, kSampleRate * kChannels * kBits / 1000}) != 0)
         return 1;
-    playing = std::move(song);
+    openStream.started(std::move(song));
     return 0;
 }
 
@@ -96,27 +99,13 @@ void Stop()
     // A thread left running keeps its synthesizer: it is never handed out again.
     if (!playback().stop())
         keptSynth.reset();
-    playing.reset();
+    openStream.stopped();
 }
 
 int GetLength()
 {
+    const SmfFile* playing = openStream.current();
     return playing ? playing->lengthMs : -1;
-}
-
-bool current_song(const char* file, SmfFile& song)
-{
-    if (!playing)
-        return false;
-    if (file && *file && strcasecmp(file, lastPlayedPath.c_str()) != 0)
-        return false;
-    song = *playing;
-    return true;
-}
-
-const std::string& last_played_path()
-{
-    return lastPlayedPath;
 }
 
 void release_synth()

@@ -7,10 +7,6 @@
 #include "Module.h"
 #include "Settings.h"
 
-#include <optional>
-#include <string>
-#include <strings.h>
-
 namespace pcmkit {
 namespace {
 
@@ -40,14 +36,7 @@ class DecoderSource final : public plugin::PcmSource {
     decoder* dec_ = nullptr;
 };
 
-// Taken at open, so the host's thread never calls into the decoder.
-struct OpenStream {
-    int32_t lengthMs = -1;
-    decoder_info info{};
-};
-
-std::optional<OpenStream> playing;
-std::string lastPlayedPath;
+plugin::OpenStream<StreamFacts> openStream;
 
 } // namespace
 
@@ -55,6 +44,11 @@ plugin::StreamPlayback& playback()
 {
     static plugin::StreamPlayback instance(plugin_module());
     return instance;
+}
+
+const plugin::OpenStream<StreamFacts>& open_stream()
+{
+    return openStream;
 }
 
 int Play(const char* file)
@@ -65,47 +59,30 @@ int Play(const char* file)
     auto source = std::make_unique<DecoderSource>();
     if (const open_result result = source->open(file); !source->dec())
         return result == OPEN_NO_SOURCE ? -1 : 1;
-    lastPlayedPath = file;
+    openStream.opened(file);
 
     decoder* dec = source->dec();
     const pcm_format f = dec->format;
-    OpenStream stream;
-    dec->ops->info(dec, &stream.info);
-    stream.lengthMs = frames_to_ms(dec->ops->length(dec), f.rate);
-    if (playback().start(std::move(source), {f.rate, f.channels, f.bits, int(stream.info.bitrate)},
+    StreamFacts facts;
+    dec->ops->info(dec, &facts.info);
+    facts.lengthMs = frames_to_ms(dec->ops->length(dec), f.rate);
+    if (playback().start(std::move(source), {f.rate, f.channels, f.bits, int(facts.info.bitrate)},
                          priority_value(cfg_priority)) != 0)
         return 1;
-    playing = stream;
+    openStream.started(facts);
     return 0;
 }
 
 void Stop()
 {
     playback().stop();
-    playing.reset();
+    openStream.stopped();
 }
 
 int GetLength()
 {
+    const StreamFacts* playing = openStream.current();
     return playing ? playing->lengthMs : -1;
-}
-
-bool current_stream(const char* file, int32_t* lengthMs, decoder_info* info)
-{
-    if (!playing)
-        return false;
-    if (file && *file && strcasecmp(file, lastPlayedPath.c_str()) != 0)
-        return false;
-    if (lengthMs)
-        *lengthMs = playing->lengthMs;
-    if (info)
-        *info = playing->info;
-    return true;
-}
-
-const std::string& last_played_path()
-{
-    return lastPlayedPath;
 }
 
 } // namespace pcmkit

@@ -3,9 +3,8 @@
 
 #include "pcmkit.h"
 
+#include "plugins/common/OpenStream.h"
 #include "plugins/common/StreamPlayback.h"
-
-#include <string>
 
 namespace pcmkit {
 
@@ -16,9 +15,10 @@ int Play(const char* file); // 0 playing, -1 the file cannot be opened, 1 other 
 void Stop();
 int GetLength();
 
-// When file (or, for a null or empty file, nothing) names the open stream:
-// true, with its length and information as taken at open.
-bool current_stream(const char* file, int32_t* lengthMs, decoder_info* info);
-const std::string& last_played_path();
+struct StreamFacts {
+    int32_t lengthMs = -1;
+    decoder_info info{};
+};
+const plugin::OpenStream<StreamFacts>& open_stream();
 
 } // namespace pcmkit
