@@ -52,7 +52,7 @@ TEST(StreamPlayback, ASeekWaitsUntilTheSourceCanSeek)
     plugin::StreamPlayback playback(record);
     std::atomic<bool> seekable{false};
     host.room = 0; // nothing is written meanwhile
-    ASSERT_EQ(playback.start(std::make_unique<SilenceSource>(seekable), {8000, 1, 16, 128}), 0);
+    ASSERT_EQ(playback.start(std::make_unique<SilenceSource>(seekable), {.rate = 8000, .channels = 1}), 0);
     playback.seek(500);
     EXPECT_FALSE(platform::PumpWait(20, 5, [&] { return !host.flushes().empty(); }));
     seekable = true;

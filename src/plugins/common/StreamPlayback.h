@@ -59,7 +59,6 @@ class StreamPlayback {
     // Before the host may unload the plug-in: waits (at most 4 s in all) for
     // the threads stop left running; one still running keeps the library mapped.
     void endLeftThreads();
-    bool playing() const { return session_ != nullptr; }
 
     void pause(bool on);
     bool paused() const { return paused_; }

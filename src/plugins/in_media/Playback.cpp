@@ -72,7 +72,7 @@ int Play(const char* file)
     const Description description = decoder->description();
     const StreamProperties& p = description.properties;
     if (playback().start(std::make_unique<DecoderSource>(std::move(decoder), p.outputChannels),
-                         {p.sampleRate, p.outputChannels, 16, p.bitrateKbps}) != 0)
+                         {.rate = p.sampleRate, .channels = p.outputChannels, .bitrateKbps = p.bitrateKbps}) != 0)
         return 1;
     openStream.started(description);
     return 0;

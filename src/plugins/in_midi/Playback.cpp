@@ -34,6 +34,9 @@ class SongSource final : public plugin::PcmSource {
     int32_t lengthMs_;
 };
 
+constexpr plugin::StreamFormat kSongFormat{
+    .rate = kSampleRate, .channels = kChannels, .bits = kBits, .bitrateKbps = kSampleRate * kChannels * kBits / 1000};
+
 plugin::OpenStream<SmfFile> openStream; // the song as parsed at Play
 std::shared_ptr<Synth> keptSynth;       // host's thread only; idle while no song plays
 
@@ -87,8 +90,7 @@ int Play(const char* file)
                    MB_ICONERROR);
         return 1;
     }
-    if (playback().start(std::make_unique<SongSource>(std::move(player), song.lengthMs),
-                         {kSampleRate, kChannels, kBits, kSampleRate * kChannels * kBits / 1000}) != 0)
+    if (playback().start(std::make_unique<SongSource>(std::move(player), song.lengthMs), kSongFormat) != 0)
         return 1;
     openStream.started(std::move(song));
     return 0;

@@ -66,8 +66,10 @@ int Play(const char* file)
     StreamFacts facts;
     dec->ops->info(dec, &facts.info);
     facts.lengthMs = frames_to_ms(dec->ops->length(dec), f.rate);
-    if (playback().start(std::move(source), {f.rate, f.channels, f.bits, int(facts.info.bitrate)},
-                         priority_value(cfg_priority)) != 0)
+    if (playback().start(
+            std::move(source),
+            {.rate = f.rate, .channels = f.channels, .bits = f.bits, .bitrateKbps = int(facts.info.bitrate)},
+            priority_value(cfg_priority)) != 0)
         return 1;
     openStream.started(facts);
     return 0;
