@@ -63,7 +63,7 @@ void TForm1::createPlayer()
     player_ = std::make_unique<player::TAudioPlayer>(playerOwner_);
     lastMode_ = player_->Mode();
     player_->OnPlayEnd = [this](player::TAudioPlayer&) {
-        playlist::RunShowingErrors([this] { AudioPlayer1PlayEnd(); });
+        playlist::RunShowingErrors([this] { advanceAtPlayEnd(); });
         wakeStatusTimer();
     };
 }

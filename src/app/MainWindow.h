@@ -143,9 +143,6 @@ class TForm1 : public QMainWindow {
     void pluinconfig();
     void showAbout();
 
-    // The player's end of playback.
-    void AudioPlayer1PlayEnd();
-
   signals:
     void trackChanged();     // a new entry started, or the track labels changed
     void playStateChanged(); // playing, paused or stopped
@@ -182,6 +179,8 @@ class TForm1 : public QMainWindow {
     void playSkipping(int direction);
     PlayOutcome playSelected(int direction);
     void selectNeighbour(int direction); // Next (+1) or Previous (-1) without playing
+    // At the player's end of playback: the next entry, or the first with Repeat on.
+    void advanceAtPlayEnd();
     void startTimers();
     void step(int deltaMs);
     void onPositionTick();

@@ -200,7 +200,7 @@ void TForm1::pausebtt1()
     noteMode();
 }
 
-void TForm1::AudioPlayer1PlayEnd()
+void TForm1::advanceAtPlayEnd()
 {
     noteMode();
     const int count = playl_->Count();
