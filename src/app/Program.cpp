@@ -9,8 +9,8 @@
 #include "platform/folders.h"
 #include "platform/msgbox.h"
 #include "shell/Associations.h"
-#include "shell/ShellCommands.h"
 #include "shell/CommandHandler.h"
+#include "shell/ShellCommands.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -4,8 +4,8 @@
 #include "controls/Slider.h"
 #include "playlist/PlaylistWindow.h"
 
-#include "DesktopIntegration.h"
 #include "CommandHandler.h"
+#include "DesktopIntegration.h"
 
 MainWindowMediaTarget::MainWindowMediaTarget(TForm1& form, OpenChannel openChannel, QObject* parent)
     : MediaControlTarget(parent), form_(form), openChannel_(std::move(openChannel))
