@@ -1,0 +1,23 @@
+// Whole-file writes that a crash cannot tear.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+namespace platform {
+
+// Replaces the file at `path` with `bytes`: they are written in full to a
+// temporary file in the same folder, flushed to disk and renamed over the old
+// file, and the folder is flushed, so after a crash either the old file or the
+// new one is there, whole. A replaced file keeps its permission bits; a new
+// one gets `newFileMode` less the umask, as open() would give it.
+// On failure the old file is untouched, no temporary file is left behind and
+// errno says why.
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t newFileMode = 0666);
+
+// Writes all of `bytes` to `fd`, resuming after short writes and signals;
+// false with errno set when the file takes no more.
+bool WriteAll(int fd, std::string_view bytes);
+
+} // namespace platform
