@@ -58,7 +58,7 @@ bool WriteAll(int fd, std::string_view bytes)
     return true;
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t newFileMode)
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t newFileMode, DiskFlush flush)
 {
     struct stat old {};
     const mode_t mode =
@@ -67,7 +67,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
-    bool ok = WriteAll(fd, bytes) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    bool ok = WriteAll(fd, bytes) && ::fchmod(fd, mode) == 0 && (flush == DiskFlush::Skip || ::fsync(fd) == 0);
     int error = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
@@ -82,7 +82,8 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t
         errno = error;
         return false;
     }
-    syncFolder(folderOf(path));
+    if (flush == DiskFlush::Wait)
+        syncFolder(folderOf(path));
     return true;
 }
 

@@ -171,9 +171,11 @@ bool isReadOnly(const std::string& path)
 }
 
 // The store holds the user's associations: new files are the user's alone.
+// Associating file types rewrites it once per value, dozens of times in a row,
+// so it is not flushed each time.
 bool save(const std::string& path, const Store& store)
 {
-    return WriteFileAtomically(path, serialize(store), 0600);
+    return WriteFileAtomically(path, serialize(store), 0600, DiskFlush::Skip);
 }
 
 template <typename Change> bool modify(const std::string& storePath, Change change)
