@@ -6,7 +6,6 @@
 #include "text.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
