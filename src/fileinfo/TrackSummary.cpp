@@ -8,6 +8,8 @@
 #include "WAVfileinf.h"
 #include "WMAfile.h"
 
+#include <array>
+
 namespace fileinfo {
 namespace {
 
@@ -106,6 +108,21 @@ void readTwinVQ(ReaderFile& file, TrackSummary& summary)
         name(summary, twinvq.Title(), twinvq.Author());
 }
 
+void readMonkeyById3v1(ReaderFile& file, TrackSummary& summary)
+{
+    readMonkey(file, summary, false);
+}
+
+void readMonkeyOrApeTag(ReaderFile& file, TrackSummary& summary)
+{
+    readMonkey(file, summary, true);
+}
+
+// In the order of Reader.
+constexpr std::array<void (*)(ReaderFile&, TrackSummary&), 8> Steps = {
+    nullptr, readMpeg, readWma, readOggVorbis, readMonkeyById3v1, readMonkeyOrApeTag, readWav, readTwinVQ};
+static_assert(Steps.size() == std::size_t(Reader::TwinVQ) + 1);
+
 } // namespace
 
 TrackSummary ReadTrackSummary(ReaderFile& file, std::initializer_list<Reader> order)
@@ -114,29 +131,8 @@ TrackSummary ReadTrackSummary(ReaderFile& file, std::initializer_list<Reader> or
     for (Reader reader : order) {
         if (summary.recognised)
             break;
-        switch (reader) {
-        case Reader::None:
-            break;
-        case Reader::Mpeg:
-            readMpeg(file, summary);
-            break;
-        case Reader::Wma:
-            readWma(file, summary);
-            break;
-        case Reader::OggVorbis:
-            readOggVorbis(file, summary);
-            break;
-        case Reader::Monkey:
-        case Reader::MonkeyOrApeTag:
-            readMonkey(file, summary, reader == Reader::MonkeyOrApeTag);
-            break;
-        case Reader::Wav:
-            readWav(file, summary);
-            break;
-        case Reader::TwinVQ:
-            readTwinVQ(file, summary);
-            break;
-        }
+        if (const auto step = Steps[std::size_t(reader)])
+            step(file, summary);
     }
     return summary;
 }

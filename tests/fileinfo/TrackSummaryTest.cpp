@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace fileinfo;
 using fixtures::Fixture;
 using fixtures::Put;
@@ -25,23 +27,33 @@ TrackSummary RefreshOrder(const std::string& path)
         file, {Reader::Mpeg, Reader::Wma, Reader::OggVorbis, Reader::Monkey, Reader::Wav, Reader::TwinVQ});
 }
 
+// Whether and how the file was named, and which reader knew it last.
+std::tuple<bool, std::string, std::string, Reader> Naming(const TrackSummary& s)
+{
+    return {s.recognised, s.title, s.artist, s.kind};
+}
+
+// The last knowing reader's properties.
+std::tuple<int, int, std::string, bool> Properties(const TrackSummary& s)
+{
+    return {s.sampleRate, s.bitRate, s.channelMode, s.damaged};
+}
+
+using Named = std::tuple<bool, std::string, std::string, Reader>;
+using Props = std::tuple<int, int, std::string, bool>;
+
 } // namespace
 
 TEST(TrackSummary, AnApeTagNamesAnUntaggedMp3OnlyWhereItIsAskedFor)
 {
     const TrackSummary display = DisplayOrder(Fixture("apev2.mp3"));
-    EXPECT_TRUE(display.recognised);
-    EXPECT_EQ(display.title, "Grüße");
-    EXPECT_EQ(display.artist, "Ape Artist");
-    EXPECT_EQ(display.kind, Reader::Mpeg) << "the tag does not make it Monkey's Audio";
+    EXPECT_EQ(Naming(display), Named(true, "Grüße", "Ape Artist", Reader::Mpeg))
+        << "the tag does not make it Monkey's Audio";
     EXPECT_TRUE(display.mpegPlausible);
-    EXPECT_EQ(display.bitRate, 32);
-    EXPECT_EQ(display.channelMode, "Mono");
+    EXPECT_EQ(Properties(display), Props(16000, 32, "Mono", false));
 
     const TrackSummary refresh = RefreshOrder(Fixture("apev2.mp3"));
-    EXPECT_FALSE(refresh.recognised);
-    EXPECT_EQ(refresh.title, "");
-    EXPECT_EQ(refresh.kind, Reader::Mpeg);
+    EXPECT_EQ(Naming(refresh), Named(false, "", "", Reader::Mpeg));
     EXPECT_GT(refresh.seconds, 0.1);
     EXPECT_EQ(refresh.seconds, display.seconds);
 }
@@ -49,18 +61,13 @@ TEST(TrackSummary, AnApeTagNamesAnUntaggedMp3OnlyWhereItIsAskedFor)
 TEST(TrackSummary, MonkeysAudioIsNamedByItsOwnId3v1TagInTheRefreshOrderOnly)
 {
     const TrackSummary refresh = RefreshOrder(Fixture("monkey_3800_id3v1.ape"));
-    EXPECT_TRUE(refresh.recognised);
-    EXPECT_EQ(refresh.title, "Monkey Title");
-    EXPECT_EQ(refresh.artist, "Monkey Artist");
-    EXPECT_EQ(refresh.kind, Reader::Monkey);
-    EXPECT_EQ(refresh.sampleRate, 22050);
-    EXPECT_EQ(refresh.bitRate, 24) << "its bits per sample";
+    EXPECT_EQ(Naming(refresh), Named(true, "Monkey Title", "Monkey Artist", Reader::Monkey));
+    EXPECT_EQ(Properties(refresh), Props(22050, 24, "Mono", false)) << "its bits per sample as the bit rate";
     EXPECT_FALSE(refresh.mpegPlausible);
 
     const TrackSummary display = DisplayOrder(Fixture("monkey_3800_id3v1.ape"));
-    EXPECT_FALSE(display.recognised) << "no APE tag";
-    EXPECT_EQ(display.kind, Reader::Monkey);
-    EXPECT_EQ(display.bitRate, 24);
+    EXPECT_EQ(Naming(display), Named(false, "", "", Reader::Monkey)) << "no APE tag";
+    EXPECT_EQ(Properties(display), Properties(refresh));
     EXPECT_EQ(display.seconds, refresh.seconds);
 }
 
@@ -68,24 +75,16 @@ TEST(TrackSummary, WavIsNamedByItsFileAndTwinVqByItsChunksUnlessItsHeaderIsDamag
 {
     for (const TrackSummary& wav :
          {DisplayOrder(Fixture("pcm_s16_stereo.wav")), RefreshOrder(Fixture("pcm_s16_stereo.wav"))}) {
-        EXPECT_TRUE(wav.recognised);
+        EXPECT_EQ(Naming(wav), Named(true, "", "", Reader::Wav));
         EXPECT_TRUE(wav.namedByFile);
-        EXPECT_EQ(wav.title, "");
-        EXPECT_EQ(wav.artist, "");
-        EXPECT_EQ(wav.kind, Reader::Wav);
         EXPECT_EQ(wav.sampleRate, 22050);
         EXPECT_DOUBLE_EQ(wav.seconds, (22096.0 - 44) / 88200);
     }
 
     const TrackSummary vqf = RefreshOrder(Fixture("twinvq_stereo.vqf"));
-    EXPECT_TRUE(vqf.recognised);
+    EXPECT_EQ(Naming(vqf), Named(true, "Vqf Title", "Vqf Author", Reader::TwinVQ));
     EXPECT_FALSE(vqf.namedByFile);
-    EXPECT_EQ(vqf.title, "Vqf Title");
-    EXPECT_EQ(vqf.artist, "Vqf Author");
-    EXPECT_EQ(vqf.kind, Reader::TwinVQ);
-    EXPECT_EQ(vqf.bitRate, 48);
-    EXPECT_EQ(vqf.sampleRate, 44100);
-    EXPECT_FALSE(vqf.damaged);
+    EXPECT_EQ(Properties(vqf), Props(44100, 48, "Stereo", false));
 
     // Rate code 96 (at byte 32, in the common chunk) is beyond what TwinVQ allows.
     std::string bytes = testsupport::ReadFile(Fixture("twinvq_stereo.vqf"));
@@ -93,31 +92,24 @@ TEST(TrackSummary, WavIsNamedByItsFileAndTwinVqByItsChunksUnlessItsHeaderIsDamag
     bytes[35] = 96;
     testsupport::TempDir dir;
     const TrackSummary damaged = DisplayOrder(Put(dir, bytes));
-    EXPECT_FALSE(damaged.recognised);
+    EXPECT_EQ(Naming(damaged), Named(false, "", "", Reader::TwinVQ));
     EXPECT_TRUE(damaged.damaged);
-    EXPECT_EQ(damaged.kind, Reader::TwinVQ);
-    EXPECT_EQ(damaged.title, "");
 }
 
 TEST(TrackSummary, TheFirstReaderToNameTheFileEndsTheSearchAndUnknownBytesHaveNoKind)
 {
     const TrackSummary ogg = DisplayOrder(Fixture("vorbis_comments.ogg"));
-    EXPECT_TRUE(ogg.recognised);
-    EXPECT_EQ(ogg.kind, Reader::OggVorbis);
-    EXPECT_EQ(ogg.artist, "Ogg Artist");
+    EXPECT_EQ(Naming(ogg), Named(true, "Café € Title", "Ogg Artist", Reader::OggVorbis));
     EXPECT_FALSE(ogg.mpegPlausible);
 
     // An MP3 with both tags stops at the MPEG reader, named by its ID3v1 tag
     // there (the APE tag would have named it next).
-    const TrackSummary mp3 = DisplayOrder(Fixture("apev2_id3v1.mp3"));
-    EXPECT_EQ(mp3.title, "V1 Title");
-    EXPECT_EQ(mp3.kind, Reader::Mpeg);
+    EXPECT_EQ(Naming(DisplayOrder(Fixture("apev2_id3v1.mp3"))), Named(true, "V1 Title", "V1 Artist", Reader::Mpeg));
 
     testsupport::TempDir dir;
     const TrackSummary unknown = RefreshOrder(Put(dir, std::string(5000, 'x')));
-    EXPECT_FALSE(unknown.recognised);
-    EXPECT_EQ(unknown.kind, Reader::None);
+    EXPECT_EQ(Naming(unknown), Named(false, "", "", Reader::None));
+    EXPECT_EQ(Properties(unknown), Props(0, 0, "", false));
     EXPECT_EQ(unknown.seconds, 0);
-    EXPECT_EQ(unknown.sampleRate, 0);
     EXPECT_FALSE(unknown.mpegPlausible);
 }
