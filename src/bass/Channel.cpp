@@ -1,11 +1,6 @@
 #include "Channel.h"
 #include "SampleMath.h"
 
-extern "C" {
-#include <libavutil/channel_layout.h>
-#include <libswresample/swresample.h>
-}
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -31,10 +26,7 @@ Channel::Channel(DWORD handle_, Kind kind_, DWORD flags_, const StreamFormat& fo
     block_.resize(kMaxBlockFrames * 2);
 }
 
-Channel::~Channel()
-{
-    swr_free(&resampler_);
-}
+Channel::~Channel() = default;
 
 // --- play state --------------------------------------------------------------
 
@@ -343,8 +335,7 @@ void Channel::fireEndSyncs()
 
 void Channel::resetPipeline()
 {
-    swr_free(&resampler_);
-    resamplerRate_ = 0;
+    resampler_.reset();
     fifoFrames_ = 0;
     sourceEnded_ = false;
     drained_ = false;
@@ -355,29 +346,18 @@ void Channel::resetPipeline()
 std::size_t Channel::produce(float* out, std::size_t frames, unsigned playRate)
 {
     const bool resample = playRate != outputRate_;
-    if (resample && resamplerRate_ != playRate) {
-        swr_free(&resampler_);
-        AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-        if (swr_alloc_set_opts2(&resampler_, &stereo, AV_SAMPLE_FMT_FLT, int(outputRate_), &stereo, AV_SAMPLE_FMT_FLT,
-                                int(playRate), 0, nullptr) < 0 ||
-            swr_init(resampler_) < 0) {
-            swr_free(&resampler_);
-            return 0;
-        }
-        resamplerRate_ = playRate;
-    } else if (!resample && resampler_) {
-        swr_free(&resampler_); // back at the output rate: the few frames it held are dropped
-        resamplerRate_ = 0;
-    }
+    if (resample && (!resampler_ || resampler_->inRate() != playRate))
+        resampler_ = std::make_unique<Resampler>(playRate, outputRate_);
+    else if (!resample)
+        resampler_.reset(); // back at the output rate: the few frames it held are dropped
 
     while (fifoFrames_ < frames && !drained_) {
         float* fifoEnd = fifo_.data() + fifoFrames_ * 2;
-        uint8_t* outPlane[1] = {reinterpret_cast<uint8_t*>(fifoEnd)};
-        const int room = int(kFifoFrames - fifoFrames_);
+        const std::size_t room = kFifoFrames - fifoFrames_;
         if (sourceEnded_) {
-            const int made = resample ? swr_convert(resampler_, outPlane, room, nullptr, 0) : 0;
+            const std::size_t made = resample ? resampler_->drain(fifoEnd, room) : 0;
             if (made > 0)
-                fifoFrames_ += std::size_t(made);
+                fifoFrames_ += made;
             else
                 drained_ = true;
             continue;
@@ -395,14 +375,10 @@ std::size_t Channel::produce(float* out, std::size_t frames, unsigned playRate)
             dst[i * 2] = l;
             dst[i * 2 + 1] = channels == 2 ? raw_[i * 2 + 1] / 32768.0f : l;
         }
-        if (!resample) {
+        if (!resample)
             fifoFrames_ += got;
-        } else if (got > 0) {
-            const uint8_t* inPlane[1] = {reinterpret_cast<const uint8_t*>(stereo_.data())};
-            const int made = swr_convert(resampler_, outPlane, room, inPlane, int(got));
-            if (made > 0)
-                fifoFrames_ += std::size_t(made);
-        }
+        else if (got > 0)
+            fifoFrames_ += resampler_->convert(stereo_.data(), got, fifoEnd, room);
     }
 
     const std::size_t n = std::min(frames, fifoFrames_);
