@@ -19,8 +19,6 @@ Channel::Channel(DWORD handle_, Kind kind_, DWORD flags_, const StreamFormat& fo
     : handle(handle_), kind(kind_), flags(flags_), rate(format.rate), channels(format.channels),
       lengthFrames(format.lengthFrames), outputRate_(outputRate), source_(std::move(source)), playRate_(format.rate)
 {
-    raw_.resize(kMaxReadFrames * 2);
-    stereo_.resize(kMaxReadFrames * 2);
     fifo_.resize(kFifoFrames * 2);
     dspBuffer_.resize(kMaxBlockFrames * 2);
     block_.resize(kMaxBlockFrames * 2);
@@ -365,6 +363,11 @@ std::size_t Channel::produce(float* out, std::size_t frames, unsigned playRate)
         const std::size_t need = frames - fifoFrames_;
         std::size_t ask = resample ? std::size_t(std::ceil(double(need) * playRate / outputRate_)) + 1 : need;
         ask = std::min(ask, kMaxReadFrames);
+        // Sized by use: a channel at the output rate never needs more than a block.
+        if (raw_.size() < ask * 2)
+            raw_.resize(ask * 2);
+        if (resample && stereo_.size() < ask * 2)
+            stereo_.resize(ask * 2);
         const std::size_t got = std::min(source_->read(raw_.data(), ask), ask);
         framesRead_ += int64_t(got);
         if (got < ask)

@@ -7,7 +7,7 @@ namespace bass {
 namespace {
 
 constexpr int kMaxLeadingTags = 8;
-constexpr std::size_t kMaxLeadingZeros = 4096;
+constexpr std::size_t kMaxLeadingZeros = 4096; // padding some taggers leave after a tag
 
 // byte 1: 111vvllc  (sync, version: 00 2.5, 01 reserved, 10 2, 11 1; layer 00 reserved)
 // byte 2: bbbbrrpx  (bit rate 1111 invalid, rate 11 reserved)
@@ -39,18 +39,22 @@ int64_t FirstMpegFrame(InputData& data)
     return -1;
 }
 
-bool HasFrameCount(InputData& data, uint64_t offset)
+uint64_t HeaderFrameCount(InputData& data, uint64_t offset)
 {
-    uint8_t frame[4 + 32 + 8];
+    uint8_t frame[4 + 32 + 18];
     if (data.read(offset, frame, sizeof frame) != long(sizeof frame) || !IsMpegHeader(frame))
-        return false;
-    // Xing and Info follow the side information, whose size depends on version and channels.
+        return 0;
+    const auto u32be = [](const uint8_t* p) { return uint64_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; };
+    // Xing and Info follow the side information, whose size depends on version and channels:
+    // "Xing" flags(4, bit 0: a frame count follows) frames(4) ...
     const bool mpeg1 = ((frame[1] >> 3) & 3) == 3, mono = (frame[3] >> 6) == 3;
     const std::size_t side = mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
     const uint8_t* xing = frame + 4 + side;
-    if ((std::memcmp(xing, "Xing", 4) == 0 || std::memcmp(xing, "Info", 4) == 0) && (xing[7] & 1))
-        return true; // the flags' lowest bit: a frame count is present
-    return std::memcmp(frame + 4 + 32, "VBRI", 4) == 0;
+    if (std::memcmp(xing, "Xing", 4) == 0 || std::memcmp(xing, "Info", 4) == 0)
+        return xing[7] & 1 ? u32be(xing + 8) : 0;
+    // "VBRI" version(2) delay(2) quality(2) bytes(4) frames(4), always 32 bytes in.
+    const uint8_t* vbri = frame + 4 + 32;
+    return std::memcmp(vbri, "VBRI", 4) == 0 ? u32be(vbri + 14) : 0;
 }
 
 } // namespace bass

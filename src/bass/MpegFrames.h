@@ -9,8 +9,8 @@ namespace bass {
 // the zero padding some taggers leave after them; -1 when no header is there.
 int64_t FirstMpegFrame(InputData& data);
 
-// Whether the frame at offset carries a frame count (a Xing, Info or VBRI
-// header), so the stream's length is known without counting its frames.
-bool HasFrameCount(InputData& data, uint64_t offset);
+// The frame count that the frame at offset carries in a Xing, Info or VBRI
+// header; 0 when it carries none.
+uint64_t HeaderFrameCount(InputData& data, uint64_t offset);
 
 } // namespace bass

@@ -15,7 +15,9 @@ namespace bass {
 namespace {
 
 constexpr std::size_t kChunkFrames = 1152;
-constexpr int kMaxStalls = 16; // reads in a row that return nothing before the stream counts as ended
+constexpr int kMaxStalls = 16;
+constexpr uint64_t kMinFrameBytes = 24; // no MPEG audio frame is shorter (layer III, 8 kbit/s at 24 kHz) // reads in a
+                                        // row that return nothing before the stream counts as ended
 
 class MpegSource final : public Source {
   public:
@@ -60,9 +62,11 @@ class MpegSource final : public Source {
         decodedChannels_ = unsigned(channels);
         mono_ = mono || channels == 1;
 
-        // Without a frame-count header the length is only a guess from the bit rate: count the frames.
+        // Without a frame-count header the length is only a guess from the bit
+        // rate, and a count the data cannot hold is a lie: count the frames.
         const int64_t first = FirstMpegFrame(data);
-        if (first < 0 || !HasFrameCount(data, uint64_t(first)))
+        const uint64_t declared = first >= 0 ? HeaderFrameCount(data, uint64_t(first)) : 0;
+        if (declared == 0 || declared > data.size() / kMinFrameBytes)
             mpg123_scan(handle_);
         const off_t length = mpg123_length(handle_);
         out.rate = unsigned(rate);
