@@ -1,7 +1,7 @@
 #include "Engine.h"
-#include "Fft.h"
 #include "SampleMath.h"
 
+#include <fftw3.h>
 #include <xmmintrin.h>
 
 #include <algorithm>
@@ -344,15 +344,21 @@ void Engine::spectrum(const Channel& channel, float* out)
 {
     float samples[kFftSize];
     channel.history(samples);
+    std::lock_guard<std::mutex> hold(spectrumLock_);
+    // One plan for the life of the process: FFTW's planner is not thread-safe,
+    // and this lock is the only place that plans.
+    static float* in = fftwf_alloc_real(kFftSize);
+    static fftwf_complex* bins = fftwf_alloc_complex(kFftSize / 2 + 1);
+    static fftwf_plan plan = fftwf_plan_dft_r2c_1d(int(kFftSize), in, bins, FFTW_ESTIMATE);
     for (std::size_t n = 0; n < kFftSize; ++n) {
         const float hann = 0.5f - 0.5f * std::cos(2.0f * std::numbers::pi_v<float> * float(n) / kFftSize);
-        samples[n] *= hann;
+        in[n] = samples[n] * hann;
     }
-    FftMagnitudes(samples, kFftSize, out);
+    fftwf_execute(plan);
     // A Hann window keeps half the energy: a sine of amplitude A peaks at A x N / 4.
     constexpr float scale = 4.0f / kFftSize;
     for (std::size_t k = 0; k < kFftSize / 2; ++k)
-        out[k] *= scale;
+        out[k] = std::hypot(bins[k][0], bins[k][1]) * scale;
 }
 
 void Engine::listPlaying(Runtime& rt, std::vector<std::shared_ptr<Channel>>& playing, bool playingOut)

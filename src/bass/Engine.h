@@ -5,6 +5,7 @@
 // - lock_ guards the running flag, the runtime's device pointer, the channel
 //   table and the effect-owner table. Held briefly; never around a callback or
 //   a channel lock, so a callback may call anything but Init and Free.
+// - spectrumLock_ guards the FFT plan and its buffers.
 // The mixing thread takes lock_ once per wake-up to list the playing channels
 // and to start or stop the device, then works on the channels through their
 // own locks (Channel.h).
@@ -81,6 +82,7 @@ class Engine {
     std::atomic<DWORD> nextHandle_{1};
     std::atomic<int> volumes_[3] = {100, 100, 100}; // music, sample, stream
     std::atomic<std::thread::id> mixingThread_{};
+    std::mutex spectrumLock_;
 };
 
 } // namespace bass
