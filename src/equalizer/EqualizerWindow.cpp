@@ -1,5 +1,6 @@
 #include "EqualizerWindow.h"
 
+#include "EqPresets.h"
 #include "PresetsWindow.h"
 
 #include "controls/FormBuilder.h"
@@ -45,7 +46,8 @@ void TEqualizerform::createControls()
 
     for (int n = 1; n <= BandCount; ++n) {
         const QByteArray name = "Slider" + QByteArray::number(n);
-        TSlider* slider = makeSlider(this, name.constData(), soVertical, 30, BandMiddle, {BandLefts[n - 1], 8, 11, 81});
+        TSlider* slider = makeSlider(this, name.constData(), soVertical, eqpresets::MaxPosition,
+                                     eqpresets::ZeroDbPosition, {BandLefts[n - 1], 8, 11, 81});
         slider->setProperty("Tag", n);
         bands_[n - 1] = slider;
     }
@@ -104,7 +106,7 @@ player::EQGains TEqualizerform::Gains() const
 {
     player::EQGains gains{};
     for (int n = 0; n < BandCount; ++n)
-        gains[n] = static_cast<float>(bands_[n]->Value() - BandMiddle);
+        gains[n] = static_cast<float>(bands_[n]->Value() - eqpresets::ZeroDbPosition);
     return gains;
 }
 
