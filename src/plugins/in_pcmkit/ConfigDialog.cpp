@@ -179,10 +179,4 @@ void ConfigDialog::reset()
     showSettings();
 }
 
-void run_config_dialog(HWND parent)
-{
-    ConfigDialog dialog(platform::WindowWidget(parent));
-    dialog.exec();
-}
-
 } // namespace pcmkit

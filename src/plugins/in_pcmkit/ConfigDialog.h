@@ -43,7 +43,4 @@ class ConfigDialog : public QDialog {
     QLabel* priorityLabel_ = nullptr;
 };
 
-// Runs the dialog modally over the host's window.
-void run_config_dialog(HWND parent);
-
 } // namespace pcmkit

@@ -3,7 +3,7 @@
 
 #include "Module.h"
 
-#include "ConfigDialog.h"
+#include "ConfigLibrary.h"
 #include "Containers.h"
 #include "Playback.h"
 #include "Settings.h"
@@ -25,7 +25,7 @@ std::string settingsPath;
 
 void Config(HWND parent)
 {
-    run_config_dialog(parent);
+    show_config_dialog(parent);
 }
 
 void About(HWND parent)
