@@ -7,12 +7,15 @@
 #include "equalizer/Equalizerform.h"
 #include "playlist/Playlist.h"
 
+#include "bass/EngineHarness.h"
 #include "support/ByteBuilder.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <map>
 
 using apptest::MainWindowTest;
 using player::psPaused;
@@ -358,4 +361,58 @@ TEST_F(Transport, AfterAQuietSpellAPauseStillClearsTheSpectrumAtOnce)
     QTest::qWait(200);
     EXPECT_EQ(form->spectrum()->Shown(), &form->spectrum()->BackgroundBitmap());
     EXPECT_EQ(form->statusText(), "Paused");
+}
+
+namespace {
+
+// Counts the paint events of the widgets of one window.
+class PaintCounter : public QObject {
+  public:
+    explicit PaintCounter(QWidget* window) : window_(window) {}
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Paint && widget && widget->window() == window_)
+            ++paints[widget->objectName().isEmpty() ? widget->metaObject()->className() : widget->objectName()];
+        return false;
+    }
+    std::map<QString, int> paints;
+
+  private:
+    QWidget* window_;
+};
+
+} // namespace
+
+// A spectrum frame repaints the spectrum's own box and nothing else: no
+// parent or sibling of it, no label whose text stayed the same.
+TEST_F(Transport, WhilePlayingOnlyTheSpectrumAndTheClockArePainted)
+{
+    start();
+    // Two tones taking turns every tenth of a second, so every frame differs.
+    enginetest::Samples changing;
+    for (int part = 0; part < 100; ++part) {
+        const enginetest::Samples tone = enginetest::Sine(8000, 1, part % 2 ? 300 : 2500, 0.1, 0.3);
+        changing.insert(changing.end(), tone.begin(), tone.end());
+    }
+    enginetest::WriteWav(files.file("changing.wav"), 8000, 1, changing);
+    addFiles({files.file("changing.wav")});
+    playEntry(0);
+    ASSERT_TRUE(waitFor([&] { return form->spectrum()->Shown() == &form->spectrum()->WorkBitmap(); }));
+    QTest::qWait(300); // the status and the track information settle
+
+    PaintCounter counter(form.get());
+    qApp->installEventFilter(&counter);
+    QTest::qWait(1500);
+    qApp->removeEventFilter(&counter);
+    EXPECT_GE(counter.paints["GaugePaintBox"], 10);
+    for (const auto& [name, count] : counter.paints) {
+        if (name == "GaugePaintBox")
+            continue;
+        // The clock and the seek position move once a second.
+        if (name == "realtimeedit" || name == "Slider1")
+            EXPECT_LE(count, 2) << name.toStdString();
+        else
+            ADD_FAILURE() << name.toStdString() << " painted " << count << " times";
+    }
 }
