@@ -1,9 +1,11 @@
 // Whole-process figures for the benchmarks that time a program against its
-// peers: a scratch folder for generated inputs, and the CPU time one run takes.
+// peers: a scratch folder for generated inputs, the CPU time one run takes and
+// the memory a running process holds.
 #pragma once
 
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <spawn.h>
 #include <string>
 #include <sys/resource.h>
@@ -44,6 +46,16 @@ inline double RunCpuSeconds(const std::vector<std::string>& args)
         return -1;
     auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// The resident memory of a running process in MiB; 0 once it has gone.
+inline double ResidentMiB(long pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stod(line.substr(6)) / 1024.0;
+    return 0;
 }
 
 } // namespace bench

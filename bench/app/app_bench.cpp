@@ -3,8 +3,9 @@
 // start-up time and idle memory beside a minimal Qt Widgets window built in
 // the same run (the floor).
 
-#include "app/MainWindow.h"
+#include "ProcessCpu.h"
 
+#include "app/MainWindow.h"
 #include "platform/folders.h"
 #include "playlist/Playlist.h"
 #include "playlist/SavedPlaylist.h"
@@ -16,7 +17,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <poll.h>
 #include <spawn.h>
 #include <string>
@@ -179,15 +179,6 @@ void stopProbe(Probe& probe)
     close(probe.out);
 }
 
-double residentMiB(pid_t pid)
-{
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    return 0;
-}
-
 double startupMs(const std::string& program, double* rssAfterIdle)
 {
     freshDataFolder("startup");
@@ -197,7 +188,7 @@ double startupMs(const std::string& program, double* rssAfterIdle)
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     if (shown && rssAfterIdle) {
         std::this_thread::sleep_for(std::chrono::seconds(3));
-        *rssAfterIdle = residentMiB(probe.pid);
+        *rssAfterIdle = bench::ResidentMiB(probe.pid);
     }
     stopProbe(probe);
     if (!shown)

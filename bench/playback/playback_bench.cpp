@@ -8,6 +8,7 @@
 // real time like a sound card. Both run at once, so both see the same load.
 // bench/run starts this program inside xvfb-run and a private session bus.
 
+#include "ProcessCpu.h"
 #include "support/ProgramEnvironment.h"
 
 #include <QCoreApplication>
@@ -87,15 +88,6 @@ double cpuSeconds(qint64 pid)
     double user = 0, system = 0;
     fields >> user >> system;
     return (user + system) / double(sysconf(_SC_CLK_TCK));
-}
-
-double residentMiB(qint64 pid)
-{
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    return 0;
 }
 
 bool eventually(const std::function<bool()>& condition, int timeoutMs)
@@ -241,7 +233,7 @@ void BesideAudacious(benchmark::State& state, const QString& file)
         state.counters["orvella_cpu_s_per_min"] = orvellaCpu * perMinute;
         state.counters["audacious_cpu_s_per_min"] = audaciousCpu * perMinute;
         state.counters["cpu_ratio"] = audaciousCpu > 0 ? orvellaCpu / audaciousCpu : 0;
-        const double orvellaMiB = residentMiB(orvella.pid()), audaciousMiB = residentMiB(audacious.pid());
+        const double orvellaMiB = bench::ResidentMiB(orvella.pid()), audaciousMiB = bench::ResidentMiB(audacious.pid());
         state.counters["orvella_MiB"] = orvellaMiB;
         state.counters["audacious_MiB"] = audaciousMiB;
         state.counters["memory_ratio"] = audaciousMiB > 0 ? orvellaMiB / audaciousMiB : 0;

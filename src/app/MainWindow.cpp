@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "PluginConfigForm.h"
+#include "app/config/Config.h"
 #include "app/display/FrequencyGauge.h"
 
 #include "controls/Slider.h"
@@ -212,6 +213,11 @@ void TForm1::connectWindows()
             return std::nullopt;
         return info;
     });
+    // The dialogs' folders are kept in the settings file.
+    const auto config = [] { return platform::ProfileFile(appconfig::ConfigPath()); };
+    playl_->setDialogFolders({[config] { return appconfig::ReadFilesFolder(config()); },
+                              [config] { return appconfig::ReadPlaylistFolder(config()); },
+                              [config](const std::string& file) { appconfig::WriteFilesFolder(config(), file); }});
     connect(playl_, &playlist::Tplayl::playRequested, this, [this] { runCommand(QStringLiteral("playbt1")); });
     connect(playl_, &playlist::Tplayl::playSelectedRequested, this,
             [this] { runCommand(QStringLiteral("realbxdblclick1")); });

@@ -1,8 +1,6 @@
 #include "Decoders.h"
 
-#include <dlfcn.h>
-
-#include <string>
+#include "platform/siblinglib.h"
 
 namespace bass {
 
@@ -12,23 +10,12 @@ constexpr const char* kCoreCodecs[] = {"pcm_u8",    "pcm_s16le", "pcm_s24le", "p
                                        "pcm_f64le", "pcm_alaw",  "pcm_mulaw", "mp1",       "mp2",
                                        "mp3",       "vorbis",    nullptr};
 
-// Beside this library, whatever folder the program runs from.
-std::string DecoderLibraryPath()
-{
-    Dl_info info{};
-    if (!dladdr(reinterpret_cast<const void*>(&Decoders), &info) || !info.dli_fname)
-        return "libbassdecoders.so";
-    std::string path = info.dli_fname;
-    return path.substr(0, path.rfind('/') + 1) + "libbassdecoders.so";
-}
-
 const DecoderTable* LoadDecoders()
 {
-    // Never closed: streams hold objects whose code lives there.
-    void* library = dlopen(DecoderLibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!library)
-        return nullptr;
-    auto entry = reinterpret_cast<decltype(&orvella_bass_decoders)>(dlsym(library, "orvella_bass_decoders"));
+    // Beside this library, whatever folder the program runs from; never closed,
+    // as streams hold objects whose code lives there.
+    auto entry = reinterpret_cast<decltype(&orvella_bass_decoders)>(platform::SymbolBeside(
+        reinterpret_cast<const void*>(&Decoders), "libbassdecoders.so", "orvella_bass_decoders"));
     return entry ? entry() : nullptr;
 }
 

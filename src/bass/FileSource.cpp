@@ -1,6 +1,7 @@
 // File streams decoded by FFmpeg, reading through InputData so that a section
 // of a file or a memory block is never read outside its bounds.
 
+#include "InputAvio.h"
 #include "Source.h"
 #include "bass.h"
 
@@ -17,12 +18,11 @@ extern "C" {
 namespace bass {
 namespace {
 
-constexpr int kIoBufferSize = 32768;
 constexpr int kMaxRate = 384000;
 
 class FileSource final : public Source {
   public:
-    explicit FileSource(std::unique_ptr<InputData> data) : data_(std::move(data)) {}
+    explicit FileSource(std::unique_ptr<InputData> data) : data_(std::move(data)), input_(*data_) {}
 
     ~FileSource() override
     {
@@ -32,28 +32,19 @@ class FileSource final : public Source {
         av_packet_free(&packet_);
         avcodec_free_context(&decoder_);
         avformat_close_input(&format_);
-        if (io_) {
-            av_freep(&io_->buffer);
-            avio_context_free(&io_);
-        }
     }
 
     int open(const FileRules& rules, bool mono, StreamFormat& out)
     {
-        unsigned char* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
-        io_ = buffer ? avio_alloc_context(buffer, kIoBufferSize, 0, this, &FileSource::ioRead, nullptr,
-                                          &FileSource::ioSeek)
-                     : nullptr;
+        AVIOContext* io = input_.open();
         format_ = avformat_alloc_context();
         frame_ = av_frame_alloc();
         packet_ = av_packet_alloc();
-        if (!io_) {
-            av_free(buffer);
+        if (!io)
             return BASS_ERROR_MEM;
-        }
         if (!format_ || !frame_ || !packet_)
             return BASS_ERROR_MEM;
-        format_->pb = io_;
+        format_->pb = io;
         format_->flags |= AVFMT_FLAG_CUSTOM_IO;
         format_->format_whitelist = av_strdup(rules.demuxers);
         if (avformat_open_input(&format_, nullptr, nullptr, nullptr) < 0)
@@ -279,47 +270,8 @@ class FileSource final : public Source {
         return total > 0 ? av_rescale_q(total, st->time_base, AVRational{1, int(rate_)}) : -1;
     }
 
-    static int ioRead(void* opaque, uint8_t* buffer, int size)
-    {
-        auto* self = static_cast<FileSource*>(opaque);
-        const long got = self->data_->read(self->ioPos_, buffer, std::size_t(size));
-        if (got < 0)
-            return AVERROR(EIO);
-        if (got == 0)
-            return AVERROR_EOF;
-        self->ioPos_ += uint64_t(got);
-        return int(got);
-    }
-
-    static int64_t ioSeek(void* opaque, int64_t offset, int whence)
-    {
-        auto* self = static_cast<FileSource*>(opaque);
-        const int64_t size = int64_t(self->data_->size());
-        int64_t target;
-        switch (whence & ~AVSEEK_FORCE) {
-        case AVSEEK_SIZE:
-            return size;
-        case SEEK_SET:
-            target = offset;
-            break;
-        case SEEK_CUR:
-            target = int64_t(self->ioPos_) + offset;
-            break;
-        case SEEK_END:
-            target = size + offset;
-            break;
-        default:
-            return AVERROR(EINVAL);
-        }
-        if (target < 0 || target > size)
-            return AVERROR(EINVAL);
-        self->ioPos_ = uint64_t(target);
-        return target;
-    }
-
     std::unique_ptr<InputData> data_;
-    uint64_t ioPos_ = 0;
-    AVIOContext* io_ = nullptr;
+    InputAvio input_;
     AVFormatContext* format_ = nullptr;
     AVCodecContext* decoder_ = nullptr;
     AVPacket* packet_ = nullptr;

@@ -82,6 +82,19 @@ bool EnsureFolder(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+std::string XdgFolder(const char* variable, const char* fallbackBelowHome)
+{
+    if (const char* value = std::getenv(variable); value && *value == '/')
+        return withSlash(value);
+    const char* home = std::getenv("HOME");
+    return withSlash(std::string(home && *home ? home : "/tmp") + "/" + fallbackBelowHome);
+}
+
+std::string ProgramConfigFolder()
+{
+    return XdgFolder("XDG_CONFIG_HOME", ".config") + "orvella/";
+}
+
 std::string DataFolder()
 {
     if (const char* dir = std::getenv("ORVELLA_DATA_DIR"); dir && *dir) {
@@ -91,14 +104,7 @@ std::string DataFolder()
     std::string program = ProgramFolder();
     if (::access(program.c_str(), W_OK) == 0)
         return program;
-    std::string config;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
-        config = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        config = std::string(home) + "/.config";
-    else
-        config = "/tmp";
-    std::string folder = withSlash(config) + "orvella/";
+    std::string folder = ProgramConfigFolder();
     EnsureFolder(folder);
     return folder;
 }

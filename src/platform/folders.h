@@ -35,6 +35,12 @@ std::string ProgramPath();
 std::string ProgramFolder();          // with a trailing "/"
 std::string DataFolder();             // with a trailing "/"; created when missing
 bool EnsureFolder(const std::string& path); // creates it and its parents
+// A base folder of the user's files: $variable when it holds an absolute path,
+// else fallbackBelowHome in the home folder (/tmp without one); with a "/".
+std::string XdgFolder(const char* variable, const char* fallbackBelowHome);
+// This program's folder in the user's configuration ($XDG_CONFIG_HOME/orvella/);
+// not created here.
+std::string ProgramConfigFolder();
 // Holds the data folder for this process until it ends, so that two programs
 // never both write its files. False when another process holds it.
 bool LockDataFolder();

@@ -5,8 +5,10 @@
 #include "profile.h"
 
 #include "ProfileDocument.h"
+#include "atomicfile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -73,45 +75,18 @@ bool readWholeFile(const std::string& path, std::string& out)
     return true;
 }
 
-bool writeAll(int fd, const std::string& data)
-{
-    const char* p = data.data();
-    std::size_t left = data.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Replaces the file through a temporary file beside it, so a crash never
-// leaves half a file; falls back to writing in place when the folder does not
-// allow new files but the file itself is writable.
+// Replaces the file whole; falls back to writing in place when the folder
+// does not allow new files but the file itself is writable.
 bool replaceFile(const std::string& path, const std::string& data)
 {
-    std::string temp = path + ".XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd >= 0) {
-        struct stat st {};
-        mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-        ::fchmod(fd, mode);
-        bool ok = writeAll(fd, data);
-        ok = (::close(fd) == 0) && ok;
-        if (ok && ::rename(temp.c_str(), path.c_str()) == 0)
-            return true;
-        ::unlink(temp.c_str());
-        if (ok)
-            return false;
-    }
-    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (WriteFileAtomically(path, data, 0644))
+        return true;
+    if (errno != EACCES && errno != EPERM)
+        return false;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
-    bool ok = writeAll(fd, data);
+    bool ok = WriteAll(fd, data);
     return (::close(fd) == 0) && ok;
 }
 
@@ -120,7 +95,7 @@ bool appendToFile(const std::string& path, const std::string& data)
     int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0)
         return false;
-    bool ok = writeAll(fd, data);
+    bool ok = WriteAll(fd, data);
     return (::close(fd) == 0) && ok;
 }
 

@@ -1,10 +1,11 @@
 #include "registry.h"
 
 #include "ProfileDocument.h" // FoldCase
+#include "atomicfile.h"
 #include "folders.h"
+#include "text.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -54,28 +55,10 @@ std::string fullPath(RegistryRoot root, const std::string& key)
     return path;
 }
 
+// A quoted text; unescape reads it back.
 std::string escape(const std::string& text)
 {
-    std::string out = "\"";
-    for (char c : text) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '"':
-            out += "\\\"";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out + "\"";
+    return "\"" + BackslashEscaped(text, {{'\\', '\\'}, {'"', '"'}, {'\n', 'n'}, {'\r', 'r'}}) + "\"";
 }
 
 // Reads one quoted text at pos; advances pos past it.
@@ -186,20 +169,12 @@ bool isReadOnly(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) == 0;
 }
 
+// The store holds the user's associations: new files are the user's alone.
+// Associating file types rewrites it once per value, dozens of times in a row,
+// so it is not flushed each time.
 bool save(const std::string& path, const Store& store)
 {
-    std::string temp = path + ".XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    ::fchmod(fd, 0600);
-    std::string text = serialize(store);
-    bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    ok = (::close(fd) == 0) && ok;
-    if (ok && ::rename(temp.c_str(), path.c_str()) == 0)
-        return true;
-    ::unlink(temp.c_str());
-    return false;
+    return WriteFileAtomically(path, serialize(store), 0600, DiskFlush::Skip);
 }
 
 template <typename Change> bool modify(const std::string& storePath, Change change)
@@ -251,14 +226,7 @@ std::string DefaultRegistryPath()
 {
     if (const char* path = std::getenv("ORVELLA_REGISTRY"); path && *path)
         return path;
-    std::string config;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
-        config = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        config = std::string(home) + "/.config";
-    else
-        config = "/tmp";
-    return config + "/orvella/registry";
+    return ProgramConfigFolder() + "registry";
 }
 
 Registry::Registry(std::string storePath) : path_(std::move(storePath))

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace platform {
@@ -94,6 +95,23 @@ std::string JsonString(std::string_view bytes)
         }
     }
     out += '"';
+    return out;
+}
+
+std::string BackslashEscaped(std::string_view text, std::initializer_list<BackslashEscape> escapes)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        auto escape =
+            std::find_if(escapes.begin(), escapes.end(), [c](const BackslashEscape& e) { return e.plain == c; });
+        if (escape == escapes.end()) {
+            out += c;
+        } else {
+            out += '\\';
+            out += escape->letter;
+        }
+    }
     return out;
 }
 

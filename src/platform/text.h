@@ -3,6 +3,7 @@
 // as Latin-1, so old 8-bit tags show correctly.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -20,5 +21,14 @@ QString DisplayString(std::string_view bytes);
 // A JSON string literal (with its quotes) of the displayed text; control
 // characters, zero bytes included, as \uXXXX escapes.
 std::string JsonString(std::string_view bytes);
+
+// A character and the letter of its backslash escape ('\n' and 'n').
+struct BackslashEscape {
+    char plain;
+    char letter;
+};
+// The text with every character that has an escape written as "\" and its
+// letter; each text format brings its own escapes.
+std::string BackslashEscaped(std::string_view text, std::initializer_list<BackslashEscape> escapes);
 
 } // namespace platform

@@ -7,7 +7,6 @@
 #include "Shuffle.h"
 #include "TitleRefresh.h"
 
-#include "app/config/Config.h"
 #include "controls/OuterGeometry.h"
 #include "controls/WindowMover.h"
 #include "platform/msgbox.h"
@@ -36,6 +35,11 @@ const QString MakerName = QStringLiteral("KORVANE");
 std::string bytesOf(const QString& path)
 {
     return QFile::encodeName(path).toStdString();
+}
+
+QString folderFrom(const std::function<std::string()>& source)
+{
+    return source ? QFile::decodeName(source().c_str()) : QString();
 }
 
 QFont pixelFont(const char* family, int pixels, bool bold)
@@ -317,8 +321,7 @@ bool Tplayl::showOpenFilesDialog(const QString& title)
     OpenDialog1.FileName.clear();
     OpenDialog1.Files.clear();
     OpenDialog1.Filter = BuildOpenFilesFilter(native, plugins);
-    OpenDialog1.InitialDir =
-        QFile::decodeName(appconfig::ReadFilesFolder(platform::ProfileFile(appconfig::ConfigPath())).c_str());
+    OpenDialog1.InitialDir = folderFrom(dialogFolders_.files);
     if (!ExecuteFileDialog(OpenDialog1, this) || OpenDialog1.Files.isEmpty())
         return false;
     // The current folder follows the files chosen, as after a file dialog.
@@ -421,8 +424,7 @@ void Tplayl::AddPlaylistFile(const QString& fileName)
 
 void Tplayl::loadplbt1()
 {
-    openplay1.InitialDir =
-        QFile::decodeName(appconfig::ReadPlaylistFolder(platform::ProfileFile(appconfig::ConfigPath())).c_str());
+    openplay1.InitialDir = folderFrom(dialogFolders_.playlists);
     // A cancelled dialog must not read the playlist chosen the time before.
     if (!ExecuteFileDialog(openplay1, this) || openplay1.FileName.isEmpty())
         return;
@@ -450,9 +452,9 @@ void Tplayl::saveplbt1()
 
 void Tplayl::savedpath()
 {
-    if (OpenDialog1.Files.isEmpty())
+    if (OpenDialog1.Files.isEmpty() || !dialogFolders_.rememberFiles)
         return;
-    appconfig::WriteFilesFolder(platform::ProfileFile(appconfig::ConfigPath()), bytesOf(OpenDialog1.Files.first()));
+    dialogFolders_.rememberFiles(bytesOf(OpenDialog1.Files.first()));
 }
 
 void Tplayl::shuffleact()

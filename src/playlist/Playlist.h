@@ -39,6 +39,15 @@ class RealboxView : public QTreeView {
     explicit RealboxView(QWidget* parent);
 };
 
+// Where the open-files and open-playlist dialogs start, and the keeper of the
+// folder of the files chosen (savedpath); the program keeps them with its
+// settings. A dialog without a folder starts in the current one.
+struct DialogFolders {
+    std::function<std::string()> files;
+    std::function<std::string()> playlists;
+    std::function<void(const std::string& firstChosenFile)> rememberFiles;
+};
+
 // Runs one command; shows an error that escapes it and ends the command.
 using CommandGuard = std::function<void(const std::function<void()>& command)>;
 // The general error box: caption "Orvella", the error's text, the error icon.
@@ -88,6 +97,7 @@ class Tplayl : public QWidget {
     // Asked by the title refresh for entries that no reader recognises.
     void setPluginFileInfo(PluginFileInfoSource source) { pluginFileInfo_ = std::move(source); }
     void setCommandGuard(CommandGuard guard) { guard_ = std::move(guard); }
+    void setDialogFolders(DialogFolders folders) { dialogFolders_ = std::move(folders); }
     // "clearplaylistbt1", "deletebt1", "cropbt1", "openbt1", "additemsbt1",
     // "shuffleact", "loadplbt1", "saveplbt1", "playnow", "deletenow"; null for
     // any other name.
@@ -167,6 +177,7 @@ class Tplayl : public QWidget {
     ShuffleGenerator shuffleGenerator_ = ShuffleGenerator::FromClock();
     std::function<std::pair<QString, QString>()> fileExts_;
     PluginFileInfoSource pluginFileInfo_;
+    DialogFolders dialogFolders_;
     CommandGuard guard_ = RunShowingErrors;
 };
 

@@ -2,6 +2,7 @@
 
 #include "PlaylistText.h"
 
+#include "platform/atomicfile.h"
 #include "platform/profile.h"
 #include "platform/text.h"
 
@@ -12,7 +13,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <stdexcept>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace playlist {
@@ -197,40 +197,8 @@ void WriteM3u(const std::string& fileName, const std::vector<std::string>& paths
 
 void ReplaceFile(const std::string& fileName, std::string_view bytes)
 {
-    auto fail = [&](const char* what) {
-        return std::runtime_error(std::string(what) + " " + fileName + ": " + std::strerror(errno));
-    };
-    // A new file gets the usual permissions; a replaced one keeps its own.
-    struct stat old {};
-    mode_t mode;
-    if (::stat(fileName.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        mode = ::umask(0);
-        ::umask(mode);
-        mode = 0666 & ~mode;
-    }
-    std::string temp = fileName + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        throw fail("Cannot write");
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += size_t(n);
-    }
-    const bool written = done == bytes.size() && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    const int savedErrno = errno;
-    if (::close(fd) != 0 || !written || ::rename(temp.c_str(), fileName.c_str()) != 0) {
-        const int error = written ? errno : savedErrno;
-        ::unlink(temp.c_str());
-        errno = error;
-        throw fail("Cannot write");
-    }
+    if (!platform::WriteFileAtomically(fileName, bytes))
+        throw std::runtime_error("Cannot write " + fileName + ": " + std::strerror(errno));
 }
 
 std::vector<std::string_view> SplitLines(std::string_view text)

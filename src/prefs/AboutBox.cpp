@@ -1,7 +1,7 @@
 #include "AboutBox.h"
 
 #include "Artwork.h"
-#include "Prefform.h"
+#include "Documentation.h"
 
 #include "controls/UrlLabel.h"
 #include "controls/WindowMover.h"
@@ -92,7 +92,7 @@ TForm2::TForm2(QWidget* parent)
     UrlLabel1->setFont(bold);
     bold.setUnderline(true);
     UrlLabel1->setHoverFont(bold);
-    UrlLabel1->setUrl(Tprefform::DocumentationUrl());
+    UrlLabel1->setUrl(DocumentationUrl());
     UrlLabel1->setGeometry(154, 248, 177, 17);
 
     mover_ = new WindowMover(this);

@@ -1,6 +1,7 @@
 #include "Prefform.h"
 
 #include "Artwork.h"
+#include "Documentation.h"
 
 #include "controls/UrlLabel.h"
 #include "controls/WindowMover.h"
@@ -72,17 +73,6 @@ const QStringList& Tprefform::TitleFormatNames()
 QString Tprefform::PluginFolder()
 {
     return QString::fromStdString(platform::ProgramFolder()) + QStringLiteral("Plugins/");
-}
-
-QString Tprefform::DocumentationUrl()
-{
-    return QUrl::fromLocalFile(QString::fromStdString(platform::ProgramFolder()) + QStringLiteral("README.md"))
-        .toString();
-}
-
-QString Tprefform::PluginsUrl()
-{
-    return DocumentationUrl() + QStringLiteral("#input-plug-ins");
 }
 
 Tprefform::Tprefform(player::TAudioPlayer& player, QWidget* parent)
@@ -173,7 +163,7 @@ void Tprefform::createPluginsPage()
     UrlLabel1->setObjectName(QStringLiteral("UrlLabel1"));
     UrlLabel1->setText(QStringLiteral("Get More Plugins From The Net"));
     UrlLabel1->setHoverCaption(QStringLiteral("Get More Plugins From The Net"));
-    UrlLabel1->setUrl(PluginsUrl());
+    UrlLabel1->setUrl(PluginsDocumentationUrl());
     UrlLabel1->setGeometry(128, 292, 220, 17);
 }
 

@@ -82,9 +82,6 @@ class Tprefform : public QWidget {
 
     // Where the plug-in libraries are: Plugins/ below the program folder.
     static QString PluginFolder();
-    // The documentation and the plug-ins page the hyperlinks open.
-    static QString DocumentationUrl();
-    static QString PluginsUrl();
 
   signals:
     void applyTitleFormatRequested(); // "Apply": refresh every title, renumbering

@@ -85,6 +85,11 @@ struct Window : DataFolder {
     Window()
     {
         w.setFileExtensions([] { return std::make_pair(QString("*.wav;*.mp3;"), QString("*.VOC;")); });
+        // As the program keeps them: in its settings file.
+        const auto config = [] { return platform::ProfileFile(appconfig::ConfigPath()); };
+        w.setDialogFolders({[config] { return appconfig::ReadFilesFolder(config()); },
+                            [config] { return appconfig::ReadPlaylistFolder(config()); },
+                            [config](const std::string& file) { appconfig::WriteFilesFolder(config(), file); }});
     }
     // Entries that no reader knows: each shows its file name and 00:00.
     void add(const QStringList& names)

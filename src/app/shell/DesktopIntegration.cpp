@@ -1,30 +1,19 @@
 #include "DesktopIntegration.h"
 
+#include "platform/atomicfile.h"
 #include "platform/folders.h"
 #include "platform/profile.h"
+#include "platform/text.h"
 
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
 #include <map>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace shell {
 namespace {
-
-std::string xdgFolder(const char* variable, const char* fallbackBelowHome)
-{
-    if (const char* value = std::getenv(variable); value && *value == '/')
-        return std::string(value) + "/";
-    const char* home = std::getenv("HOME");
-    return std::string(home ? home : "/tmp") + "/" + fallbackBelowHome + "/";
-}
 
 // As the shared MIME database names them.
 const std::map<std::string, std::vector<std::string>>& mimeTable()
@@ -71,41 +60,7 @@ std::vector<std::string> audioMimeTypesOf(const std::vector<std::string>& fileTy
 // A string value of a desktop entry: backslash and control characters escaped.
 std::string desktopString(const std::string& text)
 {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
-bool writeFileAtomically(const std::string& path, const std::string& text)
-{
-    std::string temp = path + ".XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    ::fchmod(fd, 0644);
-    bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    ok = (::close(fd) == 0) && ok;
-    if (ok && ::rename(temp.c_str(), path.c_str()) == 0)
-        return true;
-    ::unlink(temp.c_str());
-    return false;
+    return platform::BackslashEscaped(text, {{'\\', '\\'}, {'\n', 'n'}, {'\t', 't'}, {'\r', 'r'}});
 }
 
 std::string withOurEntry(const std::string& list)
@@ -130,8 +85,8 @@ void notifyDesktop(const std::string& applicationsFolder)
 
 DesktopPaths DefaultDesktopPaths()
 {
-    return {xdgFolder("XDG_DATA_HOME", ".local/share") + "applications/",
-            xdgFolder("XDG_CONFIG_HOME", ".config") + "mimeapps.list"};
+    return {platform::XdgFolder("XDG_DATA_HOME", ".local/share") + "applications/",
+            platform::XdgFolder("XDG_CONFIG_HOME", ".config") + "mimeapps.list"};
 }
 
 std::vector<std::string> MimeTypesOf(const std::string& fileType)
@@ -167,12 +122,8 @@ std::vector<std::string> ClaimableFileTypes(const std::vector<std::string>& asso
 std::string DesktopExecArgument(const std::string& argument)
 {
     static const std::string reserved = " \t\n\"'\\><~|&;$*?#()`";
-    std::string escaped;
-    for (char c : argument) {
-        if (c == '"' || c == '`' || c == '$' || c == '\\')
-            escaped += '\\';
-        escaped += c;
-    }
+    const std::string escaped =
+        platform::BackslashEscaped(argument, {{'"', '"'}, {'`', '`'}, {'$', '$'}, {'\\', '\\'}});
     bool quote = argument.empty() || argument.find_first_of(reserved) != std::string::npos;
     std::string out = quote ? "\"" + escaped + "\"" : escaped;
     // A literal percent sign is written twice in an Exec line.
@@ -223,7 +174,7 @@ bool UpdateDesktopIntegration(const DesktopPaths& paths, const std::string& prog
     };
     const std::string entry = paths.applicationsFolder + kDesktopFileName;
     if (!platform::EnsureFolder(paths.applicationsFolder) ||
-        !writeFileAtomically(entry, DesktopEntryText(programPath, iconPath, fileTypes)))
+        !platform::WriteFileAtomically(entry, DesktopEntryText(programPath, iconPath, fileTypes), 0644))
         return fail(entry);
 
     std::string configFolder = paths.mimeappsList.substr(0, paths.mimeappsList.rfind('/'));

@@ -7,8 +7,7 @@
 #include "MsAdpcm.h"
 
 #include "platform/folders.h"
-
-#include <dlfcn.h>
+#include "platform/siblinglib.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -22,23 +21,12 @@ namespace acm {
 
 namespace {
 
-// Beside libplatform.so, wherever the program folder is.
-std::string CodecLibraryPath()
-{
-    Dl_info info{};
-    if (!dladdr(reinterpret_cast<const void*>(&GetProgramPath), &info) || !info.dli_fname)
-        return "libacmcodecs.so";
-    std::string path = info.dli_fname;
-    return path.substr(0, path.rfind('/') + 1) + "libacmcodecs.so";
-}
-
 const CodecTable* LoadCodecs()
 {
-    // Never closed: open streams hold objects whose code lives there.
-    void* library = dlopen(CodecLibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!library)
-        return nullptr;
-    auto entry = reinterpret_cast<decltype(&orvella_acm_codecs)>(dlsym(library, "orvella_acm_codecs"));
+    // Beside libplatform.so, wherever the program folder is; never closed, as
+    // open streams hold objects whose code lives there.
+    auto entry = reinterpret_cast<decltype(&orvella_acm_codecs)>(platform::SymbolBeside(
+        reinterpret_cast<const void*>(&GetProgramPath), "libacmcodecs.so", "orvella_acm_codecs"));
     return entry ? entry() : nullptr;
 }
 

@@ -1,6 +1,6 @@
 #include "MediaLibrary.h"
 
-#include <dlfcn.h>
+#include "platform/siblinglib.h"
 
 #include <atomic>
 #include <mutex>
@@ -14,16 +14,6 @@ std::mutex loading; // guards the one load
 std::atomic<const DecoderTable*> table{nullptr};
 std::string loadError; // set under loading when the load failed
 
-// Beside this plug-in, wherever the host keeps it.
-std::string libraryPath()
-{
-    Dl_info info{};
-    if (!dladdr(reinterpret_cast<const void*>(&Decoders), &info) || !info.dli_fname)
-        return kLibraryName;
-    const std::string self = info.dli_fname;
-    return self.substr(0, self.rfind('/') + 1) + kLibraryName;
-}
-
 } // namespace
 
 const DecoderTable* Decoders(std::string& why)
@@ -34,10 +24,10 @@ const DecoderTable* Decoders(std::string& why)
     if (table.load())
         return table.load();
     // Kept for the life of the process: a host may unload and load the plug-in
-    // again, and the decoders need not be mapped twice.
-    void* library = dlopen(libraryPath().c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    auto entry = library ? reinterpret_cast<decltype(&orvella_media_decoders)>(dlsym(library, "orvella_media_decoders"))
-                         : nullptr;
+    // again, and the decoders need not be mapped twice. They sit beside the
+    // plug-in, wherever the host keeps it.
+    auto entry = reinterpret_cast<decltype(&orvella_media_decoders)>(platform::SymbolBeside(
+        reinterpret_cast<const void*>(&Decoders), kLibraryName, "orvella_media_decoders", RTLD_NODELETE));
     if (!entry) {
         const char* error = dlerror();
         loadError = std::string("The decoder library cannot be loaded: ") + (error ? error : kLibraryName);

@@ -10,16 +10,14 @@
 
 #include "platform/msgbox.h"
 #include "platform/winmsg.h"
+#include "plugins/common/InModule.h"
 
-#include <algorithm>
-#include <cstring>
 #include <string>
 
 namespace media {
 namespace {
 
 char description[] = "Orvella Media Decoder v1.0";
-constexpr std::size_t kTitleSize = 256; // the host's title buffer
 
 void Config(HWND parent)
 {
@@ -41,6 +39,7 @@ void Init()
 void Quit()
 {
     Stop(); // a host that forgets to stop must not leave the thread running in unloaded code
+    playback().endLeftThreads();
 }
 
 // The file's name without folder and extension.
@@ -55,37 +54,29 @@ std::string name_of(const std::string& path)
 // The stream playing, or a quiet look at the file.
 bool describe(const char* file, const std::string& path, Description& out)
 {
-    if (current_stream(file, out))
+    if (const Description* playing = open_stream().find(file)) {
+        out = *playing;
         return true;
+    }
     std::string why;
     const DecoderTable* decoders = Decoders(why);
     return decoders && decoders->describe(MediaInput{path, nullptr, 0}, out, why);
 }
 
-// Cuts to the host's buffer without splitting a UTF-8 sequence.
-void copy_title(const std::string& text, char* title)
-{
-    std::size_t n = std::min(text.size(), kTitleSize - 1);
-    while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-        --n;
-    std::memcpy(title, text.data(), n);
-    title[n] = '\0';
-}
-
 void GetFileInfo(const char* file, char* title, int* length)
 {
-    const std::string path = file && *file ? file : last_played_path();
+    const std::string path = open_stream().path(file);
     Description d;
     const bool known = !path.empty() && describe(file, path, d);
     if (title)
-        copy_title(display_title(d.tags, name_of(path)), title);
+        plugin::CopyTitle(display_title(d.tags, name_of(path)), title);
     if (length)
         *length = known && d.properties.lengthMs > 0 ? int(d.properties.lengthMs) : 0;
 }
 
 int InfoBox(const char* file, HWND parent)
 {
-    const std::string path = file && *file ? file : last_played_path();
+    const std::string path = open_stream().path(file);
     Description d;
     if (path.empty() || !describe(file, path, d))
         return 1;
@@ -94,55 +85,8 @@ int InfoBox(const char* file, HWND parent)
     return 0;
 }
 
-int IsOurFile(const char*)
-{
-    return 0; // the host goes by the extension list; the content decides at open
-}
-
-void EQSet(int, char*, int)
-{
-}
-
-TInModule module = {
-    IN_MODULE_VERSION,
-    description,
-    nullptr,
-    nullptr,
-    extension_list,
-    1,
-    1,
-    Config,
-    About,
-    Init,
-    Quit,
-    GetFileInfo,
-    InfoBox,
-    IsOurFile,
-    Play,
-    Pause,
-    UnPause,
-    IsPaused,
-    Stop,
-    GetLength,
-    GetOutputTime,
-    SetOutputTime,
-    SetVolume,
-    SetPan,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    EQSet,
-    nullptr,
-    nullptr,
-};
+constinit TInModule module = plugin::MakeInModule<playback>(
+    {description, extension_list, Config, About, Init, Quit, GetFileInfo, InfoBox, nullptr, Play, Stop, GetLength});
 
 } // namespace
 

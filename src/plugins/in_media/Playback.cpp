@@ -7,32 +7,28 @@
 #include "Module.h"
 
 #include "platform/msgbox.h"
-#include "plugins/common/StreamPlayback.h"
-
-#include <optional>
-#include <strings.h>
 
 namespace media {
 namespace {
 
 class DecoderSource final : public plugin::PcmSource {
   public:
-    explicit DecoderSource(std::unique_ptr<Decoder> decoder) : decoder_(std::move(decoder)) {}
-    int read(int16_t* out, int frames) override { return decoder_->read(out, frames); }
+    DecoderSource(std::unique_ptr<Decoder> decoder, int channels)
+        : decoder_(std::move(decoder)), frameBytes_(channels * int(sizeof(int16_t)))
+    {
+    }
+    int read(void* out, int bytes) override
+    {
+        return decoder_->read(static_cast<int16_t*>(out), bytes / frameBytes_) * frameBytes_;
+    }
     int32_t seek(int32_t ms) override { return decoder_->seek(ms) ? ms : -1; }
 
   private:
     std::unique_ptr<Decoder> decoder_;
+    int frameBytes_;
 };
 
-plugin::StreamPlayback& playback()
-{
-    static plugin::StreamPlayback instance(plugin_module());
-    return instance;
-}
-
-std::optional<Description> playing; // taken at open, so the host's thread never calls the decoder
-std::string lastPlayedPath;
+plugin::OpenStream<Description> openStream;
 
 // The refusal of a file, in the plug-in's own box.
 void refuse(const char* file, const std::string& why)
@@ -43,10 +39,22 @@ void refuse(const char* file, const std::string& why)
 
 } // namespace
 
+plugin::StreamPlayback& playback()
+{
+    static plugin::StreamPlayback instance(plugin_module());
+    return instance;
+}
+
+const plugin::OpenStream<Description>& open_stream()
+{
+    return openStream;
+}
+
 int Play(const char* file)
 {
     // Another stream still open is stopped first; its decoder goes with it.
     Stop();
+    playback().clearPause();
     if (!file || !*file)
         return -1;
     std::string why;
@@ -60,75 +68,26 @@ int Play(const char* file)
         refuse(file, why);
         return 1;
     }
-    lastPlayedPath = file;
+    openStream.opened(file);
     const Description description = decoder->description();
     const StreamProperties& p = description.properties;
-    if (playback().start(std::make_unique<DecoderSource>(std::move(decoder)),
-                         {p.sampleRate, p.outputChannels, p.bitrateKbps}) != 0)
+    if (playback().start(std::make_unique<DecoderSource>(std::move(decoder), p.outputChannels),
+                         {.rate = p.sampleRate, .channels = p.outputChannels, .bitrateKbps = p.bitrateKbps}) != 0)
         return 1;
-    playing = description;
+    openStream.started(description);
     return 0;
 }
 
 void Stop()
 {
     playback().stop();
-    playing.reset();
-}
-
-void Pause()
-{
-    playback().pause(true);
-}
-
-void UnPause()
-{
-    playback().pause(false);
-}
-
-int IsPaused()
-{
-    return playback().paused() ? 1 : 0;
+    openStream.stopped();
 }
 
 int GetLength()
 {
+    const Description* playing = openStream.current();
     return playing ? int(playing->properties.lengthMs) : -1;
-}
-
-int GetOutputTime()
-{
-    return playback().outputTime();
-}
-
-void SetOutputTime(int ms)
-{
-    playback().seek(ms);
-}
-
-void SetVolume(int v)
-{
-    playback().setVolume(v);
-}
-
-void SetPan(int p)
-{
-    playback().setPan(p);
-}
-
-bool current_stream(const char* file, Description& out)
-{
-    if (!playing)
-        return false;
-    if (file && *file && strcasecmp(file, lastPlayedPath.c_str()) != 0)
-        return false;
-    out = *playing;
-    return true;
-}
-
-const std::string& last_played_path()
-{
-    return lastPlayedPath;
 }
 
 } // namespace media

@@ -3,24 +3,17 @@
 
 #include "decoder/MediaDecoder.h"
 
-#include <string>
+#include "plugins/common/OpenStream.h"
+#include "plugins/common/StreamPlayback.h"
 
 namespace media {
 
+// The decode thread and the record's transport operations.
+plugin::StreamPlayback& playback();
+
 int Play(const char* file); // 0 playing, -1 the file cannot be opened, 1 other failures
-void Pause();
-void UnPause();
-int IsPaused();
 void Stop();
 int GetLength();
-int GetOutputTime();
-void SetOutputTime(int ms);
-void SetVolume(int volume);
-void SetPan(int pan);
-
-// When file (or, for a null or empty file, nothing) names the open stream:
-// true, with its description as taken at open.
-bool current_stream(const char* file, Description& out);
-const std::string& last_played_path();
+const plugin::OpenStream<Description>& open_stream();
 
 } // namespace media

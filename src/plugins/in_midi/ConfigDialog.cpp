@@ -5,7 +5,6 @@
 #include "Settings.h"
 
 #include "platform/msgbox.h"
-#include "platform/winmsg.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -17,17 +16,9 @@
 
 namespace midi {
 
-ConfigDialog::ConfigDialog(QWidget* parent) : QDialog(parent)
+ConfigDialog::ConfigDialog(QWidget* parent) : SettingsDialog(kDescription, parent)
 {
-    setWindowTitle(QString::fromUtf8(kDescription) + " configuration");
     createControls();
-    window_ = platform::CreateMessageWindow([](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
-    platform::SetWindowWidget(window_, this);
-}
-
-ConfigDialog::~ConfigDialog()
-{
-    DestroyWindow(window_);
 }
 
 void ConfigDialog::createControls()
@@ -79,17 +70,11 @@ void ConfigDialog::accept()
 {
     const std::string path = soundFont_->text().trimmed().toStdString();
     if (!path.empty() && !IsSoundFontFile(path)) {
-        MessageBox(window_, (path + "\nis not a SoundFont file.").c_str(), kDescription, MB_ICONERROR);
+        MessageBox(boxOwner(), (path + "\nis not a SoundFont file.").c_str(), kDescription, MB_ICONERROR);
         return;
     }
     choose_soundfont(path);
     QDialog::accept();
-}
-
-void run_config_dialog(HWND parent)
-{
-    ConfigDialog dialog(platform::WindowWidget(parent));
-    dialog.exec();
 }
 
 } // namespace midi

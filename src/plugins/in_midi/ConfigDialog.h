@@ -1,20 +1,17 @@
 // The settings dialog: which SoundFont plays the MIDI files.
 #pragma once
 
-#include "platform/wintypes.h"
-
-#include <QDialog>
+#include "plugins/common/SettingsDialog.h"
 
 class QLabel;
 class QLineEdit;
 
 namespace midi {
 
-class ConfigDialog : public QDialog {
+class ConfigDialog : public plugin::SettingsDialog {
     Q_OBJECT
   public:
     explicit ConfigDialog(QWidget* parent = nullptr);
-    ~ConfigDialog() override;
 
     void accept() override;
 
@@ -23,12 +20,8 @@ class ConfigDialog : public QDialog {
     void browse();
     void useDefault();
 
-    HWND window_ = nullptr; // owner of the dialog's own boxes
     QLineEdit* soundFont_ = nullptr;
     QLabel* inUse_ = nullptr;
 };
-
-// Runs the dialog modally over the host's window.
-void run_config_dialog(HWND parent);
 
 } // namespace midi

@@ -10,8 +10,8 @@
 
 #include "platform/msgbox.h"
 #include "platform/text.h"
+#include "plugins/common/InModule.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -43,7 +43,7 @@ void find_and_offer()
 
 void Config(HWND parent)
 {
-    run_config_dialog(parent);
+    plugin::RunModal<ConfigDialog>(parent);
 }
 
 void About(HWND parent)
@@ -63,6 +63,7 @@ void Init()
 void Quit()
 {
     Stop(); // a host that forgets to stop must not leave the thread running in unloaded code
+    playback().endLeftThreads();
     release_synth();
 }
 
@@ -75,28 +76,32 @@ std::string name_of(const std::string& path)
     return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
+// The song playing, or the file read again.
+bool find_song(const char* file, const std::string& path, SmfFile& song)
+{
+    if (const SmfFile* playing = open_stream().find(file)) {
+        song = *playing;
+        return true;
+    }
+    return LoadMidiFile(path, song) == SmfError::None;
+}
+
 void GetFileInfo(const char* file, char* title, int* length)
 {
-    const std::string path = file && *file ? file : last_played_path();
+    const std::string path = open_stream().path(file);
     SmfFile song;
-    const bool known = current_song(file, song) || LoadMidiFile(path, song) == SmfError::None;
-    if (title) {
-        std::string text = known && !song.title.empty() ? platform::DisplayUtf8(song.title) : name_of(path);
-        // At most 255 bytes, never half a character.
-        std::size_t cut = std::min<std::size_t>(text.size(), 255);
-        while (cut < text.size() && (uint8_t(text[cut]) & 0xC0) == 0x80)
-            --cut;
-        std::snprintf(title, 256, "%s", text.substr(0, cut).c_str());
-    }
+    const bool known = find_song(file, path, song);
+    if (title)
+        plugin::CopyTitle(known && !song.title.empty() ? platform::DisplayUtf8(song.title) : name_of(path), title);
     if (length)
         *length = known && !soundFont.empty() ? song.lengthMs : 0;
 }
 
 int InfoBox(const char* file, HWND parent)
 {
-    const std::string path = file && *file ? file : last_played_path();
+    const std::string path = open_stream().path(file);
     SmfFile song;
-    if (!current_song(file, song) && LoadMidiFile(path, song) != SmfError::None)
+    if (!find_song(file, path, song))
         return 1;
     char text[512];
     std::snprintf(
@@ -113,50 +118,8 @@ int IsOurFile(const char* file)
     return !soundFont.empty() && file && LoadMidiFile(file, song) == SmfError::None ? 1 : 0;
 }
 
-void EQSet(int, char*, int)
-{
-}
-
-TInModule module = {
-    IN_MODULE_VERSION,
-    description,
-    nullptr,
-    nullptr,
-    extension_list,
-    1,
-    1,
-    Config,
-    About,
-    Init,
-    Quit,
-    GetFileInfo,
-    InfoBox,
-    IsOurFile,
-    Play,
-    Pause,
-    UnPause,
-    IsPaused,
-    Stop,
-    GetLength,
-    GetOutputTime,
-    SetOutputTime,
-    SetVolume,
-    SetPan,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    EQSet,
-    nullptr,
-    nullptr,
-};
+constinit TInModule module = plugin::MakeInModule<playback>(
+    {description, extension_list, Config, About, Init, Quit, GetFileInfo, InfoBox, IsOurFile, Play, Stop, GetLength});
 
 } // namespace
 

@@ -7,11 +7,8 @@
 #include "Renderer.h"
 
 #include "platform/msgbox.h"
-#include "plugins/common/StreamPlayback.h"
 
 #include <algorithm>
-#include <optional>
-#include <strings.h>
 
 namespace midi {
 namespace {
@@ -21,7 +18,10 @@ class SongSource final : public plugin::PcmSource {
     SongSource(std::unique_ptr<SongPlayer> player, int32_t lengthMs) : player_(std::move(player)), lengthMs_(lengthMs)
     {
     }
-    int read(int16_t* out, int frames) override { return player_->render(out, frames); }
+    int read(void* out, int bytes) override
+    {
+        return player_->render(static_cast<int16_t*>(out), bytes / kFrameBytes) * kFrameBytes;
+    }
     int32_t seek(int32_t ms) override
     {
         const int32_t target = std::min(ms, lengthMs_);
@@ -29,19 +29,16 @@ class SongSource final : public plugin::PcmSource {
     }
 
   private:
+    static constexpr int kFrameBytes = kChannels * kBits / 8;
     std::unique_ptr<SongPlayer> player_;
     int32_t lengthMs_;
 };
 
-plugin::StreamPlayback& playback()
-{
-    static plugin::StreamPlayback instance(plugin_module());
-    return instance;
-}
+constexpr plugin::StreamFormat kSongFormat{
+    .rate = kSampleRate, .channels = kChannels, .bits = kBits, .bitrateKbps = kSampleRate * kChannels * kBits / 1000};
 
-std::optional<SmfFile> playing;   // the song as parsed at Play
-std::shared_ptr<Synth> keptSynth; // host's thread only; idle while no song plays
-std::string lastPlayedPath;
+plugin::OpenStream<SmfFile> openStream; // the song as parsed at Play
+std::shared_ptr<Synth> keptSynth;       // host's thread only; idle while no song plays
 
 // The synthesizer for the SoundFont in use, made once and kept between songs.
 std::shared_ptr<Synth> synth_for_song(std::string* why)
@@ -58,15 +55,27 @@ std::shared_ptr<Synth> synth_for_song(std::string* why)
 
 } // namespace
 
+plugin::StreamPlayback& playback()
+{
+    static plugin::StreamPlayback instance(plugin_module());
+    return instance;
+}
+
+const plugin::OpenStream<SmfFile>& open_stream()
+{
+    return openStream;
+}
+
 int Play(const char* file)
 {
     // Another stream still open is stopped first.
     Stop();
+    playback().clearPause();
     SmfFile song;
     const SmfError error = LoadMidiFile(file ? file : "", song);
     if (error != SmfError::None)
         return error == SmfError::Unreadable ? -1 : 1;
-    lastPlayedPath = file;
+    openStream.opened(file);
 
     std::string why;
     std::shared_ptr<Synth> synth = synth_for_song(&why);
@@ -77,13 +86,13 @@ int Play(const char* file)
             why = "the synthesizer refused the file";
     }
     if (!synth || !why.empty()) {
-        MessageBox(host_window(), ("Cannot play " + lastPlayedPath + ":\n" + why).c_str(), kDescription, MB_ICONERROR);
+        MessageBox(host_window(), (std::string("Cannot play ") + file + ":\n" + why).c_str(), kDescription,
+                   MB_ICONERROR);
         return 1;
     }
-    if (playback().start(std::make_unique<SongSource>(std::move(player), song.lengthMs),
-                         {kSampleRate, kChannels, kSampleRate * kChannels * kBits / 1000}) != 0)
+    if (playback().start(std::make_unique<SongSource>(std::move(player), song.lengthMs), kSongFormat) != 0)
         return 1;
-    playing = std::move(song);
+    openStream.started(std::move(song));
     return 0;
 }
 
@@ -92,62 +101,13 @@ void Stop()
     // A thread left running keeps its synthesizer: it is never handed out again.
     if (!playback().stop())
         keptSynth.reset();
-    playing.reset();
-}
-
-void Pause()
-{
-    playback().pause(true);
-}
-
-void UnPause()
-{
-    playback().pause(false);
-}
-
-int IsPaused()
-{
-    return playback().paused() ? 1 : 0;
+    openStream.stopped();
 }
 
 int GetLength()
 {
+    const SmfFile* playing = openStream.current();
     return playing ? playing->lengthMs : -1;
-}
-
-int GetOutputTime()
-{
-    return playback().outputTime();
-}
-
-void SetOutputTime(int ms)
-{
-    playback().seek(ms);
-}
-
-void SetVolume(int v)
-{
-    playback().setVolume(v);
-}
-
-void SetPan(int p)
-{
-    playback().setPan(p);
-}
-
-bool current_song(const char* file, SmfFile& song)
-{
-    if (!playing)
-        return false;
-    if (file && *file && strcasecmp(file, lastPlayedPath.c_str()) != 0)
-        return false;
-    song = *playing;
-    return true;
-}
-
-const std::string& last_played_path()
-{
-    return lastPlayedPath;
 }
 
 void release_synth()

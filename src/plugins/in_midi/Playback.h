@@ -3,25 +3,18 @@
 
 #include "SmfFile.h"
 
-#include <string>
+#include "plugins/common/OpenStream.h"
+#include "plugins/common/StreamPlayback.h"
 
 namespace midi {
 
+// The decode thread and the record's transport operations.
+plugin::StreamPlayback& playback();
+
 int Play(const char* file); // 0 playing, -1 the file cannot be read, 1 other failures
-void Pause();
-void UnPause();
-int IsPaused();
 void Stop();
 int GetLength();
-int GetOutputTime();
-void SetOutputTime(int ms);
-void SetVolume(int volume);
-void SetPan(int pan);
-
-// When file (or, for a null or empty file, nothing) names the open stream:
-// true, with the song as parsed at Play.
-bool current_song(const char* file, SmfFile& song);
-const std::string& last_played_path();
+const plugin::OpenStream<SmfFile>& open_stream();
 
 // Lets the kept synthesizer go (its SoundFont changed, or the plug-in ends).
 void release_synth();

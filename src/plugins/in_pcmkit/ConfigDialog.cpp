@@ -4,7 +4,6 @@
 #include "Settings.h"
 
 #include "platform/msgbox.h"
-#include "platform/winmsg.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,18 +23,10 @@
 
 namespace pcmkit {
 
-ConfigDialog::ConfigDialog(QWidget* parent) : QDialog(parent)
+ConfigDialog::ConfigDialog(QWidget* parent) : SettingsDialog(kDescription, parent)
 {
-    setWindowTitle(QString::fromUtf8(kDescription) + " configuration");
     createControls();
     showSettings();
-    window_ = platform::CreateMessageWindow([](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
-    platform::SetWindowWidget(window_, this);
-}
-
-ConfigDialog::~ConfigDialog()
-{
-    DestroyWindow(window_);
 }
 
 void ConfigDialog::createControls()
@@ -169,7 +160,7 @@ void ConfigDialog::accept()
 
 void ConfigDialog::reset()
 {
-    int answer = MessageBox(window_,
+    int answer = MessageBox(boxOwner(),
                             "This will reset all settings to their default values. Continue ?\n"
                             "(you won't be able to undo this by clicking 'cancel')",
                             "Warning", MB_YESNO);

@@ -1,9 +1,7 @@
 // The settings dialog: real-time conversion, formats, decode thread priority.
 #pragma once
 
-#include "platform/wintypes.h"
-
-#include <QDialog>
+#include "plugins/common/SettingsDialog.h"
 
 class QCheckBox;
 class QComboBox;
@@ -14,11 +12,10 @@ class QSlider;
 
 namespace pcmkit {
 
-class ConfigDialog : public QDialog {
+class ConfigDialog : public plugin::SettingsDialog {
     Q_OBJECT
   public:
     explicit ConfigDialog(QWidget* parent = nullptr);
-    ~ConfigDialog() override;
 
     void accept() override;
 
@@ -29,7 +26,6 @@ class ConfigDialog : public QDialog {
     void reset();
     void showPriority(int index);
 
-    HWND window_ = nullptr; // owner of the dialog's own boxes
     QCheckBox* convert8_ = nullptr;
     QCheckBox* downConvert_ = nullptr;
     QCheckBox* mono_ = nullptr;

@@ -1,24 +1,20 @@
 #include "ConfigLibrary.h"
 
-#include "Sources.h"
-
-#include "platform/dynlib.h"
 #include "platform/msgbox.h"
+#include "platform/siblinglib.h"
 
+#include <dlfcn.h>
 #include <string>
 
 namespace pcmkit {
 
 void show_config_dialog(HWND parent)
 {
-    // Kept loaded once used: Qt keeps references into a widget library's code.
-    static HMODULE library = nullptr;
-    if (!library)
-        library = LoadLibrary((plugin_folder() + kConfigLibraryName).c_str());
-    auto entry = library ? reinterpret_cast<config_dialog_entry>(GetProcAddress(library, kConfigEntryName)) : nullptr;
+    static const auto entry = reinterpret_cast<config_dialog_entry>(platform::SymbolBeside(
+        reinterpret_cast<const void*>(&show_config_dialog), kConfigLibraryName, kConfigEntryName));
     if (!entry) {
-        std::string text = "Cannot show the settings: ";
-        text += library ? std::string("no dialog in ") + kConfigLibraryName : GetLoadLibraryError();
+        const char* why = dlerror();
+        const std::string text = std::string("Cannot show the settings: ") + (why ? why : kConfigLibraryName);
         MessageBox(parent, text.c_str(), "Error", MB_ICONERROR);
         return;
     }

@@ -10,6 +10,7 @@
 #include "Sources.h"
 
 #include "platform/msgbox.h"
+#include "plugins/common/InModule.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -45,7 +46,7 @@ void Init()
 void Quit()
 {
     Stop(); // a host that forgets to stop must not leave the thread running in unloaded code
-    EndDecodeThreads();
+    playback().endLeftThreads();
     unload_network_library();
     write_settings(settingsPath);
 }
@@ -79,14 +80,15 @@ bool describe_file(const std::string& path, int32_t* lengthMs, decoder_info* inf
 
 void GetFileInfo(const char* file, char* title, int* length)
 {
-    const bool named = file && *file;
-    const std::string path = named ? file : last_played_path();
+    const std::string path = open_stream().path(file);
     if (title) {
         std::snprintf(title, 256, "%s", title_of(path).c_str());
     }
     if (length) {
         int32_t ms = 0;
-        if (!current_stream(file, &ms, nullptr) && !describe_file(path, &ms, nullptr))
+        if (const StreamFacts* playing = open_stream().find(file))
+            ms = playing->lengthMs;
+        else if (!describe_file(path, &ms, nullptr))
             ms = 0;
         *length = ms;
     }
@@ -94,9 +96,11 @@ void GetFileInfo(const char* file, char* title, int* length)
 
 int InfoBox(const char* file, HWND parent)
 {
-    const std::string path = file && *file ? file : last_played_path();
+    const std::string path = open_stream().path(file);
     decoder_info info{};
-    if (!current_stream(file, nullptr, &info) && !describe_file(path, nullptr, &info))
+    if (const StreamFacts* playing = open_stream().find(file))
+        info = playing->info;
+    else if (!describe_file(path, nullptr, &info))
         return 1;
     if (!info.text[0])
         return 1;
@@ -106,55 +110,8 @@ int InfoBox(const char* file, HWND parent)
     return 0;
 }
 
-int IsOurFile(const char*)
-{
-    return 0; // the host goes by the extension list; the content decides at open
-}
-
-void EQSet(int, char*, int)
-{
-}
-
-TInModule module = {
-    IN_MODULE_VERSION,
-    description,
-    nullptr,
-    nullptr,
-    extension_list,
-    1,
-    1,
-    Config,
-    About,
-    Init,
-    Quit,
-    GetFileInfo,
-    InfoBox,
-    IsOurFile,
-    Play,
-    Pause,
-    UnPause,
-    IsPaused,
-    Stop,
-    GetLength,
-    GetOutputTime,
-    SetOutputTime,
-    SetVolume,
-    SetPan,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    EQSet,
-    nullptr,
-    nullptr,
-};
+constinit TInModule module = plugin::MakeInModule<playback>(
+    {description, extension_list, Config, About, Init, Quit, GetFileInfo, InfoBox, nullptr, Play, Stop, GetLength});
 
 } // namespace
 

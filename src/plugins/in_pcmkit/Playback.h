@@ -3,27 +3,22 @@
 
 #include "pcmkit.h"
 
-#include <string>
+#include "plugins/common/OpenStream.h"
+#include "plugins/common/StreamPlayback.h"
 
 namespace pcmkit {
 
-int Play(const char* file); // 0 playing, -1 the file cannot be opened, 1 other failures
-void Pause();
-void UnPause();
-int IsPaused();
-void Stop();
-// Before the host may unload the library: waits (bounded) for the decode
-// threads Stop gave up on; one that still runs keeps the library mapped.
-void EndDecodeThreads();
-int GetLength();
-int GetOutputTime();
-void SetOutputTime(int ms);
-void SetVolume(int volume);
-void SetPan(int pan);
+// The decode thread and the record's transport operations.
+plugin::StreamPlayback& playback();
 
-// When file (or, for a null or empty file, nothing) names the open stream:
-// true, with its length and information as taken at open.
-bool current_stream(const char* file, int32_t* lengthMs, decoder_info* info);
-const std::string& last_played_path();
+int Play(const char* file); // 0 playing, -1 the file cannot be opened, 1 other failures
+void Stop();
+int GetLength();
+
+struct StreamFacts {
+    int32_t lengthMs = -1;
+    decoder_info info{};
+};
+const plugin::OpenStream<StreamFacts>& open_stream();
 
 } // namespace pcmkit

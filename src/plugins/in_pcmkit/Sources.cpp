@@ -328,13 +328,6 @@ using reader_source_function = void (*)(HMODULE instance, netfetch_interface** a
 HMODULE netfetchLibrary = nullptr;
 netfetch_interface* netfetchApi = nullptr;
 
-bool starts_with(const char* name, const char* prefix)
-{
-    return std::strncmp(name, prefix, std::strlen(prefix)) == 0;
-}
-
-} // namespace
-
 std::string plugin_folder()
 {
     Dl_info info{};
@@ -343,6 +336,13 @@ std::string plugin_folder()
     std::string path = info.dli_fname;
     return path.substr(0, path.rfind('/') + 1);
 }
+
+bool starts_with(const char* name, const char* prefix)
+{
+    return std::strncmp(name, prefix, std::strlen(prefix)) == 0;
+}
+
+} // namespace
 
 byte_source* create_file_source()
 {

@@ -20,10 +20,6 @@ bool load_into_memory(open_context& ctx);
 // source is left as it was.
 bool narrow_source(open_context& ctx, int64_t start, int64_t size);
 
-// The folder of the plug-in's own library, with a trailing "/"; the libraries
-// it loads on demand live there.
-std::string plugin_folder();
-
 // The optional network library beside the plug-in: loaded at Init, freed at Quit.
 void load_network_library();
 void unload_network_library();

@@ -119,6 +119,13 @@ TEST(DesktopIntegration, TheEntryValidatesAndQuotesAwkwardPaths)
     EXPECT_TRUE(check.readAllStandardOutput().trimmed().isEmpty()); // not even a hint
 }
 
+TEST(DesktopIntegration, LineBreaksInPathsCannotAddKeysToTheEntry)
+{
+    const std::string text = shell::DesktopEntryText("/opt/orvella", "/opt/icons\nNoDisplay=true\r\t.svg", {"MP3"});
+    EXPECT_NE(text.find("Icon=/opt/icons\\nNoDisplay=true\\r\\t.svg\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("\nNoDisplay="), std::string::npos);
+}
+
 TEST(DesktopIntegration, DefaultsAreSetAndOtherProgramsEntriesKept)
 {
     TempDir dir;

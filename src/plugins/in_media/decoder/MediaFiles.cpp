@@ -7,6 +7,7 @@
 #include "MediaDecoder.h"
 #include "ZipArchive.h"
 
+#include "bass/InputAvio.h"
 #include "bass/Source.h"
 
 extern "C" {
@@ -35,7 +36,6 @@ const bass::FileRules kMediaRules{kDemuxers, kCodecs};
 
 constexpr std::size_t kMaxZipBytes = 64u << 20; // zipped modules are small; the engine takes modules up to 64 MiB
 constexpr unsigned kModuleRate = 44100;
-constexpr int kIoBufferSize = 32768;
 constexpr int64_t kMaxLengthMs = INT_MAX;
 
 bool acceptedCodec(AVCodecID id)
@@ -149,29 +149,18 @@ class ModuleDecoder final : public Decoder {
 // A look at the headers through the engine's input, without decoding.
 class Probe {
   public:
-    explicit Probe(bass::InputData& data) : data_(data) {}
-    ~Probe()
-    {
-        avformat_close_input(&format_);
-        if (io_) {
-            av_freep(&io_->buffer);
-            avio_context_free(&io_);
-        }
-    }
+    explicit Probe(bass::InputData& data) : input_(data) {}
+    ~Probe() { avformat_close_input(&format_); }
 
     bool describe(Description& out, std::string& why)
     {
-        auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
-        io_ = buffer ? avio_alloc_context(buffer, kIoBufferSize, 0, this, &Probe::ioRead, nullptr, &Probe::ioSeek)
-                     : nullptr;
-        if (!io_)
-            av_free(buffer);
-        format_ = io_ ? avformat_alloc_context() : nullptr;
+        AVIOContext* io = input_.open();
+        format_ = io ? avformat_alloc_context() : nullptr;
         if (!format_) {
             why = "Out of memory.";
             return false;
         }
-        format_->pb = io_;
+        format_->pb = io;
         format_->flags |= AVFMT_FLAG_CUSTOM_IO;
         format_->format_whitelist = av_strdup(kDemuxers);
         format_->codec_whitelist = av_strdup(kDecoderNames);
@@ -239,47 +228,7 @@ class Probe {
         }
     }
 
-    static int ioRead(void* opaque, uint8_t* buffer, int size)
-    {
-        auto* self = static_cast<Probe*>(opaque);
-        const long got = self->data_.read(self->position_, buffer, std::size_t(size));
-        if (got < 0)
-            return AVERROR(EIO);
-        if (got == 0)
-            return AVERROR_EOF;
-        self->position_ += uint64_t(got);
-        return int(got);
-    }
-
-    static int64_t ioSeek(void* opaque, int64_t offset, int whence)
-    {
-        auto* self = static_cast<Probe*>(opaque);
-        const int64_t size = int64_t(self->data_.size());
-        int64_t target = 0;
-        switch (whence & ~AVSEEK_FORCE) {
-        case AVSEEK_SIZE:
-            return size;
-        case SEEK_SET:
-            target = offset;
-            break;
-        case SEEK_CUR:
-            target = int64_t(self->position_) + offset;
-            break;
-        case SEEK_END:
-            target = size + offset;
-            break;
-        default:
-            return AVERROR(EINVAL);
-        }
-        if (target < 0 || target > size)
-            return AVERROR(EINVAL);
-        self->position_ = uint64_t(target);
-        return target;
-    }
-
-    bass::InputData& data_;
-    uint64_t position_ = 0;
-    AVIOContext* io_ = nullptr;
+    bass::InputAvio input_;
     AVFormatContext* format_ = nullptr;
 };
 

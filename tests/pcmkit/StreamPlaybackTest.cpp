@@ -1,0 +1,65 @@
+// The plug-ins' shared decode thread with a scripted source: a seek asked for
+// while the source cannot seek waits for it instead of being dropped.
+
+#include "PcmkitTest.h"
+
+#include "plugins/common/StreamPlayback.h"
+
+#include "platform/winmsg.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <memory>
+
+using pcmkit_test::TestHost;
+
+namespace {
+
+// One second of 8 kHz mono 16-bit silence; seekable only once allowed.
+class SilenceSource final : public plugin::PcmSource {
+  public:
+    explicit SilenceSource(std::atomic<bool>& seekable) : seekable_(seekable) {}
+    int read(void* out, int bytes) override
+    {
+        const int n = std::min(bytes, kBytes - position_);
+        std::memset(out, 0, std::size_t(n));
+        position_ += n;
+        return n;
+    }
+    bool canSeek() override { return seekable_; }
+    int32_t seek(int32_t ms) override
+    {
+        position_ = ms * 16;
+        return ms;
+    }
+
+  private:
+    static constexpr int kBytes = 16000;
+    std::atomic<bool>& seekable_;
+    int position_ = 0;
+};
+
+} // namespace
+
+TEST(StreamPlayback, ASeekWaitsUntilTheSourceCanSeek)
+{
+    TInModule record{};
+    TestHost host;
+    host.attach(record);
+    plugin::StreamPlayback playback(record);
+    std::atomic<bool> seekable{false};
+    host.room = 0; // nothing is written meanwhile
+    ASSERT_EQ(playback.start(std::make_unique<SilenceSource>(seekable), {.rate = 8000, .channels = 1}), 0);
+    playback.seek(500);
+    EXPECT_FALSE(platform::PumpWait(20, 5, [&] { return !host.flushes().empty(); }));
+    seekable = true;
+    ASSERT_TRUE(platform::PumpWait(200, 5, [&] { return !host.flushes().empty(); }));
+    EXPECT_EQ(host.flushes(), std::vector<int>{500});
+    host.room = 1 << 24;
+    ASSERT_TRUE(host.waitForEof());
+    EXPECT_EQ(host.written().size(), 8000u); // the second half
+    EXPECT_TRUE(playback.stop());
+}
