@@ -1,6 +1,6 @@
-// Engine costs: CPU per minute of audio playing a 320 kbit/s MP3 on the null
-// device (effects off and on) beside FFmpeg decoding the same file, and the
-// time to start the engine and a stream.
+// Engine costs: CPU per minute of audio playing a 320 kbit/s MP3 (effects off
+// and on) and a q6 Ogg Vorbis on the null device, each beside FFmpeg decoding
+// the same file, and the time to start the engine and a stream.
 
 #include "bass/bass.h"
 
@@ -39,18 +39,28 @@ bool Run(const std::string& command)
     return std::system(command.c_str()) == 0;
 }
 
-// A 320 kbit/s MP3 of a chirp with noise, made once per run.
+// A chirp with noise, encoded by ffmpeg with the given output options.
+std::string MakeSignal(const std::string& name, const std::string& codec)
+{
+    const std::string out = WorkFolder() + name;
+    const std::string cmd = "ffmpeg -v error -y -f lavfi -i \"aevalsrc=0.3*sin(2*PI*(200+100*t)*t)+0.05*random(0)|"
+                            "0.3*sin(2*PI*(300+80*t)*t)+0.05*random(1):s=44100:d=" +
+                            std::to_string(kSeconds) + "\" " + codec + " " + out;
+    if (!Run(cmd))
+        std::abort();
+    return out;
+}
+
+// Made once per run.
 const std::string& TestMp3()
 {
-    static const std::string path = [] {
-        const std::string out = WorkFolder() + "signal.mp3";
-        const std::string cmd = "ffmpeg -v error -y -f lavfi -i \"aevalsrc=0.3*sin(2*PI*(200+100*t)*t)+0.05*random(0)|"
-                                "0.3*sin(2*PI*(300+80*t)*t)+0.05*random(1):s=44100:d=" +
-                                std::to_string(kSeconds) + "\" -c:a libmp3lame -b:a 320k " + out;
-        if (!Run(cmd))
-            std::abort();
-        return out;
-    }();
+    static const std::string path = MakeSignal("signal.mp3", "-c:a libmp3lame -b:a 320k");
+    return path;
+}
+
+const std::string& TestOgg()
+{
+    static const std::string path = MakeSignal("signal.ogg", "-c:a libvorbis -q:a 6");
     return path;
 }
 
@@ -137,15 +147,14 @@ void AddPlayerEffects(HSTREAM stream, Flanger& flanger)
     BASS_FXSetParameters(BASS_ChannelSetFX(stream, BASS_FX_REVERB), &r);
 }
 
-void PlayMp3(benchmark::State& state, bool effects)
+void PlayFile(benchmark::State& state, const std::string& file, bool effects)
 {
-    const std::string& mp3 = TestMp3();
     setenv("ORVELLA_AUDIO", "null", 1);
     for (auto _ : state) {
         BASS_Init(-1, 44100, 0, nullptr);
         BASS_Start();
         const double before = CpuSeconds(RUSAGE_SELF);
-        const HSTREAM stream = BASS_StreamCreateFile(FALSE, mp3.c_str(), 0, 0, 0);
+        const HSTREAM stream = BASS_StreamCreateFile(FALSE, file.c_str(), 0, 0, 0);
         Flanger flanger;
         if (effects)
             AddPlayerEffects(stream, flanger);
@@ -157,7 +166,7 @@ void PlayMp3(benchmark::State& state, bool effects)
         BASS_Free();
 
         const double childBefore = CpuSeconds(RUSAGE_CHILDREN);
-        Run("ffmpeg -v quiet -i " + mp3 + " -f null -");
+        Run("ffmpeg -v quiet -i " + file + " -f null -");
         const double ffmpeg = CpuSeconds(RUSAGE_CHILDREN) - childBefore;
         state.counters["engine_cpu_s_per_min"] = engine * 60 / kSeconds;
         state.counters["ffmpeg_cpu_s_per_min"] = ffmpeg * 60 / kSeconds;
@@ -167,15 +176,21 @@ void PlayMp3(benchmark::State& state, bool effects)
 
 void BM_PlayMp3EffectsOff(benchmark::State& state)
 {
-    PlayMp3(state, false);
+    PlayFile(state, TestMp3(), false);
 }
 BENCHMARK(BM_PlayMp3EffectsOff)->Iterations(1)->Unit(benchmark::kSecond);
 
 void BM_PlayMp3AllEffects(benchmark::State& state)
 {
-    PlayMp3(state, true);
+    PlayFile(state, TestMp3(), true);
 }
 BENCHMARK(BM_PlayMp3AllEffects)->Iterations(1)->Unit(benchmark::kSecond);
+
+void BM_PlayOggEffectsOff(benchmark::State& state)
+{
+    PlayFile(state, TestOgg(), false);
+}
+BENCHMARK(BM_PlayOggEffectsOff)->Iterations(1)->Unit(benchmark::kSecond);
 
 // BASS_Init alone: arg 0 = the silent device, 1 = the system default (on a
 // machine without a sound card, probing that finds none).

@@ -10,13 +10,7 @@
 
 #include "player/AudioPlayer.h"
 
-#include "fileinfo/APEtag.h"
 #include "fileinfo/MPEGaudio.h"
-#include "fileinfo/Monkeyinf.h"
-#include "fileinfo/OggVorbisinf.h"
-#include "fileinfo/TwinVQ.h"
-#include "fileinfo/WAVfileinf.h"
-#include "fileinfo/WMAfile.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -159,7 +153,6 @@ class TForm1 : public QMainWindow {
   private:
     static constexpr int StepMs = 5000;
     enum class PlayOutcome { Done, Skip };
-    class Settings;
 
     // Construction.
     void createPlayer();
@@ -264,13 +257,6 @@ class TForm1 : public QMainWindow {
     // or Play runs again.
     bool statusHeld_ = false;
 
-    // The display's readers, refilled by every read. An MP3's ID3 tags are
-    // the MPEG reader's own.
+    // mpeginfo1's reader, refilled by every read.
     fileinfo::TMPEGaudio MPEGaudio1;
-    fileinfo::TAPEtag APEtag1;
-    fileinfo::TMonkey Monkey1;
-    fileinfo::OggVorbisinf::TOggVorbis OggVorbis1;
-    fileinfo::TWMAfile WMAfile1;
-    fileinfo::WAVfileinf::TWAVfile WAVfile1;
-    fileinfo::TTwinVQ TwinVQ1;
 };

@@ -6,6 +6,7 @@
 #include "app/display/TrackText.h"
 
 #include "fileinfo/ReaderFile.h"
+#include "fileinfo/TrackSummary.h"
 #include "platform/text.h"
 #include "playlist/PlaylistText.h"
 
@@ -36,86 +37,39 @@ void TForm1::setlabelinfo1()
     }
     const QString fileName = QFileInfo(QFile::decodeName(path.c_str())).fileName();
 
-    bool recognised = false;
-    QString title, artist;
-    auto take = [&](const std::string& t, const std::string& a) {
-        title = text(t);
-        artist = text(a);
-        recognised = true;
-    };
-    auto properties = [&](const std::string& channels, int sampleRate, int bitRate) {
-        channeledit->setText(QString::fromStdString(channels));
-        sampleedit->setText(QString::number(sampleRate));
-        bitrateedit->setText(QString::number(bitRate));
-    };
-    auto damaged = [&] {
+    using fileinfo::Reader;
+    const fileinfo::TrackSummary track = fileinfo::ReadTrackSummary(
+        file, {Reader::Mpeg, Reader::MonkeyOrApeTag, Reader::Wma, Reader::OggVorbis, Reader::Wav, Reader::TwinVQ});
+    // An MPEG reading shows as mpeginfo1 shows it, and a later reader that
+    // knew the file replaces it.
+    if (track.mpegPlausible)
+        readMpegProperties(file);
+    if (track.damaged) {
         for (QLabel* l : {channeledit, sampleedit, bitrateedit})
             l->setText(QStringLiteral("~"));
+    } else if (track.kind != Reader::None && track.kind != Reader::Mpeg) {
+        channeledit->setText(QString::fromStdString(track.channelMode));
+        sampleedit->setText(QString::number(track.sampleRate));
+        bitrateedit->setText(QString::number(track.bitRate));
+    }
+    bool recognised = track.recognised;
+    QString title = text(track.title);
+    QString artist = track.namedByFile ? fileName : text(track.artist);
+    // A damaged TwinVQ header still counts as recognised, and says so.
+    if (track.damaged && track.kind == Reader::TwinVQ) {
         title = QStringLiteral("(Currupt Header)");
         artist = fileName;
-    };
-
-    // The tags that count are the MPEG reader's own, not the separate tag readers'.
-    MPEGaudio1.Read(file);
-    if (MPEGaudio1.IsPlausible()) {
-        readMpegProperties(file);
-        if (MPEGaudio1.Id3v2Tag().TagFound())
-            take(MPEGaudio1.Id3v2Tag().Title(), MPEGaudio1.Id3v2Tag().Artist());
-        else if (MPEGaudio1.Id3v1Tag().TagFound())
-            take(MPEGaudio1.Id3v1Tag().Title(), MPEGaudio1.Id3v1Tag().Artist());
-    }
-    if (!recognised) {
-        APEtag1.Read(file);
-        Monkey1.Read(file);
-        if (Monkey1.IsPlausible())
-            properties(Monkey1.ChannelModeText(), Monkey1.SampleRate(), Monkey1.BitsPerSample());
-        if (APEtag1.TagFound())
-            take(APEtag1.Title(), APEtag1.Artist());
-    }
-    if (!recognised) {
-        WMAfile1.Read(file);
-        if (WMAfile1.Recognised()) {
-            properties(WMAfile1.ChannelModeText(), WMAfile1.SampleRate(), WMAfile1.BitRateKbps());
-            take(WMAfile1.Title(), WMAfile1.Artist());
-        }
-    }
-    if (!recognised) {
-        OggVorbis1.Read(file);
-        if (OggVorbis1.Recognised() && OggVorbis1.IsDamaged()) {
-            damaged(); // shown as damaged, but not recognised
-        } else if (OggVorbis1.Recognised()) {
-            properties(OggVorbis1.ChannelModeText(), OggVorbis1.SampleRate(), OggVorbis1.BitRateKbps());
-            take(OggVorbis1.Title(), OggVorbis1.Artist());
-        }
-    }
-    if (!recognised) {
-        WAVfile1.Read(file);
-        if (WAVfile1.Recognised()) {
-            properties(WAVfile1.ChannelModeText(), int(WAVfile1.SampleRate()), int(WAVfile1.BitRateKbps()));
-            title.clear();
-            artist = fileName;
-            recognised = true;
-        }
-    }
-    if (!recognised) {
-        TwinVQ1.Read(file);
-        if (TwinVQ1.Recognised()) {
-            if (TwinVQ1.IsDamaged()) {
-                damaged();
-            } else {
-                properties(TwinVQ1.ChannelModeText(), TwinVQ1.SampleRate(), TwinVQ1.BitRateKbps());
-                title = text(TwinVQ1.Title());
-                artist = text(TwinVQ1.Author());
-            }
-            recognised = true;
-        }
+        recognised = true;
     }
     // A format only a plug-in knows is titled as the plug-in plays it.
     if (!recognised) {
         std::string pluginTitle;
         int lengthMs = 0;
-        if (player_->GetPluginFileInfo(path, pluginTitle, lengthMs))
-            take(pluginTitle, {});
+        if (player_->GetPluginFileInfo(path, pluginTitle, lengthMs)) {
+            title = text(pluginTitle);
+            artist.clear();
+            recognised = true;
+        }
     }
 
     const display::TrackLabels labels =

@@ -295,7 +295,7 @@ void TForm1::eqchange()
     const int band = equalizer_->Label1->text().toInt();
     // Another number changes no gain; the gains are handed over all the same.
     if (band >= 1 && band <= player::kEQBandCount)
-        EQGains[size_t(band - 1)] = float(equalizer_->band(band)->Value() - 15);
+        EQGains[size_t(band - 1)] = equalizer_->Gains()[size_t(band - 1)];
     player_->SetEQGains(EQGains);
 }
 

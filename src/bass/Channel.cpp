@@ -1,11 +1,6 @@
 #include "Channel.h"
 #include "SampleMath.h"
 
-extern "C" {
-#include <libavutil/channel_layout.h>
-#include <libswresample/swresample.h>
-}
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -24,17 +19,12 @@ Channel::Channel(DWORD handle_, Kind kind_, DWORD flags_, const StreamFormat& fo
     : handle(handle_), kind(kind_), flags(flags_), rate(format.rate), channels(format.channels),
       lengthFrames(format.lengthFrames), outputRate_(outputRate), source_(std::move(source)), playRate_(format.rate)
 {
-    raw_.resize(kMaxReadFrames * 2);
-    stereo_.resize(kMaxReadFrames * 2);
     fifo_.resize(kFifoFrames * 2);
     dspBuffer_.resize(kMaxBlockFrames * 2);
     block_.resize(kMaxBlockFrames * 2);
 }
 
-Channel::~Channel()
-{
-    swr_free(&resampler_);
-}
+Channel::~Channel() = default;
 
 // --- play state --------------------------------------------------------------
 
@@ -343,8 +333,7 @@ void Channel::fireEndSyncs()
 
 void Channel::resetPipeline()
 {
-    swr_free(&resampler_);
-    resamplerRate_ = 0;
+    resampler_.reset();
     fifoFrames_ = 0;
     sourceEnded_ = false;
     drained_ = false;
@@ -355,29 +344,18 @@ void Channel::resetPipeline()
 std::size_t Channel::produce(float* out, std::size_t frames, unsigned playRate)
 {
     const bool resample = playRate != outputRate_;
-    if (resample && resamplerRate_ != playRate) {
-        swr_free(&resampler_);
-        AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-        if (swr_alloc_set_opts2(&resampler_, &stereo, AV_SAMPLE_FMT_FLT, int(outputRate_), &stereo, AV_SAMPLE_FMT_FLT,
-                                int(playRate), 0, nullptr) < 0 ||
-            swr_init(resampler_) < 0) {
-            swr_free(&resampler_);
-            return 0;
-        }
-        resamplerRate_ = playRate;
-    } else if (!resample && resampler_) {
-        swr_free(&resampler_); // back at the output rate: the few frames it held are dropped
-        resamplerRate_ = 0;
-    }
+    if (resample && (!resampler_ || resampler_->inRate() != playRate))
+        resampler_ = std::make_unique<Resampler>(playRate, outputRate_);
+    else if (!resample)
+        resampler_.reset(); // back at the output rate: the few frames it held are dropped
 
     while (fifoFrames_ < frames && !drained_) {
         float* fifoEnd = fifo_.data() + fifoFrames_ * 2;
-        uint8_t* outPlane[1] = {reinterpret_cast<uint8_t*>(fifoEnd)};
-        const int room = int(kFifoFrames - fifoFrames_);
+        const std::size_t room = kFifoFrames - fifoFrames_;
         if (sourceEnded_) {
-            const int made = resample ? swr_convert(resampler_, outPlane, room, nullptr, 0) : 0;
+            const std::size_t made = resample ? resampler_->drain(fifoEnd, room) : 0;
             if (made > 0)
-                fifoFrames_ += std::size_t(made);
+                fifoFrames_ += made;
             else
                 drained_ = true;
             continue;
@@ -385,6 +363,11 @@ std::size_t Channel::produce(float* out, std::size_t frames, unsigned playRate)
         const std::size_t need = frames - fifoFrames_;
         std::size_t ask = resample ? std::size_t(std::ceil(double(need) * playRate / outputRate_)) + 1 : need;
         ask = std::min(ask, kMaxReadFrames);
+        // Sized by use: a channel at the output rate never needs more than a block.
+        if (raw_.size() < ask * 2)
+            raw_.resize(ask * 2);
+        if (resample && stereo_.size() < ask * 2)
+            stereo_.resize(ask * 2);
         const std::size_t got = std::min(source_->read(raw_.data(), ask), ask);
         framesRead_ += int64_t(got);
         if (got < ask)
@@ -395,14 +378,10 @@ std::size_t Channel::produce(float* out, std::size_t frames, unsigned playRate)
             dst[i * 2] = l;
             dst[i * 2 + 1] = channels == 2 ? raw_[i * 2 + 1] / 32768.0f : l;
         }
-        if (!resample) {
+        if (!resample)
             fifoFrames_ += got;
-        } else if (got > 0) {
-            const uint8_t* inPlane[1] = {reinterpret_cast<const uint8_t*>(stereo_.data())};
-            const int made = swr_convert(resampler_, outPlane, room, inPlane, int(got));
-            if (made > 0)
-                fifoFrames_ += std::size_t(made);
-        }
+        else if (got > 0)
+            fifoFrames_ += resampler_->convert(stereo_.data(), got, fifoEnd, room);
     }
 
     const std::size_t n = std::min(frames, fifoFrames_);

@@ -16,15 +16,15 @@
 #pragma once
 
 #include "Effects.h"
+#include "Resampler.h"
 #include "Source.h"
 #include "bass.h"
 
 #include <array>
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <vector>
-
-struct SwrContext;
 
 namespace bass {
 
@@ -123,11 +123,10 @@ class Channel {
     // sourceLock_
     mutable std::recursive_mutex sourceLock_;
     std::unique_ptr<Source> source_;
-    SwrContext* resampler_ = nullptr;
-    unsigned resamplerRate_ = 0;
-    std::vector<int16_t> raw_;  // source samples
-    std::vector<float> stereo_; // the same as stereo float
-    std::vector<float> fifo_;   // resampled frames waiting for the mixer
+    std::unique_ptr<Resampler> resampler_; // while the play rate is not the output rate
+    std::vector<int16_t> raw_;             // source samples
+    std::vector<float> stereo_;            // the same as stereo float
+    std::vector<float> fifo_;              // resampled frames waiting for the mixer
     std::size_t fifoFrames_ = 0;
     bool sourceEnded_ = false; // the source gave fewer frames than asked
     bool drained_ = false;     // and everything it gave has left the pipeline

@@ -1,23 +1,21 @@
-// The file and module decoders live in their own library, libbassdecoders.so,
-// loaded the first time a stream or module is opened: FFmpeg and libopenmpt
-// bring well over a hundred libraries with them, and a player that starts with
-// an empty playlist should not pay for them before it plays anything.
+// The decoders live in libraries of their own, loaded the first time a stream
+// or module needs them: libbasscodecs.so (libmpg123, libvorbisfile) for MPEG
+// audio and Ogg Vorbis, libbassdecoders.so for everything else (FFmpeg and
+// libopenmpt bring well over a hundred libraries with them). A player that
+// starts with an empty playlist pays for neither, and one that plays MP3 and
+// Ogg files never maps FFmpeg.
 #pragma once
 
-#include "Source.h"
+#include "FileStream.h"
 
 namespace bass {
 
-struct DecoderTable {
-    decltype(&OpenFileSource) openFile;
-    decltype(&OpenMusicSource) openMusic;
-};
-
-// The decoders, loaded on first use; null when the library cannot be loaded
-// (then every open fails with BASS_ERROR_CODEC).
+// Each loaded on first use; null when its library cannot be loaded.
+const CodecTable* Codecs();
 const DecoderTable* Decoders();
 
 } // namespace bass
 
-// The decoder library's one export.
+// The libraries' one export each.
+extern "C" const bass::CodecTable* orvella_bass_codecs();
 extern "C" const bass::DecoderTable* orvella_bass_decoders();

@@ -11,7 +11,6 @@ extern "C" {
 }
 
 #include <cerrno>
-#include <cstdio>
 
 namespace bass {
 
@@ -45,44 +44,23 @@ class InputAvio {
 
     static int read(void* opaque, uint8_t* buffer, int size)
     {
-        auto* self = static_cast<InputAvio*>(opaque);
-        const long got = self->data_.read(self->position_, buffer, std::size_t(size));
+        const long got = static_cast<InputAvio*>(opaque)->input_.read(buffer, std::size_t(size));
         if (got < 0)
             return AVERROR(EIO);
-        if (got == 0)
-            return AVERROR_EOF;
-        self->position_ += uint64_t(got);
-        return int(got);
+        return got == 0 ? AVERROR_EOF : int(got);
     }
 
     static int64_t seek(void* opaque, int64_t offset, int whence)
     {
         auto* self = static_cast<InputAvio*>(opaque);
-        const int64_t size = int64_t(self->data_.size());
-        int64_t target = 0;
-        switch (whence & ~AVSEEK_FORCE) {
-        case AVSEEK_SIZE:
-            return size;
-        case SEEK_SET:
-            target = offset;
-            break;
-        case SEEK_CUR:
-            target = int64_t(self->position_) + offset;
-            break;
-        case SEEK_END:
-            target = size + offset;
-            break;
-        default:
-            return AVERROR(EINVAL);
-        }
-        if (target < 0 || target > size)
-            return AVERROR(EINVAL);
-        self->position_ = uint64_t(target);
-        return target;
+        if ((whence & ~AVSEEK_FORCE) == AVSEEK_SIZE)
+            return int64_t(self->data_.size());
+        const int64_t target = self->input_.seek(offset, whence & ~AVSEEK_FORCE);
+        return target < 0 ? AVERROR(EINVAL) : target;
     }
 
     InputData& data_;
-    uint64_t position_ = 0;
+    InputCursor input_{data_};
     AVIOContext* io_ = nullptr;
 };
 

@@ -65,4 +65,35 @@ long InputData::read(uint64_t pos, void* buffer, std::size_t count)
     return got == 0 && std::ferror(file_) ? -1 : long(got);
 }
 
+long InputCursor::read(void* buffer, std::size_t count)
+{
+    const long got = data_->read(pos_, buffer, count);
+    if (got > 0)
+        pos_ += uint64_t(got);
+    return got;
+}
+
+int64_t InputCursor::seek(int64_t offset, int whence)
+{
+    const int64_t size = int64_t(data_->size());
+    int64_t target;
+    switch (whence) {
+    case SEEK_SET:
+        target = offset;
+        break;
+    case SEEK_CUR:
+        target = int64_t(pos_) + offset;
+        break;
+    case SEEK_END:
+        target = size + offset;
+        break;
+    default:
+        return -1;
+    }
+    if (target < 0 || target > size)
+        return -1;
+    pos_ = uint64_t(target);
+    return target;
+}
+
 } // namespace bass

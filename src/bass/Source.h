@@ -44,6 +44,22 @@ class InputData {
     uint64_t filePos_ = ~uint64_t(0); // where the stdio stream stands, relative to base_
 };
 
+// A read position over InputData, for decoders that read and seek as on a file.
+class InputCursor {
+  public:
+    explicit InputCursor(InputData& data) : data_(&data) {}
+    // Bytes read (0 at the end, -1 on a read error); the position moves past them.
+    long read(void* buffer, std::size_t count);
+    // Moves as lseek does (SEEK_SET, SEEK_CUR, SEEK_END): the new position, or
+    // -1 (and no move) for a place outside the data.
+    int64_t seek(int64_t offset, int whence);
+    uint64_t position() const { return pos_; }
+
+  private:
+    InputData* data_;
+    uint64_t pos_ = 0;
+};
+
 // What a file decoder accepts: FFmpeg demuxer names and codec names.
 struct FileRules {
     const char* demuxers;      // comma list, e.g. "wav,mp3,ogg"

@@ -135,11 +135,8 @@ HSTREAM CreateFileStream(const FileRules& rules, BOOL mem, const void* file, DWO
         return 0;
     int error = BASS_OK;
     StreamFormat format;
-    const DecoderTable* decoders = Decoders();
-    if (!decoders)
-        return Fail(BASS_ERROR_CODEC, HSTREAM(0));
     std::unique_ptr<Source> source =
-        decoders->openFile(std::move(data), rules, flags & BASS_SAMPLE_MONO, format, error);
+        OpenFileStream(std::move(data), rules, flags & BASS_SAMPLE_MONO, format, error, &Codecs, &Decoders);
     if (!source)
         return Fail(error, HSTREAM(0));
     if (format.channels == 1)

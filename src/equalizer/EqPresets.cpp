@@ -9,7 +9,6 @@ namespace eqpresets {
 namespace {
 
 const std::string CountSection = "EqPresets";
-constexpr int MaxPosition = 30;
 
 std::string section(int k)
 {
@@ -32,7 +31,7 @@ Preset fromGains(const char* name, std::array<int, BandCount> gains)
 {
     Preset preset{name, {}};
     for (int n = 0; n < BandCount; ++n)
-        preset.positions[n] = gains[n] + 15;
+        preset.positions[n] = gains[n] + ZeroDbPosition;
     return preset;
 }
 

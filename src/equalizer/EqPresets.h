@@ -15,6 +15,9 @@ namespace eqpresets {
 
 constexpr int BandCount = 10;
 using Positions = std::array<int, BandCount>; // band 1 first
+// A band's positions run from 0 (-15 dB) to 30 (+15 dB).
+constexpr int MaxPosition = 30;
+constexpr int ZeroDbPosition = 15;
 
 struct Preset {
     std::string name;

@@ -1,5 +1,6 @@
 #include "Equalizerform.h"
 
+#include "EqPresets.h"
 #include "Presetform.h"
 
 #include "controls/WindowMover.h"
@@ -60,7 +61,8 @@ void TEqualizerform::createControls()
 
     for (int n = 1; n <= BandCount; ++n) {
         const QByteArray name = "Slider" + QByteArray::number(n);
-        TSlider* slider = makeSlider(this, name.constData(), soVertical, 30, BandMiddle, {BandLefts[n - 1], 8, 11, 81});
+        TSlider* slider = makeSlider(this, name.constData(), soVertical, eqpresets::MaxPosition,
+                                     eqpresets::ZeroDbPosition, {BandLefts[n - 1], 8, 11, 81});
         slider->setProperty("Tag", n);
         bands_[n - 1] = slider;
     }
@@ -114,7 +116,7 @@ player::EQGains TEqualizerform::Gains() const
 {
     player::EQGains gains{};
     for (int n = 0; n < BandCount; ++n)
-        gains[n] = static_cast<float>(bands_[n]->Value() - BandMiddle);
+        gains[n] = static_cast<float>(bands_[n]->Value() - eqpresets::ZeroDbPosition);
     return gains;
 }
 

@@ -22,7 +22,6 @@ class TEqualizerform : public QWidget {
     Q_OBJECT
   public:
     static constexpr int BandCount = player::kEQBandCount;
-    static constexpr int BandMiddle = 15; // position of 0 dB
 
     explicit TEqualizerform(player::TAudioPlayer& player, QWidget* parent = nullptr);
 

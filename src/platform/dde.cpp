@@ -269,10 +269,15 @@ void DdeServer::receive()
             }
             if (request.state == DdeRequest::Complete) {
                 // Queued for the event loop, then answered: the client's wait
-                // ends here, however long the handling takes.
-                QMetaObject::invokeMethod(
-                    this, [this, lines = std::move(request.lines)] { emit executeRequested(lines); },
-                    Qt::QueuedConnection);
+                // ends here, however long the handling takes. The lines travel
+                // under our lock, and the event names the method, so that
+                // nothing of ours passes through Qt's event queue, whose locks
+                // ThreadSanitizer cannot see.
+                {
+                    std::lock_guard<std::mutex> hold(requestsLock_);
+                    requests_.push_back(std::move(request.lines));
+                }
+                QMetaObject::invokeMethod(this, "deliverRequests", Qt::QueuedConnection);
                 ::send(connection.fd, &kHandled, 1, MSG_NOSIGNAL);
             }
             ::close(connection.fd);
@@ -291,6 +296,21 @@ void DdeServer::receive()
     }
     for (const Connection& connection : connections)
         ::close(connection.fd);
+}
+
+void DdeServer::deliverRequests()
+{
+    for (;;) {
+        QStringList lines;
+        {
+            std::lock_guard<std::mutex> hold(requestsLock_);
+            if (requests_.empty())
+                return;
+            lines = std::move(requests_.front());
+            requests_.pop_front();
+        }
+        emit executeRequested(lines);
+    }
 }
 
 bool DdeExecute(const QString& service, const QString& topic, const QString& text, int timeoutMs)

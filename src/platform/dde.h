@@ -16,6 +16,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <deque>
+#include <mutex>
 #include <thread>
 
 namespace platform {
@@ -52,8 +54,10 @@ class DdeServer : public QObject {
 
   private:
     void close();
-    // The receiving thread: accepts, reads, answers and posts each request.
+    // The receiving thread: accepts, reads, answers and queues each request.
     void receive();
+    // On this object's thread: emits the queued requests in order.
+    Q_INVOKABLE void deliverRequests();
 
     QString service_;
     QString topic_;
@@ -61,6 +65,8 @@ class DdeServer : public QObject {
     int listener_ = -1;
     int wake_[2] = {-1, -1}; // a byte on wake_[1] ends the receiving thread
     std::thread receiver_;
+    std::mutex requestsLock_;
+    std::deque<QStringList> requests_; // requestsLock_
 };
 
 // Sends one execute request and waits until the server has handled it. False

@@ -60,7 +60,7 @@ TEST(Slider, ValueStaysInItsRangeAndReportsOnlyRealChanges)
     s.setValue(100);
     EXPECT_EQ(s.Value(), 100);
     EXPECT_EQ(changes.count(), 1);
-    EXPECT_EQ(s.ThumbRect().x(), s.TrackLength());
+    EXPECT_EQ(s.ThumbRect().x(), 131) << "the far end: 140 pixels less the 9 of the thumb";
 
     // A range narrower than one increment is refused; a new range keeps the value.
     s.setValue(50);
@@ -123,7 +123,7 @@ TEST(Slider, DraggingTheThumbTracksAndSnapsWithoutSmooth)
 
     drag(&s, grab + QPoint(s.TrackLength() / 3, 0));
     EXPECT_EQ(s.Value(), 30);
-    EXPECT_EQ(s.ThumbRect().x(), s.PositionOfValue(30)) << "the thumb snaps to the value's place";
+    EXPECT_EQ(s.ThumbRect().x(), 39) << "the thumb snaps to the value's place, 30% of 131";
     drag(&s, grab + QPoint(1000, 5));
     EXPECT_EQ(s.Value(), 100);
     release(&s, grab);
@@ -141,7 +141,7 @@ TEST(Slider, DraggingTheThumbTracksAndSnapsWithoutSmooth)
     const QPoint at = v.ThumbRect().center();
     press(&v, at);
     drag(&v, at - QPoint(0, v.TrackLength() / 3));
-    EXPECT_EQ(v.Value(), (v.TrackLength() / 3 * 30 + v.TrackLength() / 2) / v.TrackLength());
+    EXPECT_EQ(v.Value(), 10) << "30 of 91 pixels: 30 x 30 / 91 = 9.9";
     drag(&v, QPoint(at.x(), -50));
     release(&v, QPoint(at.x(), -50));
     EXPECT_EQ(v.Value(), 30);
@@ -204,8 +204,8 @@ TEST(Slider, TicksLieBelowTheThumbAtLeastThreePixelsApart)
     TSlider& s = *f.slider;
     s.setOptions(soShowPoints);
     // The built-in ruler is thinner than the thumb: centred across it, ticks below both.
-    EXPECT_EQ(s.RulerRect().top(), (s.ThumbRect().height() - s.RulerRect().height()) / 2);
-    EXPECT_EQ(s.PointsRect().top(), s.ThumbRect().height() + 1);
+    EXPECT_EQ(s.RulerRect().top(), 2) << "(11 - 6) / 2";
+    EXPECT_EQ(s.PointsRect().top(), 12) << "below the 11 of the thumb";
 
     auto ticks = [&] {
         const QImage image = f.shown();
@@ -220,16 +220,16 @@ TEST(Slider, TicksLieBelowTheThumbAtLeastThreePixelsApart)
         }
         return found;
     };
-    const int half = s.ThumbRect().width() / 2;
+    // Under the middle of the 9 wide thumb: 4 pixels right of its place.
     auto t = ticks();
     ASSERT_EQ(t.size(), 11u); // every 10 of 0..100
-    EXPECT_EQ(t.front(), std::make_pair(half, 4));
-    EXPECT_EQ(t[1], std::make_pair(s.PositionOfValue(10) + half, 3));
-    EXPECT_EQ(t.back(), std::make_pair(s.TrackLength() + half, 4));
+    EXPECT_EQ(t.front(), std::make_pair(4, 4));
+    EXPECT_EQ(t[1], std::make_pair(13 + 4, 3)) << "10% of 131";
+    EXPECT_EQ(t.back(), std::make_pair(131 + 4, 4));
 
     // Increment 1 on 131 pixels: a tick every 3 values keeps them 3.9 pixels apart.
     s.setIncrement(1);
     t = ticks();
     ASSERT_EQ(t.size(), 34u);
-    EXPECT_EQ(t[1].first, s.PositionOfValue(3) + half);
+    EXPECT_EQ(t[1].first, 4 + 4) << "3% of 131";
 }

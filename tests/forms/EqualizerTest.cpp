@@ -14,10 +14,9 @@ using namespace formstest;
 namespace {
 
 struct Window {
-    DataFolder data;
-    TAudioPlayer player;
-    TEqualizerform form{player};
-    Window() { ConnectEqchange(form, player); }
+    MainWindowParts parts;
+    TAudioPlayer& player = parts.player;
+    TEqualizerform& form = parts.equalizer;
 };
 
 } // namespace

@@ -57,12 +57,11 @@ Heard PlayWithEqualizer(const std::string& file, const std::function<void(TEqual
                         const std::function<void(TEqualizerform&)>& act)
 {
     Heard heard;
-    DataFolder data;
     Capture capture;
     {
-        TAudioPlayer player;
-        TEqualizerform form(player);
-        ConnectEqchange(form, player);
+        MainWindowParts parts;
+        TAudioPlayer& player = parts.player;
+        TEqualizerform& form = parts.equalizer;
         EventLog log;
         log.attach(player);
         player.OnNewFFTData = nullptr;

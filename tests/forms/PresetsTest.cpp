@@ -47,12 +47,12 @@ TPresetFile ThreePresets(const testsupport::TempDir& dir)
 }
 
 struct Windows {
-    DataFolder data;
     testsupport::MessageBoxRecorder boxes;
-    player::TAudioPlayer player;
-    TEqualizerform equalizer{player};
+    MainWindowParts parts;
+    DataFolder& data = parts.data;
+    player::TAudioPlayer& player = parts.player;
+    TEqualizerform& equalizer = parts.equalizer;
     Tpresetform& presets = *equalizer.presetform();
-    Windows() { ConnectEqchange(equalizer, player); }
     Positions sliders() const
     {
         Positions p;

@@ -34,7 +34,10 @@ struct Tags {
 
 // Writes folder/name.extension: hz for seconds (a second tone of hz2 for
 // seconds2 follows when seconds2 > 0), at amplitude 0.5. Returns the path, or
-// "" (with a test failure) when ffmpeg failed.
+// "" (with a test failure) when ffmpeg failed. ffmpeg runs through the shell,
+// not QProcess: Qt starts a child by a clone that shares this process's memory
+// until the tool runs, and after that ThreadSanitizer no longer sees the locks
+// the calling thread takes.
 std::string MakeTone(const std::string& folder, const std::string& name, const ToneFile& type, double hz,
                      double seconds, const Tags& tags = {}, double hz2 = 0, double seconds2 = 0);
 

@@ -2,6 +2,7 @@
 // and a full restart keeping the playlist and every setting.
 #include "WindowHarness.h"
 
+#include "app/MainWindowSettings.h"
 #include "app/display/TrackText.h"
 #include "controls/Slider.h"
 #include "equalizer/Equalizerform.h"
@@ -26,7 +27,9 @@
 #include <QTest>
 
 #include <filesystem>
+#include <set>
 
+using appconfig::Setting;
 using apptest::MainWindowTest;
 using testsupport::TempDir;
 using testsupport::WriteFile;
@@ -308,4 +311,42 @@ TEST_F(MainWindowTest, AHiddenPlaylistWindowStaysHiddenAndAnUnwritablePlaylistKe
     TForm1& g = start();
     EXPECT_FALSE(list().isVisible());
     EXPECT_EQ(g.volumeSlider()->Value(), 55);
+}
+
+TEST_F(MainWindowTest, EachStoredSettingReachesItsOwnControlAndNoOther)
+{
+    TForm1& f = start();
+    MainWindowSettings settings(f);
+    // The window sizes and places, shown as a whole by the restart tests, and
+    // the plug-in switch, which the settings only save, are left out.
+    const std::set<Setting> notHere = {Setting::MainWidth,      Setting::MainHeight,     Setting::MainLeft,
+                                       Setting::MainTop,        Setting::PlaylistVis,    Setting::PlaylistWidth,
+                                       Setting::PlaylistHeight, Setting::PlaylistLeft,   Setting::PlaylistTop,
+                                       Setting::EqualizerVis,   Setting::EqualizerWidth, Setting::EqualizerHeight,
+                                       Setting::EqualizerLeft,  Setting::EqualizerTop,   Setting::PluginFirst};
+    std::vector<appconfig::KeySpec> keys;
+    for (const appconfig::KeySpec& key : appconfig::Keys())
+        if (key.type != appconfig::ValueType::String && !notHere.count(key.setting))
+            keys.push_back(key);
+    ASSERT_EQ(keys.size(), 10u + 6 + 3 + 4 + 20);
+    auto isShuffleSwitch = [](Setting s) { return s == Setting::ShuffleAndGo || s == Setting::SmoothShuffle; };
+    auto values = [&] {
+        std::vector<int> now;
+        for (const appconfig::KeySpec& key : keys)
+            now.push_back(settings.current(key.setting, key.index));
+        return now;
+    };
+
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        std::vector<int> expected = values();
+        // 2 and 3 are in every slider's and list's range.
+        const int before = expected[k];
+        expected[k] = keys[k].type == appconfig::ValueType::Boolean ? 1 - before : before == 3 ? 2 : 3;
+        // "Shuffle And Go" and "Smooth Shuffle" are each other's opposite.
+        for (std::size_t other = 0; other < keys.size(); ++other)
+            if (other != k && isShuffleSwitch(keys[other].setting) && isShuffleSwitch(keys[k].setting))
+                expected[other] = 1 - expected[k];
+        settings.apply(keys[k].setting, keys[k].index, expected[k]);
+        EXPECT_EQ(values(), expected) << keys[k].section << " " << keys[k].key;
+    }
 }

@@ -1,7 +1,9 @@
 // Hostile files through the engine's file and module readers: open, decode a
-// while, seek to the middle, decode again. The first byte picks the reader.
+// while, seek to the middle, decode again. The first byte picks the reader;
+// file streams go the engine's way, MPEG audio and Ogg Vorbis to the light
+// codecs and the rest (or what they turn down) to the general decoder.
 
-#include "bass/Source.h"
+#include "bass/FileStream.h"
 
 #include <cstdint>
 #include <vector>
@@ -10,6 +12,18 @@ namespace {
 
 constexpr const char* kWmaCodecs[] = {"wmav1", "wmav2", "wmapro", "wmalossless", nullptr};
 const bass::FileRules kWmaRules{"asf", kWmaCodecs};
+
+const bass::CodecTable* Codecs()
+{
+    static const bass::CodecTable table{&bass::OpenMpegSource, &bass::OpenVorbisSource};
+    return &table;
+}
+
+const bass::DecoderTable* Decoders()
+{
+    static const bass::DecoderTable table{&bass::OpenFileSource, &bass::OpenMusicSource};
+    return &table;
+}
 
 } // namespace
 
@@ -29,8 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         int64_t orders = 0;
         source = bass::OpenMusicSource(std::move(input), 44100, mono, format, orders, error);
     } else {
-        source =
-            bass::OpenFileSource(std::move(input), mode & 4 ? kWmaRules : bass::kCoreFileRules, mono, format, error);
+        source = bass::OpenFileStream(std::move(input), mode & 4 ? kWmaRules : bass::kCoreFileRules, mono, format,
+                                      error, &Codecs, &Decoders);
     }
     if (!source)
         return 0;
