@@ -42,10 +42,11 @@ int RunProgram(QApplication& app, const std::function<void()>& shown)
     // Media keys and desktop panels; without a session bus the program runs as ever.
     MainWindowMediaTarget mediaTarget(form, [&shell](const QStringList& commands) { shell.openFiles(commands); });
     MprisService mediaControl(&mediaTarget);
-    mediaControl.registerOn(QDBusConnection::sessionBus());
     form.show();
     QTimer::singleShot(0, &form, [&shell] { shell.takeRequests(); });
     if (shown)
         QTimer::singleShot(0, shown);
+    // Connecting to the bus waits on it, so the window shows first.
+    QTimer::singleShot(0, &form, [&mediaControl] { mediaControl.registerOn(QDBusConnection::sessionBus()); });
     return app.exec();
 }

@@ -240,12 +240,18 @@ void TForm1::setcurrenttime1()
     if (player_->Mode() != psPlaying)
         return;
     const QString text = display::ElapsedTimeText(player_->Position());
+    if (text == realtimeedit->text())
+        return;
     // "h:mm:ss" is drawn smaller, so that it keeps to the room of "mm:ss" beside the rate labels.
-    QFont font = realtimeedit->font();
-    font.setPixelSize(text.size() > 5 ? 14 : 19);
-    realtimeedit->setFont(font);
+    const int pixels = text.size() > 5 ? 14 : 19;
+    if (realtimeedit->font().pixelSize() != pixels) {
+        QFont font = realtimeedit->font();
+        font.setPixelSize(pixels);
+        realtimeedit->setFont(font);
+    }
     realtimeedit->setText(text);
-    realtimeedit->adjustSize();
+    if (realtimeedit->sizeHint() != realtimeedit->size())
+        realtimeedit->adjustSize();
 }
 
 void TForm1::seekStarted()

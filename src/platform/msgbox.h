@@ -86,6 +86,10 @@ class ModelessMessageBoxes {
     bool previous_;
 };
 
+// What happens with no presenter: the box is written to standard error and
+// answered by its default button.
+int AnswerOnTerminal(const MessageBoxRequest& box);
+
 // The answer of the default button of a box of this type.
 int DefaultMessageBoxAnswer(UINT type);
 
@@ -96,7 +100,7 @@ std::vector<int> MessageBoxAnswers(UINT type);
 // owned by the owner's window; a call from another thread is handed to the
 // user-interface thread and waits for the answer. When ORVELLA_MSGBOX_LOG names
 // a file, boxes are appended to it as JSON lines and answered by their default
-// button instead, so the program can run unattended.
+// button instead, so the program can run unattended. In platform_widgets.
 void InstallQtMessageBoxPresenter();
 
 } // namespace platform

@@ -12,7 +12,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QThread>
-#include <QWidget>
 
 #include <atomic>
 #include <chrono>
@@ -28,12 +27,12 @@ namespace {
 
 struct WindowRecord {
     MessageHandler handler;
-    QPointer<QWidget> widget;
+    QPointer<QObject> window; // the real window behind the handle, if any
 };
 
 struct SendState {
-    std::mutex mutex;              // guards done and result
-    std::condition_variable cv;    // signalled when done becomes true
+    std::mutex mutex;           // guards done and result
+    std::condition_variable cv; // signalled when done becomes true
     bool done = false;
     LRESULT result = 0;
 
@@ -57,7 +56,7 @@ struct QueuedMessage {
 const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 class Dispatcher : public QObject {
-public:
+  public:
     bool event(QEvent* e) override;
 };
 
@@ -65,7 +64,7 @@ struct MessageSystem {
     // Guards everything below.
     std::mutex mutex;
     std::unordered_map<uintptr_t, std::shared_ptr<WindowRecord>> windows;
-    std::deque<QueuedMessage> sent;   // cross-thread SendMessage, served first
+    std::deque<QueuedMessage> sent; // cross-thread SendMessage, served first
     std::deque<QueuedMessage> posted;
     uintptr_t nextId = 0x10000;
     std::thread::id uiThread;
@@ -80,7 +79,10 @@ MessageSystem& messageSystem()
     return *s;
 }
 
-uintptr_t idOf(HWND window) { return reinterpret_cast<uintptr_t>(window); }
+uintptr_t idOf(HWND window)
+{
+    return reinterpret_cast<uintptr_t>(window);
+}
 
 // Caller holds the lock.
 std::shared_ptr<WindowRecord> findLocked(MessageSystem& s, uintptr_t id)
@@ -178,20 +180,20 @@ HWND CreateMessageWindow(MessageHandler handler)
     return reinterpret_cast<HWND>(id);
 }
 
-void SetWindowWidget(HWND window, QWidget* widget)
+void SetWindowObject(HWND window, QObject* object)
 {
     MessageSystem& s = messageSystem();
     std::lock_guard lock(s.mutex);
     if (auto record = findLocked(s, idOf(window)))
-        record->widget = widget;
+        record->window = object;
 }
 
-QWidget* WindowWidget(HWND window)
+QObject* WindowObject(HWND window)
 {
     MessageSystem& s = messageSystem();
     std::lock_guard lock(s.mutex);
     auto record = findLocked(s, idOf(window));
-    return record ? record->widget.data() : nullptr;
+    return record ? record->window.data() : nullptr;
 }
 
 bool PumpWait(int maxPasses, int sleepMs, const std::function<bool()>& done)

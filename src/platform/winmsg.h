@@ -37,6 +37,7 @@ PLATFORM_API DWORD GetTickCount(void);
 #ifdef __cplusplus
 #include <functional>
 
+class QObject;
 class QWidget;
 
 namespace platform {
@@ -46,7 +47,10 @@ using MessageHandler = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
 HWND CreateMessageWindow(MessageHandler handler);
 
 // A real window can stand behind a handle: message boxes and plug-in dialogs
-// given that handle as their owner open over it.
+// given that handle as their owner open over it. The widget forms are in
+// platform_widgets, so that what needs no window never loads Qt Widgets.
+void SetWindowObject(HWND window, QObject* object);
+QObject* WindowObject(HWND window);
 void SetWindowWidget(HWND window, QWidget* widget);
 QWidget* WindowWidget(HWND window);
 

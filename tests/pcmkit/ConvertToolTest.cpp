@@ -18,9 +18,10 @@ struct Result {
     std::string err;
 };
 
-Result Convert(const QStringList& args)
+Result Convert(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
+    process.setProcessEnvironment(env);
     process.start(kTool, args);
     Result r;
     if (process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit)
@@ -124,4 +125,19 @@ TEST_F(ConvertTool, LoadsTheCodecLibraryOnlyForFormatsThatNeedIt)
     const std::string loaded = librariesLoadedFor("gsm.wav");
     EXPECT_NE(loaded.find("libacmcodecs.so"), std::string::npos);
     EXPECT_NE(loaded.find("libavcodec"), std::string::npos);
+}
+
+TEST_F(ConvertTool, DecodesWithoutLoadingQtGuiOrWidgets)
+{
+    // The loader names every library it maps on standard error.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LD_DEBUG", "files");
+    Result r = Convert(
+        {QString::fromStdString(TestData("pcmkit/pcm16-stereo.wav")), QString::fromStdString(dir.file("out.wav"))},
+        env);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("in_pcmkit.so"), std::string::npos);
+    EXPECT_NE(r.err.find("libQt6Core"), std::string::npos);
+    EXPECT_EQ(r.err.find("libQt6Gui"), std::string::npos);
+    EXPECT_EQ(r.err.find("libQt6Widgets"), std::string::npos);
 }

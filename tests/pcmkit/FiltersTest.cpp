@@ -96,6 +96,21 @@ TEST(Filters, FloatingPointIsFullScaleAtOne)
     EXPECT_EQ(Samples16(DecodeBytes("a.au", FloatAu(1, values)).bytes),
               (std::vector<int16_t>{32767, -32768, 8192, 32767, 0, 0}));
 
+    // Long runs are converted several samples a step: the same answers, in
+    // every position, infinities limited too.
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::vector<std::pair<float, int16_t>> cases = {
+        {1.0f, 32767}, {-1.0f, -32768}, {0.25f, 8192},  {2.0f, 32767},       {nan, 0},
+        {-1e-7f, 0},   {inf, 32767},    {-inf, -32768}, {-0.99999f, -32767}, {0.5000153f, 16384}};
+    std::vector<float> run;
+    std::vector<int16_t> expected;
+    for (int i = 0; i < 3; ++i)
+        for (const auto& [in, out] : cases) {
+            run.push_back(in);
+            expected.push_back(out);
+        }
+    EXPECT_EQ(Samples16(DecodeBytes("a.au", FloatAu(1, run)).bytes), expected);
+
     // A float WAV is as loud as the same float AU.
     ByteBuilder data;
     for (float v : {1.0f, 0.5f, -0.5f})

@@ -1,14 +1,24 @@
-// The built plug-in as a host sees it: one export, and the network library
-// found beside it.
+// The built plug-in as a host sees it: one export, the network library found
+// beside it, and its settings dialog in a library of its own.
 
 #include "platform/dynlib.h"
+#include "platform/folders.h"
+#include "platform/profile.h"
 #include "platform/winmsg.h"
 #include "player/plugin_api.h"
 
 #include "support/TempDir.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QListWidget>
 #include <QProcess>
+#include <QPushButton>
+#include <QTimer>
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 #include <filesystem>
 
@@ -64,4 +74,43 @@ TEST(Module, UsesTheNetworkLibraryFoundBesideIt)
 
     m->Quit();
     DestroyWindow(window);
+}
+
+TEST(Module, SettingsDialogChangesThePluginItLoadsFrom)
+{
+    // The plug-in keeps its settings beside the host program.
+    std::string ini = platform::ProgramPath();
+    ini = ini.substr(0, ini.rfind('.') > ini.rfind('/') ? ini.rfind('.') : ini.size()) + ".ini";
+    std::remove(ini.c_str());
+    platform::DynamicLibrary library;
+    ASSERT_TRUE(library.open(kPlugin)) << library.error();
+    TInModule* m = library.function<GetInModuleFunc>(PLUGIN_EXPORT_NAME)();
+    HWND window = platform::CreateMessageWindow([](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
+    m->MainWindow = window;
+    m->DLLInstance = library.handle();
+    m->Init();
+    ASSERT_STREQ(m->FileExtensions, "WAV");
+
+    // Downmix on and WAV off, then OK, once the dialog is up.
+    bool seen = false;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog || seen)
+            return;
+        seen = true;
+        dialog->findChild<QCheckBox*>("cfg_mono")->setChecked(true);
+        dialog->findChild<QListWidget*>("cfg_ext_mask")->item(0)->setSelected(false);
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    driver.start(10);
+    m->Config(window);
+    driver.stop();
+    EXPECT_TRUE(seen);
+    EXPECT_STREQ(m->FileExtensions, "VOC"); // the list offered to the host follows at once
+
+    m->Quit();
+    DestroyWindow(window);
+    EXPECT_EQ(platform::ProfileFile(ini).readString("IN_PCMKIT", "cfg_mono", ""), "1");
+    std::remove(ini.c_str());
 }

@@ -8,7 +8,9 @@
 namespace pcmkit_convert {
 namespace {
 
-constexpr std::size_t kFlushBytes = 1 << 20;
+// Small enough to stay in the cache and to cost few page faults, large enough
+// for few writes.
+constexpr std::size_t kFlushBytes = 1 << 18;
 constexpr int kRoom = 1 << 22;
 
 // Open and Close come from the host's thread, the rest from the decode thread.
@@ -77,6 +79,7 @@ int Open(int rate, int channels, int bits, int, int)
         return -1;
     result = WavResult{true, true, rate, channels, bits, 0};
     writeHeader(0);
+    pending.reserve(2 * kFlushBytes); // grown once, not by doubling through every size
     writtenBytes = 0;
     flushMs = 0;
     return 0;

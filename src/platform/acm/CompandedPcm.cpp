@@ -1,6 +1,8 @@
 #include "CompandedPcm.h"
 
 #include <array>
+#include <bit>
+#include <cstring>
 
 namespace acm {
 namespace {
@@ -68,10 +70,17 @@ Conversion ExpandCompanded(const int16_t* table, int channels, int dstBits, cons
             dst[i] = uint8_t((table[src[i]] >> 8) + 128);
         break;
     case 2:
-        for (std::size_t i = 0; i < samples; ++i) {
-            const auto v = uint16_t(table[src[i]]);
-            dst[2 * i] = uint8_t(v);
-            dst[2 * i + 1] = uint8_t(v >> 8);
+        // Little-endian output is the table's own layout: one store per sample.
+        if constexpr (std::endian::native == std::endian::little) {
+#pragma GCC unroll 4
+            for (std::size_t i = 0; i < samples; ++i)
+                std::memcpy(dst + 2 * i, &table[src[i]], 2);
+        } else {
+            for (std::size_t i = 0; i < samples; ++i) {
+                const auto v = uint16_t(table[src[i]]);
+                dst[2 * i] = uint8_t(v);
+                dst[2 * i + 1] = uint8_t(v >> 8);
+            }
         }
         break;
     default: // the 16-bit value in the top bytes, the rest zero

@@ -3,7 +3,7 @@
 
 #include "Module.h"
 
-#include "ConfigDialog.h"
+#include "ConfigLibrary.h"
 #include "Containers.h"
 #include "Playback.h"
 #include "Settings.h"
@@ -26,7 +26,7 @@ std::string settingsPath;
 
 void Config(HWND parent)
 {
-    plugin::RunModal<ConfigDialog>(parent);
+    show_config_dialog(parent);
 }
 
 void About(HWND parent)

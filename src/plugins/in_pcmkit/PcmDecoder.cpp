@@ -27,15 +27,17 @@ uint16_t swap16(uint16_t v)
 {
     return __builtin_bswap16(v);
 }
-uint32_t swap32(uint32_t v)
+uint32_t swap_halves32(uint32_t v)
 {
-    return __builtin_bswap32(v);
+    return v << 16 | v >> 16;
 }
-uint64_t swap64(uint64_t v)
+uint64_t swap_halves64(uint64_t v)
 {
-    return __builtin_bswap64(v);
+    return v << 32 | v >> 32;
 }
 
+// Wider samples are reversed as halves of halves: each pass is a rotate that
+// vectorises, where a whole reversal would run one sample at a time.
 void swap_bytes(uint8_t* p, int bytes, int width)
 {
     switch (width) {
@@ -43,10 +45,13 @@ void swap_bytes(uint8_t* p, int bytes, int width)
         swap_each<uint16_t, swap16>(p, bytes);
         return;
     case 4:
-        swap_each<uint32_t, swap32>(p, bytes);
+        swap_each<uint16_t, swap16>(p, bytes);
+        swap_each<uint32_t, swap_halves32>(p, bytes);
         return;
     case 8:
-        swap_each<uint64_t, swap64>(p, bytes);
+        swap_each<uint16_t, swap16>(p, bytes);
+        swap_each<uint32_t, swap_halves32>(p, bytes);
+        swap_each<uint64_t, swap_halves64>(p, bytes);
         return;
     default:
         for (int i = 0; i + width <= bytes; i += width)

@@ -133,6 +133,30 @@ void reset_settings()
     cfg_extra_exts[0] = '\0';
 }
 
+settings_values capture_settings()
+{
+    settings_values v{cfg_vocsil, cfg_priority, cfg_raw_sr, cfg_ext_mask, cfg_8216, cfg_downcvt,
+                      cfg_mono,   cfg_dither,   cfg_fdest,  cfg_exploop,  {}};
+    std::memcpy(v.extra_exts, cfg_extra_exts, kExtraExtsSize);
+    return v;
+}
+
+void apply_settings(const settings_values& v)
+{
+    cfg_vocsil = v.vocsil;
+    cfg_priority = v.priority;
+    cfg_raw_sr = v.raw_sr;
+    cfg_ext_mask = v.ext_mask;
+    cfg_8216 = v.c8216;
+    cfg_downcvt = v.downcvt;
+    cfg_mono = v.mono;
+    cfg_dither = v.dither;
+    cfg_fdest = v.fdest;
+    cfg_exploop = v.exploop;
+    std::memcpy(cfg_extra_exts, v.extra_exts, kExtraExtsSize);
+    cfg_extra_exts[kExtraExtsSize - 1] = '\0';
+}
+
 uint32_t parse_leading_digits(const std::string& text)
 {
     uint64_t value = 0;

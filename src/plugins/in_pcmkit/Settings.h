@@ -41,6 +41,23 @@ extern char extension_list[kExtensionListSize];
 // Builds the list into buffer; returns its length including the final NULs.
 std::size_t build_extension_list(char* buffer, std::size_t size);
 
+// Every setting at once, as the plug-in hands them to its dialog library.
+struct settings_values {
+    bool vocsil;
+    uint32_t priority;
+    uint32_t raw_sr;
+    uint32_t ext_mask;
+    bool c8216;
+    bool downcvt;
+    bool mono;
+    bool dither;
+    uint32_t fdest;
+    bool exploop;
+    char extra_exts[kExtraExtsSize];
+};
+settings_values capture_settings();
+void apply_settings(const settings_values& values);
+
 void reset_settings();
 void read_settings(const std::string& iniPath);
 bool write_settings(const std::string& iniPath);

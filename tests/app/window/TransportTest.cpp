@@ -7,12 +7,16 @@
 #include "equalizer/EqualizerWindow.h"
 #include "playlist/PlaylistWindow.h"
 
+#include "bass/EngineHarness.h"
 #include "support/ByteBuilder.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <map>
+#include <set>
 
 using apptest::MainWindowTest;
 using player::psPaused;
@@ -358,4 +362,60 @@ TEST_F(Transport, AfterAQuietSpellAPauseStillClearsTheSpectrumAtOnce)
     QTest::qWait(200);
     EXPECT_EQ(form->spectrum()->Shown(), &form->spectrum()->BackgroundBitmap());
     EXPECT_EQ(form->statusText(), "Paused");
+}
+
+namespace {
+
+// Counts the paint events of the widgets of one window.
+class PaintCounter : public QObject {
+  public:
+    explicit PaintCounter(QWidget* window) : window_(window) {}
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Paint && widget && widget->window() == window_)
+            ++paints[widget->objectName().isEmpty() ? widget->metaObject()->className() : widget->objectName()];
+        return false;
+    }
+    std::map<QString, int> paints;
+
+  private:
+    QWidget* window_;
+};
+
+} // namespace
+
+// A spectrum frame repaints the spectrum's own box and nothing else: no
+// parent or sibling of it, no label whose text stayed the same.
+TEST_F(Transport, WhilePlayingOnlyTheSpectrumIsPaintedEveryFrame)
+{
+    start();
+    // Two tones taking turns every tenth of a second, so every frame differs.
+    enginetest::Samples changing;
+    for (int part = 0; part < 100; ++part) {
+        const enginetest::Samples tone = enginetest::Sine(8000, 1, part % 2 ? 300 : 2500, 0.1, 0.3);
+        changing.insert(changing.end(), tone.begin(), tone.end());
+    }
+    enginetest::WriteWav(files.file("changing.wav"), 8000, 1, changing);
+    addFiles({files.file("changing.wav")});
+    playEntry(0);
+    ASSERT_TRUE(waitFor([&] { return form->spectrum()->Shown() == &form->spectrum()->WorkBitmap(); }));
+    QTest::qWait(300); // the status and the track information settle
+
+    PaintCounter counter(form.get());
+    qApp->installEventFilter(&counter);
+    QTest::qWait(1500);
+    qApp->removeEventFilter(&counter);
+    EXPECT_GE(counter.paints["GaugePaintBox"], 10);
+    // Only the clock and the seek thumb (with what lies under it) change,
+    // once a second.
+    const std::set<QString> onceASecond = {"realtimeedit", "Slider1", "TSliderThumb", "QWidget", "TForm1"};
+    for (const auto& [name, count] : counter.paints) {
+        if (name == "GaugePaintBox")
+            continue;
+        if (onceASecond.count(name))
+            EXPECT_LE(count, 2) << name.toStdString();
+        else
+            ADD_FAILURE() << name.toStdString() << " painted " << count << " times";
+    }
 }
