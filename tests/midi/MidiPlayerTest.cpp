@@ -6,7 +6,6 @@
 
 #include "player/PluginHost.h"
 #include "support/MappedLibraries.h"
-#include "support/MessageBoxRecorder.h"
 #include "support/MidiBuilder.h"
 #include "support/Pitch.h"
 
@@ -35,32 +34,14 @@ long LastLoudFrame(const Samples& stereo)
     return -1;
 }
 
-// In the build's own program folder, whose Plugins/ holds in_midi.so.
-class MidiPlayer : public ::testing::Test {
+class MidiPlayer : public ShippedPluginTest {
   protected:
-    void SetUp() override
-    {
-        p = std::make_unique<TAudioPlayer>();
-        ASSERT_EQ(LoadPlugin("in_midi.so"), plLoaded);
-        log.attach(*p);
-    }
+    MidiPlayer() : ShippedPluginTest("in_midi.so") {}
     std::string song(const std::string& name, const std::string& bytes)
     {
         testsupport::WriteFile(dir.file(name), bytes);
         return dir.file(name);
     }
-    void playToEnd()
-    {
-        p->Play();
-        ASSERT_TRUE(WaitUntil([&] { return log.playEnds > 0; }));
-        EXPECT_EQ(p->Mode(), psStopped);
-    }
-
-    testsupport::TempDir dir;
-    testsupport::MessageBoxRecorder boxes;
-    Capture capture;
-    std::unique_ptr<TAudioPlayer> p;
-    EventLog log;
 };
 
 } // namespace
