@@ -74,7 +74,7 @@ class WavCapture {
 class ClockDevice final : public OutputDevice {
   public:
     ClockDevice(unsigned rate, DeviceFeed& feed, std::unique_ptr<WavCapture> capture)
-        : rate_(rate), feed_(feed), capture_(std::move(capture))
+        : rate_(rate), tickMs_(capture ? kCaptureTickMs : kSilentTickMs), feed_(feed), capture_(std::move(capture))
     {
     }
     ~ClockDevice() override { stop(); }
@@ -103,13 +103,16 @@ class ClockDevice final : public OutputDevice {
     }
 
     unsigned kind() const override { return capture_ ? BASS_DEVICE_WAV : BASS_DEVICE_NULL; }
-    unsigned latencyMs() const override { return kTickMs; }
+    unsigned latencyMs() const override { return unsigned(tickMs_); }
 
   private:
     // One wake-up of this thread and of the mixer per tick: long enough to be
-    // cheap, short against the 116-ms queue.
-    static constexpr int kTickMs = 20;
-    static constexpr std::size_t kChunkFrames = 1024;
+    // cheap, short against the 116-ms queue. A capture must never run short
+    // (a late mixer would be heard as a gap in the file), so it takes smaller
+    // bites; the silent device has nothing to lose and wakes half as often.
+    static constexpr int kCaptureTickMs = 20;
+    static constexpr int kSilentTickMs = 40;
+    static constexpr std::size_t kChunkFrames = 4096; // a whole tick in one pull, one wake-up of the mixer
 
     void run()
     {
@@ -137,11 +140,12 @@ class ClockDevice final : public OutputDevice {
             }
             hold.lock();
             // Condition: quit_ set by stop(); otherwise the next tick.
-            wakeup_.wait_for(hold, std::chrono::milliseconds(kTickMs), [this] { return quit_; });
+            wakeup_.wait_for(hold, std::chrono::milliseconds(tickMs_), [this] { return quit_; });
         }
     }
 
     const unsigned rate_;
+    const int tickMs_;
     DeviceFeed& feed_;
     std::unique_ptr<WavCapture> capture_; // touched by the clock thread, and by the destructor after stop()
     std::mutex lock_;                     // guards quit_ and the thread_ object

@@ -5,6 +5,7 @@
 #include <xmmintrin.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
@@ -350,15 +351,22 @@ void Engine::spectrum(const Channel& channel, float* out)
     static float* in = fftwf_alloc_real(kFftSize);
     static fftwf_complex* bins = fftwf_alloc_complex(kFftSize / 2 + 1);
     static fftwf_plan plan = fftwf_plan_dft_r2c_1d(int(kFftSize), in, bins, FFTW_ESTIMATE);
-    for (std::size_t n = 0; n < kFftSize; ++n) {
-        const float hann = 0.5f - 0.5f * std::cos(2.0f * std::numbers::pi_v<float> * float(n) / kFftSize);
-        in[n] = samples[n] * hann;
-    }
+    static const std::array<float, kFftSize> hann = [] {
+        std::array<float, kFftSize> w;
+        for (std::size_t n = 0; n < kFftSize; ++n)
+            w[n] = 0.5f - 0.5f * std::cos(2.0f * std::numbers::pi_v<float> * float(n) / kFftSize);
+        return w;
+    }();
+    for (std::size_t n = 0; n < kFftSize; ++n)
+        in[n] = samples[n] * hann[n];
     fftwf_execute(plan);
     // A Hann window keeps half the energy: a sine of amplitude A peaks at A x N / 4.
     constexpr float scale = 4.0f / kFftSize;
-    for (std::size_t k = 0; k < kFftSize / 2; ++k)
-        out[k] = std::hypot(bins[k][0], bins[k][1]) * scale;
+    for (std::size_t k = 0; k < kFftSize / 2; ++k) {
+        // The magnitude as hypotf gives it: the squares summed in double, the root rounded to float.
+        const double re = bins[k][0], im = bins[k][1];
+        out[k] = float(std::sqrt(re * re + im * im)) * scale;
+    }
 }
 
 void Engine::listPlaying(Runtime& rt, std::vector<std::shared_ptr<Channel>>& playing, bool playingOut)
@@ -443,8 +451,7 @@ void Engine::mixLoop(Runtime& rt)
                 if (channel->mix(block))
                     ended.push_back(channel);
             }
-            for (std::size_t i = 0; i < mix.size(); ++i)
-                out[i] = ToSample(mix[i]);
+            ToSamples(mix.data(), out.data(), mix.size());
             rt.ring.write(out.data(), kBlockFrames);
             for (auto& channel : ended)
                 playingOut.emplace_back(std::move(channel), rt.ring.written());
