@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
@@ -388,6 +390,22 @@ void Engine::listPlaying(Runtime& rt, std::vector<std::shared_ptr<Channel>>& pla
     }
 }
 
+void Engine::waitForWork(Runtime& rt)
+{
+    if (const std::optional<OutputDevice::TimePoint> tick = rt.device->nextTick()) {
+        const auto sinceEpoch = std::chrono::duration_cast<std::chrono::nanoseconds>(tick->time_since_epoch());
+        timespec until{};
+        until.tv_sec = time_t(sinceEpoch.count() / 1000000000);
+        until.tv_nsec = long(sinceEpoch.count() % 1000000000);
+        // The steady clock is the monotonic one.
+        while (sem_clockwait(&rt.wake, CLOCK_MONOTONIC, &until) != 0 && errno == EINTR) {
+        }
+    } else {
+        while (sem_wait(&rt.wake) != 0 && errno == EINTR) {
+        }
+    }
+}
+
 void Engine::mixLoop(Runtime& rt)
 {
     // Denormals in effect tails would cost more than the sound is worth.
@@ -405,6 +423,10 @@ void Engine::mixLoop(Runtime& rt)
     bool wasPlaying = false; // a channel was mixed in the last pass
 
     while (!rt.quit.load()) {
+        rt.device->pace();
+        // Whatever was posted so far (by the pace above too) is seen by this pass.
+        while (sem_trywait(&rt.wake) == 0) {
+        }
         // End syncs fire once the device has taken a channel's last frame.
         const uint64_t consumed = rt.ring.consumed();
         for (std::size_t i = 0; i < playingOut.size();) {
@@ -422,12 +444,10 @@ void Engine::mixLoop(Runtime& rt)
             playing.clear();
             // Condition: the device took frames and the ring has room for a
             // block (it posts), a channel started, BASS_Start, or free() asks
-            // to quit. At rest only the last three come (or a capture's tick).
-            // What is left in the ring plays out; the device fills the rest
-            // with silence.
-            sem_wait(&rt.wake);
-            while (sem_trywait(&rt.wake) == 0) {
-            }
+            // to quit; or the tick of a device this thread runs. At rest only
+            // the first three come (and a capture's ticks). What is left in
+            // the ring plays out; the device fills the rest with silence.
+            waitForWork(rt);
             continue;
         }
         if (!wasPlaying) {

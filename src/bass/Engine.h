@@ -70,6 +70,9 @@ class Engine {
     Engine() = default;
     struct Runtime;
     void mixLoop(Runtime& rt);
+    // Sleeps until the mixer has work: a post on the wake semaphore, or the
+    // next tick of a device this thread runs.
+    void waitForWork(Runtime& rt);
     // Lists the playing channels, and starts or stops the device as there is
     // anything to mix or to play out (playingOut: ended channels still in the ring).
     void listPlaying(Runtime& rt, std::vector<std::shared_ptr<Channel>>& playing, bool playingOut);
