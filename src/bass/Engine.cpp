@@ -445,7 +445,7 @@ void Engine::mixLoop(Runtime& rt)
             // Condition: the device took frames and the ring has room for a
             // block (it posts), a channel started, BASS_Start, or free() asks
             // to quit; or the tick of a device this thread runs. At rest only
-            // the first three come (and a capture's ticks). What is left in
+            // a start or free() comes (and a capture's ticks). What is left in
             // the ring plays out; the device fills the rest with silence.
             waitForWork(rt);
             continue;
