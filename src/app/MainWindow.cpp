@@ -20,7 +20,9 @@
 #include <QFrame>
 #include <QIcon>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
+#include <QResource>
 #include <QStyle>
 
 namespace {
@@ -28,6 +30,21 @@ namespace {
 QFont arial(int pixels, bool bold = false)
 {
     return DesignFont(DesignFace::Arial, pixels, bold);
+}
+
+// Raw pixels drawn from the SVG by the build: nothing to decode, no image
+// plug-in to load.
+QIcon programIcon()
+{
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128}) {
+        const QByteArray pixels = QResource(QStringLiteral(":/orvella-%1.argb").arg(size)).uncompressedData();
+        if (pixels.size() == size * size * 4)
+            icon.addPixmap(QPixmap::fromImage(QImage(reinterpret_cast<const uchar*>(pixels.constData()), size, size,
+                                                     QImage::Format_ARGB32_Premultiplied)
+                                                  .copy()));
+    }
+    return icon;
 }
 
 } // namespace
@@ -73,7 +90,7 @@ void TForm1::createControls()
 {
     setWindowTitle(QStringLiteral("Orvella"));
     // Every window, dialog and box of the program carries its icon.
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/orvella.svg")));
+    QApplication::setWindowIcon(programIcon());
     // A fixed border with a system menu, minimise and close boxes.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);

@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QImage>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -29,7 +30,9 @@
 #include <QSlider>
 #include <QTest>
 
+#include <cstring>
 #include <filesystem>
+#include <link.h>
 #include <set>
 
 using appconfig::Setting;
@@ -61,6 +64,14 @@ std::vector<QString> captions(const playlist::Tplayl& list)
     for (int k = 0; k < list.realboxItems().Count(); ++k)
         out.push_back(list.realboxItems().Item(k).caption + " | " + list.realboxItems().Item(k).time);
     return out;
+}
+
+bool libraryLoaded(const char* namePart)
+{
+    auto matches = [](dl_phdr_info* info, size_t, void* part) {
+        return std::strstr(info->dlpi_name, static_cast<const char*>(part)) ? 1 : 0;
+    };
+    return dl_iterate_phdr(matches, const_cast<char*>(namePart)) != 0;
 }
 
 } // namespace
@@ -290,7 +301,13 @@ TEST_F(MainWindowTest, EveryWindowCarriesTheProgramIcon)
 {
     TForm1& f = start();
     const QIcon icon = QApplication::windowIcon();
-    EXPECT_FALSE(icon.pixmap(32, 32).isNull()) << "the icon is drawn";
+    for (int size : {16, 32, 48}) {
+        const QImage drawn = icon.pixmap(size, size).toImage();
+        ASSERT_EQ(drawn.size(), QSize(size, size));
+        EXPECT_GT(qAlpha(drawn.pixel(size / 2, size / 2)), 0) << "the icon is drawn at " << size << " px";
+    }
+    // Drawing the icon from its SVG at start costs more than the rest of the window's pictures.
+    EXPECT_FALSE(libraryLoaded("qsvgicon")) << "the SVG icon engine loaded at start";
     f.showeq();
     f.showpresets();
     f.prefformshow();
