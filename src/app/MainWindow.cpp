@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QFrame>
 #include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 // Renders the program's SVG icon into files of premultiplied 32-bit ARGB pixels,
 // one per size given, named PREFIX-SIZE.argb. Run by the build, so that the
-// windows show the icon without any image plug-in loaded at start (reading even
+// windows show the icon without reading an image file at start (reading even
 // a PNG makes Qt load every image plug-in to ask it).
 #include <QFile>
 #include <QGuiApplication>
