@@ -3,6 +3,7 @@
 #include "EngineHarness.h"
 
 #include "bass/bass_wma.h"
+#include "support/MappedLibraries.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <string>
 #include <thread>
 
@@ -96,18 +96,6 @@ TEST(Api, VersionAndInfo)
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_INIT);
 }
 
-namespace {
-bool Mapped(const char* library)
-{
-    std::ifstream maps("/proc/self/maps");
-    std::string line;
-    while (std::getline(maps, line))
-        if (line.find(library) != std::string::npos)
-            return true;
-    return false;
-}
-} // namespace
-
 // FFmpeg and libopenmpt cost a start-up tens of milliseconds and megabytes, so
 // the engine starts without them, and MP3 and Ogg files never bring them in.
 TEST(Api, TheDecodersLoadWhenAStreamNeedsThem)
@@ -116,7 +104,7 @@ TEST(Api, TheDecodersLoadWhenAStreamNeedsThem)
     ASSERT_TRUE(BASS_Start());
     for (const char* library : {"libbasscodecs.so", "libbassdecoders.so", "libavformat", "libavcodec", "libavutil",
                                 "libswresample", "libopenmpt", "libmpg123"})
-        EXPECT_FALSE(Mapped(library)) << library;
+        EXPECT_FALSE(testsupport::LibraryMapped(library)) << library;
     for (const char* name : {"bass/tone.ogg", "bass/tone.mp3"}) {
         HSTREAM stream = BASS_StreamCreateFile(FALSE, testsupport::TestData(name).c_str(), 0, 0, 0);
         ASSERT_NE(stream, 0u) << name;
@@ -126,13 +114,13 @@ TEST(Api, TheDecodersLoadWhenAStreamNeedsThem)
         EXPECT_GT(BASS_ChannelGetPosition(stream), 0) << name;
         BASS_StreamFree(stream);
     }
-    EXPECT_TRUE(Mapped("libbasscodecs.so"));
+    EXPECT_TRUE(testsupport::LibraryMapped("libbasscodecs.so"));
     for (const char* library : {"libbassdecoders.so", "libavformat", "libavcodec", "libavutil", "libswresample"})
-        EXPECT_FALSE(Mapped(library)) << library;
+        EXPECT_FALSE(testsupport::LibraryMapped(library)) << library;
     HSTREAM wma = BASS_WMA_StreamCreateFile(FALSE, testsupport::TestData("bass/tone.wma").c_str(), 0, 0, 0);
     EXPECT_NE(wma, 0u);
-    EXPECT_TRUE(Mapped("libbassdecoders.so"));
-    EXPECT_TRUE(Mapped("libavformat"));
+    EXPECT_TRUE(testsupport::LibraryMapped("libbassdecoders.so"));
+    EXPECT_TRUE(testsupport::LibraryMapped("libavformat"));
     BASS_StreamFree(wma);
     EXPECT_TRUE(BASS_Free());
 }

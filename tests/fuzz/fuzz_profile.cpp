@@ -1,20 +1,13 @@
 // Profile text from anywhere must parse, and edits must read back and survive
 // a write and a fresh parse.
 
+#include "fuzz/FuzzCheck.h"
 #include "platform/ProfileDocument.h"
 
 #include <cstdint>
 #include <string>
 
 using platform::ProfileDocument;
-
-namespace {
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

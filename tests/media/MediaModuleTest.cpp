@@ -4,6 +4,7 @@
 #include "bass/EngineHarness.h"
 #include "player/plugin_api.h"
 #include "support/EncodedTones.h"
+#include "support/MappedLibraries.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
@@ -17,7 +18,6 @@
 #include <dlfcn.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -34,16 +34,6 @@ TInModule* LoadModule()
         return nullptr;
     auto get = reinterpret_cast<GetInModuleFunc>(dlsym(library, PLUGIN_EXPORT_NAME));
     return get ? get() : nullptr;
-}
-
-bool MapsFfmpeg()
-{
-    std::ifstream maps("/proc/self/maps");
-    std::string line;
-    while (std::getline(maps, line))
-        if (line.find("libavformat") != std::string::npos)
-            return true;
-    return false;
 }
 
 // The extension lists of the module's pairs.
@@ -95,11 +85,11 @@ TEST(MediaModuleLoad, LoadsWithoutFfmpegUntilItLooksAtAFile)
     EXPECT_EXIT(
         {
             TInModule* m = LoadModule();
-            if (!m || MapsFfmpeg())
+            if (!m || LibraryMapped("libavformat"))
                 std::exit(1);
             int length = 0;
             m->GetFileInfo("/nonexistent.flac", nullptr, &length);
-            std::exit(MapsFfmpeg() ? 0 : 2);
+            std::exit(LibraryMapped("libavformat") ? 0 : 2);
         },
         ::testing::ExitedWithCode(0), "");
 }

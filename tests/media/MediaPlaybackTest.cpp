@@ -6,7 +6,6 @@
 
 #include "player/PluginHost.h"
 #include "support/EncodedTones.h"
-#include "support/MessageBoxRecorder.h"
 
 #include <gtest/gtest.h>
 
@@ -22,15 +21,9 @@ namespace {
 // Two blocks of the plug-in's output: what a stream may gain or lose at its ends.
 constexpr long kBlockTolerance = 1152;
 
-class MediaHost : public ::testing::Test {
+class MediaHost : public ShippedPluginTest {
   protected:
-    // In the build's own program folder, whose Plugins/ holds in_media.so.
-    void SetUp() override
-    {
-        p = std::make_unique<TAudioPlayer>();
-        ASSERT_EQ(LoadPlugin("in_media.so"), plLoaded);
-        log.attach(*p);
-    }
+    MediaHost() : ShippedPluginTest("in_media.so") {}
     void TearDown() override
     {
         p.reset();
@@ -47,18 +40,7 @@ class MediaHost : public ::testing::Test {
         return claimed.find(ext.substr(0, 3)) != std::string::npos;
     }
 
-    void playToEnd()
-    {
-        p->Play();
-        ASSERT_TRUE(WaitUntil([&] { return log.playEnds > 0; }, 15000));
-        EXPECT_EQ(p->Mode(), psStopped);
-    }
-
-    TempDir dir;
-    MessageBoxRecorder boxes;
-    Capture capture;
-    std::unique_ptr<TAudioPlayer> p;
-    EventLog log;
+    void playToEnd() { ShippedPluginTest::playToEnd(15000); }
 };
 
 class MediaFormat : public MediaHost, public ::testing::WithParamInterface<ToneFile> {};

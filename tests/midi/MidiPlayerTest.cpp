@@ -5,14 +5,12 @@
 #include "PlayerHarness.h"
 
 #include "player/PluginHost.h"
-#include "support/MessageBoxRecorder.h"
+#include "support/MappedLibraries.h"
 #include "support/MidiBuilder.h"
 #include "support/Pitch.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-
-#include <fstream>
 
 using namespace player;
 using namespace playertest;
@@ -23,16 +21,6 @@ namespace {
 
 constexpr long kBlock = 576;
 constexpr double kMaxTailSeconds = 2.0; // what the plug-in lets notes and reverb ring after the end
-
-bool FluidSynthMapped()
-{
-    std::ifstream maps("/proc/self/maps");
-    std::string line;
-    while (std::getline(maps, line))
-        if (line.find("libfluidsynth") != std::string::npos)
-            return true;
-    return false;
-}
 
 // The last frame at least a third as loud as the loudest: the end of the notes, before their tail.
 long LastLoudFrame(const Samples& stereo)
@@ -46,32 +34,14 @@ long LastLoudFrame(const Samples& stereo)
     return -1;
 }
 
-// In the build's own program folder, whose Plugins/ holds in_midi.so.
-class MidiPlayer : public ::testing::Test {
+class MidiPlayer : public ShippedPluginTest {
   protected:
-    void SetUp() override
-    {
-        p = std::make_unique<TAudioPlayer>();
-        ASSERT_EQ(LoadPlugin("in_midi.so"), plLoaded);
-        log.attach(*p);
-    }
+    MidiPlayer() : ShippedPluginTest("in_midi.so") {}
     std::string song(const std::string& name, const std::string& bytes)
     {
         testsupport::WriteFile(dir.file(name), bytes);
         return dir.file(name);
     }
-    void playToEnd()
-    {
-        p->Play();
-        ASSERT_TRUE(WaitUntil([&] { return log.playEnds > 0; }));
-        EXPECT_EQ(p->Mode(), psStopped);
-    }
-
-    testsupport::TempDir dir;
-    testsupport::MessageBoxRecorder boxes;
-    Capture capture;
-    std::unique_ptr<TAudioPlayer> p;
-    EventLog log;
 };
 
 } // namespace
@@ -85,7 +55,7 @@ TEST_F(MidiPlayer, SongSoundsAtItsPitchForItsLength)
     playToEnd();
     ASSERT_EQ(log.pluginStarts.size(), 1u);
     EXPECT_EQ(log.pluginStarts[0], std::make_pair(uint16_t(2), uint32_t(44100)));
-    EXPECT_TRUE(FluidSynthMapped()) << "loaded for the first song";
+    EXPECT_TRUE(testsupport::LibraryMapped("libfluidsynth")) << "loaded for the first song";
     p.reset();
     EXPECT_EQ(log.playEnds, 1);
     EXPECT_EQ(boxes.count(), 0u);
@@ -154,7 +124,7 @@ TEST(MidiPluginLoad, LoadingThePluginLeavesFluidSynthForTheFirstSong)
             char title[256];
             int length = 0;
             m->GetFileInfo(dir.file("tone.mid").c_str(), title, &length);
-            _exit(length == KnownSong::kLengthMs && !FluidSynthMapped() ? 0 : 1);
+            _exit(length == KnownSong::kLengthMs && !testsupport::LibraryMapped("libfluidsynth") ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
 }

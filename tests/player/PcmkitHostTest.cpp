@@ -4,7 +4,6 @@
 #include "PlayerHarness.h"
 
 #include "player/PluginHost.h"
-#include "support/MessageBoxRecorder.h"
 
 #include <gtest/gtest.h>
 
@@ -13,22 +12,14 @@ using namespace playertest;
 
 namespace {
 
-class PcmkitHost : public ::testing::Test {
+class PcmkitHost : public ShippedPluginTest {
   protected:
-    // In the build's own program folder, whose Plugins/ holds in_pcmkit.so.
+    PcmkitHost() : ShippedPluginTest("in_pcmkit.so") {}
     void SetUp() override
     {
-        p = std::make_unique<TAudioPlayer>();
-        ASSERT_EQ(LoadPlugin("in_pcmkit.so"), plLoaded);
+        ASSERT_NO_FATAL_FAILURE(ShippedPluginTest::SetUp());
         p->SetPluginFirst(true);
-        log.attach(*p);
     }
-
-    testsupport::TempDir dir;
-    testsupport::MessageBoxRecorder boxes;
-    Capture capture;
-    std::unique_ptr<TAudioPlayer> p;
-    EventLog log;
 };
 
 } // namespace

@@ -140,4 +140,18 @@ long SoundSpan(const Samples& stereo)
     return first < 0 ? 0 : span;
 }
 
+void ShippedPluginTest::SetUp()
+{
+    p = std::make_unique<player::TAudioPlayer>();
+    ASSERT_EQ(player::LoadPlugin(library_), player::plLoaded);
+    log.attach(*p);
+}
+
+void ShippedPluginTest::playToEnd(int timeoutMs)
+{
+    p->Play();
+    ASSERT_TRUE(WaitUntil([&] { return log.playEnds > 0; }, timeoutMs));
+    EXPECT_EQ(p->Mode(), player::psStopped);
+}
+
 } // namespace playertest

@@ -5,12 +5,14 @@
 #include "bass/EngineHarness.h"
 #include "player/AudioPlayer.h"
 #include "plugin/TestToneProbe.h"
+#include "support/MessageBoxRecorder.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -74,6 +76,25 @@ struct EventLog {
     std::vector<std::pair<uint16_t, uint32_t>> pluginStarts; // channels, rate
     std::vector<player::TBandOut> bands;
     void attach(player::TAudioPlayer& p);
+};
+
+// One of our own plug-ins, from the build's program folder (Plugins/library),
+// in a real player heard through the capture.
+class ShippedPluginTest : public ::testing::Test {
+  protected:
+    explicit ShippedPluginTest(std::string library) : library_(std::move(library)) {}
+    void SetUp() override;
+    // Plays the opened file and waits for its end.
+    void playToEnd(int timeoutMs = 10000);
+
+    testsupport::TempDir dir;
+    testsupport::MessageBoxRecorder boxes;
+    Capture capture;
+    std::unique_ptr<player::TAudioPlayer> p;
+    EventLog log;
+
+  private:
+    std::string library_;
 };
 
 // The in_testtone loaded in a slot, for its probe.

@@ -3,20 +3,11 @@
 // comes out is bounded by what came in and never holds a line break.
 
 #include "CommandHandler.h"
+#include "fuzz/FuzzCheck.h"
 
 #include "platform/dde.h"
 
 #include <cstdint>
-
-namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

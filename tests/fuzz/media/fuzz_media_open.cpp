@@ -3,6 +3,7 @@
 // content, so one target covers them all.
 
 #include "decoder/MediaDecoder.h"
+#include "fuzz/FuzzCheck.h"
 
 #include <cstdint>
 #include <cstring>
@@ -14,12 +15,6 @@ namespace {
 
 constexpr int kFrames = 4096;
 constexpr int kMaxReads = 64; // a looping stream stays a looping stream
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
 
 void checkProperties(const StreamProperties& p, bool opened)
 {

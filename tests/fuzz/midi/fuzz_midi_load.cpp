@@ -5,6 +5,7 @@
 #include "Renderer.h"
 #include "Settings.h"
 #include "SmfFile.h"
+#include "fuzz/FuzzCheck.h"
 
 #include <cmath>
 #include <cstring>
@@ -14,12 +15,6 @@
 using namespace midi;
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
 
 std::shared_ptr<Synth> sharedSynth()
 {

@@ -7,6 +7,7 @@
 #include "Settings.h"
 #include "Sources.h"
 
+#include "fuzz/FuzzCheck.h"
 #include "platform/msgbox.h"
 
 #include <cstdlib>
@@ -17,12 +18,6 @@ using namespace pcmkit;
 namespace {
 
 constexpr int kMaxOutput = 1 << 20; // bytes read per input: endless VOC loops stay endless
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
 
 int readSome(decoder* d, uint8_t* buffer, int bufferSize, int budget, abort_flag* abort)
 {

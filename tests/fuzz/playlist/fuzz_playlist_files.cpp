@@ -3,6 +3,7 @@
 // bytes, and keep the saved playlist's lists in step. The first byte chooses
 // the kind.
 
+#include "fuzz/FuzzCheck.h"
 #include "playlist/PlaylistFiles.h"
 #include "playlist/SavedPlaylist.h"
 
@@ -14,12 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
 
 const std::string& folder()
 {
