@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "BuiltInIcons.h"
 #include "PluginConfigDialog.h"
 #include "app/config/Config.h"
 #include "app/display/FrequencyGauge.h"
@@ -18,12 +19,8 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFrame>
-#include <QIcon>
-#include <QImage>
 #include <QLabel>
-#include <QPixmap>
 #include <QPushButton>
-#include <QResource>
 #include <QStyle>
 
 namespace {
@@ -31,21 +28,6 @@ namespace {
 QFont arial(int pixels, bool bold = false)
 {
     return DesignFont(DesignFace::Arial, pixels, bold);
-}
-
-// Raw pixels drawn from the SVG by the build: nothing to decode, no image
-// plug-in to load.
-QIcon programIcon()
-{
-    QIcon icon;
-    for (int size : {16, 32, 48, 64, 128}) {
-        const QByteArray pixels = QResource(QStringLiteral(":/orvella-%1.argb").arg(size)).uncompressedData();
-        if (pixels.size() == size * size * 4)
-            icon.addPixmap(QPixmap::fromImage(QImage(reinterpret_cast<const uchar*>(pixels.constData()), size, size,
-                                                     QImage::Format_ARGB32_Premultiplied)
-                                                  .copy()));
-    }
-    return icon;
 }
 
 } // namespace
@@ -91,7 +73,7 @@ void TForm1::createControls()
 {
     setWindowTitle(QStringLiteral("Orvella"));
     // Every window, dialog and box of the program carries its icon.
-    QApplication::setWindowIcon(programIcon());
+    QApplication::setWindowIcon(BuiltInIcon(QStringLiteral("orvella"), {16, 32, 48, 64, 128}));
     // A fixed border with a system menu, minimise and close boxes.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);

@@ -1,5 +1,6 @@
 #include "Program.h"
 
+#include "BuiltInIcons.h"
 #include "MainWindow.h"
 #include "ShellIntegration.h"
 #include "SignalCloser.h"
@@ -32,6 +33,7 @@ int RunProgram(QApplication& app, const std::function<void()>& shown)
 
     QApplication::setApplicationName(QStringLiteral("Orvella"));
     platform::InstallQtMessageBoxPresenter();
+    UseBuiltInIconStyle();
 
     // Paths and playlist files to start with; the first plays unless enqueued.
     TForm1 form(commandLine.files);

@@ -2,6 +2,7 @@
 // and a full restart keeping the playlist and every setting.
 #include "WindowHarness.h"
 
+#include "app/BuiltInIcons.h"
 #include "app/MainWindowSettings.h"
 #include "app/PluginConfigDialog.h"
 #include "app/display/TrackText.h"
@@ -13,6 +14,7 @@
 #include "playlist/SavedPlaylist.h"
 #include "prefs/AboutBox.h"
 #include "prefs/PreferencesWindow.h"
+#include "support/MappedLibraries.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,11 +30,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
+#include <QStyleFactory>
 #include <QTest>
 
-#include <cstring>
 #include <filesystem>
-#include <link.h>
 #include <set>
 
 using appconfig::Setting;
@@ -64,14 +65,6 @@ std::vector<QString> captions(const playlist::Tplayl& list)
     for (int k = 0; k < list.realboxItems().Count(); ++k)
         out.push_back(list.realboxItems().Item(k).caption + " | " + list.realboxItems().Item(k).time);
     return out;
-}
-
-bool libraryLoaded(const char* namePart)
-{
-    auto matches = [](dl_phdr_info* info, size_t, void* part) {
-        return std::strstr(info->dlpi_name, static_cast<const char*>(part)) ? 1 : 0;
-    };
-    return dl_iterate_phdr(matches, const_cast<char*>(namePart)) != 0;
 }
 
 } // namespace
@@ -307,7 +300,7 @@ TEST_F(MainWindowTest, EveryWindowCarriesTheProgramIcon)
         EXPECT_GT(qAlpha(drawn.pixel(size / 2, size / 2)), 0) << "the icon is drawn at " << size << " px";
     }
     // Drawing the icon from its SVG at start costs more than the rest of the window's pictures.
-    EXPECT_FALSE(libraryLoaded("qsvgicon")) << "the SVG icon engine loaded at start";
+    EXPECT_FALSE(testsupport::LibraryMapped("qsvgicon")) << "the SVG icon engine loaded at start";
     f.showeq();
     f.showpresets();
     f.prefformshow();
@@ -315,6 +308,40 @@ TEST_F(MainWindowTest, EveryWindowCarriesTheProgramIcon)
     f.pluginConfigWindow();
     for (QWidget* window : QApplication::topLevelWidgets())
         EXPECT_EQ(window->windowIcon().cacheKey(), icon.cacheKey()) << window->metaObject()->className();
+}
+
+TEST_F(MainWindowTest, TheStylesIconsAtStartAreDrawnByTheBuildWithoutAnImagePlugin)
+{
+    UseBuiltInIconStyle(); // as the program does before its window
+    TForm1& f = start();
+    // Qt asks every image plug-in about an icon file it reads, and loads them all.
+    EXPECT_FALSE(testsupport::LibraryMapped("imageformats/")) << "an image plug-in loaded at start";
+
+    // The same pixels as the style draws, in the same order on the buttons.
+    const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("fusion")));
+    const std::pair<const char*, QStyle::StandardPixmap> buttons[] = {
+        {"Button1", QStyle::SP_MediaSkipBackward}, {"Button2", QStyle::SP_MediaPlay},
+        {"Button3", QStyle::SP_MediaPause},        {"Button4", QStyle::SP_MediaStop},
+        {"Button5", QStyle::SP_MediaSkipForward},
+    };
+    for (const auto& [name, icon] : buttons) {
+        const auto* button = f.findChild<QPushButton*>(QString::fromLatin1(name));
+        ASSERT_NE(button, nullptr) << name;
+        for (int size : {16, 32}) {
+            // Compared as painting blends them; the style's PNGs carry a colour space, ours none.
+            const auto pixels = [size](const QIcon& icon) {
+                const QImage image =
+                    icon.pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+                return QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes());
+            };
+            EXPECT_EQ(pixels(button->icon()), pixels(fusion->standardIcon(icon))) << name << " at " << size << " px";
+        }
+    }
+    // The menu bar's extension arrow lies centred in its square.
+    const QImage arrow = f.style()->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton).pixmap(16, 16).toImage();
+    ASSERT_EQ(arrow.size(), QSize(16, 16));
+    EXPECT_GT(qAlpha(arrow.pixel(8, 8)), 0);
+    EXPECT_EQ(qAlpha(arrow.pixel(0, 0)), 0);
 }
 
 TEST_F(MainWindowTest, TheAboutBoxThePluginConfigurationAndThePresetsAreMadeAtTheirFirstUse)
