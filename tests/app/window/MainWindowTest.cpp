@@ -274,6 +274,50 @@ TEST_F(MainWindowTest, AFullRestartKeepsThePlaylistAndEverySetting)
     EXPECT_FALSE(restart().repeat());
 }
 
+TEST_F(MainWindowTest, ThePreferencesWindowIsMadeAtItsFirstShowingAndItsSettingsOutliveSessionsWithoutIt)
+{
+    Tprefform& prefs = *start().preferencesWindow();
+    prefs.playparse1->setCurrentIndex(3);
+    prefs.numplay1->setChecked(false);
+    prefs.shuffgo->setChecked(true);
+    prefs.TrackBar1->setValue(55);
+    prefs.CheckfileBox->item(2)->setCheckState(Qt::Checked);
+
+    // A session that never opens the window still hands the settings to the
+    // playlist and writes them back unchanged.
+    TForm1& g = restart();
+    EXPECT_EQ(g.findChild<Tprefform*>(), nullptr);
+    EXPECT_EQ(list().titleFormat(), 3);
+    EXPECT_FALSE(list().numbering());
+    EXPECT_TRUE(list().shuffleAndGo());
+    TForm1& h = restart();
+    const platform::ProfileFile config(data.file("confstate.ini"));
+    EXPECT_EQ(config.readString("General", "playparseind", ""), "3");
+    EXPECT_EQ(config.readString("General", "numplay", ""), "0");
+    EXPECT_EQ(config.readString("Playlist", "shuffgo", ""), "1");
+    EXPECT_EQ(config.readString("Playlist", "smoothshuff", ""), "0");
+    EXPECT_EQ(config.readString("Playlist", "morphrate", ""), "55");
+    EXPECT_EQ(config.readString("Associations", "filetype 2", ""), "1");
+    EXPECT_EQ(config.readString("Associations", "filetype 3", ""), "0");
+
+    // Made late, the window shows them, and what is changed there reaches the playlist.
+    h.runCommand("prefformshow");
+    Tprefform* late = h.findChild<Tprefform*>();
+    ASSERT_NE(late, nullptr);
+    EXPECT_EQ(h.preferencesWindow(), late);
+    EXPECT_TRUE(late->isVisible());
+    EXPECT_EQ(late->playparse1->currentIndex(), 3);
+    EXPECT_FALSE(late->numplay1->isChecked());
+    EXPECT_TRUE(late->shuffgo->isChecked());
+    EXPECT_FALSE(late->smoothshuff->isChecked());
+    EXPECT_EQ(late->TrackBar1->value(), 55);
+    EXPECT_EQ(late->CheckfileBox->item(2)->checkState(), Qt::Checked);
+    late->numplay1->setChecked(true);
+    EXPECT_TRUE(list().numbering());
+    late->smoothshuff->setChecked(true);
+    EXPECT_FALSE(list().shuffleAndGo());
+}
+
 TEST_F(MainWindowTest, AWindowWhoseTitleBarWouldBeOffScreenComesBackOntoIt)
 {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
