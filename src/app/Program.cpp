@@ -7,6 +7,7 @@
 #include "mpris/MainWindowMediaTarget.h"
 #include "mpris/MprisService.h"
 
+#include "controls/FormBuilder.h"
 #include "platform/folders.h"
 #include "platform/msgbox.h"
 #include "shell/Associations.h"
@@ -28,6 +29,8 @@ int RunProgram(QApplication& app, const std::function<void()>& shown)
     if (!commandLine.newInstance && !channel.Listen() &&
         shell::HandOverToRunningInstance(channel.Service(), commandLine))
         return 0;
+    // Reading the fonts takes longer than anything else before the window shows.
+    const std::jthread fonts = ReadFontsInBackground();
     // The settings and the saved playlist belong to one program at a time.
     const bool ownsData = platform::LockDataFolder();
 
