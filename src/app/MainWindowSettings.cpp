@@ -89,6 +89,7 @@ TEqualizerform& eq(TForm1& f)
 {
     return *f.equalizerWindow();
 }
+
 const std::vector<Binding>& bindings()
 {
     static const std::vector<Binding> table = {
