@@ -44,10 +44,17 @@ void put16(uint8_t* p, int16_t sample)
 {
     int predictor = (c.sample1 * c.coef1 + c.sample2 * c.coef2) / 256;
     predictor += kCodeValue[code] * c.delta;
-    const auto sample = int16_t(std::clamp(predictor, -32768, 32767));
+    // Past the 16-bit range only at the loudest, and the step past its bound
+    // only in damaged data: branches almost never taken keep conditional moves
+    // out of the chain each next sample waits on.
+    if (predictor < -32768 || predictor > 32767) [[unlikely]]
+        predictor = predictor < 0 ? -32768 : 32767;
+    const auto sample = int16_t(predictor);
     c.sample2 = c.sample1;
     c.sample1 = sample;
-    c.delta = std::clamp((kAdaptation[code] * c.delta) >> 8, kMinDelta, kMaxDelta);
+    c.delta = std::max((kAdaptation[code] * c.delta) >> 8, kMinDelta);
+    if (c.delta > kMaxDelta) [[unlikely]]
+        c.delta = kMaxDelta;
     return sample;
 }
 
