@@ -123,8 +123,8 @@ template <int Width> void narrow(const uint8_t* in, uint8_t* out, int samples)
 
 // 24 bits: a sample's bytes and the next one's first, read as one
 // little-endian word, hold the top two bytes in bits 8 to 23: one load, shift
-// and store a sample where the byte moves take six. The last sample, whose
-// word would reach past the input, goes byte by byte.
+// and store a sample where the byte moves take two loads and two stores. The
+// last sample, whose word would reach past the input, goes byte by byte.
 void narrow24(const uint8_t* in, uint8_t* out, int samples)
 {
     if constexpr (std::endian::native != std::endian::little) {
