@@ -24,6 +24,12 @@ endif()
 set(CMAKE_BUILD_RPATH_USE_ORIGIN ON)
 set(CMAKE_SKIP_BUILD_RPATH OFF)
 
+# $<LINK_LIBRARY:orvella_no_as_needed,lib>: lib is loaded even when nothing
+# calls it, for what it does when it loads.
+set(CMAKE_LINK_LIBRARY_USING_orvella_no_as_needed
+    "LINKER:--push-state,--no-as-needed" "<LINK_ITEM>" "LINKER:--pop-state")
+set(CMAKE_LINK_LIBRARY_USING_orvella_no_as_needed_SUPPORTED TRUE)
+
 # orvella_set_origin_rpath(target [relative folder of the program folder])
 function(orvella_set_origin_rpath target)
   set(rel "${ARGN}")

@@ -113,7 +113,8 @@ void TForm1::closeEvent(QCloseEvent* event)
     event->accept();
     // Closing the main window ends the program, whatever else is showing.
     for (QWidget* window : std::initializer_list<QWidget*>{playl_, equalizer_, prefs_})
-        window->hide();
+        if (window)
+            window->hide();
     QCoreApplication::quit();
 }
 

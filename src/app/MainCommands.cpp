@@ -317,9 +317,10 @@ void TForm1::showpresets()
 
 void TForm1::prefformshow()
 {
-    prefs_->show();
-    prefs_->raise();
-    prefs_->activateWindow();
+    Tprefform* window = preferencesWindow();
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void TForm1::pluinconfig()

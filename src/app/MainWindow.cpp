@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "BuiltInIcons.h"
 #include "PluginConfigDialog.h"
 #include "app/config/Config.h"
 #include "app/display/FrequencyGauge.h"
@@ -18,7 +19,6 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFrame>
-#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -73,7 +73,7 @@ void TForm1::createControls()
 {
     setWindowTitle(QStringLiteral("Orvella"));
     // Every window, dialog and box of the program carries its icon.
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/orvella.svg")));
+    QApplication::setWindowIcon(BuiltInIcon(QStringLiteral("orvella"), {16, 32, 48, 64, 128}));
     // A fixed border with a system menu, minimise and close boxes.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -166,7 +166,6 @@ void TForm1::createWindows()
 {
     equalizer_ = new TEqualizerform(*player_, this);
     playl_ = new playlist::Tplayl(this);
-    prefs_ = new Tprefform(*player_, this);
     player_->SetPluginConfigWindow(
         [this](const player::PluginConfigRequest& request) { pluginConfigWindow()->Execute(request); });
 }
@@ -195,19 +194,6 @@ void TForm1::connectWindows()
     connect(equalizer_, &TEqualizerform::eqchangeRequested, this, [this] { runCommand(QStringLiteral("eqchange")); });
     connect(equalizer_, &TEqualizerform::moveFinished, this, [this] { playl_->realbox()->viewport()->update(); });
 
-    connect(prefs_, &Tprefform::settingsChanged, this, &TForm1::passSettingsToPlaylist);
-    connect(prefs_, &Tprefform::associateRequested, this, [this] { runCommand(QStringLiteral("goassociate")); });
-    connect(prefs_, &Tprefform::applyTitleFormatRequested, this, [this] {
-        playlist::RunShowingErrors([this] {
-            passSettingsToPlaylist();
-            playl_->RefreshFirst = 0;
-            playl_->RefreshLast = playl_->Count() - 1;
-            playl_->RefreshTimes = false;
-            playl_->RefreshRenumber = true;
-            playl_->procusme();
-        });
-    });
-
     const std::pair<QPushButton*, const char*> buttons[] = {
         {Button1, "prevbt1"}, {Button2, "playbt1"},     {Button3, "pausebtt1"},
         {Button4, "stopbt1"}, {Button5, "nextbt1"},     {Button10, "openbt1"},
@@ -220,6 +206,43 @@ void TForm1::connectWindows()
     connect(Slider1, &TSlider::OnStartTracking, this, &TForm1::seekStarted);
     connect(Slider1, &TSlider::OnStopTracking, this, &TForm1::seekFinished);
     connect(Slider2, &TSlider::OnChange, this, &TForm1::volumeMoved);
+}
+
+Tprefform* TForm1::preferencesWindow()
+{
+    if (prefs_)
+        return prefs_;
+    prefs_ = new Tprefform(*player_, this);
+    prefs_->setValues(preferences_);
+    connect(prefs_, &Tprefform::settingsChanged, this, &TForm1::passSettingsToPlaylist);
+    connect(prefs_, &Tprefform::associateRequested, this, [this] { runCommand(QStringLiteral("goassociate")); });
+    connect(prefs_, &Tprefform::applyTitleFormatRequested, this, [this] {
+        playlist::RunShowingErrors([this] {
+            passSettingsToPlaylist();
+            playl_->RefreshFirst = 0;
+            playl_->RefreshLast = playl_->Count() - 1;
+            playl_->RefreshTimes = false;
+            playl_->RefreshRenumber = true;
+            playl_->procusme();
+        });
+    });
+    return prefs_;
+}
+
+PreferenceValues TForm1::preferences() const
+{
+    return prefs_ ? prefs_->values() : preferences_;
+}
+
+void TForm1::changePreferences(const std::function<void(PreferenceValues&)>& change)
+{
+    if (!prefs_) {
+        change(preferences_);
+        return;
+    }
+    PreferenceValues values = prefs_->values();
+    change(values);
+    prefs_->setValues(values);
 }
 
 TPluginConfigForm* TForm1::pluginConfigWindow()
@@ -238,9 +261,10 @@ TForm2* TForm1::aboutBox()
 
 void TForm1::passSettingsToPlaylist()
 {
-    playl_->setShuffleAndGo(prefs_->shuffgo->isChecked());
-    playl_->setNumbering(prefs_->numplay1->isChecked());
-    playl_->setTitleFormat(prefs_->playparse1->currentIndex());
+    const PreferenceValues values = preferences();
+    playl_->setShuffleAndGo(values.shuffleAndGo);
+    playl_->setNumbering(values.numbering);
+    playl_->setTitleFormat(values.titleFormat);
 }
 
 bool TForm1::repeat() const

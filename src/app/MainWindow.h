@@ -11,6 +11,7 @@
 #include "player/AudioPlayer.h"
 
 #include "fileinfo/MPEGaudio.h"
+#include "prefs/PreferenceValues.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -70,12 +71,16 @@ class TForm1 : public QMainWindow {
     player::TAudioPlayer& AudioPlayer1() { return *player_; }
     playlist::Tplayl* playlistWindow() const { return playl_; }
     TEqualizerform* equalizerWindow() const { return equalizer_; }
-    Tprefform* preferencesWindow() const { return prefs_; }
-    // Created at its first use.
+    // Created at their first use.
+    Tprefform* preferencesWindow();
     TPluginConfigForm* pluginConfigWindow();
     TForm2* aboutBox();
     TSlider* volumeSlider() const { return Slider2; }
     TSlider* seekSlider() const { return Slider1; }
+
+    // The preferences, from their window once it exists.
+    PreferenceValues preferences() const;
+    void changePreferences(const std::function<void(PreferenceValues&)>& change);
 
     bool repeat() const;
     void setRepeat(bool on);
@@ -202,13 +207,15 @@ class TForm1 : public QMainWindow {
     bool formShown_ = false;
     bool formClosed_ = false;
 
-    // Secondary windows, kept until the end. The preferences and the
-    // equalizer hold settings, so they are made at start; the about box and
-    // the plug-in configuration at their first use.
+    // Secondary windows, kept until the end. The equalizer holds settings,
+    // so it is made at start; the preferences (whose settings are kept in
+    // preferences_ until then), the about box and the plug-in configuration
+    // at their first use.
     TEqualizerform* equalizer_ = nullptr;
     playlist::Tplayl* playl_ = nullptr;
     TForm2* about_ = nullptr;
     Tprefform* prefs_ = nullptr;
+    PreferenceValues preferences_;
     TPluginConfigForm* pluginConfig_ = nullptr;
 
     // Controls.

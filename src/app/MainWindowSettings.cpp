@@ -7,12 +7,8 @@
 #include "equalizer/EqualizerWindow.h"
 #include "player/PluginHost.h"
 #include "playlist/PlaylistWindow.h"
-#include "prefs/PreferencesWindow.h"
 
 #include <QCheckBox>
-#include <QComboBox>
-#include <QListWidget>
-#include <QSlider>
 
 #include <algorithm>
 #include <functional>
@@ -82,13 +78,16 @@ Binding effect(Setting setting, player::TSoundEffects flag)
             }};
 }
 
+// One of the preferences, held by their window once it exists.
+Binding preference(Setting setting, int (*get)(const PreferenceValues&), void (*set)(PreferenceValues&, int))
+{
+    return {setting, [=](TForm1& f, int) { return get(f.preferences()); },
+            [=](TForm1& f, int, int value) { f.changePreferences([=](PreferenceValues& p) { set(p, value); }); }};
+}
+
 TEqualizerform& eq(TForm1& f)
 {
     return *f.equalizerWindow();
-}
-Tprefform& prefs(TForm1& f)
-{
-    return *f.preferencesWindow();
 }
 
 const std::vector<Binding>& bindings()
@@ -110,12 +109,14 @@ const std::vector<Binding>& bindings()
         outer(Setting::EqualizerTop, equalizerWindow, &QRect::y, &QRect::moveTop),
         {Setting::FileType,
          [](TForm1& f, int item) {
-             const QListWidgetItem* row = prefs(f).CheckfileBox->item(item);
-             return row && row->checkState() == Qt::Checked ? 1 : 0;
+             const QList<bool> types = f.preferences().fileTypes;
+             return item >= 0 && item < types.size() && types[item] ? 1 : 0;
          },
          [](TForm1& f, int item, int value) {
-             if (QListWidgetItem* row = prefs(f).CheckfileBox->item(item))
-                 row->setCheckState(value ? Qt::Checked : Qt::Unchecked);
+             f.changePreferences([=](PreferenceValues& p) {
+                 if (item >= 0 && item < p.fileTypes.size())
+                     p.fileTypes[item] = value != 0;
+             });
          }},
         {Setting::Equalizer, [](TForm1& f, int band) { return eq(f).band(band)->Value(); },
          [](TForm1& f, int band, int value) { eq(f).band(band)->setValue(value); }},
@@ -130,14 +131,22 @@ const std::vector<Binding>& bindings()
         effect(Setting::ReverbEffect, player::seReverb),
         {Setting::PlayerReverbLevel, {}, [](TForm1& f, int, int value) { f.AudioPlayer1().SetReverbLevel(value); }},
         {Setting::PlayerEchoLevel, {}, [](TForm1& f, int, int value) { f.AudioPlayer1().SetEchoLevel(value); }},
-        checkBox(Setting::ShuffleAndGo, [](TForm1& f) { return prefs(f).shuffgo; }),
-        checkBox(Setting::SmoothShuffle, [](TForm1& f) { return prefs(f).smoothshuff; }),
-        {Setting::MorphRate, [](TForm1& f, int) { return prefs(f).TrackBar1->value(); },
-         [](TForm1& f, int, int value) { prefs(f).TrackBar1->setValue(value); }},
+        preference(
+            Setting::ShuffleAndGo, [](const PreferenceValues& p) { return int(p.shuffleAndGo); },
+            [](PreferenceValues& p, int value) { p.setShuffleAndGo(value); }),
+        preference(
+            Setting::SmoothShuffle, [](const PreferenceValues& p) { return int(p.smoothShuffle); },
+            [](PreferenceValues& p, int value) { p.setSmoothShuffle(value); }),
+        preference(
+            Setting::MorphRate, [](const PreferenceValues& p) { return p.morphRate; },
+            [](PreferenceValues& p, int value) { p.setMorphRate(value); }),
         slider(Setting::Volume, [](TForm1& f) { return f.volumeSlider(); }),
-        {Setting::TitleFormat, [](TForm1& f, int) { return prefs(f).playparse1->currentIndex(); },
-         [](TForm1& f, int, int value) { prefs(f).playparse1->setCurrentIndex(value); }},
-        checkBox(Setting::Numbering, [](TForm1& f) { return prefs(f).numplay1; }),
+        preference(
+            Setting::TitleFormat, [](const PreferenceValues& p) { return p.titleFormat; },
+            [](PreferenceValues& p, int value) { p.setTitleFormat(value); }),
+        preference(
+            Setting::Numbering, [](const PreferenceValues& p) { return int(p.numbering); },
+            [](PreferenceValues& p, int value) { p.numbering = value != 0; }),
         {Setting::Repeat, [](TForm1& f, int) { return f.repeat() ? 1 : 0; },
          [](TForm1& f, int, int value) { f.setRepeat(value); }},
         // Read at creation by appconfig itself; only saved from here.

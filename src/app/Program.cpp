@@ -1,11 +1,13 @@
 #include "Program.h"
 
+#include "BuiltInIcons.h"
 #include "MainWindow.h"
 #include "ShellIntegration.h"
 #include "SignalCloser.h"
 #include "mpris/MainWindowMediaTarget.h"
 #include "mpris/MprisService.h"
 
+#include "controls/FormBuilder.h"
 #include "platform/folders.h"
 #include "platform/msgbox.h"
 #include "shell/Associations.h"
@@ -27,11 +29,14 @@ int RunProgram(QApplication& app, const std::function<void()>& shown)
     if (!commandLine.newInstance && !channel.Listen() &&
         shell::HandOverToRunningInstance(channel.Service(), commandLine))
         return 0;
+    // Reading the fonts takes longer than anything else before the window shows.
+    const std::jthread fonts = ReadFontsInBackground();
     // The settings and the saved playlist belong to one program at a time.
     const bool ownsData = platform::LockDataFolder();
 
     QApplication::setApplicationName(QStringLiteral("Orvella"));
     platform::InstallQtMessageBoxPresenter();
+    UseBuiltInIconStyle();
 
     // Paths and playlist files to start with; the first plays unless enqueued.
     TForm1 form(commandLine.files);

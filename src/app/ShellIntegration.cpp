@@ -6,8 +6,6 @@
 #include "prefs/PreferencesWindow.h"
 #include "shell/CommandHandler.h"
 
-#include <QListWidget>
-
 ShellIntegration::ShellIntegration(TForm1& form, TDDEHandler& channel)
     : form_(form), channel_(channel), executor_(*form.playlistWindow(), {[&form](int entry) { form.playEntry(entry); },
                                                                          [&form] { form.bringToFront(); }})
@@ -34,11 +32,11 @@ void ShellIntegration::openFiles(const QStringList& commands)
 
 void ShellIntegration::goassociate()
 {
-    const QListWidget* list = form_.preferencesWindow()->CheckfileBox;
+    const PreferenceValues preferences = form_.preferences();
     std::vector<std::string> checked;
-    for (int row = 0; row < list->count(); ++row)
-        if (list->item(row)->checkState() == Qt::Checked)
-            checked.push_back(list->item(row)->text().toStdString());
+    for (int row = 0; row < preferences.fileTypes.size(); ++row)
+        if (preferences.fileTypes[row])
+            checked.push_back(Tprefform::FileTypeNames()[row].toStdString());
     shell::GoAssociate(shell::ProgramAssociationTarget(registry_, playableTypes()), checked);
 }
 
@@ -52,7 +50,5 @@ void ShellIntegration::firstrun()
 {
     if (!shell::FirstRun(shell::ProgramAssociationTarget(registry_, playableTypes())))
         return;
-    QListWidget* list = form_.preferencesWindow()->CheckfileBox;
-    for (int row = 0; row < list->count(); ++row)
-        list->item(row)->setCheckState(Qt::Checked);
+    form_.changePreferences([](PreferenceValues& preferences) { preferences.fileTypes.fill(true); });
 }

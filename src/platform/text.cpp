@@ -1,7 +1,5 @@
 #include "text.h"
 
-#include <QString>
-
 #include <algorithm>
 #include <cstdio>
 
@@ -63,13 +61,6 @@ std::string DisplayUtf8(std::string_view bytes)
         }
     }
     return out;
-}
-
-QString DisplayString(std::string_view bytes)
-{
-    if (IsValidUtf8(bytes))
-        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 std::string JsonString(std::string_view bytes)

@@ -16,6 +16,7 @@ bool IsValidUtf8(std::string_view bytes);
 // The bytes as UTF-8 when they are valid UTF-8, else each byte as the Latin-1
 // character of the same code.
 std::string DisplayUtf8(std::string_view bytes);
+// In libplatform.so, Qt's side of the platform.
 QString DisplayString(std::string_view bytes);
 
 // A JSON string literal (with its quotes) of the displayed text; control

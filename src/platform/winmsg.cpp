@@ -1,17 +1,13 @@
 // Message windows over one queue drained on the user-interface thread.
 //
-// Posting pushes onto the queue and, when a Qt application exists, posts one
-// wake-up event to a dispatcher object on the user-interface thread (at most one
-// is outstanding). Whoever drains (the wake-up or PumpMessages) takes one item at
-// a time with the lock released around the procedure, so procedures may pump.
+// Posting pushes onto the queue, wakes a thread blocked in WaitMessage and,
+// when an event loop is attached (MessageLoop.h), has that loop deliver. Whoever
+// drains (the loop, PumpMessages) takes one item at a time with the lock
+// released around the procedure, so procedures may pump.
 
 #include "winmsg.h"
 
-#include <QCoreApplication>
-#include <QEvent>
-#include <QObject>
-#include <QPointer>
-#include <QThread>
+#include "MessageLoop.h"
 
 #include <atomic>
 #include <chrono>
@@ -21,13 +17,13 @@
 #include <mutex>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 namespace platform {
 namespace {
 
 struct WindowRecord {
     MessageHandler handler;
-    QPointer<QObject> window; // the real window behind the handle, if any
 };
 
 struct SendState {
@@ -53,24 +49,17 @@ struct QueuedMessage {
     std::shared_ptr<SendState> send; // set for SendMessage from another thread
 };
 
-const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
-
-class Dispatcher : public QObject {
-  public:
-    bool event(QEvent* e) override;
-};
-
 struct MessageSystem {
     // Guards everything below.
     std::mutex mutex;
     std::unordered_map<uintptr_t, std::shared_ptr<WindowRecord>> windows;
     std::deque<QueuedMessage> sent; // cross-thread SendMessage, served first
     std::deque<QueuedMessage> posted;
+    std::condition_variable queued; // signalled when sent or posted grows
     uintptr_t nextId = 0x10000;
     std::thread::id uiThread;
     bool uiThreadKnown = false;
-    Dispatcher* dispatcher = nullptr; // lives on the UI thread, never deleted
-    std::atomic<bool> wakePending{false};
+    std::atomic<MessageLoop*> loop{nullptr};
 };
 
 MessageSystem& messageSystem()
@@ -91,15 +80,12 @@ std::shared_ptr<WindowRecord> findLocked(MessageSystem& s, uintptr_t id)
     return it == s.windows.end() ? nullptr : it->second;
 }
 
+// Called after queueing, with the lock released.
 void wakeUiThread(MessageSystem& s)
 {
-    Dispatcher* dispatcher;
-    {
-        std::lock_guard lock(s.mutex);
-        dispatcher = s.dispatcher;
-    }
-    if (dispatcher && QCoreApplication::instance() && !s.wakePending.exchange(true))
-        QCoreApplication::postEvent(dispatcher, new QEvent(kWakeEvent));
+    s.queued.notify_all();
+    if (MessageLoop* loop = s.loop.load())
+        loop->wake();
 }
 
 // Runs one queued message; false when the queues are empty.
@@ -130,23 +116,23 @@ void drain(MessageSystem& s)
     }
 }
 
-bool Dispatcher::event(QEvent* e)
+} // namespace
+
+void AttachMessageLoop(MessageLoop* loop)
 {
-    if (e->type() != kWakeEvent)
-        return QObject::event(e);
-    MessageSystem& s = messageSystem();
-    s.wakePending = false;
-    drain(s);
-    return true;
+    messageSystem().loop = loop;
 }
 
-} // namespace
+void DeliverMessages()
+{
+    drain(messageSystem());
+}
 
 bool IsUiThread()
 {
-    if (QCoreApplication* app = QCoreApplication::instance())
-        return QThread::currentThread() == app->thread();
     MessageSystem& s = messageSystem();
+    if (MessageLoop* loop = s.loop.load(); loop && loop->running())
+        return loop->onLoopThread();
     std::lock_guard lock(s.mutex);
     return !s.uiThreadKnown || s.uiThread == std::this_thread::get_id();
 }
@@ -156,44 +142,14 @@ HWND CreateMessageWindow(MessageHandler handler)
     if (!handler)
         return nullptr;
     MessageSystem& s = messageSystem();
-    bool needDispatcher = false;
-    uintptr_t id;
-    {
-        std::lock_guard lock(s.mutex);
-        if (!s.uiThreadKnown) {
-            s.uiThread = std::this_thread::get_id();
-            s.uiThreadKnown = true;
-        }
-        id = s.nextId++;
-        s.windows.emplace(id, std::make_shared<WindowRecord>(WindowRecord{std::move(handler), {}}));
-        needDispatcher = !s.dispatcher && QCoreApplication::instance();
+    std::lock_guard lock(s.mutex);
+    if (!s.uiThreadKnown) {
+        s.uiThread = std::this_thread::get_id();
+        s.uiThreadKnown = true;
     }
-    if (needDispatcher) {
-        auto* dispatcher = new Dispatcher;
-        dispatcher->moveToThread(QCoreApplication::instance()->thread());
-        std::lock_guard lock(s.mutex);
-        if (s.dispatcher)
-            dispatcher->deleteLater();
-        else
-            s.dispatcher = dispatcher;
-    }
+    const uintptr_t id = s.nextId++;
+    s.windows.emplace(id, std::make_shared<WindowRecord>(WindowRecord{std::move(handler)}));
     return reinterpret_cast<HWND>(id);
-}
-
-void SetWindowObject(HWND window, QObject* object)
-{
-    MessageSystem& s = messageSystem();
-    std::lock_guard lock(s.mutex);
-    if (auto record = findLocked(s, idOf(window)))
-        record->window = object;
-}
-
-QObject* WindowObject(HWND window)
-{
-    MessageSystem& s = messageSystem();
-    std::lock_guard lock(s.mutex);
-    auto record = findLocked(s, idOf(window));
-    return record ? record->window.data() : nullptr;
 }
 
 bool PumpWait(int maxPasses, int sleepMs, const std::function<bool()>& done)
@@ -289,9 +245,20 @@ void PumpMessages(void)
 {
     if (!IsUiThread())
         return;
-    drain(messageSystem());
-    if (QCoreApplication::instance())
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    MessageSystem& s = messageSystem();
+    drain(s);
+    if (MessageLoop* loop = s.loop.load())
+        loop->processEvents();
+}
+
+BOOL WaitMessage(void)
+{
+    if (!IsUiThread())
+        return FALSE;
+    MessageSystem& s = messageSystem();
+    std::unique_lock lock(s.mutex);
+    s.queued.wait(lock, [&] { return !s.sent.empty() || !s.posted.empty(); });
+    return TRUE;
 }
 
 void Sleep(DWORD milliseconds)

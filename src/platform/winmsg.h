@@ -5,8 +5,9 @@
  * user-interface thread, messages in the order they were posted. SendMessage
  * calls the procedure directly on the user-interface thread, and from another
  * thread hands the message over and blocks until it has been handled.
- * Messages reach their procedures whenever the Qt event loop runs, and when the
- * user-interface thread calls PumpMessages. */
+ * Messages reach their procedures whenever the Qt event loop runs (in a process
+ * that links libplatform.so), and when the user-interface thread calls
+ * PumpMessages. A program without Qt waits for them with WaitMessage. */
 #ifndef ORVELLA_PLATFORM_WINMSG_H
 #define ORVELLA_PLATFORM_WINMSG_H
 
@@ -29,6 +30,9 @@ PLATFORM_API LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARA
 /* Runs what is queued for the windows (and, with a Qt application, the other
  * pending events). Does nothing on other threads. */
 PLATFORM_API void PumpMessages(void);
+/* User-interface thread only (FALSE elsewhere): blocks until a message is
+ * queued for one of the windows; returns at once when one is queued already. */
+PLATFORM_API BOOL WaitMessage(void);
 
 PLATFORM_API void Sleep(DWORD milliseconds);
 /* Milliseconds of a monotonic clock. */
@@ -47,8 +51,9 @@ using MessageHandler = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
 HWND CreateMessageWindow(MessageHandler handler);
 
 // A real window can stand behind a handle: message boxes and plug-in dialogs
-// given that handle as their owner open over it. The widget forms are in
-// platform_widgets, so that what needs no window never loads Qt Widgets.
+// given that handle as their owner open over it. These are Qt's side, in
+// libplatform.so; the widget forms are in platform_widgets, so that what needs
+// no window never loads Qt Widgets.
 void SetWindowObject(HWND window, QObject* object);
 QObject* WindowObject(HWND window);
 void SetWindowWidget(HWND window, QWidget* widget);

@@ -235,6 +235,30 @@ void Tprefform::connectControls()
     connect(Button6, &QPushButton::clicked, this, &Tprefform::associateRequested);
 }
 
+PreferenceValues Tprefform::values() const
+{
+    PreferenceValues values;
+    for (int row = 0; row < values.fileTypes.size(); ++row)
+        values.fileTypes[row] = CheckfileBox->item(row)->checkState() == Qt::Checked;
+    values.shuffleAndGo = shuffgo->isChecked();
+    values.smoothShuffle = smoothshuff->isChecked();
+    values.morphRate = TrackBar1->value();
+    values.titleFormat = playparse1->currentIndex();
+    values.numbering = numplay1->isChecked();
+    return values;
+}
+
+void Tprefform::setValues(const PreferenceValues& values)
+{
+    for (int row = 0; row < values.fileTypes.size(); ++row)
+        CheckfileBox->item(row)->setCheckState(values.fileTypes[row] ? Qt::Checked : Qt::Unchecked);
+    shuffgo->setChecked(values.shuffleAndGo);
+    smoothshuff->setChecked(values.smoothShuffle);
+    TrackBar1->setValue(values.morphRate);
+    playparse1->setCurrentIndex(values.titleFormat);
+    numplay1->setChecked(values.numbering);
+}
+
 void Tprefform::ShowPage(const QString& name)
 {
     const QList<QTreeWidgetItem*> found = TreeView1->findItems(name, Qt::MatchExactly);

@@ -2,9 +2,11 @@
 // pages: the input plug-ins (available, loaded, their dialogs, priority), the
 // playlist (shuffle, randomity, title format, numbering) and the file types
 // the program is associated with. Plain settings are read and written by the
-// main window through the controls; the buttons act here or ask the main
+// main window as PreferenceValues; the buttons act here or ask the main
 // window through signals.
 #pragma once
+
+#include "PreferenceValues.h"
 
 #include "platform/wintypes.h"
 #include "player/AudioPlayer.h"
@@ -73,6 +75,11 @@ class Tprefform : public QWidget {
     // The selected grid row (1..8), 0 for none.
     int SelectedGridRow() const;
     void SelectGridRow(int row);
+
+    // The settings the controls hold, and setting them all (as the user
+    // would, so the window's signals follow).
+    PreferenceValues values() const;
+    void setValues(const PreferenceValues& values);
 
     // Shows the page of that name ("Plugins", "Playlist", "File Types") as the tree would.
     void ShowPage(const QString& name);

@@ -65,6 +65,25 @@ TEST(Filters, WidthConversions)
     EXPECT_NE(from24.info.find("PCM, 8000 Hz, 1 channel(s), 24 bits per sample"), std::string::npos);
 }
 
+// Stereo 24-bit samples of every byte value, more than one piece of the
+// filter's input, and an odd count: each comes out as its top two bytes.
+TEST(Filters, NarrowingTo16BitsKeepsTheTopBytesOfEverySample)
+{
+    SettingsScope settings;
+    cfg_downcvt = true;
+    std::string data;
+    std::vector<int16_t> expected;
+    for (int i = 0; i < 2 * 3001; ++i) {
+        const uint8_t b0 = uint8_t(i * 7), b1 = uint8_t(i * 13 + 1), b2 = uint8_t(i * 29 + 3);
+        data += {char(b0), char(b1), char(b2)};
+        expected.push_back(int16_t(uint16_t(b1 | b2 << 8)));
+    }
+    data += {'\x11', '\x22', '\x33'}; // a last frame cut short is dropped
+    Decoded d = DecodeBytes("a.wav", Wav(1, 2, 24, data));
+    EXPECT_EQ(d.format.bits, 16);
+    EXPECT_EQ(Samples16(d.bytes), expected);
+}
+
 TEST(Filters, DownmixAveragesEachFrame)
 {
     SettingsScope settings;

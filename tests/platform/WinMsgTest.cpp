@@ -150,3 +150,49 @@ TEST(MessageWindows, PumpWaitStopsEarlyOrAfterItsPasses)
     EXPECT_FALSE(platform::PumpWait(3, 20, [] { return false; }));
     EXPECT_GE(GetTickCount() - start, 55u);
 }
+
+TEST(MessageWindows, WaitMessageReturnsOnceSomethingIsQueued)
+{
+    Recorder window;
+    std::thread poster([&] {
+        Sleep(30);
+        PostMessage(window.hwnd, 1125, 7, 0);
+    });
+    EXPECT_TRUE(WaitMessage());
+    poster.join();
+    EXPECT_TRUE(window.received.empty()); // waiting delivers nothing by itself
+    PumpMessages();
+    ASSERT_EQ(window.received.size(), 1u);
+
+    // A request from another thread wakes the waiter too, and one already queued
+    // does not wait at all.
+    std::atomic<LRESULT> fromWorker{-1};
+    std::thread sender([&] { fromWorker = SendMessage(window.hwnd, WM_USER, 2, 0); });
+    EXPECT_TRUE(WaitMessage());
+    EXPECT_TRUE(WaitMessage());
+    PumpMessages();
+    sender.join();
+    EXPECT_EQ(fromWorker, 3);
+
+    std::thread([] { EXPECT_FALSE(WaitMessage()); }).join();
+}
+
+TEST(MessageWindows, TheObjectBehindAHandleIsForgottenWithEitherOfThem)
+{
+    HWND first = platform::CreateMessageWindow([](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
+    HWND second = platform::CreateMessageWindow([](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
+    QObject kept;
+    auto* deleted = new QObject;
+    platform::SetWindowObject(first, &kept);
+    platform::SetWindowObject(second, deleted);
+    EXPECT_EQ(platform::WindowObject(first), &kept);
+    EXPECT_EQ(platform::WindowObject(second), deleted);
+
+    delete deleted;
+    EXPECT_EQ(platform::WindowObject(second), nullptr);
+    DestroyWindow(first);
+    EXPECT_EQ(platform::WindowObject(first), nullptr);
+    platform::SetWindowObject(first, &kept); // a destroyed handle takes none
+    EXPECT_EQ(platform::WindowObject(first), nullptr);
+    DestroyWindow(second);
+}

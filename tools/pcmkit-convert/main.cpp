@@ -17,8 +17,6 @@
 #include "platform/winmsg.h"
 #include "player/plugin_api.h"
 
-#include <QCoreApplication>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -38,13 +36,13 @@ int usage()
     return 2;
 }
 
-bool parseArguments(const QStringList& args, Options& o)
+bool parseArguments(int argc, char** argv, Options& o)
 {
     std::vector<std::string> files;
-    for (int i = 1; i < args.size(); ++i) {
-        const std::string arg = args[i].toStdString();
-        if ((arg == "--set" || arg == "--plugin") && i + 1 < args.size()) {
-            const std::string value = args[++i].toStdString();
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if ((arg == "--set" || arg == "--plugin") && i + 1 < argc) {
+            const std::string value = argv[++i];
             if (arg == "--plugin") {
                 o.plugin = value;
                 continue;
@@ -72,9 +70,8 @@ bool parseArguments(const QStringList& args, Options& o)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
     Options options;
-    if (!parseArguments(app.arguments(), options))
+    if (!parseArguments(argc, argv, options))
         return usage();
 
     const std::string ini = pcmkit::settings_file();
@@ -105,9 +102,10 @@ int main(int argc, char** argv)
     }
 
     // Every other message, the download request included, is answered 0.
-    HWND window = platform::CreateMessageWindow([&app](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
+    bool finished = false;
+    HWND window = platform::CreateMessageWindow([&finished](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
         if (message == PLUGIN_EOF)
-            app.quit();
+            finished = true;
         return 0;
     });
     in->MainWindow = window;
@@ -129,8 +127,10 @@ int main(int argc, char** argv)
     in->SetInfo = [](int, int, int, int) {};
 
     int played = in->Play(options.input.c_str());
-    if (played == 0)
-        app.exec();
+    while (played == 0 && !finished) {
+        WaitMessage();
+        PumpMessages();
+    }
     in->Stop();
     in->Quit();
     DestroyWindow(window);

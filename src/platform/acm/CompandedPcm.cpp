@@ -3,6 +3,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <memory>
 
 namespace acm {
 namespace {
@@ -43,6 +44,29 @@ static_assert(kMuLaw[0xFF] == 0 && kMuLaw[0x7F] == 0 && kMuLaw[0x00] == -32124 &
 static_assert(kMuLaw[0xFE] == 8 && kMuLaw[0x7E] == -8);
 static_assert(kALaw[0xD5] == 8 && kALaw[0x55] == -8 && kALaw[0xAA] == 32256 && kALaw[0x2A] == -32256);
 
+// Both codes of a pair of bytes at once, each 16-bit value where a
+// little-endian store puts it: half the loads and stores of a lookup a sample.
+// 256 KiB a law, built on first use.
+using PairTable = std::array<uint32_t, 65536>;
+
+std::unique_ptr<PairTable> MakePairTable(const int16_t* table)
+{
+    std::unique_ptr<PairTable> pairs(new PairTable); // every entry written below
+    for (std::size_t codes = 0; codes < pairs->size(); ++codes)
+        (*pairs)[codes] = uint16_t(table[codes & 0xFF]) | uint32_t(uint16_t(table[codes >> 8])) << 16;
+    return pairs;
+}
+
+const PairTable& PairTableOf(const int16_t* table)
+{
+    if (table == kMuLaw.data()) {
+        static const std::unique_ptr<PairTable> muLaw = MakePairTable(table);
+        return *muLaw;
+    }
+    static const std::unique_ptr<PairTable> aLaw = MakePairTable(kALaw.data());
+    return *aLaw;
+}
+
 } // namespace
 
 const int16_t* CompandingTable(int tag)
@@ -70,10 +94,16 @@ Conversion ExpandCompanded(const int16_t* table, int channels, int dstBits, cons
             dst[i] = uint8_t((table[src[i]] >> 8) + 128);
         break;
     case 2:
-        // Little-endian output is the table's own layout: one store per sample.
         if constexpr (std::endian::native == std::endian::little) {
+            const PairTable& pairs = PairTableOf(table);
+            std::size_t i = 0;
 #pragma GCC unroll 4
-            for (std::size_t i = 0; i < samples; ++i)
+            for (; i + 2 <= samples; i += 2) {
+                uint16_t codes;
+                std::memcpy(&codes, src + i, 2);
+                std::memcpy(dst + 2 * i, &pairs[codes], 4);
+            }
+            if (i < samples)
                 std::memcpy(dst + 2 * i, &table[src[i]], 2);
         } else {
             for (std::size_t i = 0; i < samples; ++i) {

@@ -21,8 +21,11 @@ class MsAdpcmStream {
 
   private:
     MsAdpcmStream(int channels, int blockAlign) : channels_(channels), blockAlign_(blockAlign) {}
-    // Appends the samples of one block (nothing for a damaged one).
-    void decodeBlock(const uint8_t* block, std::size_t size);
+    // The samples of a block of `size` bytes, all channels.
+    std::size_t blockSamples(std::size_t size) const;
+    // Writes the blockSamples(size) samples of one block to out; false, and
+    // nothing written, for a damaged one.
+    bool decodeBlock(const uint8_t* block, std::size_t size, uint8_t* out) const;
 
     const int channels_;
     const int blockAlign_;

@@ -23,7 +23,7 @@ namespace {
 
 const CodecTable* LoadCodecs()
 {
-    // Beside libplatform.so, wherever the program folder is; never closed, as
+    // Beside libplatform_core.so, wherever the program folder is; never closed, as
     // open streams hold objects whose code lives there.
     auto entry = reinterpret_cast<decltype(&orvella_acm_codecs)>(platform::SymbolBeside(
         reinterpret_cast<const void*>(&GetProgramPath), "libacmcodecs.so", "orvella_acm_codecs"));

@@ -5,9 +5,11 @@
 #include "PlayerHarness.h"
 #include "ShellIntegration.h"
 #include "playlist/PlaylistWindow.h"
+#include "prefs/PreferencesWindow.h"
 #include "shell/CommandHandler.h"
 
 #include <QDir>
+#include <QListWidget>
 #include <QTest>
 
 #include <filesystem>
@@ -118,4 +120,22 @@ TEST_F(MainWindowTest, TheChannelPlaysWhatOpenNamesEvenOverAPausedFileAndRaisesT
     EXPECT_FALSE(f.isMinimized());
     EXPECT_TRUE(QTest::qWaitForWindowActive(&f));
     EXPECT_EQ(list().Count(), 3);
+}
+
+TEST_F(MainWindowTest, TheFirstStartChecksEveryFileTypeInPreferencesNotYetShown)
+{
+    // The desktop's files and the registry in the test's own folders.
+    setenv("ORVELLA_REGISTRY", files.file("registry").c_str(), 1);
+    setenv("XDG_DATA_HOME", files.file("xdg-data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", files.file("xdg-config").c_str(), 1);
+    TForm1& f = start();
+    TDDEHandler channel("orvella-window-test");
+    ShellIntegration shell(f, channel);
+    f.runCommand("firstrun");
+    EXPECT_EQ(f.findChild<Tprefform*>(), nullptr);
+    EXPECT_EQ(f.preferences().fileTypes, QList<bool>(20, true));
+    EXPECT_EQ(f.preferencesWindow()->CheckfileBox->item(19)->checkState(), Qt::Checked);
+    unsetenv("ORVELLA_REGISTRY");
+    unsetenv("XDG_DATA_HOME");
+    unsetenv("XDG_CONFIG_HOME");
 }

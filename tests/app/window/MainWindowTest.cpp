@@ -2,6 +2,7 @@
 // and a full restart keeping the playlist and every setting.
 #include "WindowHarness.h"
 
+#include "app/BuiltInIcons.h"
 #include "app/MainWindowSettings.h"
 #include "app/PluginConfigDialog.h"
 #include "app/display/TrackText.h"
@@ -13,6 +14,7 @@
 #include "playlist/SavedPlaylist.h"
 #include "prefs/AboutBox.h"
 #include "prefs/PreferencesWindow.h"
+#include "support/MappedLibraries.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,12 +23,14 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QImage>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
+#include <QStyleFactory>
 #include <QTest>
 
 #include <filesystem>
@@ -270,6 +274,50 @@ TEST_F(MainWindowTest, AFullRestartKeepsThePlaylistAndEverySetting)
     EXPECT_FALSE(restart().repeat());
 }
 
+TEST_F(MainWindowTest, ThePreferencesWindowIsMadeAtItsFirstShowingAndItsSettingsOutliveSessionsWithoutIt)
+{
+    Tprefform& prefs = *start().preferencesWindow();
+    prefs.playparse1->setCurrentIndex(3);
+    prefs.numplay1->setChecked(false);
+    prefs.shuffgo->setChecked(true);
+    prefs.TrackBar1->setValue(55);
+    prefs.CheckfileBox->item(2)->setCheckState(Qt::Checked);
+
+    // A session that never opens the window still hands the settings to the
+    // playlist and writes them back unchanged.
+    TForm1& g = restart();
+    EXPECT_EQ(g.findChild<Tprefform*>(), nullptr);
+    EXPECT_EQ(list().titleFormat(), 3);
+    EXPECT_FALSE(list().numbering());
+    EXPECT_TRUE(list().shuffleAndGo());
+    TForm1& h = restart();
+    const platform::ProfileFile config(data.file("confstate.ini"));
+    EXPECT_EQ(config.readString("General", "playparseind", ""), "3");
+    EXPECT_EQ(config.readString("General", "numplay", ""), "0");
+    EXPECT_EQ(config.readString("Playlist", "shuffgo", ""), "1");
+    EXPECT_EQ(config.readString("Playlist", "smoothshuff", ""), "0");
+    EXPECT_EQ(config.readString("Playlist", "morphrate", ""), "55");
+    EXPECT_EQ(config.readString("Associations", "filetype 2", ""), "1");
+    EXPECT_EQ(config.readString("Associations", "filetype 3", ""), "0");
+
+    // Made late, the window shows them, and what is changed there reaches the playlist.
+    h.runCommand("prefformshow");
+    Tprefform* late = h.findChild<Tprefform*>();
+    ASSERT_NE(late, nullptr);
+    EXPECT_EQ(h.preferencesWindow(), late);
+    EXPECT_TRUE(late->isVisible());
+    EXPECT_EQ(late->playparse1->currentIndex(), 3);
+    EXPECT_FALSE(late->numplay1->isChecked());
+    EXPECT_TRUE(late->shuffgo->isChecked());
+    EXPECT_FALSE(late->smoothshuff->isChecked());
+    EXPECT_EQ(late->TrackBar1->value(), 55);
+    EXPECT_EQ(late->CheckfileBox->item(2)->checkState(), Qt::Checked);
+    late->numplay1->setChecked(true);
+    EXPECT_TRUE(list().numbering());
+    late->smoothshuff->setChecked(true);
+    EXPECT_FALSE(list().shuffleAndGo());
+}
+
 TEST_F(MainWindowTest, AWindowWhoseTitleBarWouldBeOffScreenComesBackOntoIt)
 {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
@@ -290,7 +338,13 @@ TEST_F(MainWindowTest, EveryWindowCarriesTheProgramIcon)
 {
     TForm1& f = start();
     const QIcon icon = QApplication::windowIcon();
-    EXPECT_FALSE(icon.pixmap(32, 32).isNull()) << "the icon is drawn";
+    for (int size : {16, 32, 48}) {
+        const QImage drawn = icon.pixmap(size, size).toImage();
+        ASSERT_EQ(drawn.size(), QSize(size, size));
+        EXPECT_GT(qAlpha(drawn.pixel(size / 2, size / 2)), 0) << "the icon is drawn at " << size << " px";
+    }
+    // Drawing the icon from its SVG at start costs more than the rest of the window's pictures.
+    EXPECT_FALSE(testsupport::LibraryMapped("qsvgicon")) << "the SVG icon engine loaded at start";
     f.showeq();
     f.showpresets();
     f.prefformshow();
@@ -298,6 +352,42 @@ TEST_F(MainWindowTest, EveryWindowCarriesTheProgramIcon)
     f.pluginConfigWindow();
     for (QWidget* window : QApplication::topLevelWidgets())
         EXPECT_EQ(window->windowIcon().cacheKey(), icon.cacheKey()) << window->metaObject()->className();
+}
+
+TEST_F(MainWindowTest, TheStylesIconsAtStartAreDrawnByTheBuildWithoutAnImagePlugin)
+{
+    if (testsupport::LibraryMapped("imageformats/"))
+        GTEST_SKIP() << "an earlier test in this process loaded the image plug-ins";
+    UseBuiltInIconStyle(); // as the program does before its window
+    TForm1& f = start();
+    // Qt asks every image plug-in about an icon file it reads, and loads them all.
+    EXPECT_FALSE(testsupport::LibraryMapped("imageformats/")) << "an image plug-in loaded at start";
+
+    // The same pixels as the style draws, in the same order on the buttons.
+    const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("fusion")));
+    const std::pair<const char*, QStyle::StandardPixmap> buttons[] = {
+        {"Button1", QStyle::SP_MediaSkipBackward}, {"Button2", QStyle::SP_MediaPlay},
+        {"Button3", QStyle::SP_MediaPause},        {"Button4", QStyle::SP_MediaStop},
+        {"Button5", QStyle::SP_MediaSkipForward},
+    };
+    for (const auto& [name, icon] : buttons) {
+        const auto* button = f.findChild<QPushButton*>(QString::fromLatin1(name));
+        ASSERT_NE(button, nullptr) << name;
+        for (int size : {16, 32}) {
+            // Compared as painting blends them; the style's PNGs carry a colour space, ours none.
+            const auto pixels = [size](const QIcon& icon) {
+                const QImage image =
+                    icon.pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+                return QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes());
+            };
+            EXPECT_EQ(pixels(button->icon()), pixels(fusion->standardIcon(icon))) << name << " at " << size << " px";
+        }
+    }
+    // The menu bar's extension arrow lies centred in its square.
+    const QImage arrow = f.style()->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton).pixmap(16, 16).toImage();
+    ASSERT_EQ(arrow.size(), QSize(16, 16));
+    EXPECT_GT(qAlpha(arrow.pixel(8, 8)), 0);
+    EXPECT_EQ(qAlpha(arrow.pixel(0, 0)), 0);
 }
 
 TEST_F(MainWindowTest, TheAboutBoxThePluginConfigurationAndThePresetsAreMadeAtTheirFirstUse)

@@ -1,0 +1,92 @@
+// Qt's side of the message windows: QCoreApplication's event loop delivers
+// their messages, and a handle can name the real window behind it.
+
+#include "MessageLoop.h"
+#include "winmsg.h"
+
+#include <QCoreApplication>
+#include <QObject>
+#include <QPointer>
+#include <QThread>
+
+#include <atomic>
+#include <mutex>
+#include <unordered_map>
+
+namespace platform {
+namespace {
+
+class QtMessageLoop final : public MessageLoop {
+  public:
+    bool running() override { return QCoreApplication::instance() != nullptr; }
+
+    bool onLoopThread() override
+    {
+        QCoreApplication* app = QCoreApplication::instance();
+        return app && QThread::currentThread() == app->thread();
+    }
+
+    // At most one delivery is outstanding in the event queue.
+    void wake() override
+    {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app || wakePending_.exchange(true))
+            return;
+        QMetaObject::invokeMethod(
+            app,
+            [this] {
+                wakePending_ = false;
+                DeliverMessages();
+            },
+            Qt::QueuedConnection);
+    }
+
+    void processEvents() override
+    {
+        if (QCoreApplication::instance())
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+
+  private:
+    std::atomic<bool> wakePending_{false};
+};
+
+// Attached while this library is loaded, which is for good: it is linked with
+// -z nodelete, so the loop never points into unmapped code.
+const bool attached = [] {
+    AttachMessageLoop(new QtMessageLoop);
+    return true;
+}();
+
+struct WindowObjects {
+    std::mutex mutex; // guards objects
+    std::unordered_map<HWND, QPointer<QObject>> objects;
+};
+
+WindowObjects& windowObjects()
+{
+    static WindowObjects* w = new WindowObjects; // outlives every static destructor
+    return *w;
+}
+
+} // namespace
+
+void SetWindowObject(HWND window, QObject* object)
+{
+    WindowObjects& w = windowObjects();
+    std::lock_guard lock(w.mutex);
+    // Handles are never reused, so what destroyed windows left is only dropped.
+    std::erase_if(w.objects, [](const auto& entry) { return !IsWindow(entry.first); });
+    if (IsWindow(window))
+        w.objects[window] = object;
+}
+
+QObject* WindowObject(HWND window)
+{
+    WindowObjects& w = windowObjects();
+    std::lock_guard lock(w.mutex);
+    auto it = w.objects.find(window);
+    return it != w.objects.end() && IsWindow(window) ? it->second.data() : nullptr;
+}
+
+} // namespace platform
