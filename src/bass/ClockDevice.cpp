@@ -6,6 +6,7 @@
 #include "OutputDevice.h"
 #include "bass.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -73,7 +74,7 @@ class WavCapture {
 class ClockDevice final : public OutputDevice {
   public:
     ClockDevice(unsigned rate, DeviceFeed& feed, std::unique_ptr<WavCapture> capture)
-        : rate_(rate), tick_(capture ? kCaptureTick : kSilentTick), feed_(feed), capture_(std::move(capture)),
+        : rate_(rate), tick_(tickFor(rate, feed, capture != nullptr)), feed_(feed), capture_(std::move(capture)),
           chunk_(kChunkFrames * 2)
     {
     }
@@ -138,6 +139,15 @@ class ClockDevice final : public OutputDevice {
     static constexpr std::chrono::microseconds kCaptureTick{20000};
     static constexpr std::chrono::microseconds kSilentTick{40000};
     static constexpr std::size_t kChunkFrames = 1024;
+
+    // A tick takes at most half of what the mixer keeps queued (at high rates
+    // the queue is shorter than the nominal tick), or the device would run
+    // short on every tick and play slower than real time.
+    static std::chrono::microseconds tickFor(unsigned rate, const DeviceFeed& feed, bool capture)
+    {
+        const auto halfQueue = std::chrono::microseconds(int64_t(feed.queuedFrames / 2) * 1000000 / rate);
+        return std::min(capture ? kCaptureTick : kSilentTick, halfQueue);
+    }
 
     const unsigned rate_;
     const std::chrono::microseconds tick_;

@@ -32,6 +32,7 @@ struct Engine::Runtime {
         feed.ring = &ring;
         feed.wake = &wake;
         feed.wakeBelow = kTargetFrames + 1 - kBlockFrames;
+        feed.queuedFrames = kTargetFrames;
     }
     ~Runtime() { sem_destroy(&wake); }
 

@@ -22,7 +22,8 @@ namespace bass {
 struct DeviceFeed {
     SampleRing* ring = nullptr;
     sem_t* wake = nullptr;
-    std::size_t wakeBelow = 0; // frames in the ring below which the mixer is woken
+    std::size_t wakeBelow = 0;    // frames in the ring below which the mixer is woken
+    std::size_t queuedFrames = 0; // frames the mixer keeps in the ring ahead of the device
     std::atomic<uint64_t> underrunFrames{0};
 
     void pull(int16_t* out, std::size_t frames) noexcept
