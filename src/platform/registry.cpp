@@ -58,7 +58,10 @@ std::string fullPath(RegistryRoot root, const std::string& key)
 // A quoted text; unescape reads it back.
 std::string escape(const std::string& text)
 {
-    return "\"" + BackslashEscaped(text, {{'\\', '\\'}, {'"', '"'}, {'\n', 'n'}, {'\r', 'r'}}) + "\"";
+    std::string quoted(1, '"');
+    quoted += BackslashEscaped(text, {{'\\', '\\'}, {'"', '"'}, {'\n', 'n'}, {'\r', 'r'}});
+    quoted += '"';
+    return quoted;
 }
 
 // Reads one quoted text at pos; advances pos past it.

@@ -240,7 +240,7 @@ bool SaveAtClose(const platform::ProfileFile& file, const SettingsTarget& target
         if (spec.type == ValueType::String)
             value = target.pluginFileName(spec.index);
         else if (spec.type == ValueType::Boolean)
-            value = target.current(spec.setting, spec.index) != 0 ? "1" : "0";
+            value.assign(1, target.current(spec.setting, spec.index) != 0 ? '1' : '0');
         else
             value = std::to_string(target.current(spec.setting, spec.index));
         pending.emplace_back(spec.key, std::move(value));
