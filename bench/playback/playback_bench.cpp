@@ -1,6 +1,7 @@
 // The real program at rest and playing, beside Audacious on the same virtual
 // display in the same run: CPU time of each whole process over a 30-s window
-// (after both have settled), and their resident memory at its end.
+// (after both have settled), how often its threads woke in that window, and
+// their resident memory at its end.
 //
 // Orvella runs with silent audio (ORVELLA_AUDIO=null) and is started through
 // the desktop media control (MPRIS Play); Audacious plays the same file with
@@ -88,6 +89,21 @@ double cpuSeconds(qint64 pid)
     double user = 0, system = 0;
     fields >> user >> system;
     return (user + system) / double(sysconf(_SC_CLK_TCK));
+}
+
+// How often the threads of a process went to sleep so far (voluntary context
+// switches): each is a wake-up later, which costs the more the busier the machine.
+double sleeps(qint64 pid)
+{
+    double total = 0;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        std::ifstream status((tasks.filePath(task) + "/status").toStdString());
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+                total += std::stod(line.substr(24));
+    }
+    return total;
 }
 
 bool eventually(const std::function<bool()>& condition, int timeoutMs)
@@ -221,9 +237,12 @@ void BesideAudacious(benchmark::State& state, const QString& file)
         }
         QThread::msleep(kSettleMs);
         const double orvellaStart = cpuSeconds(orvella.pid()), audaciousStart = cpuSeconds(audacious.pid());
+        const double orvellaSleeps = sleeps(orvella.pid()), audaciousSleeps = sleeps(audacious.pid());
         QThread::sleep(kWindowS);
         const double orvellaCpu = cpuSeconds(orvella.pid()) - orvellaStart;
         const double audaciousCpu = cpuSeconds(audacious.pid()) - audaciousStart;
+        const double orvellaWakeups = (sleeps(orvella.pid()) - orvellaSleeps) / kWindowS;
+        const double audaciousWakeups = (sleeps(audacious.pid()) - audaciousSleeps) / kWindowS;
         for (Player* p : {&orvella, &audacious})
             if (p->process.state() != QProcess::Running) {
                 state.SkipWithError((p->process.program() + " ended during the window").toUtf8().constData());
@@ -233,6 +252,8 @@ void BesideAudacious(benchmark::State& state, const QString& file)
         state.counters["orvella_cpu_s_per_min"] = orvellaCpu * perMinute;
         state.counters["audacious_cpu_s_per_min"] = audaciousCpu * perMinute;
         state.counters["cpu_ratio"] = audaciousCpu > 0 ? orvellaCpu / audaciousCpu : 0;
+        state.counters["orvella_wakeups_per_s"] = orvellaWakeups;
+        state.counters["audacious_wakeups_per_s"] = audaciousWakeups;
         const double orvellaMiB = bench::ResidentMiB(orvella.pid()), audaciousMiB = bench::ResidentMiB(audacious.pid());
         state.counters["orvella_MiB"] = orvellaMiB;
         state.counters["audacious_MiB"] = audaciousMiB;

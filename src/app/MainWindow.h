@@ -263,6 +263,8 @@ class TForm1 : public QMainWindow {
     static constexpr int kQuietStatusIntervalMs = 1000;
     static constexpr int kQuietStatusTicks = 20; // a second without a change
     int quietStatusTicks_ = 0;
+    // How many characters the elapsed-time label was last sized for ("00:00" at first).
+    qsizetype elapsedFittedLength_ = 5;
     // A status that outlives the status timer's ticks until the mode changes
     // or Play runs again.
     bool statusHeld_ = false;

@@ -250,8 +250,14 @@ void TForm1::setcurrenttime1()
         realtimeedit->setFont(font);
     }
     realtimeedit->setText(text);
-    if (realtimeedit->sizeHint() != realtimeedit->size())
-        realtimeedit->adjustSize();
+    // Digits are equally wide in the display font, so the size follows the
+    // number of characters; measuring the text every second costs more than
+    // anything else the window does while playing, the spectrum aside.
+    if (text.size() != elapsedFittedLength_) {
+        elapsedFittedLength_ = text.size();
+        if (realtimeedit->sizeHint() != realtimeedit->size())
+            realtimeedit->adjustSize();
+    }
 }
 
 void TForm1::seekStarted()

@@ -207,8 +207,9 @@ bool Channel::effectParameters(HFX fx, void* get, const void* set, bool* valid)
 void Channel::history(float* out) const
 {
     std::lock_guard<std::mutex> hold(historyLock_);
-    for (std::size_t i = 0; i < kHistory; ++i)
-        out[i] = history_[(historyPos_ + i) % kHistory];
+    // Oldest first: from the write position to the end, then from the start.
+    const auto split = history_.begin() + long(historyPos_);
+    std::copy(history_.begin(), split, std::copy(split, history_.end(), out));
 }
 
 void Channel::release()
@@ -373,10 +374,12 @@ std::size_t Channel::produce(float* out, std::size_t frames, unsigned playRate)
         if (got < ask)
             sourceEnded_ = true;
         float* dst = resample ? stereo_.data() : fifoEnd;
-        for (std::size_t i = 0; i < got; ++i) {
-            const float l = raw_[i * channels] / 32768.0f;
-            dst[i * 2] = l;
-            dst[i * 2 + 1] = channels == 2 ? raw_[i * 2 + 1] / 32768.0f : l;
+        if (channels == 2) {
+            for (std::size_t i = 0; i < got * 2; ++i)
+                dst[i] = raw_[i] / 32768.0f;
+        } else {
+            for (std::size_t i = 0; i < got; ++i)
+                dst[i * 2] = dst[i * 2 + 1] = raw_[i] / 32768.0f;
         }
         if (!resample)
             fifoFrames_ += got;
@@ -395,8 +398,7 @@ void Channel::runChain(float* frames, std::size_t count)
 {
     if (!dsps_.empty()) {
         // DSPs see 16-bit stereo frames.
-        for (std::size_t i = 0; i < count * 2; ++i)
-            dspBuffer_[i] = ToSample(frames[i]);
+        ToSamples(frames, dspBuffer_.data(), count * 2);
         ++dspPasses_;
         for (std::size_t i = 0; i < dsps_.size() && !released_.load(); ++i) {
             const Dsp d = dsps_[i]; // by value: the list may grow during the call
@@ -417,7 +419,8 @@ void Channel::recordHistory(const float* frames, std::size_t count)
     std::lock_guard<std::mutex> hold(historyLock_);
     for (std::size_t i = 0; i < count; ++i) {
         history_[historyPos_] = 0.5f * (frames[i * 2] + frames[i * 2 + 1]);
-        historyPos_ = (historyPos_ + 1) % kHistory;
+        if (++historyPos_ == kHistory)
+            historyPos_ = 0;
     }
 }
 

@@ -1,16 +1,16 @@
-// A device without sound hardware: a thread consumes the mixer's output at the
-// output rate by the steady clock, and optionally writes it to a WAV file, so
-// tests hear exactly what would have sounded (silence included).
+// A device without sound hardware: it consumes the mixer's output at the
+// output rate by the steady clock, on the mixing thread, and optionally writes
+// it to a WAV file, so tests hear exactly what would have sounded (silence
+// included).
 
 #include "OutputDevice.h"
 #include "bass.h"
 
+#include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace bass {
@@ -74,80 +74,91 @@ class WavCapture {
 class ClockDevice final : public OutputDevice {
   public:
     ClockDevice(unsigned rate, DeviceFeed& feed, std::unique_ptr<WavCapture> capture)
-        : rate_(rate), feed_(feed), capture_(std::move(capture))
+        : rate_(rate), tick_(tickFor(rate, feed, capture != nullptr)), feed_(feed), capture_(std::move(capture)),
+          chunk_(kChunkFrames * 2)
     {
     }
-    ~ClockDevice() override { stop(); }
 
     bool start() override
     {
         std::lock_guard<std::mutex> hold(lock_);
-        if (!thread_.joinable()) {
-            quit_ = false;
-            thread_ = std::thread([this] { run(); });
+        if (!running_) {
+            running_ = true;
+            begin_ = lastPatch_ = Clock::now();
+            consumed_ = 0;
         }
         return true;
     }
 
     void stop() override
     {
-        {
-            std::lock_guard<std::mutex> hold(lock_);
-            if (!thread_.joinable())
-                return;
-            quit_ = true;
-        }
-        wakeup_.notify_all();
-        thread_.join();
-        thread_ = std::thread();
+        std::lock_guard<std::mutex> hold(lock_);
+        running_ = false;
     }
 
     unsigned kind() const override { return capture_ ? BASS_DEVICE_WAV : BASS_DEVICE_NULL; }
-    unsigned latencyMs() const override { return kTickMs; }
+    unsigned latencyMs() const override { return unsigned(tick_.count()); }
 
-  private:
-    // One wake-up of this thread and of the mixer per tick: long enough to be
-    // cheap, short against the 116-ms queue.
-    static constexpr int kTickMs = 20;
-    static constexpr std::size_t kChunkFrames = 1024;
-
-    void run()
+    void pace() override
     {
-        using Clock = std::chrono::steady_clock;
-        std::vector<int16_t> chunk(kChunkFrames * 2);
-        const Clock::time_point begin = Clock::now();
-        Clock::time_point lastPatch = begin;
-        uint64_t consumed = 0;
-        std::unique_lock<std::mutex> hold(lock_);
-        while (!quit_) {
-            hold.unlock();
-            const Clock::time_point now = Clock::now();
-            const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(now - begin).count();
-            const uint64_t due = uint64_t(elapsed) * rate_ / 1000000;
-            while (consumed < due) {
-                const std::size_t n = std::size_t(std::min<uint64_t>(due - consumed, kChunkFrames));
-                feed_.pull(chunk.data(), n);
-                if (capture_)
-                    capture_->append(chunk.data(), n);
-                consumed += n;
-            }
-            if (capture_ && now - lastPatch > std::chrono::milliseconds(250)) {
-                capture_->writeHeader(); // readable even if the process dies
-                lastPatch = now;
-            }
-            hold.lock();
-            // Condition: quit_ set by stop(); otherwise the next tick.
-            wakeup_.wait_for(hold, std::chrono::milliseconds(kTickMs), [this] { return quit_; });
+        std::lock_guard<std::mutex> hold(lock_);
+        if (!running_)
+            return;
+        const Clock::time_point now = Clock::now();
+        const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(now - begin_).count();
+        const uint64_t due = uint64_t(elapsed) * rate_ / 1000000;
+        while (consumed_ < due) {
+            const std::size_t n = std::size_t(std::min<uint64_t>(due - consumed_, kChunkFrames));
+            feed_.pull(chunk_.data(), n);
+            if (capture_)
+                capture_->append(chunk_.data(), n);
+            consumed_ += n;
+        }
+        if (capture_ && now - lastPatch_ > std::chrono::milliseconds(250)) {
+            capture_->writeHeader(); // readable even if the process dies
+            lastPatch_ = now;
         }
     }
 
+    std::optional<TimePoint> nextTick() const override
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (!running_)
+            return std::nullopt;
+        // The next whole tick after what was taken, so that ticks do not drift.
+        const auto taken = std::chrono::microseconds(consumed_ * 1000000 / rate_);
+        return begin_ + (taken / tick_ + 1) * tick_;
+    }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    // One wake-up of the mixing thread per tick: long enough to be cheap,
+    // short against the 116-ms queue. A capture must never run short (a late
+    // mixer would be heard as a gap in the file), so it takes smaller bites;
+    // the silent device has nothing to lose and wakes half as often.
+    static constexpr std::chrono::microseconds kCaptureTick{20000};
+    static constexpr std::chrono::microseconds kSilentTick{40000};
+    static constexpr std::size_t kChunkFrames = 1024;
+
+    // A tick takes at most half of what the mixer keeps queued (at high rates
+    // the queue is shorter than the nominal tick), or the device would run
+    // short on every tick and play slower than real time.
+    static std::chrono::microseconds tickFor(unsigned rate, const DeviceFeed& feed, bool capture)
+    {
+        const auto halfQueue = std::chrono::microseconds(int64_t(feed.queuedFrames / 2) * 1000000 / rate);
+        return std::min(capture ? kCaptureTick : kSilentTick, halfQueue);
+    }
+
     const unsigned rate_;
+    const std::chrono::microseconds tick_;
     DeviceFeed& feed_;
-    std::unique_ptr<WavCapture> capture_; // touched by the clock thread, and by the destructor after stop()
-    std::mutex lock_;                     // guards quit_ and the thread_ object
-    std::condition_variable wakeup_;
-    bool quit_ = false;
-    std::thread thread_;
+    std::unique_ptr<WavCapture> capture_; // lock_, and the destructor's
+    mutable std::mutex lock_;             // guards everything below, and the capture
+    std::vector<int16_t> chunk_;
+    bool running_ = false;
+    Clock::time_point begin_;     // when the clock started
+    Clock::time_point lastPatch_; // when the capture's header was last written
+    uint64_t consumed_ = 0;       // frames taken since begin_
 };
 
 } // namespace

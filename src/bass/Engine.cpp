@@ -5,6 +5,9 @@
 #include <xmmintrin.h>
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
@@ -29,6 +32,7 @@ struct Engine::Runtime {
         feed.ring = &ring;
         feed.wake = &wake;
         feed.wakeBelow = kTargetFrames + 1 - kBlockFrames;
+        feed.queuedFrames = kTargetFrames;
     }
     ~Runtime() { sem_destroy(&wake); }
 
@@ -350,15 +354,22 @@ void Engine::spectrum(const Channel& channel, float* out)
     static float* in = fftwf_alloc_real(kFftSize);
     static fftwf_complex* bins = fftwf_alloc_complex(kFftSize / 2 + 1);
     static fftwf_plan plan = fftwf_plan_dft_r2c_1d(int(kFftSize), in, bins, FFTW_ESTIMATE);
-    for (std::size_t n = 0; n < kFftSize; ++n) {
-        const float hann = 0.5f - 0.5f * std::cos(2.0f * std::numbers::pi_v<float> * float(n) / kFftSize);
-        in[n] = samples[n] * hann;
-    }
+    static const std::array<float, kFftSize> hann = [] {
+        std::array<float, kFftSize> w;
+        for (std::size_t n = 0; n < kFftSize; ++n)
+            w[n] = 0.5f - 0.5f * std::cos(2.0f * std::numbers::pi_v<float> * float(n) / kFftSize);
+        return w;
+    }();
+    for (std::size_t n = 0; n < kFftSize; ++n)
+        in[n] = samples[n] * hann[n];
     fftwf_execute(plan);
     // A Hann window keeps half the energy: a sine of amplitude A peaks at A x N / 4.
     constexpr float scale = 4.0f / kFftSize;
-    for (std::size_t k = 0; k < kFftSize / 2; ++k)
-        out[k] = std::hypot(bins[k][0], bins[k][1]) * scale;
+    for (std::size_t k = 0; k < kFftSize / 2; ++k) {
+        // The magnitude as hypotf gives it: the squares summed in double, the root rounded to float.
+        const double re = bins[k][0], im = bins[k][1];
+        out[k] = float(std::sqrt(re * re + im * im)) * scale;
+    }
 }
 
 void Engine::listPlaying(Runtime& rt, std::vector<std::shared_ptr<Channel>>& playing, bool playingOut)
@@ -380,6 +391,22 @@ void Engine::listPlaying(Runtime& rt, std::vector<std::shared_ptr<Channel>>& pla
     }
 }
 
+void Engine::waitForWork(Runtime& rt)
+{
+    if (const std::optional<OutputDevice::TimePoint> tick = rt.device->nextTick()) {
+        const auto sinceEpoch = std::chrono::duration_cast<std::chrono::nanoseconds>(tick->time_since_epoch());
+        timespec until{};
+        until.tv_sec = time_t(sinceEpoch.count() / 1000000000);
+        until.tv_nsec = long(sinceEpoch.count() % 1000000000);
+        // The steady clock is the monotonic one.
+        while (sem_clockwait(&rt.wake, CLOCK_MONOTONIC, &until) != 0 && errno == EINTR) {
+        }
+    } else {
+        while (sem_wait(&rt.wake) != 0 && errno == EINTR) {
+        }
+    }
+}
+
 void Engine::mixLoop(Runtime& rt)
 {
     // Denormals in effect tails would cost more than the sound is worth.
@@ -397,6 +424,10 @@ void Engine::mixLoop(Runtime& rt)
     bool wasPlaying = false; // a channel was mixed in the last pass
 
     while (!rt.quit.load()) {
+        rt.device->pace();
+        // Whatever was posted so far (by the pace above too) is seen by this pass.
+        while (sem_trywait(&rt.wake) == 0) {
+        }
         // End syncs fire once the device has taken a channel's last frame.
         const uint64_t consumed = rt.ring.consumed();
         for (std::size_t i = 0; i < playingOut.size();) {
@@ -414,12 +445,10 @@ void Engine::mixLoop(Runtime& rt)
             playing.clear();
             // Condition: the device took frames and the ring has room for a
             // block (it posts), a channel started, BASS_Start, or free() asks
-            // to quit. At rest only the last three come (or a capture's tick).
-            // What is left in the ring plays out; the device fills the rest
-            // with silence.
-            sem_wait(&rt.wake);
-            while (sem_trywait(&rt.wake) == 0) {
-            }
+            // to quit; or the tick of a device this thread runs. At rest only
+            // a start or free() comes (and a capture's ticks). What is left in
+            // the ring plays out; the device fills the rest with silence.
+            waitForWork(rt);
             continue;
         }
         if (!wasPlaying) {
@@ -443,8 +472,7 @@ void Engine::mixLoop(Runtime& rt)
                 if (channel->mix(block))
                     ended.push_back(channel);
             }
-            for (std::size_t i = 0; i < mix.size(); ++i)
-                out[i] = ToSample(mix[i]);
+            ToSamples(mix.data(), out.data(), mix.size());
             rt.ring.write(out.data(), kBlockFrames);
             for (auto& channel : ended)
                 playingOut.emplace_back(std::move(channel), rt.ring.written());

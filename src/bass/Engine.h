@@ -8,7 +8,8 @@
 // - spectrumLock_ guards the FFT plan and its buffers.
 // The mixing thread takes lock_ once per wake-up to list the playing channels
 // and to start or stop the device, then works on the channels through their
-// own locks (Channel.h).
+// own locks (Channel.h). It also runs the clock of a device that has none of
+// its own (the silent and capture devices), so each tick wakes one thread.
 //
 // At rest (nothing playing, nothing left in the ring) the mixing thread sleeps
 // until a channel starts, and the device is stopped; a capture device keeps
@@ -70,6 +71,9 @@ class Engine {
     Engine() = default;
     struct Runtime;
     void mixLoop(Runtime& rt);
+    // Sleeps until the mixer has work: a post on the wake semaphore, or the
+    // next tick of a device this thread runs.
+    void waitForWork(Runtime& rt);
     // Lists the playing channels, and starts or stops the device as there is
     // anything to mix or to play out (playingOut: ended channels still in the ring).
     void listPlaying(Runtime& rt, std::vector<std::shared_ptr<Channel>>& playing, bool playingOut);

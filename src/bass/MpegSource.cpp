@@ -104,8 +104,7 @@ class MpegSource final : public Source {
             for (std::size_t i = 0; i < frames; ++i)
                 out[i] = ToSample(0.5f * (in[i * 2] + in[i * 2 + 1]));
         } else {
-            for (std::size_t i = 0; i < frames * decodedChannels_; ++i)
-                out[i] = ToSample(in[i]);
+            ToSamples(in, out, frames * decodedChannels_);
         }
     }
 

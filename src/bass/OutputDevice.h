@@ -7,8 +7,10 @@
 #include <semaphore.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace bass {
@@ -20,7 +22,8 @@ namespace bass {
 struct DeviceFeed {
     SampleRing* ring = nullptr;
     sem_t* wake = nullptr;
-    std::size_t wakeBelow = 0; // frames in the ring below which the mixer is woken
+    std::size_t wakeBelow = 0;    // frames in the ring below which the mixer is woken
+    std::size_t queuedFrames = 0; // frames the mixer keeps in the ring ahead of the device
     std::atomic<uint64_t> underrunFrames{0};
 
     void pull(int16_t* out, std::size_t frames) noexcept
@@ -37,14 +40,23 @@ struct DeviceFeed {
 
 class OutputDevice {
   public:
+    using TimePoint = std::chrono::steady_clock::time_point;
+
     virtual ~OutputDevice() = default;
     virtual bool start() = 0;               // begins consuming; true when running (also when it already was)
     virtual void stop() = 0;                // stops consuming; what is in the ring stays there
     virtual unsigned kind() const = 0;      // BASS_DEVICE_*
     virtual unsigned latencyMs() const = 0; // of the device itself, beyond the ring
+
+    // A device without a clock of its own is run by the mixing thread, which
+    // wakes once per tick anyway: pace() takes what is due by now, nextTick()
+    // says when more will be (nothing while stopped). A device with its own
+    // thread or callback has neither.
+    virtual void pace() {}
+    virtual std::optional<TimePoint> nextTick() const { return std::nullopt; }
 };
 
-// Silent (capturePath empty) or capturing real-time device.
+// Silent (capturePath empty) or capturing real-time device, paced by the mixing thread.
 std::unique_ptr<OutputDevice> OpenClockDevice(unsigned rate, DeviceFeed& feed, const std::string& capturePath);
 // The system's default output; null when there is none or it cannot be opened.
 std::unique_ptr<OutputDevice> OpenSoundDevice(unsigned rate, DeviceFeed& feed);

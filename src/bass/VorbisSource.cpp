@@ -67,8 +67,7 @@ class VorbisSource final : public Source {
             holes = 0;
             int16_t* to = out + done * (mono_ ? 1 : 2);
             if (decodedChannels_ == 1) {
-                for (long i = 0; i < got; ++i)
-                    to[i] = ToSample(planes[0][i]);
+                ToSamples(planes[0], to, std::size_t(got));
             } else if (mono_) {
                 for (long i = 0; i < got; ++i)
                     to[i] = ToSample(0.5f * (planes[0][i] + planes[1][i]));

@@ -60,7 +60,10 @@ TEST(Rest, TheSilentDeviceAndTheMixerSleepWhileNothingPlays)
     EXPECT_LE(WakeupsDuring(std::chrono::milliseconds(300)), 4) << "a stream that is not playing";
 
     ASSERT_TRUE(BASS_StreamPlay(stream, FALSE, 0));
-    EXPECT_GT(WakeupsDuring(std::chrono::milliseconds(100)), 4) << "playing: the device and the mixer run";
+    // Playing: the mixer runs, once per tick of the silent device (40 ms) and no more often.
+    const long playing = WakeupsDuring(std::chrono::milliseconds(400));
+    EXPECT_GT(playing, 4);
+    EXPECT_LE(playing, 20);
     ASSERT_TRUE(end.waitFor(1));
     EXPECT_EQ(BASS_ChannelIsActive(stream), DWORD(BASS_ACTIVE_STOPPED));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -97,4 +100,25 @@ TEST(Rest, ACaptureRunsItsClockOnlyWhileAChannelExists)
     const long frames = long(out.size() / 2);
     EXPECT_GE(frames - LastSoundFrame(out), 44100 * 4 / 10) << "the stopped channel's silence is";
     EXPECT_LT(frames - LastSoundFrame(out), 44100 * 14 / 10) << "the time without a channel is not";
+}
+
+TEST(Rest, TheSilentDeviceKeepsRealTimeAtTheHighestRate)
+{
+    // At 192 kHz the queue holds less than the device's usual tick: a tick
+    // that took more than the queue would play a second in about one and a half.
+    testsupport::TempDir dir;
+    WriteWav(dir.file("tone.wav"), 48000, 1, Sine(48000, 1, 440, 1.0, 0.5));
+    setenv("ORVELLA_AUDIO", "null", 1);
+    ASSERT_TRUE(BASS_Init(-1, 192000, 0, nullptr) && BASS_Start());
+    const HSTREAM stream = BASS_StreamCreateFile(FALSE, dir.file("tone.wav").c_str(), 0, 0, 0);
+    ASSERT_NE(stream, 0u);
+    EndWaiter end;
+    BASS_ChannelSetSync(stream, BASS_SYNC_END, 0, &EndWaiter::Proc, &end);
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(BASS_StreamPlay(stream, FALSE, 0));
+    ASSERT_TRUE(end.waitFor(1));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_GT(seconds, 0.95);
+    EXPECT_LT(seconds, 1.35) << "the queue of 27 ms and a tick at most";
+    EXPECT_TRUE(BASS_Free());
 }

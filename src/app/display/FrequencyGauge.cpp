@@ -68,7 +68,9 @@ void TSpectrum::DisplayFFTBand(const TBandOut& bandOut)
     shownMarks_ = marks;
     composeFrame(marks);
     shown_ = &work_;
-    update();
+    // Painted now rather than on a later pass of the event loop: one pass
+    // less per frame, and only this box is repainted.
+    repaint();
 }
 
 void TSpectrum::composeFrame(const FrameMarks& marks)

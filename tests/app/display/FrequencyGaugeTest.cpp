@@ -1,5 +1,6 @@
 #include "app/display/FrequencyGauge.h"
 
+#include <QPaintEvent>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -117,14 +118,26 @@ namespace {
 // Counts the paints that reach the screen.
 class CountingSpectrum : public TSpectrum {
   public:
+    using TSpectrum::TSpectrum;
     int paints = 0;
+    QRect painted;
 
   protected:
     void paintEvent(QPaintEvent* event) override
     {
         ++paints;
+        painted = event->rect();
         TSpectrum::paintEvent(event);
     }
+};
+
+class CountingWidget : public QWidget {
+  public:
+    using QWidget::QWidget;
+    int paints = 0;
+
+  protected:
+    void paintEvent(QPaintEvent*) override { ++paints; }
 };
 
 } // namespace
@@ -159,4 +172,27 @@ TEST(Spectrum, OnlyAFrameThatChangesThePictureIsPainted)
     s.ShowBackground();
     QCoreApplication::processEvents();
     EXPECT_EQ(paintsAfter(bands({{2, 4}})), 1);
+}
+
+TEST(Spectrum, AFrameIsPaintedAtOnceInItsOwnBoxOnly)
+{
+    CountingWidget window;
+    window.resize(200, 60);
+    CountingWidget sibling(&window);
+    sibling.setGeometry(0, 0, 200, 30);
+    CountingSpectrum s(&window);
+    s.move(10, 30);
+    s.CreateBasicImage();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QCoreApplication::processEvents();
+    window.paints = sibling.paints = s.paints = 0;
+
+    s.DisplayFFTBand(bands({{5, 20}}));
+    EXPECT_EQ(s.paints, 1) << "painted before the event loop runs again";
+    EXPECT_EQ(s.painted, QRect(0, 0, TSpectrum::Width, TSpectrum::Height));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(s.paints, 1);
+    EXPECT_EQ(window.paints, 0) << "the parent behind the box";
+    EXPECT_EQ(sibling.paints, 0);
 }

@@ -7,6 +7,8 @@
 #include "playlist/PlaylistWindow.h"
 #include "support/TodaysFiles.h"
 
+#include <QLabel>
+
 #include <filesystem>
 #include <fstream>
 
@@ -127,5 +129,18 @@ TEST_F(TodaysFilesInTheProgram, SeeksLandFarIntoLongFiles)
         dragSeekTo(4 * 3600 * 1000);
         EXPECT_NEAR(double(form->currentPositionMs()), 14400000, 500) << entry;
         EXPECT_EQ(form->elapsedText(), "4:00:00") << entry;
+        // The next clock update draws the longer text smaller, in a label that fits it.
+        form->runCommand("stepforward1");
+        const QLabel* clock = form->findChild<QLabel*>("realtimeedit");
+        EXPECT_EQ(clock->text(), "4:00:05") << entry;
+        EXPECT_EQ(clock->font().pixelSize(), 14) << entry;
+        EXPECT_EQ(clock->size(), clock->sizeHint()) << entry;
     }
+    // And back under an hour, large again.
+    dragSeekTo(60 * 1000);
+    form->runCommand("stepforward1");
+    const QLabel* clock = form->findChild<QLabel*>("realtimeedit");
+    EXPECT_EQ(clock->text(), "01:05");
+    EXPECT_EQ(clock->font().pixelSize(), 19);
+    EXPECT_EQ(clock->size(), clock->sizeHint());
 }
