@@ -425,9 +425,12 @@ void Engine::mixLoop(Runtime& rt)
 
     while (!rt.quit.load()) {
         rt.device->pace();
-        // Whatever was posted so far (by the pace above too) is seen by this pass.
+        // Whatever was posted so far (by the pace above too) is seen by this
+        // pass; quit is read again after, since free()'s post may be among them.
         while (sem_trywait(&rt.wake) == 0) {
         }
+        if (rt.quit.load())
+            break;
         // End syncs fire once the device has taken a channel's last frame.
         const uint64_t consumed = rt.ring.consumed();
         for (std::size_t i = 0; i < playingOut.size();) {
