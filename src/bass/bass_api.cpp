@@ -2,6 +2,7 @@
 
 #include "Decoders.h"
 #include "Engine.h"
+#include "ReadAhead.h"
 #include "addon.h"
 #include "bass.h"
 
@@ -142,7 +143,7 @@ HSTREAM CreateFileStream(const FileRules& rules, BOOL mem, const void* file, DWO
     if (format.channels == 1)
         flags |= BASS_SAMPLE_MONO;
     return AddChannel(std::make_shared<Channel>(engine().newHandle(), Channel::Kind::FileStream, flags, format,
-                                                std::move(source), outputRate));
+                                                ReadAhead(std::move(source), format), outputRate));
 }
 
 } // namespace
