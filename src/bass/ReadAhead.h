@@ -2,7 +2,8 @@
 // a decoder woken for each such piece starts with cold caches every time and
 // costs about twice what it costs when it runs for half a second of sound at
 // once. ReadAheadSource sits between a file's decoder and its channel and
-// fills a buffer of about half a second whenever it runs dry.
+// fills a buffer of about half a second whenever it runs dry. File streams and
+// music modules use it; user streams are asked for their frames as they are due.
 #pragma once
 
 #include "Source.h"

@@ -267,7 +267,7 @@ BASS_API HMUSIC BASS_MusicLoad(BOOL mem, const void* file, DWORD offset, DWORD l
     if (!source)
         return Fail(error, HMUSIC(0));
     auto channel = std::make_shared<Channel>(engine().newHandle(), Channel::Kind::Music, flags, format,
-                                             std::move(source), outputRate);
+                                             ReadAhead(std::move(source), format), outputRate);
     channel->orders = orders;
     return AddChannel(std::move(channel));
 }
