@@ -1,6 +1,8 @@
 #include "FrequencyGauge.h"
 
+#include <QBackingStore>
 #include <QPainter>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstring>
@@ -68,9 +70,33 @@ void TSpectrum::DisplayFFTBand(const TBandOut& bandOut)
     shownMarks_ = marks;
     composeFrame(marks);
     shown_ = &work_;
-    // Painted now rather than on a later pass of the event loop: one pass
-    // less per frame, and only this box is repainted.
-    repaint();
+    // Shown now rather than on a later pass of the event loop, in this box only.
+    if (!presentInBackingStore())
+        repaint();
+}
+
+bool TSpectrum::presentInBackingStore()
+{
+    QWidget* top = window();
+    QWindow* handle = top->windowHandle();
+    QBackingStore* store = top->backingStore();
+    const QWidget* nativeParent = isWindow() ? this : nativeParentWidget();
+    if (!shown_ || size() != shown_->size() || !store || !handle || !handle->isExposed() || nativeParent != top ||
+        handle->devicePixelRatio() != 1.0 || !isVisible() || visibleRegion() != QRegion(rect()))
+        return false;
+    const QRect box(mapTo(top, QPoint(0, 0)), size());
+    store->beginPaint(box);
+    auto* image = dynamic_cast<QImage*>(store->paintDevice());
+    const bool plain =
+        image && image->rect().contains(box) &&
+        (image->format() == QImage::Format_RGB32 || image->format() == QImage::Format_ARGB32_Premultiplied);
+    if (plain)
+        for (int y = 0; y < box.height(); ++y)
+            std::memcpy(image->scanLine(box.y() + y) + box.x() * 4, shown_->constScanLine(y), box.width() * 4);
+    store->endPaint();
+    if (plain)
+        store->flush(box, handle);
+    return plain;
 }
 
 void TSpectrum::composeFrame(const FrameMarks& marks)

@@ -1,8 +1,8 @@
 // The 25-band spectrum of the main window with falling peak marks. Every frame
 // is composed off screen in WorkBitmap from two prepared images (the empty
-// background and one bar) with block copies, and reaches the screen in one
-// copy; nothing is allocated per frame, and a frame that draws what is shown
-// already is not painted again.
+// background and one bar) with block copies, and reaches the window's backing
+// store in one copy; nothing is allocated per frame, and a frame that draws
+// what is shown already is not shown again.
 #pragma once
 
 #include <QImage>
@@ -53,6 +53,12 @@ class TSpectrum : public QWidget {
     // Per band: bar height, then the level of its peak mark (0: no mark).
     using FrameMarks = std::array<int8_t, 2 * Bands>;
     void composeFrame(const FrameMarks& marks);
+    // Puts the shown image straight into the window's backing store and onto
+    // the screen: no paint event, painter or pass of the repaint manager,
+    // which are most of what a frame costs. False where that cannot be done
+    // as the repaint manager would do it (box covered or not exposed, scaled
+    // or native child windows, a store that is not a plain image).
+    bool presentInBackingStore();
 
     FrameMarks shownMarks_{};
     QImage background_;

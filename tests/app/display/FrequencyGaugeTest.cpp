@@ -1,5 +1,6 @@
 #include "app/display/FrequencyGauge.h"
 
+#include <QBackingStore>
 #include <QPaintEvent>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -115,22 +116,6 @@ TEST(Spectrum, ThePaintBoxShowsTheComposedFrameOrTheBackground)
 
 namespace {
 
-// Counts the paints that reach the screen.
-class CountingSpectrum : public TSpectrum {
-  public:
-    using TSpectrum::TSpectrum;
-    int paints = 0;
-    QRect painted;
-
-  protected:
-    void paintEvent(QPaintEvent* event) override
-    {
-        ++paints;
-        painted = event->rect();
-        TSpectrum::paintEvent(event);
-    }
-};
-
 class CountingWidget : public QWidget {
   public:
     using QWidget::QWidget;
@@ -140,59 +125,114 @@ class CountingWidget : public QWidget {
     void paintEvent(QPaintEvent*) override { ++paints; }
 };
 
+// The pixels of a window's backing store: what the window system is handed.
+QImage& StoreImage(QWidget& window)
+{
+    auto* image = dynamic_cast<QImage*>(window.backingStore()->paintDevice());
+    EXPECT_TRUE(image);
+    static QImage none;
+    return image ? *image : none;
+}
+
+QImage StoreBox(QWidget& window, const TSpectrum& s)
+{
+    return StoreImage(window)
+        .copy(QRect(s.mapTo(&window, QPoint(0, 0)), s.size()))
+        .convertToFormat(QImage::Format_RGB32);
+}
+
 } // namespace
 
-TEST(Spectrum, OnlyAFrameThatChangesThePictureIsPainted)
+TEST(Spectrum, OnlyAFrameThatChangesThePictureIsShown)
 {
-    CountingSpectrum s;
+    TSpectrum s;
     s.CreateBasicImage();
     s.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&s));
-    auto paintsAfter = [&s](const TBandOut& frame) {
-        s.paints = 0;
+    QCoreApplication::processEvents();
+    // Blanks the box in the store first: a frame shown again writes it anew.
+    auto shownAfter = [&s](const TBandOut& frame) {
+        StoreImage(s).fill(Qt::black);
         s.DisplayFFTBand(frame);
         QCoreApplication::processEvents();
-        return s.paints;
+        const QImage box = StoreBox(s, s);
+        if (box == s.WorkBitmap())
+            return true;
+        EXPECT_EQ(box.pixel(50, 10), qRgb(0, 0, 0)) << "neither the frame nor left alone";
+        return false;
     };
-    EXPECT_EQ(paintsAfter(bands({{2, 10}})), 1);
-    EXPECT_EQ(paintsAfter(bands({{2, 10}})), 0) << "the same bars again";
-    EXPECT_EQ(paintsAfter(bands({{2, 4}})), 1) << "bar lower, mark appears at 10";
+    EXPECT_TRUE(shownAfter(bands({{2, 10}})));
+    EXPECT_FALSE(shownAfter(bands({{2, 10}}))) << "the same bars again";
+    EXPECT_TRUE(shownAfter(bands({{2, 4}}))) << "bar lower, mark appears at 10";
     // The mark holds at 10 while the bar stays: nothing new to show.
-    EXPECT_EQ(paintsAfter(bands({{2, 4}})), 0);
+    EXPECT_FALSE(shownAfter(bands({{2, 4}})));
     // The held mark falls a whole level only after a few more frames.
-    int paints = 0;
+    int shown = 0;
     for (int frame = 0; frame < 8; ++frame)
-        paints += paintsAfter(bands({{2, 4}}));
-    EXPECT_EQ(paints, 0);
-    EXPECT_EQ(paintsAfter(bands({{2, 4}})), 1) << "9.71 marks 9";
+        shown += shownAfter(bands({{2, 4}}));
+    EXPECT_EQ(shown, 0);
+    EXPECT_TRUE(shownAfter(bands({{2, 4}}))) << "9.71 marks 9";
     EXPECT_EQ(peakRow(s.WorkBitmap(), 2), 24 - 9);
-    EXPECT_EQ(paintsAfter(bands({{2, 4}})), 0) << "9.11 still marks 9";
+    EXPECT_FALSE(shownAfter(bands({{2, 4}}))) << "9.11 still marks 9";
 
-    // After the background was shown, the same frame is painted again.
+    // After the background was shown, the same frame is shown again.
     s.ShowBackground();
     QCoreApplication::processEvents();
-    EXPECT_EQ(paintsAfter(bands({{2, 4}})), 1);
+    EXPECT_TRUE(shownAfter(bands({{2, 4}})));
 }
 
-TEST(Spectrum, AFrameIsPaintedAtOnceInItsOwnBoxOnly)
+TEST(Spectrum, AFrameReachesTheWindowAtOnceInItsOwnBoxOnly)
 {
     CountingWidget window;
     window.resize(200, 60);
     CountingWidget sibling(&window);
     sibling.setGeometry(0, 0, 200, 30);
-    CountingSpectrum s(&window);
+    TSpectrum s(&window);
     s.move(10, 30);
     s.CreateBasicImage();
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     QCoreApplication::processEvents();
-    window.paints = sibling.paints = s.paints = 0;
+    window.paints = sibling.paints = 0;
+    const QImage before = StoreImage(window).copy();
 
     s.DisplayFFTBand(bands({{5, 20}}));
-    EXPECT_EQ(s.paints, 1) << "painted before the event loop runs again";
-    EXPECT_EQ(s.painted, QRect(0, 0, TSpectrum::Width, TSpectrum::Height));
+    EXPECT_EQ(StoreBox(window, s), s.WorkBitmap()) << "in the store before the event loop runs again";
     QCoreApplication::processEvents();
-    EXPECT_EQ(s.paints, 1);
+    EXPECT_EQ(StoreBox(window, s), s.WorkBitmap());
+    // Nothing else in the window changed or was painted again.
+    QImage after = StoreImage(window).copy();
+    QImage unchanged = before.copy();
+    const QRect box(s.mapTo(&window, QPoint(0, 0)), s.size());
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            after.setPixel(x, y, unchanged.pixel(x, y));
+    EXPECT_EQ(after, unchanged);
     EXPECT_EQ(window.paints, 0) << "the parent behind the box";
     EXPECT_EQ(sibling.paints, 0);
+}
+
+TEST(Spectrum, AWidgetOverTheBoxKeepsItsPlace)
+{
+    QWidget window;
+    window.resize(200, 60);
+    TSpectrum s(&window);
+    s.move(10, 30);
+    s.CreateBasicImage();
+    // A widget made later lies above the box and covers its left half.
+    QWidget cover(&window);
+    cover.setGeometry(0, 30, 60, 30);
+    cover.setAutoFillBackground(true);
+    QPalette blue = cover.palette();
+    blue.setColor(QPalette::Window, Qt::blue);
+    cover.setPalette(blue);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QCoreApplication::processEvents();
+
+    s.DisplayFFTBand(bands({{1, 24}, {20, 24}}));
+    QCoreApplication::processEvents();
+    const QImage box = StoreBox(window, s);
+    EXPECT_EQ(box.pixel(barX(1), 10), qRgb(0, 0, 255)) << "under the cover";
+    EXPECT_EQ(box.pixel(barX(20), 10), TSpectrum::BarColour);
 }
