@@ -1,9 +1,13 @@
 // Hostile files through the engine's file and module readers: open, decode a
 // while, seek to the middle, decode again. The first byte picks the reader;
 // file streams go the engine's way, MPEG audio and Ogg Vorbis to the light
-// codecs and the rest (or what they turn down) to the general decoder.
+// codecs and the rest (or what they turn down) to the general decoder. With
+// bit 3 set, the decoder is read through the read-ahead buffer, as the player
+// reads it, in pieces of changing size.
 
 #include "bass/FileStream.h"
+#include "bass/ReadAhead.h"
+#include "fuzz/FuzzCheck.h"
 
 #include <cstdint>
 #include <vector>
@@ -48,10 +52,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     if (!source)
         return 0;
+    check(format.channels == 1 || format.channels == 2);
+    const bool readAhead = mode & 8;
+    if (readAhead)
+        source = bass::ReadAhead(std::move(source), format);
     std::vector<int16_t> buffer(4096 * 2);
-    for (int i = 0; i < 32 && source->read(buffer.data(), 4096) == 4096; ++i) {
+    // Piece sizes that fall across the read-ahead's bursts.
+    const std::size_t pieces[] = {4096, 1, 441, 4095, 1024};
+    std::size_t piece = 4096;
+    for (int i = 0; i < 32; ++i) {
+        const std::size_t got = source->read(buffer.data(), piece);
+        check(got <= piece);
+        if (got < piece)
+            break;
+        if (readAhead)
+            piece = pieces[std::size_t(i) % std::size(pieces)];
     }
     if (format.lengthFrames > 0 && source->seek(uint64_t(format.lengthFrames) / 2))
-        source->read(buffer.data(), 4096);
+        check(source->read(buffer.data(), 4096) <= 4096);
     return 0;
 }
