@@ -74,10 +74,14 @@ void TForm1::restoreAtFirstShow()
     appconfig::RestoreAtShow(platform::ProfileFile(appconfig::ConfigPath()), settings);
     passSettingsToPlaylist();
 
-    player_->OnNewFFTData = [this](player::TAudioPlayer&, const player::TBandOut& bands) {
+    player_->OnNewFFTData = [this](player::TAudioPlayer& player, const player::TBandOut& bands) {
         GaugePaintBox->DisplayFFTBand(bands);
+        // A frame that arrives after playback stopped is cleared by the status timer.
+        if (player.Mode() != player::psPlaying)
+            wakeStatusTimer();
     };
-    if (player_->PlayerReady())
+    statusTimerOn_ = player_->PlayerReady();
+    if (statusTimerOn_)
         Timer_Stat.start();
 
     playl_->RefreshFirst = playl_->Count();
@@ -120,6 +124,7 @@ void TForm1::closeEvent(QCloseEvent* event)
 
 void TForm1::saveAtClose()
 {
+    statusTimerOn_ = false;
     Timer_Stat.stop();
     Timer1.stop();
     tracktimer.stop();

@@ -67,6 +67,11 @@ void TForm1::createPlayer()
         playlist::RunShowingErrors([this] { advanceAtPlayEnd(); });
         wakeStatusTimer();
     };
+    player_->OnModeChange = [this](player::TAudioPlayer&) {
+        wakeStatusTimer();
+        if (!formClosed_)
+            followPlayback();
+    };
 }
 
 void TForm1::createControls()

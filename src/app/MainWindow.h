@@ -186,9 +186,13 @@ class TForm1 : public QMainWindow {
     void onStatusTick();
     void seekStarted();
     void seekFinished();
+    // Timer1 and tracktimer tick only while something plays (Timer1 not while
+    // the seek slider is dragged): at other times their ticks do nothing.
+    void followPlayback();
     void volumeMoved();
     bool setStatus(const QString& text); // true when the label changed
-    // Back to the status timer's full rate after a command or a player event.
+    // The status timer back at its full rate after a command or a change of
+    // the player's mode; after a second without a change it sleeps.
     void wakeStatusTimer();
     void noteMode();
     bool readMpegProperties(fileinfo::ReaderFile& file); // mpeginfo1 on an opened file
@@ -260,9 +264,10 @@ class TForm1 : public QMainWindow {
     player::EQGains EQGains{};
     player::TPlayState lastMode_ = player::psStandby;
     static constexpr int kStatusIntervalMs = 50;
-    static constexpr int kQuietStatusIntervalMs = 1000;
     static constexpr int kQuietStatusTicks = 20; // a second without a change
     int quietStatusTicks_ = 0;
+    bool statusTimerOn_ = false; // from the first show (with the player ready) to the close
+    bool seekDragging_ = false;
     // How many characters the elapsed-time label was last sized for ("00:00" at first).
     qsizetype elapsedFittedLength_ = 5;
     // A status that outlives the status timer's ticks until the mode changes

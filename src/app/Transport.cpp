@@ -43,8 +43,25 @@ void TForm1::startTimers()
     connect(&Timer1, &QTimer::timeout, this, &TForm1::onPositionTick);
     connect(&tracktimer, &QTimer::timeout, this, &TForm1::onTrackTimeTick);
     connect(&Timer_Stat, &QTimer::timeout, this, &TForm1::onStatusTick);
-    Timer1.start();
-    tracktimer.start();
+    followPlayback();
+}
+
+void TForm1::followPlayback()
+{
+    const bool playing = player_->Mode() == psPlaying;
+    const bool moveSlider = playing && !seekDragging_;
+    if (!moveSlider) {
+        Timer1.stop();
+    } else if (!Timer1.isActive()) {
+        Timer1.start();
+        // It also ticks once as the command that started playback ends, so
+        // that a step right after a resume starts from where playback is.
+        QMetaObject::invokeMethod(this, &TForm1::onPositionTick, Qt::QueuedConnection);
+    }
+    if (!playing)
+        tracktimer.stop();
+    else if (!tracktimer.isActive())
+        tracktimer.start();
 }
 
 void TForm1::playbt1()
@@ -262,8 +279,8 @@ void TForm1::setcurrenttime1()
 
 void TForm1::seekStarted()
 {
-    if (player_->Mode() == psPlaying || player_->Mode() == psPaused)
-        Timer1.stop();
+    seekDragging_ = player_->Mode() == psPlaying || player_->Mode() == psPaused;
+    followPlayback();
 }
 
 void TForm1::seekFinished()
@@ -275,9 +292,8 @@ void TForm1::seekFinished()
         realtimeedit->setText(display::ElapsedTimeText(player_->Position()));
         emit seeked(Slider1->Value());
     }
-    // Restarted even when the file was paused meanwhile, or the slider would
-    // stop following playback for good.
-    Timer1.start();
+    seekDragging_ = false;
+    followPlayback();
 }
 
 void TForm1::volumeMoved()
@@ -331,19 +347,18 @@ void TForm1::onStatusTick()
         GaugePaintBox->ShowBackground();
         changed = true;
     }
-    // The mode changes through commands and the player's end of a stream,
-    // which wake the timer again; in between it only has to catch what
-    // nothing announced, so after a quiet second it looks once a second.
+    // Every change of the mode and every command wake the timer again, so
+    // after a quiet second it sleeps: a program at rest wakes for nothing.
     quietStatusTicks_ = changed ? 0 : quietStatusTicks_ + 1;
     if (quietStatusTicks_ == kQuietStatusTicks)
-        Timer_Stat.setInterval(kQuietStatusIntervalMs);
+        Timer_Stat.stop();
 }
 
 void TForm1::wakeStatusTimer()
 {
     quietStatusTicks_ = 0;
-    if (Timer_Stat.isActive() && Timer_Stat.interval() != kStatusIntervalMs)
-        Timer_Stat.setInterval(kStatusIntervalMs);
+    if (statusTimerOn_ && !Timer_Stat.isActive())
+        Timer_Stat.start();
 }
 
 bool TForm1::setStatus(const QString& text)

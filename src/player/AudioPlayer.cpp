@@ -189,6 +189,7 @@ void TAudioPlayer::startEngine()
 
 TAudioPlayer::~TAudioPlayer()
 {
+    OnModeChange = nullptr; // the owner may be half gone
     spectrumTimer_->stop();
     if (kind_ == ckPlugin)
         stopPlugin();
@@ -385,7 +386,7 @@ bool TAudioPlayer::Open(const std::string& fileName)
     streamFileName_ = fileName;
     streamInfo_ = info;
     support_ = support;
-    mode_ = psReady;
+    setMode(psReady);
     return true;
 }
 
@@ -433,10 +434,19 @@ bool TAudioPlayer::startPlugin()
     return started;
 }
 
+void TAudioPlayer::setMode(TPlayState mode)
+{
+    if (mode == mode_)
+        return;
+    mode_ = mode;
+    if (OnModeChange)
+        OnModeChange(*this);
+}
+
 // After a channel has started: the mode, the spectrum, and an end that arrived meanwhile.
 void TAudioPlayer::startedPlaying()
 {
-    mode_ = psPlaying;
+    setMode(psPlaying);
     if (kind_ != ckPlugin)
         enableSpectrum();
     if (endedWhileStarting_) {
@@ -485,7 +495,7 @@ void TAudioPlayer::Pause(bool pause)
             pluginModule_->Pause();
         else
             Bass().BASS_ChannelPause(channel_);
-        mode_ = psPaused;
+        setMode(psPaused);
         return;
     }
     if (mode_ != psPaused)
@@ -494,7 +504,7 @@ void TAudioPlayer::Pause(bool pause)
         pluginModule_->UnPause();
     else
         Bass().BASS_ChannelResume(channel_);
-    mode_ = psPlaying;
+    setMode(psPlaying);
     if (kind_ != ckPlugin || outputStarted_)
         enableSpectrum();
 }
@@ -507,7 +517,7 @@ void TAudioPlayer::Stop()
         stopPlugin();
     else
         Bass().BASS_ChannelStop(channel_);
-    mode_ = psStopped;
+    setMode(psStopped);
 }
 
 void TAudioPlayer::stopPlugin()
@@ -669,7 +679,7 @@ void TAudioPlayer::pluginStreamEnded()
     // The end stops playback even while paused: nothing is left to resume.
     if (mode_ == psPlaying || mode_ == psPaused) {
         stopPlugin();
-        mode_ = psStopped;
+        setMode(psStopped);
     }
     if (OnPlayEnd)
         OnPlayEnd(*this);
@@ -713,7 +723,7 @@ LRESULT TAudioPlayer::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case STREAM_END:
         // The sync names its channel: the end of a channel already replaced is dropped.
         if (kind_ != ckPlugin && wParam == channel_) {
-            mode_ = psStopped;
+            setMode(psStopped);
             if (OnPlayEnd)
                 OnPlayEnd(*this);
         }

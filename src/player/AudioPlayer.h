@@ -138,6 +138,9 @@ class TAudioPlayer {
     std::function<void(TAudioPlayer&)> OnPlayEnd;
     std::function<void(TAudioPlayer&, const TBandOut&)> OnNewFFTData;
     std::function<void(TAudioPlayer&, uint16_t channels, uint32_t sampleRate)> OnPluginStartPlay;
+    // Whenever Mode changes, from inside the operation that changed it; not
+    // while the player is being destroyed. The window's timers follow it.
+    std::function<void(TAudioPlayer&)> OnModeChange;
 
     // One spectrum tick (the 33-ms timer's handler).
     void UpdateSpectrum();
@@ -154,6 +157,7 @@ class TAudioPlayer {
     bool startPlugin();
     void stopPlugin(); // the plug-in's Stop, once, and the effects with its stream
     void startedPlaying();
+    void setMode(TPlayState mode);
     void seekPlugin(uint32_t ms);
     void enableSpectrum();
     uint32_t bytesToMs(int64_t bytes) const;

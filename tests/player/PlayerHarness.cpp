@@ -115,6 +115,7 @@ void EventLog::attach(player::TAudioPlayer& p)
         pluginStarts.emplace_back(channels, rate);
     };
     p.OnNewFFTData = [this](player::TAudioPlayer&, const player::TBandOut& b) { bands.push_back(b); };
+    p.OnModeChange = [this](player::TAudioPlayer& player) { modes.push_back(player.Mode()); };
 }
 
 TestToneProbe* Probe(int slot)

@@ -75,6 +75,7 @@ struct EventLog {
     int playEnds = 0;
     std::vector<std::pair<uint16_t, uint32_t>> pluginStarts; // channels, rate
     std::vector<player::TBandOut> bands;
+    std::vector<player::TPlayState> modes; // each new mode, as OnModeChange saw it
     void attach(player::TAudioPlayer& p);
 };
 

@@ -156,6 +156,9 @@ TEST(PlayerTransport, ModeTableTransitionByTransition)
     EXPECT_EQ(p.Mode(), psPlaying) << "a failed Open changes nothing";
     ASSERT_TRUE(WaitUntil([&] { return log.playEnds == 1; }));
     EXPECT_EQ(p.Mode(), psStopped);
+    // Every change, and only a change, was announced.
+    const std::vector<TPlayState> changes{psReady, psPlaying, psPaused, psPlaying, psStopped, psPlaying, psStopped};
+    EXPECT_EQ(log.modes, changes);
 
     p.SetVolume(150);
     EXPECT_EQ(StreamVolume(), 100);
@@ -164,6 +167,23 @@ TEST(PlayerTransport, ModeTableTransitionByTransition)
     EXPECT_EQ(StreamVolume(), 40) << "-1 leaves the volume";
     p.SetVolume(-5);
     EXPECT_EQ(StreamVolume(), 0);
+}
+
+// The owner may be half destroyed when it destroys its player.
+TEST(PlayerTransport, APlayerDestroyedWhilePlayingAnnouncesNoChange)
+{
+    testsupport::TempDir dir;
+    const std::string wav = dir.file("tone.wav");
+    WriteWav(wav, 44100, 2, Sine(44100, 2, 440, 2.0, 0.5));
+    int changes = 0;
+    {
+        TAudioPlayer p;
+        ASSERT_TRUE(p.Open(wav));
+        p.Play();
+        ASSERT_EQ(p.Mode(), psPlaying);
+        p.OnModeChange = [&](TAudioPlayer&) { ++changes; };
+    }
+    EXPECT_EQ(changes, 0);
 }
 
 TEST(PlayerOpen, RefusalsShowTheirTextsAndKeepOrDropTheChannel)

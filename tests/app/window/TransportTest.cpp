@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <map>
 #include <set>
@@ -363,6 +364,60 @@ TEST_F(Transport, AfterAQuietSpellAPauseStillClearsTheSpectrumAtOnce)
     QTest::qWait(200);
     EXPECT_EQ(form->spectrum()->Shown(), &form->spectrum()->BackgroundBitmap());
     EXPECT_EQ(form->statusText(), "Paused");
+}
+
+namespace {
+
+// Counts the ticks of every QTimer in the program.
+class TimerTicks : public QObject {
+  public:
+    TimerTicks() { qApp->installEventFilter(this); }
+    ~TimerTicks() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Timer && qobject_cast<QTimer*>(watched))
+            ++count;
+        return false;
+    }
+    int count = 0;
+};
+
+} // namespace
+
+// Paused or stopped, the window's timers have nothing to do and sleep, so a
+// program at rest wakes for nothing; a change of the player's mode wakes
+// them, even one that no command of the window made.
+TEST_F(Transport, AtRestTheTimersSleepAndAChangeOfModeWakesThem)
+{
+    startWithThreeEntries();
+    playEntry(0);
+    ASSERT_TRUE(waitFor([&] { return form->spectrum()->Shown() == &form->spectrum()->WorkBitmap(); }));
+    QTest::qWait(300);
+
+    form->AudioPlayer1().Pause(true);
+    QTest::qWait(200);
+    EXPECT_EQ(form->statusText(), "Paused");
+    EXPECT_EQ(form->spectrum()->Shown(), &form->spectrum()->BackgroundBitmap());
+    QTest::qWait(1200); // a quiet spell
+    {
+        TimerTicks paused;
+        QTest::qWait(1500);
+        EXPECT_EQ(paused.count, 0);
+    }
+
+    // Resumed, the slider is where playback is at once, and moves with it.
+    const uint32_t pausedAt = form->AudioPlayer1().Position();
+    form->runCommand("pausebtt1");
+    QTest::qWait(100);
+    EXPECT_NEAR(form->seekSlider()->Value(), double(pausedAt), 300);
+    ASSERT_TRUE(waitFor([&] { return form->seekSlider()->Value() > int(pausedAt) + 500; }, 2500));
+
+    form->runCommand("stopbt1");
+    QTest::qWait(1300);
+    TimerTicks stopped;
+    QTest::qWait(1500);
+    EXPECT_EQ(stopped.count, 0);
+    EXPECT_EQ(form->statusText(), "Stopped");
 }
 
 namespace {
