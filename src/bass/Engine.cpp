@@ -40,9 +40,9 @@ struct Engine::Runtime {
     SampleRing ring;
     sem_t wake; // posted by the device when the ring has room, by a channel starting, and by free()
     DeviceFeed feed;
-    std::unique_ptr<OutputDevice> device;
-    bool started = false;       // Engine::lock_: BASS_Start was called (and no BASS_Stop since)
-    bool deviceRunning = false; // Engine::lock_: the device consumes now
+    std::unique_ptr<OutputDevice> device; // Engine::lock_; null until the mixing thread has opened the system output
+    bool started = false;                 // Engine::lock_: BASS_Start was called (and no BASS_Stop since)
+    bool deviceRunning = false;           // Engine::lock_: the device consumes now
     std::atomic<bool> quit{false};
     std::thread mixer;
 };
@@ -72,6 +72,10 @@ int Engine::init(int device, DWORD freq, HWND)
     auto rt = std::make_unique<Runtime>(freq);
     const char* env = device == 0 ? "null" : std::getenv("ORVELLA_AUDIO");
     const std::string choice = env ? env : "";
+    // The system's output is opened by the mixing thread (openSystemOutput):
+    // probing the sound servers takes from milliseconds to a good part of a
+    // second, which the caller, often a program starting up, need not wait for.
+    const bool systemOutput = choice.empty();
     if (choice == "null") {
         rt->device = OpenClockDevice(freq, rt->feed, "");
     } else if (choice.rfind("wav:", 0) == 0) {
@@ -80,14 +84,10 @@ int Engine::init(int device, DWORD freq, HWND)
         rt->device = OpenClockDevice(freq, rt->feed, choice.substr(4));
         if (!rt->device)
             return BASS_ERROR_FILEOPEN;
-    } else if (choice.empty()) {
-        rt->device = OpenSoundDevice(freq, rt->feed);
-        if (!rt->device) // no sound output on this machine: play silently
-            rt->device = OpenClockDevice(freq, rt->feed, "");
-    } else {
+    } else if (!systemOutput) {
         return BASS_ERROR_DEVICE;
     }
-    if (!rt->device)
+    if (!rt->device && !systemOutput)
         return BASS_ERROR_DRIVER;
 
     // A host may end without BASS_Free, or call exit() from any thread; this
@@ -125,8 +125,7 @@ int Engine::free()
     rt->quit.store(true);
     sem_post(&rt->wake);
     rt->mixer.join();
-    rt->device->stop();
-    rt->device.reset(); // closes a capture file with its final sizes
+    closeDevice(*rt); // a capture file is complete with its final sizes
     return BASS_OK;
 }
 
@@ -147,14 +146,12 @@ void Engine::shutdown()
         // exit() from a callback: this thread never returns to the mixer loop,
         // which still refers to the runtime and the channels, so they stay.
         rt->mixer.detach();
-        rt->device->stop();
-        rt->device.reset();
+        closeDevice(*rt);
         static_cast<void>(rt.release());
         return;
     }
     rt->mixer.join();
-    rt->device->stop();
-    rt->device.reset();
+    closeDevice(*rt);
     std::unordered_map<DWORD, std::shared_ptr<Channel>> channels;
     {
         std::lock_guard<std::mutex> hold(lock_);
@@ -171,9 +168,10 @@ int Engine::start()
     if (!runtime_)
         return BASS_ERROR_INIT;
     // Started once to know it works; the mixer stops it again while at rest.
-    if (!runtime_->device->start())
+    // The system's output, still being opened, is started by its opening.
+    if (runtime_->device && !runtime_->device->start())
         return BASS_ERROR_DRIVER;
-    runtime_->deviceRunning = true;
+    runtime_->deviceRunning = runtime_->device != nullptr;
     runtime_->started = true;
     sem_post(&runtime_->wake);
     return BASS_OK;
@@ -184,7 +182,8 @@ int Engine::stop()
     std::lock_guard<std::mutex> hold(lock_);
     if (!runtime_)
         return BASS_ERROR_INIT;
-    runtime_->device->stop();
+    if (runtime_->device)
+        runtime_->device->stop();
     runtime_->deviceRunning = false;
     runtime_->started = false;
     return BASS_OK;
@@ -209,8 +208,10 @@ int Engine::info(BASS_INFO& info)
     info.dsver = 8;
     info.freq = runtime_->rate;
     info.chans = 2;
-    info.latency = unsigned(kTargetFrames * 1000 / runtime_->rate) + runtime_->device->latencyMs();
-    info.devicekind = runtime_->device->kind();
+    // The system's output counts as such while it is still being opened.
+    const OutputDevice* device = runtime_->device.get();
+    info.latency = unsigned(kTargetFrames * 1000 / runtime_->rate) + (device ? device->latencyMs() : 0);
+    info.devicekind = device ? device->kind() : BASS_DEVICE_SOUND;
     info.minrate = kMinUserRate;
     info.maxrate = kMaxUserRate;
     info.fxtypes = (1u << BASS_FX_ECHO) | (1u << BASS_FX_PARAMEQ) | (1u << BASS_FX_REVERB);
@@ -372,6 +373,25 @@ void Engine::spectrum(const Channel& channel, float* out)
     }
 }
 
+void Engine::openSystemOutput(Runtime& rt)
+{
+    std::unique_ptr<OutputDevice> device = OpenSoundDevice(rt.rate, rt.feed);
+    // Started once to know it works, as BASS_Start does with the other devices.
+    const bool running = device && device->start();
+    if (!running) // no sound output on this machine: play silently
+        device = OpenClockDevice(rt.rate, rt.feed, "");
+    std::lock_guard<std::mutex> hold(lock_);
+    rt.device = std::move(device);
+    rt.deviceRunning = running;
+}
+
+void Engine::closeDevice(Runtime& rt)
+{
+    if (rt.device)
+        rt.device->stop();
+    rt.device.reset();
+}
+
 void Engine::listPlaying(Runtime& rt, std::vector<std::shared_ptr<Channel>>& playing, bool playingOut)
 {
     std::lock_guard<std::mutex> hold(lock_);
@@ -422,6 +442,8 @@ void Engine::mixLoop(Runtime& rt)
     std::vector<float> mix(kBlockFrames * 2);
     std::vector<int16_t> out(kBlockFrames * 2);
     bool wasPlaying = false; // a channel was mixed in the last pass
+    if (!rt.device)
+        openSystemOutput(rt);
 
     while (!rt.quit.load()) {
         rt.device->pace();

@@ -11,6 +11,10 @@
 // own locks (Channel.h). It also runs the clock of a device that has none of
 // its own (the silent and capture devices), so each tick wakes one thread.
 //
+// The system's sound output is opened by the mixing thread as it begins, so
+// that BASS_Init does not wait for the sound servers; until then the runtime
+// has no device, and starting it is left to the opening.
+//
 // At rest (nothing playing, nothing left in the ring) the mixing thread sleeps
 // until a channel starts, and the device is stopped; a capture device keeps
 // its real-time clock (writing silence) while any channel exists.
@@ -71,6 +75,11 @@ class Engine {
     Engine() = default;
     struct Runtime;
     void mixLoop(Runtime& rt);
+    // Opens the system's sound output on the mixing thread, before it first
+    // mixes; one that cannot be opened or started is replaced by the silent device.
+    void openSystemOutput(Runtime& rt);
+    // Stops and closes the device, if it was opened.
+    static void closeDevice(Runtime& rt);
     // Sleeps until the mixer has work: a post on the wake semaphore, or the
     // next tick of a device this thread runs.
     void waitForWork(Runtime& rt);

@@ -1,7 +1,7 @@
 // The system's default sound output through PortAudio. Its callback runs on the
 // audio thread and only pulls from the ring (DeviceFeed::pull). PortAudio, and
-// ALSA and JACK with it, is loaded when the device is opened, so a program that
-// plays silently or not yet does not map them.
+// ALSA and JACK with it, is loaded when the mixing thread opens the device, so
+// a program that plays silently does not map them.
 
 #include "OutputDevice.h"
 #include "bass.h"

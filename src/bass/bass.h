@@ -126,8 +126,10 @@ typedef struct BASS_INFO {
     DWORD dsver;      /* version of the effect set: 8 (echo, parametric equalizer, reverb) */
     DWORD freq;       /* output sample rate (Hz) */
     DWORD chans;      /* output channels: 2 */
-    DWORD latency;    /* ms of audio queued between the mixer and the device */
-    DWORD devicekind; /* BASS_DEVICE_SOUND, BASS_DEVICE_NULL or BASS_DEVICE_WAV */
+    DWORD latency;    /* ms of audio queued between the mixer and the device, and in the device */
+    DWORD devicekind; /* BASS_DEVICE_SOUND, BASS_DEVICE_NULL or BASS_DEVICE_WAV; the system's
+                         output reads BASS_DEVICE_SOUND (latency: the queue only) while it is
+                         being opened, and BASS_DEVICE_NULL once it has been replaced */
     DWORD minrate;    /* lowest user-stream rate accepted (Hz) */
     DWORD maxrate;    /* highest user-stream rate accepted (Hz) */
     DWORD fxtypes;    /* bit set of the effect types accepted: 1 << BASS_FX_* */
@@ -162,7 +164,9 @@ BASS_API int BASS_ErrorGetCode(void);
 
 /* Opens the output device and starts the mixing thread; the output itself starts
  * with BASS_Start. device: -1 = the device ORVELLA_AUDIO chooses, 0 = the silent
- * real-time device. freq: output rate, 8000..192000. flags: 0. win: stored only.
+ * real-time device. The system's sound output is opened by the mixing thread,
+ * so this returns without waiting for the sound servers; one that cannot be
+ * opened or started is replaced by the silent device. freq: output rate, 8000..192000. flags: 0. win: stored only.
  * Must be called from one thread at a time with BASS_Free. Fails with
  * BASS_ERROR_ALREADY when already initialised, BASS_ERROR_DEVICE,
  * BASS_ERROR_DRIVER, BASS_ERROR_ILLPARAM. */

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <numbers>
+#include <random>
 
 namespace enginetest {
 
@@ -22,6 +23,19 @@ void WriteWav(const std::string& path, unsigned rate, unsigned channels, const S
     for (int16_t s : samples)
         b.u16le(uint16_t(s));
     b.writeTo(path);
+}
+
+Samples Noise(long frames, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> value(-20000, 20000);
+    Samples out(std::size_t(frames) * 2);
+    for (auto& s : out) {
+        s = int16_t(value(random));
+        if (s == 0)
+            s = 1;
+    }
+    return out;
 }
 
 Samples Sine(unsigned rate, unsigned channels, double hz, double seconds, double amplitude)

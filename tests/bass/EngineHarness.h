@@ -18,6 +18,10 @@ using Samples = std::vector<int16_t>;
 // Writes a PCM WAV file.
 void WriteWav(const std::string& path, unsigned rate, unsigned channels, const Samples& samples);
 
+// Noise-like stereo content, with no zero sample: any dropped, repeated or
+// altered sample shows, and the first frame with sound is the first frame.
+Samples Noise(long frames, unsigned seed);
+
 // A sine of the given amplitude (0..1 of full scale), the same on every channel.
 Samples Sine(unsigned rate, unsigned channels, double hz, double seconds, double amplitude);
 

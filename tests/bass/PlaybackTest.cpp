@@ -8,25 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <random>
 
 using namespace enginetest;
 
 namespace {
-
-// Noise-like stereo content: any dropped, repeated or altered sample shows.
-Samples Noise(long frames, unsigned seed)
-{
-    std::mt19937 random(seed);
-    std::uniform_int_distribution<int> value(-20000, 20000);
-    Samples out(std::size_t(frames) * 2);
-    for (auto& s : out) {
-        s = int16_t(value(random));
-        if (s == 0)
-            s = 1; // keeps the first sound frame unambiguous
-    }
-    return out;
-}
 
 // Plays a file stream to its end and returns the capture. `syncs` is how many
 // end syncs the stream carries, this one included: all are waited for.

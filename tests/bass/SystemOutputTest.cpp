@@ -1,0 +1,132 @@
+// The system's sound output, through PortAudio and ALSA, which BASS_Init leaves
+// to the mixing thread to open. ALSA reads a configuration of the test's own,
+// so no sound card is needed: its default device writes what it is sent to a
+// file, or names a card that is not there.
+
+#include "EngineHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+using namespace enginetest;
+
+namespace {
+
+// BASS_Init(-1) chooses the system's output, and ALSA reads `configuration`.
+void UseAlsaConfiguration(const testsupport::TempDir& dir, const std::string& configuration)
+{
+    std::ofstream(dir.file("asound.conf")) << configuration;
+    setenv("ALSA_CONFIG_PATH", dir.file("asound.conf").c_str(), 1);
+    unsetenv("ORVELLA_AUDIO");
+}
+
+// A default device that writes the raw 16-bit frames it is sent to `path`. It
+// takes them as fast as it is given them, faster than the mixer can follow, so
+// what it heard is the sound with silence between the blocks.
+std::string DeviceWritingTo(const std::string& path)
+{
+    return "pcm.!default { type file slave.pcm { type null } file \"" + path + "\" format raw }\n";
+}
+
+// The stereo frames of such a file, without its silent frames.
+Samples SoundFramesOf(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    Samples sound;
+    for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4) {
+        int16_t frame[2];
+        std::memcpy(frame, bytes.data() + at, 4);
+        if (frame[0] != 0 || frame[1] != 0)
+            sound.insert(sound.end(), frame, frame + 2);
+    }
+    return sound;
+}
+
+// At rest the device is stopped, or it would go on writing silence.
+void ExpectStoppedAtRest(const std::string& heard, const char* when)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto size = std::filesystem::file_size(heard);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(std::filesystem::file_size(heard), size) << when;
+}
+
+DWORD DeviceKind()
+{
+    BASS_INFO info{};
+    info.size = sizeof info;
+    return BASS_GetInfo(&info) ? info.devicekind : ~0u;
+}
+
+} // namespace
+
+TEST(SystemOutput, WhatPlaysReachesTheDefaultDeviceUnchanged)
+{
+    testsupport::TempDir dir;
+    UseAlsaConfiguration(dir, DeviceWritingTo(dir.file("heard.raw")));
+    const Samples input = Noise(22050, 7);
+    WriteWav(dir.file("in.wav"), 44100, 2, input);
+
+    ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr));
+    ASSERT_TRUE(BASS_Start());
+    // The system's output from the start, whether or not it is open yet.
+    EXPECT_EQ(DeviceKind(), DWORD(BASS_DEVICE_SOUND));
+    ExpectStoppedAtRest(dir.file("heard.raw"), "after BASS_Start");
+    const HSTREAM stream = BASS_StreamCreateFile(FALSE, dir.file("in.wav").c_str(), 0, 0, 0);
+    ASSERT_NE(stream, 0u);
+    EndWaiter end;
+    BASS_ChannelSetSync(stream, BASS_SYNC_END, 0, &EndWaiter::Proc, &end);
+    ASSERT_TRUE(BASS_StreamPlay(stream, FALSE, 0));
+    ASSERT_TRUE(end.waitFor(1));
+    EXPECT_EQ(DeviceKind(), DWORD(BASS_DEVICE_SOUND));
+    ExpectStoppedAtRest(dir.file("heard.raw"), "once played out");
+    ASSERT_TRUE(BASS_Free());
+
+    // Every frame, in order and unchanged (the noise has no silent frame).
+    EXPECT_TRUE(SoundFramesOf(dir.file("heard.raw")) == input);
+}
+
+TEST(SystemOutput, WithoutAUsableDeviceTheEnginePlaysSilentlyInRealTime)
+{
+    testsupport::TempDir dir;
+    UseAlsaConfiguration(dir, "pcm.!default { type hw card 31 }\n");
+    WriteWav(dir.file("tone.wav"), 44100, 2, Sine(44100, 2, 440, 0.3, 0.5));
+
+    ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr));
+    ASSERT_TRUE(BASS_Start());
+    const HSTREAM stream = BASS_StreamCreateFile(FALSE, dir.file("tone.wav").c_str(), 0, 0, 0);
+    ASSERT_NE(stream, 0u);
+    EndWaiter end;
+    BASS_ChannelSetSync(stream, BASS_SYNC_END, 0, &EndWaiter::Proc, &end);
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(BASS_StreamPlay(stream, FALSE, 0));
+    ASSERT_TRUE(end.waitFor(1));
+    // The silent device took the place of the missing one, and kept time.
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(250));
+    EXPECT_EQ(DeviceKind(), DWORD(BASS_DEVICE_NULL));
+    EXPECT_TRUE(BASS_Free());
+}
+
+TEST(SystemOutput, FreeWhileTheOutputIsBeingOpenedEndsTheMixer)
+{
+    testsupport::TempDir dir;
+    UseAlsaConfiguration(dir, DeviceWritingTo(dir.file("heard.raw")));
+    for (int round = 0; round < 10; ++round) {
+        ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr)) << round;
+        if (round % 2) {
+            ASSERT_TRUE(BASS_Start());
+        }
+        ASSERT_TRUE(BASS_Free()) << round;
+    }
+    // And the last round's engine played nothing, so the device heard silence only.
+    EXPECT_TRUE(SoundFramesOf(dir.file("heard.raw")).empty());
+}
