@@ -16,7 +16,9 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <poll.h>
 #include <spawn.h>
 #include <string>
@@ -196,30 +198,41 @@ double startupMs(const std::string& program, double* rssAfterIdle, const char* o
     return ms;
 }
 
-// The program started on the system's sound output (ORVELLA_AUDIO unset)
-// rather than the silent device.
-double startupOnSystemOutputMs(const std::string& program)
+// Runs `run` with the environment variable `name` set to `value` (unset when
+// null), then puts back what it was.
+template <class Run> auto withVariable(const char* name, const char* value, Run run)
 {
-    const std::string chosen = std::getenv("ORVELLA_AUDIO") ? std::getenv("ORVELLA_AUDIO") : "";
-    unsetenv("ORVELLA_AUDIO");
-    const double ms = startupMs(program, nullptr);
-    setenv("ORVELLA_AUDIO", chosen.c_str(), 1);
-    return ms;
+    const char* was = std::getenv(name);
+    const std::optional<std::string> saved = was ? std::optional<std::string>(was) : std::nullopt;
+    value ? setenv(name, value, 1) : unsetenv(name);
+    const auto result = run();
+    saved ? setenv(name, saved->c_str(), 1) : unsetenv(name);
+    return result;
 }
 
-void BM_StartupBesideFloor(benchmark::State& state)
+// On the Qt platform `platform`: offscreen (no display), or xcb, the X server
+// bench/run starts, where "shown" means the windows are mapped.
+void BM_StartupBesideFloor(benchmark::State& state, const char* platform)
 {
+    if (std::strcmp(platform, "xcb") == 0 && !std::getenv("DISPLAY")) {
+        state.SkipWithError("needs an X server; bench/run starts one");
+        return;
+    }
     const std::string program = probePath("app_startup_probe");
     const std::string floor = probePath("app_floor_probe");
     double programMs = 0, floorMs = 0, textFloorMs = 0, systemOutputMs = 0;
-    // The very first start associates the file types; time the ordinary ones.
-    startupMs(program, nullptr);
-    for (auto _ : state) {
-        floorMs += startupMs(floor, nullptr);
-        textFloorMs += startupMs(floor, nullptr, "--sized-to-text");
-        programMs += startupMs(program, nullptr);
-        systemOutputMs += startupOnSystemOutputMs(program);
-    }
+    withVariable("QT_QPA_PLATFORM", platform, [&] {
+        // The very first start associates the file types; time the ordinary ones.
+        startupMs(program, nullptr);
+        for (auto _ : state) {
+            floorMs += startupMs(floor, nullptr);
+            textFloorMs += startupMs(floor, nullptr, "--sized-to-text");
+            programMs += startupMs(program, nullptr);
+            // On the system's sound output rather than the silent device.
+            systemOutputMs += withVariable("ORVELLA_AUDIO", nullptr, [&] { return startupMs(program, nullptr); });
+        }
+        return 0;
+    });
     const double n = double(state.iterations());
     state.counters["orvella_ms"] = programMs / n;
     state.counters["floor_ms"] = floorMs / n;
@@ -230,7 +243,11 @@ void BM_StartupBesideFloor(benchmark::State& state)
     // The same start on the system's sound output, whose opening it does not wait for.
     state.counters["system_output_ms"] = systemOutputMs / n;
 }
-BENCHMARK(BM_StartupBesideFloor)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_StartupBesideFloor, offscreen, "offscreen")
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_StartupBesideFloor, x_server, "xcb")->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_IdleMemoryBesideFloor(benchmark::State& state)
 {
