@@ -5,16 +5,13 @@
 
 #include "platform/folders.h"
 
-#include <QApplication>
-
 #include <cstdio>
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
     // The engine and the plug-ins lie in the program folder of the build.
     platform::SetProgramFolder(ORVELLA_PROGRAM_DIR);
-    return RunProgram(app, [] {
+    return RunProgram(argc, argv, [] {
         std::puts("shown");
         std::fflush(stdout);
     });

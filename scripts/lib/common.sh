@@ -7,7 +7,7 @@ ORVELLA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 ORVELLA_PACKAGES=(
   # build
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
+  qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6 libfontconfig-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libmpg123-dev libvorbis-dev libopenmpt-dev portaudio19-dev libfftw3-dev libjpeg-dev zlib1g-dev
   libfluidsynth-dev timgm6mb-soundfont

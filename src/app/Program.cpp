@@ -1,6 +1,7 @@
 #include "Program.h"
 
 #include "BuiltInIcons.h"
+#include "FontReader.h"
 #include "MainWindow.h"
 #include "ShellIntegration.h"
 #include "SignalCloser.h"
@@ -17,7 +18,10 @@
 #include <QApplication>
 #include <QTimer>
 
-int RunProgram(QApplication& app, const std::function<void()>& shown)
+namespace {
+
+// From the command channel to the end of the event loop.
+int serve(QApplication& app, FontReader& fonts, const std::function<void()>& shown)
 {
     SignalCloser closer;
 
@@ -29,8 +33,8 @@ int RunProgram(QApplication& app, const std::function<void()>& shown)
     if (!commandLine.newInstance && !channel.Listen() &&
         shell::HandOverToRunningInstance(channel.Service(), commandLine))
         return 0;
-    // Reading the fonts takes longer than anything else before the window shows.
-    const std::jthread fonts = ReadFontsInBackground();
+    // This program shows the window: the fonts' second part goes on.
+    fonts.readInstalledFaces();
     // The settings and the saved playlist belong to one program at a time.
     const bool ownsData = platform::LockDataFolder();
 
@@ -54,4 +58,25 @@ int RunProgram(QApplication& app, const std::function<void()>& shown)
     // Connecting to the bus waits on it, so the window shows first.
     QTimer::singleShot(0, &form, [&mediaControl] { mediaControl.registerOn(QDBusConnection::sessionBus()); });
     return app.exec();
+}
+
+} // namespace
+
+int RunProgram(int argc, char* argv[], const std::function<void()>& shown)
+{
+    FontReader fonts;
+    // On X11, a repaint through shared memory makes the next repaint of the
+    // same area wait for the server (a round trip, two thread wake-ups): the
+    // spectrum repaints its box 30 times a second. Our windows are small, so
+    // their pixels travel with the request instead. A user's setting wins.
+    const bool sharedMemoryOffByUs = !qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM");
+    if (sharedMemoryOffByUs)
+        qputenv("QT_XCB_NO_MITSHM", "1");
+    QApplication app(argc, argv);
+    // Read as the display connection opened; programs we start keep their own default.
+    if (sharedMemoryOffByUs)
+        qunsetenv("QT_XCB_NO_MITSHM");
+    const int exitCode = serve(app, fonts, shown);
+    fonts.finish();
+    return exitCode;
 }

@@ -1,10 +1,8 @@
-// The program from its command channel to the end of its event loop: what
-// main() runs, and what the start-up benchmark times.
+// The whole program, from its application object and command channel to the
+// end of its event loop: what main() runs, and what the start-up benchmark times.
 #pragma once
 
 #include <functional>
 
-class QApplication;
-
 // shown: called once the main window is shown and the event loop runs.
-int RunProgram(QApplication& app, const std::function<void()>& shown = {});
+int RunProgram(int argc, char* argv[], const std::function<void()>& shown = {});

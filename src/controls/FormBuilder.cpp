@@ -1,7 +1,6 @@
 #include "FormBuilder.h"
 
 #include <QCheckBox>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QPushButton>
 
@@ -50,11 +49,6 @@ QFont DesignFont(DesignFace face, int pixels, bool bold)
 QFont WindowFont()
 {
     return DesignFont(DesignFace::Arial, 11);
-}
-
-std::jthread ReadFontsInBackground()
-{
-    return std::jthread([] { QFontDatabase::families(); });
 }
 
 QPushButton* makeButton(QWidget* parent, const char* objectName, const QString& caption, QRect at,

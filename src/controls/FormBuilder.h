@@ -9,7 +9,6 @@
 #include <QString>
 
 #include <optional>
-#include <thread>
 
 class QCheckBox;
 class QLabel;
@@ -24,12 +23,6 @@ QFont DesignFont(DesignFace face, int pixels, bool bold = false);
 
 // The secondary windows' own font: Arial 11 px.
 QFont WindowFont();
-
-// Reads the font configuration and the installed faces on another thread
-// (the font database is shared and locked), so that the window can be built
-// meanwhile; its first control sized to its text waits for what is left.
-// The thread is joined when the result goes.
-std::jthread ReadFontsInBackground();
 
 // A control named `name` (null: unnamed) on `parent`. Without `font` it takes
 // its parent's.

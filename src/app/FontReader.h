@@ -1,0 +1,28 @@
+// Reading the fonts is the longest part of a start, so it runs beside the rest.
+// Fontconfig's part (its configuration and caches) needs no application
+// object: it begins before there is one, while the display connection opens.
+// Qt's list of the installed faces follows on the same thread once the
+// application exists. The font database is shared and locked: the first
+// control sized to its text waits for whatever is left.
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+class FontReader {
+  public:
+    FontReader();
+    // Goes on with Qt's part. Call once the QGuiApplication exists.
+    void readInstalledFaces();
+    // Waits for the thread; call before the application object goes. Without
+    // readInstalledFaces it ends once fontconfig's part is done.
+    void finish();
+    ~FontReader() { finish(); }
+
+  private:
+    std::mutex lock_;
+    std::condition_variable_any wake_;
+    bool applicationExists_ = false; // lock_
+    std::jthread thread_;            // last: started once the rest exists
+};
