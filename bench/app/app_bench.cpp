@@ -198,17 +198,22 @@ double startupMs(const std::string& program, double* rssAfterIdle, const char* o
     return ms;
 }
 
-// Runs `run` with the environment variable `name` set to `value` (unset when
-// null), then puts back what it was.
-template <class Run> auto withVariable(const char* name, const char* value, Run run)
-{
-    const char* was = std::getenv(name);
-    const std::optional<std::string> saved = was ? std::optional<std::string>(was) : std::nullopt;
-    value ? setenv(name, value, 1) : unsetenv(name);
-    const auto result = run();
-    saved ? setenv(name, saved->c_str(), 1) : unsetenv(name);
-    return result;
-}
+// The environment variable `name` set to `value` (unset when null) while the
+// object lives; then what it was.
+class ScopedVariable {
+  public:
+    ScopedVariable(const char* name, const char* value) : name_(name)
+    {
+        if (const char* was = std::getenv(name))
+            saved_ = was;
+        value ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~ScopedVariable() { saved_ ? setenv(name_, saved_->c_str(), 1) : unsetenv(name_); }
+
+  private:
+    const char* name_;
+    std::optional<std::string> saved_;
+};
 
 // On the Qt platform `platform`: offscreen (no display), or xcb, the X server
 // bench/run starts, where "shown" means the windows are mapped.
@@ -221,18 +226,17 @@ void BM_StartupBesideFloor(benchmark::State& state, const char* platform)
     const std::string program = probePath("app_startup_probe");
     const std::string floor = probePath("app_floor_probe");
     double programMs = 0, floorMs = 0, textFloorMs = 0, systemOutputMs = 0;
-    withVariable("QT_QPA_PLATFORM", platform, [&] {
-        // The very first start associates the file types; time the ordinary ones.
-        startupMs(program, nullptr);
-        for (auto _ : state) {
-            floorMs += startupMs(floor, nullptr);
-            textFloorMs += startupMs(floor, nullptr, "--sized-to-text");
-            programMs += startupMs(program, nullptr);
-            // On the system's sound output rather than the silent device.
-            systemOutputMs += withVariable("ORVELLA_AUDIO", nullptr, [&] { return startupMs(program, nullptr); });
-        }
-        return 0;
-    });
+    const ScopedVariable onPlatform("QT_QPA_PLATFORM", platform);
+    // The very first start associates the file types; time the ordinary ones.
+    startupMs(program, nullptr);
+    for (auto _ : state) {
+        floorMs += startupMs(floor, nullptr);
+        textFloorMs += startupMs(floor, nullptr, "--sized-to-text");
+        programMs += startupMs(program, nullptr);
+        // On the system's sound output rather than the silent device.
+        const ScopedVariable systemOutput("ORVELLA_AUDIO", nullptr);
+        systemOutputMs += startupMs(program, nullptr);
+    }
     const double n = double(state.iterations());
     state.counters["orvella_ms"] = programMs / n;
     state.counters["floor_ms"] = floorMs / n;

@@ -164,12 +164,12 @@ BASS_API int BASS_ErrorGetCode(void);
 
 /* Opens the output device and starts the mixing thread; the output itself starts
  * with BASS_Start. device: -1 = the device ORVELLA_AUDIO chooses, 0 = the silent
- * real-time device. The system's sound output is opened by the mixing thread,
- * so this returns without waiting for the sound servers; one that cannot be
- * opened or started is replaced by the silent device. freq: output rate, 8000..192000. flags: 0. win: stored only.
- * Must be called from one thread at a time with BASS_Free. Fails with
- * BASS_ERROR_ALREADY when already initialised, BASS_ERROR_DEVICE,
- * BASS_ERROR_DRIVER, BASS_ERROR_ILLPARAM. */
+ * real-time device. freq: output rate, 8000..192000. flags: 0. win: stored only.
+ * The system's sound output is opened by the mixing thread, so this returns
+ * without waiting for the sound servers; one that cannot be opened or started
+ * is replaced by the silent device. Must be called from one thread at a time
+ * with BASS_Free. Fails with BASS_ERROR_ALREADY when already initialised,
+ * BASS_ERROR_DEVICE, BASS_ERROR_DRIVER, BASS_ERROR_ILLPARAM. */
 BASS_API BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND win);
 
 /* Starts (or restarts after BASS_Stop) the output. BASS_ERROR_DRIVER when the
