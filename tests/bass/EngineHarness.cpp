@@ -137,6 +137,20 @@ int EndWaiter::count()
     return count_;
 }
 
+double PlayFileToEnd(const std::string& path)
+{
+    const HSTREAM stream = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
+    EXPECT_NE(stream, 0u) << path << ": error " << BASS_ErrorGetCode();
+    EndWaiter end;
+    BASS_ChannelSetSync(stream, BASS_SYNC_END, 0, &EndWaiter::Proc, &end);
+    const auto started = std::chrono::steady_clock::now();
+    const bool ended = BASS_StreamPlay(stream, FALSE, 0) && end.waitFor(1);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_TRUE(ended) << path;
+    BASS_StreamFree(stream);
+    return ended ? seconds : -1;
+}
+
 long FirstSoundFrame(const Samples& stereo)
 {
     for (std::size_t i = 0; i < stereo.size(); ++i)

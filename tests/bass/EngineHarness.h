@@ -58,6 +58,11 @@ class EndWaiter {
     int count_ = 0;
 };
 
+// Plays the file `path` as a stream to its end sync, then frees it. The
+// seconds from the start of play to the end sync; -1 (and a test failure)
+// when it could not be played or did not end.
+double PlayFileToEnd(const std::string& path);
+
 // Index of the first frame with sound on either side, or -1.
 long FirstSoundFrame(const Samples& stereo);
 // Index one past the last frame with sound, or -1.
