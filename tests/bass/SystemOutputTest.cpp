@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -20,13 +21,28 @@ using namespace enginetest;
 
 namespace {
 
-// BASS_Init(-1) chooses the system's output, and ALSA reads `configuration`.
-void UseAlsaConfiguration(const testsupport::TempDir& dir, const std::string& configuration)
-{
-    std::ofstream(dir.file("asound.conf")) << configuration;
-    setenv("ALSA_CONFIG_PATH", dir.file("asound.conf").c_str(), 1);
-    unsetenv("ORVELLA_AUDIO");
-}
+// While it lives, BASS_Init(-1) chooses the system's output, and ALSA reads
+// `configuration`; then the device chosen before is chosen again.
+class AlsaConfiguration {
+  public:
+    AlsaConfiguration(const testsupport::TempDir& dir, const std::string& configuration)
+    {
+        std::ofstream(dir.file("asound.conf")) << configuration;
+        setenv("ALSA_CONFIG_PATH", dir.file("asound.conf").c_str(), 1);
+        if (const char* chosen = std::getenv("ORVELLA_AUDIO"))
+            chosenBefore_ = chosen;
+        unsetenv("ORVELLA_AUDIO");
+    }
+    ~AlsaConfiguration()
+    {
+        unsetenv("ALSA_CONFIG_PATH");
+        if (chosenBefore_)
+            setenv("ORVELLA_AUDIO", chosenBefore_->c_str(), 1);
+    }
+
+  private:
+    std::optional<std::string> chosenBefore_;
+};
 
 // A default device that writes the raw 16-bit frames it is sent to `path`. It
 // takes them as fast as it is given them, faster than the mixer can follow, so
@@ -72,7 +88,7 @@ DWORD DeviceKind()
 TEST(SystemOutput, WhatPlaysReachesTheDefaultDeviceUnchanged)
 {
     testsupport::TempDir dir;
-    UseAlsaConfiguration(dir, DeviceWritingTo(dir.file("heard.raw")));
+    const AlsaConfiguration alsa(dir, DeviceWritingTo(dir.file("heard.raw")));
     const Samples input = Noise(22050, 7);
     WriteWav(dir.file("in.wav"), 44100, 2, input);
 
@@ -93,7 +109,7 @@ TEST(SystemOutput, WhatPlaysReachesTheDefaultDeviceUnchanged)
 TEST(SystemOutput, WithoutAUsableDeviceTheEnginePlaysSilentlyInRealTime)
 {
     testsupport::TempDir dir;
-    UseAlsaConfiguration(dir, "pcm.!default { type hw card 31 }\n");
+    const AlsaConfiguration alsa(dir, "pcm.!default { type hw card 31 }\n");
     WriteWav(dir.file("tone.wav"), 44100, 2, Sine(44100, 2, 440, 0.3, 0.5));
 
     ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr));
@@ -107,7 +123,7 @@ TEST(SystemOutput, WithoutAUsableDeviceTheEnginePlaysSilentlyInRealTime)
 TEST(SystemOutput, FreeWhileTheOutputIsBeingOpenedEndsTheMixer)
 {
     testsupport::TempDir dir;
-    UseAlsaConfiguration(dir, DeviceWritingTo(dir.file("heard.raw")));
+    const AlsaConfiguration alsa(dir, DeviceWritingTo(dir.file("heard.raw")));
     for (int round = 0; round < 10; ++round) {
         ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr)) << round;
         if (round % 2) {
