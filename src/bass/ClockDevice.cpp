@@ -74,8 +74,8 @@ class WavCapture {
 class ClockDevice final : public OutputDevice {
   public:
     ClockDevice(unsigned rate, DeviceFeed& feed, std::unique_ptr<WavCapture> capture)
-        : rate_(rate), tick_(tickFor(rate, feed, capture != nullptr)), feed_(feed), capture_(std::move(capture)),
-          chunk_(kChunkFrames * 2)
+        : rate_(rate), tick_(DevicePeriod(capture ? kCaptureTick : kDevicePeriod, rate, feed)), feed_(feed),
+          capture_(std::move(capture)), chunk_(kChunkFrames * 2)
     {
     }
 
@@ -97,7 +97,10 @@ class ClockDevice final : public OutputDevice {
     }
 
     unsigned kind() const override { return capture_ ? BASS_DEVICE_WAV : BASS_DEVICE_NULL; }
-    unsigned latencyMs() const override { return unsigned(tick_.count()); }
+    unsigned latencyMs() const override
+    {
+        return unsigned(std::chrono::duration_cast<std::chrono::milliseconds>(tick_).count());
+    }
 
     void pace() override
     {
@@ -132,22 +135,11 @@ class ClockDevice final : public OutputDevice {
 
   private:
     using Clock = std::chrono::steady_clock;
-    // One wake-up of the mixing thread per tick: long enough to be cheap,
-    // short against the 116-ms queue. A capture must never run short (a late
-    // mixer would be heard as a gap in the file), so it takes smaller bites;
-    // the silent device has nothing to lose and wakes half as often.
+    // One wake-up of the mixing thread per tick. A capture must never run
+    // short (a late mixer would be heard as a gap in the file), so it takes
+    // smaller bites; the silent device has nothing to lose and wakes half as often.
     static constexpr std::chrono::microseconds kCaptureTick{20000};
-    static constexpr std::chrono::microseconds kSilentTick{40000};
     static constexpr std::size_t kChunkFrames = 1024;
-
-    // A tick takes at most half of what the mixer keeps queued (at high rates
-    // the queue is shorter than the nominal tick), or the device would run
-    // short on every tick and play slower than real time.
-    static std::chrono::microseconds tickFor(unsigned rate, const DeviceFeed& feed, bool capture)
-    {
-        const auto halfQueue = std::chrono::microseconds(int64_t(feed.queuedFrames / 2) * 1000000 / rate);
-        return std::min(capture ? kCaptureTick : kSilentTick, halfQueue);
-    }
 
     const unsigned rate_;
     const std::chrono::microseconds tick_;

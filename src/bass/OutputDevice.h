@@ -6,6 +6,7 @@
 
 #include <semaphore.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -55,6 +56,19 @@ class OutputDevice {
     virtual void pace() {}
     virtual std::optional<TimePoint> nextTick() const { return std::nullopt; }
 };
+
+// How much a device takes at a time, waking the mixer once for it: about
+// `wanted`, long enough to be cheap, but at most half of what the mixer keeps
+// queued (at high rates the queue is shorter than that), or the device would
+// run short on every period and play slower than real time.
+inline std::chrono::microseconds DevicePeriod(std::chrono::microseconds wanted, unsigned rate, const DeviceFeed& feed)
+{
+    const auto halfQueue = std::chrono::microseconds(int64_t(feed.queuedFrames / 2) * 1000000 / rate);
+    return std::min(wanted, halfQueue);
+}
+
+// The period of the silent device and of the system's sound output.
+constexpr std::chrono::microseconds kDevicePeriod{40000};
 
 // Silent (capturePath empty) or capturing real-time device, paced by the mixing thread.
 std::unique_ptr<OutputDevice> OpenClockDevice(unsigned rate, DeviceFeed& feed, const std::string& capturePath);

@@ -144,9 +144,14 @@ std::unique_ptr<OutputDevice> OpenSoundDevice(unsigned rate, DeviceFeed& feed)
     out.channelCount = 2;
     out.sampleFormat = paInt16;
     out.suggestedLatency = info->defaultLowOutputLatency;
+    // Left to itself, PortAudio picks periods of a few milliseconds for a low
+    // latency: hundreds of wake-ups a second of its thread and of the mixer.
+    // A period of the silent device's length wakes them as rarely.
+    const auto period = DevicePeriod(kDevicePeriod, rate, feed);
+    const auto periodFrames = static_cast<unsigned long>(int64_t(rate) * period.count() / 1000000);
     PaStream* stream = nullptr;
-    if (pa.OpenStream(&stream, nullptr, &out, rate, paFramesPerBufferUnspecified, paNoFlag, &SoundDevice::callback,
-                      &feed) != paNoError) {
+    if (pa.OpenStream(&stream, nullptr, &out, rate, periodFrames, paNoFlag, &SoundDevice::callback, &feed) !=
+        paNoError) {
         pa.Terminate();
         return nullptr;
     }

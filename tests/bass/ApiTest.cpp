@@ -85,6 +85,7 @@ TEST(Api, VersionAndInfo)
     EXPECT_EQ(info.dsver, 8u);
     EXPECT_EQ(info.freq, 44100u);
     EXPECT_EQ(info.devicekind, DWORD(BASS_DEVICE_NULL));
+    EXPECT_EQ(info.latency, 156u); // the queue's 116 ms and a tick of the silent device
     EXPECT_EQ(info.started, 0u);
     EXPECT_FALSE(BASS_Init(-1, 44100, 0, nullptr));
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ALREADY);

@@ -4,12 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <numbers>
 #include <random>
+#include <string>
+#include <thread>
 
 namespace enginetest {
 
@@ -135,6 +140,35 @@ int EndWaiter::count()
 {
     std::lock_guard<std::mutex> hold(lock_);
     return count_;
+}
+
+namespace {
+
+// Context switches of every thread of this process so far.
+long ContextSwitches()
+{
+    long total = 0;
+    DIR* tasks = opendir("/proc/self/task");
+    while (dirent* task = tasks ? readdir(tasks) : nullptr) {
+        if (task->d_name[0] == '.')
+            continue;
+        std::ifstream status(std::string("/proc/self/task/") + task->d_name + "/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.find("ctxt_switches:") != std::string::npos)
+                total += std::stol(line.substr(line.find(':') + 1));
+    }
+    if (tasks)
+        closedir(tasks);
+    return total;
+}
+
+} // namespace
+
+long WakeupsDuring(std::chrono::milliseconds time)
+{
+    const long before = ContextSwitches();
+    std::this_thread::sleep_for(time);
+    return ContextSwitches() - before - 2; // this thread's own sleep, and reading the counts
 }
 
 double PlayFileToEnd(const std::string& path)

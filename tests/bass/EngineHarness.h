@@ -4,6 +4,7 @@
 #include "bass/bass.h"
 #include "support/TempDir.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -62,6 +63,10 @@ class EndWaiter {
 // seconds from the start of play to the end sync; -1 (and a test failure)
 // when it could not be played or did not end.
 double PlayFileToEnd(const std::string& path);
+
+// How often the other threads of this process ran while the calling one slept
+// for `time`: their context switches.
+long WakeupsDuring(std::chrono::milliseconds time);
 
 // Index of the first frame with sound on either side, or -1.
 long FirstSoundFrame(const Samples& stereo);

@@ -1,7 +1,8 @@
 // The system's sound output, through PortAudio and ALSA, which BASS_Init leaves
 // to the mixing thread to open. ALSA reads a configuration of the test's own,
-// so no sound card is needed: its default device writes what it is sent to a
-// file, or names a card that is not there.
+// so no sound card is needed: its default device is a card of the tests'
+// own (alsa_clock_pcm.c), which takes frames in real time and writes them to
+// a file, or names a card that is not there.
 
 #include "EngineHarness.h"
 
@@ -44,15 +45,16 @@ class AlsaConfiguration {
     std::optional<std::string> chosenBefore_;
 };
 
-// A default device that writes the raw 16-bit frames it is sent to `path`. It
-// takes them as fast as it is given them, faster than the mixer can follow, so
-// what it heard is the sound with silence between the blocks.
+// A default device that takes frames in real time and writes the raw 16-bit
+// frames it is sent to `path`.
 std::string DeviceWritingTo(const std::string& path)
 {
-    return "pcm.!default { type file slave.pcm { type null } file \"" + path + "\" format raw }\n";
+    return std::string("pcm_type.clock { lib \"") + ALSA_CLOCK_PCM + "\" }\n" + "pcm.!default { type clock file \"" +
+           path + "\" }\n";
 }
 
-// The stereo frames of such a file, without its silent frames.
+// The stereo frames of such a file, without its silent frames (before, after
+// and, should the mixer ever fall behind, between the sound).
 Samples SoundFramesOf(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -133,4 +135,29 @@ TEST(SystemOutput, FreeWhileTheOutputIsBeingOpenedEndsTheMixer)
     }
     // And the last round's engine played nothing, so the device heard silence only.
     EXPECT_TRUE(SoundFramesOf(dir.file("heard.raw")).empty());
+}
+
+TEST(SystemOutput, PlayingWakesTheProgramAboutOncePerPeriod)
+{
+    testsupport::TempDir dir;
+    const AlsaConfiguration alsa(dir, DeviceWritingTo(dir.file("heard.raw")));
+    WriteWav(dir.file("tone.wav"), 44100, 2, Sine(44100, 2, 440, 1.0, 0.5));
+    ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr) && BASS_Start());
+    const HSTREAM stream = BASS_StreamCreateFile(FALSE, dir.file("tone.wav").c_str(), 0, 0, 0);
+    ASSERT_NE(stream, 0u);
+    EndWaiter end;
+    BASS_ChannelSetSync(stream, BASS_SYNC_END, 0, &EndWaiter::Proc, &end);
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(BASS_StreamPlay(stream, FALSE, 0));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // Periods of 40 ms: the mixer once and PortAudio's thread a little more
+    // each, some 65 times a second. Left to choose, PortAudio takes a few
+    // milliseconds at a time, and the process wakes some 600 times a second.
+    const long wakeups = WakeupsDuring(std::chrono::milliseconds(500));
+    EXPECT_GT(wakeups, 10);
+    EXPECT_LE(wakeups, 60);
+    ASSERT_TRUE(end.waitFor(1));
+    // Through a card with a clock, the second of sound takes a second.
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(950));
+    EXPECT_TRUE(BASS_Free());
 }
