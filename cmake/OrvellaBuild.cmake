@@ -53,3 +53,18 @@ if(ORVELLA_FUZZ)
                       -fno-omit-frame-pointer -g)
   add_link_options(-fsanitize=address,undefined)
 endif()
+
+# orvella_use_alsa_test_card(target): the sound card of the tests and benches
+# (tests/support/AlsaTestCard.h), an ALSA device that takes frames in real
+# time, built as the module ALSA loads by the path `target` is given.
+function(orvella_use_alsa_test_card target)
+  if(NOT TARGET alsa_clock_pcm)
+    pkg_check_modules(ALSA REQUIRED IMPORTED_TARGET GLOBAL alsa)
+    add_library(alsa_clock_pcm MODULE ${CMAKE_SOURCE_DIR}/tests/support/alsa_clock_pcm.c)
+    target_compile_definitions(alsa_clock_pcm PRIVATE PIC)
+    target_link_libraries(alsa_clock_pcm PRIVATE PkgConfig::ALSA)
+    set_target_properties(alsa_clock_pcm PROPERTIES AUTOMOC OFF LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  endif()
+  add_dependencies(${target} alsa_clock_pcm)
+  target_compile_definitions(${target} PRIVATE ALSA_CLOCK_PCM="$<TARGET_FILE:alsa_clock_pcm>")
+endfunction()

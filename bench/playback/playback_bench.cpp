@@ -7,9 +7,12 @@
 // the desktop media control (MPRIS Play); Audacious plays the same file with
 // its GTK window through SDL's disk driver into /dev/null, which is paced in
 // real time like a sound card. Both run at once, so both see the same load.
+// The "sound card" cases play through each program's ALSA output instead, to
+// the tests' sound card (support/AlsaTestCard.h), as a user's would.
 // bench/run starts this program inside xvfb-run and a private session bus.
 
 #include "ProcessCpu.h"
+#include "support/AlsaTestCard.h"
 #include "support/ProgramEnvironment.h"
 
 #include <QCoreApplication>
@@ -28,6 +31,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -117,6 +121,20 @@ bool eventually(const std::function<bool()>& condition, int timeoutMs)
     return true;
 }
 
+// Where each program sends its sound.
+enum class Output { Silent, SoundCard };
+
+// ALSA's configuration with the tests' card as the default device.
+QString soundCardConfiguration()
+{
+    static const QString path = [] {
+        const QString file = scratchPath("asound.conf");
+        std::ofstream(file.toStdString()) << testsupport::AlsaTestCardConfiguration("/dev/null");
+        return file;
+    }();
+    return path;
+}
+
 struct Player {
     QProcess process;
     QTemporaryDir home; // orvella's; Audacious keeps one for the run
@@ -131,10 +149,15 @@ struct Player {
     qint64 pid() const { return process.processId(); }
 };
 
-void startOrvella(Player& p, const QString& file)
+void startOrvella(Player& p, const QString& file, Output output)
 {
     QProcessEnvironment env = testsupport::ProgramEnvironment(p.home.path().toStdString() + "/");
-    env.insert("ORVELLA_AUDIO", "null");
+    if (output == Output::Silent) {
+        env.insert("ORVELLA_AUDIO", "null");
+    } else {
+        env.remove("ORVELLA_AUDIO");
+        env.insert("ALSA_CONFIG_PATH", soundCardConfiguration());
+    }
     env.insert("QT_QPA_PLATFORM", "xcb");
     p.process.setProcessEnvironment(env);
     p.process.start(QString(ORVELLA_PROGRAM_DIR) + "orvella", file.isEmpty() ? QStringList{} : QStringList{file});
@@ -150,7 +173,7 @@ bool playOrvella()
     return eventually([&] { return player.property("PlaybackStatus").toString() == "Playing"; }, 5000);
 }
 
-QProcessEnvironment audaciousEnvironment(const QString& home)
+QProcessEnvironment audaciousEnvironment(const QString& home, Output output)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home);
@@ -159,50 +182,53 @@ QProcessEnvironment audaciousEnvironment(const QString& home)
     env.insert("XDG_CACHE_HOME", home + "/cache");
     env.insert("SDL_AUDIODRIVER", "disk");
     env.insert("SDL_DISKAUDIOFILE", "/dev/null");
+    if (output == Output::SoundCard)
+        env.insert("ALSA_CONFIG_PATH", soundCardConfiguration());
     return env;
 }
 
 // Audacious picks its output from its plug-in registry, which it writes when it
-// quits: one start and stop makes it, then the SDL output is the one enabled.
-QString audaciousHome()
+// quits: one start and stop makes it, then the SDL output (for the sound card,
+// the ALSA one) is the one enabled.
+QString audaciousHome(Output output)
 {
-    static const QString home = [] {
-        const QString path = scratchPath("audacious-home");
-        QProcess first;
-        first.setProcessEnvironment(audaciousEnvironment(path));
-        first.start("audacious", {"-G"});
-        QThread::sleep(4);
-        first.terminate();
-        first.waitForFinished(10000);
-        QFile registry(path + "/config/audacious/plugin-registry");
-        if (!registry.open(QIODevice::ReadOnly))
-            return QString();
-        QStringList lines = QString::fromUtf8(registry.readAll()).split('\n');
-        registry.close();
-        bool output = false, sdl = false;
-        for (QString& line : lines) {
-            if (line.contains(" /")) { // a record begins: "<kind> <path>"
-                output = line.startsWith("output ");
-                sdl = line.endsWith("/sdlout.so");
-            } else if (output && line.startsWith("enabled ")) {
-                line = sdl ? "enabled 1" : "enabled 0";
-            }
+    static std::map<Output, QString> homes;
+    if (const auto made = homes.find(output); made != homes.end())
+        return made->second;
+    const QString plugin = output == Output::Silent ? "/sdlout.so" : "/alsa.so";
+    const QString path = scratchPath(output == Output::Silent ? "audacious-home" : "audacious-home-alsa");
+    QProcess first;
+    first.setProcessEnvironment(audaciousEnvironment(path, output));
+    first.start("audacious", {"-G"});
+    QThread::sleep(4);
+    first.terminate();
+    first.waitForFinished(10000);
+    QFile registry(path + "/config/audacious/plugin-registry");
+    if (!registry.open(QIODevice::ReadOnly))
+        return QString();
+    QStringList lines = QString::fromUtf8(registry.readAll()).split('\n');
+    registry.close();
+    bool isOutput = false, chosen = false;
+    for (QString& line : lines) {
+        if (line.contains(" /")) { // a record begins: "<kind> <path>"
+            isOutput = line.startsWith("output ");
+            chosen = line.endsWith(plugin);
+        } else if (isOutput && line.startsWith("enabled ")) {
+            line = chosen ? "enabled 1" : "enabled 0";
         }
-        if (!registry.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return QString();
-        registry.write(lines.join('\n').toUtf8());
-
-        return path;
-    }();
-    return home;
+    }
+    if (!registry.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return QString();
+    registry.write(lines.join('\n').toUtf8());
+    return homes[output] = path;
 }
 
-bool startAudacious(Player& p, const QString& file)
+bool startAudacious(Player& p, const QString& file, Output output)
 {
-    const QString home = audaciousHome();
+    const QString home = audaciousHome(output);
     if (home.isEmpty())
         return false;
-    p.process.setProcessEnvironment(audaciousEnvironment(home));
+    p.process.setProcessEnvironment(audaciousEnvironment(home, output));
     p.process.start("audacious", file.isEmpty() ? QStringList{"-G"} : QStringList{"-G", file});
     if (!p.process.waitForStarted())
         return false;
@@ -218,12 +244,12 @@ bool startAudacious(Player& p, const QString& file)
 }
 
 // Both players started on the same file (none: at rest), measured together.
-void BesideAudacious(benchmark::State& state, const QString& file)
+void BesideAudacious(benchmark::State& state, const QString& file, Output output)
 {
     for (auto _ : state) {
         Player orvella, audacious;
-        startOrvella(orvella, file);
-        if (!startAudacious(audacious, file)) {
+        startOrvella(orvella, file, output);
+        if (!startAudacious(audacious, file, output)) {
             state.SkipWithError("audacious did not start playing");
             return;
         }
@@ -264,8 +290,9 @@ void BesideAudacious(benchmark::State& state, const QString& file)
 
 int registerAll()
 {
-    auto add = [](const char* name, QString (*file)()) {
-        benchmark::RegisterBenchmark(name, [file](benchmark::State& state) { BesideAudacious(state, file()); })
+    auto add = [](const char* name, QString (*file)(), Output output = Output::Silent) {
+        benchmark::RegisterBenchmark(
+            name, [file, output](benchmark::State& state) { BesideAudacious(state, file(), output); })
             ->Iterations(1)
             ->UseManualTime()
             ->Unit(benchmark::kSecond);
@@ -273,6 +300,12 @@ int registerAll()
     add("at_rest_window_shown", [] { return QString(); });
     add("playing_mp3_320k", [] { return makeFile("chord-320k.mp3", {"-c:a", "libmp3lame", "-b:a", "320k"}); });
     add("playing_ogg_q6", [] { return makeFile("chord-q6.ogg", {"-c:a", "libvorbis", "-q:a", "6"}); });
+    add(
+        "playing_mp3_320k_sound_card",
+        [] {
+            return makeFile("chord-320k.mp3", {"-c:a", "libmp3lame", "-b:a", "320k"});
+        },
+        Output::SoundCard);
     return 0;
 }
 const int registered = registerAll();

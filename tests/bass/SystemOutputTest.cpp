@@ -1,10 +1,11 @@
 // The system's sound output, through PortAudio and ALSA, which BASS_Init leaves
 // to the mixing thread to open. ALSA reads a configuration of the test's own,
 // so no sound card is needed: its default device is a card of the tests'
-// own (alsa_clock_pcm.c), which takes frames in real time and writes them to
-// a file, or names a card that is not there.
+// own (support/AlsaTestCard.h), which takes frames in real time and writes
+// them to a file, or names a card that is not there.
 
 #include "EngineHarness.h"
+#include "support/AlsaTestCard.h"
 
 #include <gtest/gtest.h>
 
@@ -45,15 +46,7 @@ class AlsaConfiguration {
     std::optional<std::string> chosenBefore_;
 };
 
-// A default device that takes frames in real time and writes the raw 16-bit
-// frames it is sent to `path`.
-std::string DeviceWritingTo(const std::string& path)
-{
-    return std::string("pcm_type.clock { lib \"") + ALSA_CLOCK_PCM + "\" }\n" + "pcm.!default { type clock file \"" +
-           path + "\" }\n";
-}
-
-// The stereo frames of such a file, without its silent frames (before, after
+// The stereo frames the card wrote, without its silent frames (before, after
 // and, should the mixer ever fall behind, between the sound).
 Samples SoundFramesOf(const std::string& path)
 {
@@ -90,7 +83,7 @@ DWORD DeviceKind()
 TEST(SystemOutput, WhatPlaysReachesTheDefaultDeviceUnchanged)
 {
     testsupport::TempDir dir;
-    const AlsaConfiguration alsa(dir, DeviceWritingTo(dir.file("heard.raw")));
+    const AlsaConfiguration alsa(dir, testsupport::AlsaTestCardConfiguration(dir.file("heard.raw")));
     const Samples input = Noise(22050, 7);
     WriteWav(dir.file("in.wav"), 44100, 2, input);
 
@@ -125,7 +118,7 @@ TEST(SystemOutput, WithoutAUsableDeviceTheEnginePlaysSilentlyInRealTime)
 TEST(SystemOutput, FreeWhileTheOutputIsBeingOpenedEndsTheMixer)
 {
     testsupport::TempDir dir;
-    const AlsaConfiguration alsa(dir, DeviceWritingTo(dir.file("heard.raw")));
+    const AlsaConfiguration alsa(dir, testsupport::AlsaTestCardConfiguration(dir.file("heard.raw")));
     for (int round = 0; round < 10; ++round) {
         ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr)) << round;
         if (round % 2) {
@@ -140,7 +133,7 @@ TEST(SystemOutput, FreeWhileTheOutputIsBeingOpenedEndsTheMixer)
 TEST(SystemOutput, PlayingWakesTheProgramAboutOncePerPeriod)
 {
     testsupport::TempDir dir;
-    const AlsaConfiguration alsa(dir, DeviceWritingTo(dir.file("heard.raw")));
+    const AlsaConfiguration alsa(dir, testsupport::AlsaTestCardConfiguration(dir.file("heard.raw")));
     WriteWav(dir.file("tone.wav"), 44100, 2, Sine(44100, 2, 440, 1.0, 0.5));
     ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr) && BASS_Start());
     const HSTREAM stream = BASS_StreamCreateFile(FALSE, dir.file("tone.wav").c_str(), 0, 0, 0);

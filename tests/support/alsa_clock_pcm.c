@@ -1,6 +1,6 @@
-/* A sound card for the tests: an ALSA playback device that takes frames in
- * real time, one period per tick of a timer, as a card's interrupt would, and
- * writes them to the raw file its configuration names (if any):
+/* The sound card of the tests and benches: an ALSA playback device that takes
+ * frames in real time, one period per tick of a timer, as a card's interrupt
+ * would, and writes them to the raw file its configuration names (if any):
  *
  *   pcm_type.clock { lib "/path/to/this.so" }
  *   pcm.!default { type clock file "/path/heard.raw" }
@@ -156,7 +156,7 @@ SND_PCM_PLUGIN_DEFINE_FUNC(clock)
     }
     card->io.version = SND_PCM_IOPLUG_VERSION;
     card->io.name = "real-time test card";
-    card->io.mmap_rw = 1;
+    card->io.mmap_rw = 0;
     card->io.poll_fd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     card->io.poll_events = POLLIN;
     card->io.callback = &cardCallbacks;

@@ -1,0 +1,19 @@
+// The sound card of the tests and benches (alsa_clock_pcm.c): an ALSA playback
+// device that takes frames in real time, one period per tick of a timer, as a
+// card's interrupt would, and writes them to a file. A target that uses it is
+// given the module's path as ALSA_CLOCK_PCM (orvella_use_alsa_test_card).
+#pragma once
+
+#include <string>
+
+namespace testsupport {
+
+// ALSA's whole configuration (for ALSA_CONFIG_PATH) with the card as the
+// default device, writing the raw 16-bit frames it plays to `heard`.
+inline std::string AlsaTestCardConfiguration(const std::string& heard)
+{
+    return std::string("pcm_type.clock { lib \"") + ALSA_CLOCK_PCM + "\" }\n" + "pcm.!default { type clock file \"" +
+           heard + "\" }\n";
+}
+
+} // namespace testsupport
