@@ -4,6 +4,7 @@
 // the same run (the floor).
 
 #include "ProcessCpu.h"
+#include "support/ScopedVariable.h"
 
 #include "app/MainWindow.h"
 #include "platform/folders.h"
@@ -18,7 +19,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <optional>
 #include <poll.h>
 #include <spawn.h>
 #include <string>
@@ -198,23 +198,6 @@ double startupMs(const std::string& program, double* rssAfterIdle, const char* o
     return ms;
 }
 
-// The environment variable `name` set to `value` (unset when null) while the
-// object lives; then what it was.
-class ScopedVariable {
-  public:
-    ScopedVariable(const char* name, const char* value) : name_(name)
-    {
-        if (const char* was = std::getenv(name))
-            saved_ = was;
-        value ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~ScopedVariable() { saved_ ? setenv(name_, saved_->c_str(), 1) : unsetenv(name_); }
-
-  private:
-    const char* name_;
-    std::optional<std::string> saved_;
-};
-
 // On the Qt platform `platform`: offscreen (no display), or xcb, the X server
 // bench/run starts, where "shown" means the windows are mapped.
 void BM_StartupBesideFloor(benchmark::State& state, const char* platform)
@@ -226,7 +209,7 @@ void BM_StartupBesideFloor(benchmark::State& state, const char* platform)
     const std::string program = probePath("app_startup_probe");
     const std::string floor = probePath("app_floor_probe");
     double programMs = 0, floorMs = 0, textFloorMs = 0, systemOutputMs = 0;
-    const ScopedVariable onPlatform("QT_QPA_PLATFORM", platform);
+    const testsupport::ScopedVariable onPlatform("QT_QPA_PLATFORM", platform);
     // The very first start associates the file types; time the ordinary ones.
     startupMs(program, nullptr);
     for (auto _ : state) {
@@ -234,7 +217,7 @@ void BM_StartupBesideFloor(benchmark::State& state, const char* platform)
         textFloorMs += startupMs(floor, nullptr, "--sized-to-text");
         programMs += startupMs(program, nullptr);
         // On the system's sound output rather than the silent device.
-        const ScopedVariable systemOutput("ORVELLA_AUDIO", nullptr);
+        const testsupport::ScopedVariable systemOutput("ORVELLA_AUDIO", nullptr);
         systemOutputMs += startupMs(program, nullptr);
     }
     const double n = double(state.iterations());

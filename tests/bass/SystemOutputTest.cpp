@@ -6,6 +6,7 @@
 
 #include "EngineHarness.h"
 #include "support/AlsaTestCard.h"
+#include "support/ScopedVariable.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <optional>
 #include <string>
 #include <thread>
 
@@ -28,22 +28,21 @@ namespace {
 class AlsaConfiguration {
   public:
     AlsaConfiguration(const testsupport::TempDir& dir, const std::string& configuration)
+        : path_(written(dir.file("asound.conf"), configuration)), alsa_("ALSA_CONFIG_PATH", path_.c_str()),
+          device_("ORVELLA_AUDIO", nullptr)
     {
-        std::ofstream(dir.file("asound.conf")) << configuration;
-        setenv("ALSA_CONFIG_PATH", dir.file("asound.conf").c_str(), 1);
-        if (const char* chosen = std::getenv("ORVELLA_AUDIO"))
-            chosenBefore_ = chosen;
-        unsetenv("ORVELLA_AUDIO");
-    }
-    ~AlsaConfiguration()
-    {
-        unsetenv("ALSA_CONFIG_PATH");
-        if (chosenBefore_)
-            setenv("ORVELLA_AUDIO", chosenBefore_->c_str(), 1);
     }
 
   private:
-    std::optional<std::string> chosenBefore_;
+    static std::string written(const std::string& path, const std::string& text)
+    {
+        std::ofstream(path) << text;
+        return path;
+    }
+
+    const std::string path_;
+    const testsupport::ScopedVariable alsa_;
+    const testsupport::ScopedVariable device_;
 };
 
 // The stereo frames the card wrote, without its silent frames (before, after
