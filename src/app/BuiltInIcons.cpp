@@ -23,11 +23,12 @@ QIcon BuiltInIcon(const QString& name, std::initializer_list<int> sizes)
 {
     QIcon icon;
     for (int size : sizes) {
-        const QByteArray pixels = QResource(QStringLiteral(":/%1-%2.argb").arg(name).arg(size)).uncompressedData();
-        if (pixels.size() == size * size * 4)
-            icon.addPixmap(QPixmap::fromImage(QImage(reinterpret_cast<const uchar*>(pixels.constData()), size, size,
-                                                     QImage::Format_ARGB32_Premultiplied)
-                                                  .copy()));
+        // Stored uncompressed (src/app/CMakeLists.txt): the pixels stay where
+        // they lie in the program for as long as it runs.
+        const QResource pixels(QStringLiteral(":/%1-%2.argb").arg(name).arg(size));
+        if (pixels.compressionAlgorithm() == QResource::NoCompression && pixels.size() == qint64(size) * size * 4)
+            icon.addPixmap(
+                QPixmap::fromImage(QImage(pixels.data(), size, size, QImage::Format_ARGB32_Premultiplied)));
     }
     return icon;
 }
