@@ -29,27 +29,33 @@ std::string_view trimmed(std::string_view s)
     return s;
 }
 
-// The highest k of the "File<k>" keys present, so a hostile NumberOfEntries
-// cannot make the reader walk billions of missing keys.
-long highestFileKey(const platform::ProfileFile& file)
-{
-    long highest = 0;
-    for (const std::string& key : file.keys(PlsSection)) {
-        if (key.size() < 5 || key.size() > 14)
-            continue;
-        const std::string_view name(key);
-        if (std::equal(name.begin(), name.begin() + 4, "file", [](char a, char b) { return std::tolower(a) == b; }) &&
-            std::all_of(name.begin() + 4, name.end(), [](char c) { return c >= '0' && c <= '9'; }))
-            highest = std::max(highest, std::stol(std::string(name.substr(4))));
-    }
-    return highest;
-}
-
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix)
 {
     return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
                return std::tolower(static_cast<unsigned char>(b)) == a;
            });
+}
+
+// The k of every "File<k>" key present with 1 <= k <= count, each once and
+// in increasing order: the numbers a lookup of "File" + k can find. Walking
+// these rather than 1 to count, a hostile NumberOfEntries or one far-off key
+// ("File2000000000") cannot make the reader look up billions of missing keys.
+std::vector<long> presentEntryNumbers(const platform::ProfileFile& file, long count)
+{
+    std::vector<long> numbers;
+    for (const std::string& key : file.keys(PlsSection)) {
+        if (key.size() < 5 || key.size() > 14 || !startsWithIgnoringCase(key, "file"))
+            continue;
+        const std::string_view digits = std::string_view(key).substr(4);
+        // "File01" is not what a lookup of "File1" finds.
+        if (digits.front() == '0' || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
+        if (const long k = std::stol(std::string(digits)); k <= count)
+            numbers.push_back(k);
+    }
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    return numbers;
 }
 
 int hexDigit(char c)
@@ -123,10 +129,11 @@ std::vector<std::string> ReadPls(const std::string& fileName)
 {
     const platform::ProfileFile file(fileName);
     const std::string folder = folderOf(fileName);
-    const long count = std::min<long>(file.readInt(PlsSection, "NumberOfEntries", 0), highestFileKey(file));
+    const long count = file.readInt(PlsSection, "NumberOfEntries", 0);
     std::vector<std::string> paths;
-    for (long k = 1; k <= count; ++k) {
-        // An empty value can never be played; it is not made an entry.
+    // A missing key reads as empty, and an empty value can never be played:
+    // only the keys present can make entries.
+    for (long k : presentEntryNumbers(file, count)) {
         std::string path = ExpandEntryPath(file.readString(PlsSection, "File" + std::to_string(k), ""), folder);
         if (!path.empty())
             paths.push_back(std::move(path));

@@ -145,6 +145,12 @@ TEST(PlsFile, CountsFromTheFileAreNotTrusted)
     // A huge count with two keys ends after the keys; a missing key adds nothing.
     WriteFile(dir.file("huge.pls"), "[playlist]\nFile1=/a.mp3\nFile3=/c.mp3\nNumberOfEntries=2147483647\n");
     EXPECT_EQ(ReadPls(dir.file("huge.pls")), (std::vector<std::string>{"/a.mp3", "/c.mp3"}));
+    // One far-off key among a huge count: read at once, not after walking the
+    // missing keys below it. Keys come in number order; a lookup of File2 does
+    // not find "File02", and keys differing in case are one key.
+    WriteFile(dir.file("far.pls"), "[playlist]\nFile2000000000=/far.mp3\nfile2=/b.mp3\nFile02=/x.mp3\n"
+                                   "FILE1=/a.mp3\nNumberOfEntries=2000000000\n");
+    EXPECT_EQ(ReadPls(dir.file("far.pls")), (std::vector<std::string>{"/a.mp3", "/b.mp3", "/far.mp3"}));
     WriteFile(dir.file("neg.pls"), "[playlist]\nFile1=/a.mp3\nNumberOfEntries=-4\n");
     EXPECT_TRUE(ReadPls(dir.file("neg.pls")).empty());
     EXPECT_TRUE(ReadPls(dir.file("missing.pls")).empty());
