@@ -27,8 +27,7 @@ QIcon BuiltInIcon(const QString& name, std::initializer_list<int> sizes)
         // they lie in the program for as long as it runs.
         const QResource pixels(QStringLiteral(":/%1-%2.argb").arg(name).arg(size));
         if (pixels.compressionAlgorithm() == QResource::NoCompression && pixels.size() == qint64(size) * size * 4)
-            icon.addPixmap(
-                QPixmap::fromImage(QImage(pixels.data(), size, size, QImage::Format_ARGB32_Premultiplied)));
+            icon.addPixmap(QPixmap::fromImage(QImage(pixels.data(), size, size, QImage::Format_ARGB32_Premultiplied)));
     }
     return icon;
 }

@@ -48,7 +48,8 @@ std::vector<long> presentEntryNumbers(const platform::ProfileFile& file, long co
             continue;
         const std::string_view digits = std::string_view(key).substr(4);
         // "File01" is not what a lookup of "File1" finds.
-        if (digits.front() == '0' || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        if (digits.front() == '0' ||
+            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
             continue;
         if (const long k = std::stol(std::string(digits)); k <= count)
             numbers.push_back(k);
