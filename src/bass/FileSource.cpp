@@ -254,6 +254,8 @@ class FileSource final : public Source {
         if (!scan)
             return -1;
         const AVStream* st = format_->streams[stream_];
+        // From the first packet on: the open has already decoded some.
+        av_seek_frame(format_, stream_, startTs(), AVSEEK_FLAG_BACKWARD);
         int64_t total = 0;
         while (av_read_frame(format_, scan) >= 0) {
             if (scan->stream_index == stream_ && scan->duration > 0)

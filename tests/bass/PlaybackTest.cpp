@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 
 using namespace enginetest;
 
@@ -44,6 +45,27 @@ TEST(Playback, WavAtOutputRateIsSampleExact)
     ASSERT_GE(out.size(), first * 2 + input.size());
     EXPECT_TRUE(std::equal(input.begin(), input.end(), out.begin() + first * 2));
     EXPECT_EQ(LastSoundFrame(out) - first, 22050);
+}
+
+TEST(Playback, CutOffWavIsAsLongAsTheFramesItHolds)
+{
+    // A copy that ended early: its header still claims all 22050 frames, so
+    // the length is counted from the data, and no frame of it may be missed.
+    CaptureSession session;
+    const Samples input = Noise(22050, 3);
+    const long kept = 10000;
+    WriteWav(session.file("cut.wav"), 44100, 2, input);
+    std::filesystem::resize_file(session.file("cut.wav"), 44 + kept * 4);
+    const HSTREAM stream = BASS_StreamCreateFile(FALSE, session.file("cut.wav").c_str(), 0, 0, 0);
+    ASSERT_NE(stream, 0u) << BASS_ErrorGetCode();
+    EXPECT_EQ(BASS_StreamGetLength(stream), int64_t(kept * 4));
+
+    EndWaiter end;
+    const Samples out = PlayToEnd(session, stream, end);
+    const long first = FirstSoundFrame(out);
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(LastSoundFrame(out) - first, kept);
+    EXPECT_TRUE(std::equal(input.begin(), input.begin() + kept * 2, out.begin() + first * 2));
 }
 
 TEST(Playback, MonoAt22050HzKeepsPitchAndLength)
