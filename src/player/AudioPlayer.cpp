@@ -329,6 +329,14 @@ void TAudioPlayer::releaseChannel()
     channel_ = 0;
 }
 
+void TAudioPlayer::choosePlugin(int slot)
+{
+    kind_ = ckPlugin;
+    pluginModule_ = GetPluginModule(slot);
+    pluginSlot_ = slot;
+    SelectPlugin(slot);
+}
+
 bool TAudioPlayer::createNativeChannel(const std::string& fileName)
 {
     const BassFunctions& bass = Bass();
@@ -361,23 +369,26 @@ bool TAudioPlayer::Open(const std::string& fileName)
     outputStarted_ = false;
 
     if (support == ssPlugin || (support == ssBoth && pluginFirst_)) {
-        kind_ = ckPlugin;
-        pluginModule_ = GetPluginModule(slot);
-        pluginSlot_ = slot;
-        SelectPlugin(slot);
-    } else {
-        if (!createNativeChannel(fileName)) {
+        choosePlugin(slot);
+    } else if (!createNativeChannel(fileName)) {
+        // The engine decodes fewer WAV codecs (no ADPCM, no GSM) than the
+        // plug-in that claimed the file as well: then the plug-in plays it,
+        // described as a file only it plays.
+        const PluginClaim claim = support == ssBoth ? claimByPlugin(fileName) : PluginClaim{};
+        if (claim.length <= 0) {
             ShowError("Can't play the file");
             return false;
         }
-        if (Bass().BASS_ChannelGetFlags(channel_) & BASS_SAMPLE_8BITS) {
-            Bass().BASS_MusicFree(channel_);
-            Bass().BASS_StreamFree(channel_);
-            kind_ = ckNone;
-            channel_ = 0;
-            ShowError("Sound card does not support 16-bit sources.");
-            return false;
-        }
+        info.Title = claim.title;
+        info.Duration = static_cast<uint32_t>(claim.length);
+        choosePlugin(claim.slot);
+    } else if (Bass().BASS_ChannelGetFlags(channel_) & BASS_SAMPLE_8BITS) {
+        Bass().BASS_MusicFree(channel_);
+        Bass().BASS_StreamFree(channel_);
+        kind_ = ckNone;
+        channel_ = 0;
+        ShowError("Sound card does not support 16-bit sources.");
+        return false;
     }
 
     ClearEffectHandles();

@@ -153,6 +153,8 @@ class TAudioPlayer {
                         bool& engineCanPlay);
     void releaseChannel();
     bool createNativeChannel(const std::string& fileName);
+    // The plug-in in slot plays the opened file.
+    void choosePlugin(int slot);
     bool startChannel();
     bool startPlugin();
     void stopPlugin(); // the plug-in's Stop, once, and the effects with its stream
