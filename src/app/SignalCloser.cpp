@@ -31,12 +31,22 @@ SignalCloser::SignalCloser()
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    // The terminal the program was started from closing; a start under nohup
+    // keeps ignoring it.
+    struct sigaction hangup {};
+    sigaction(SIGHUP, nullptr, &hangup);
+    if (hangup.sa_handler != SIG_IGN)
+        sigaction(SIGHUP, &action, nullptr);
 }
 
 SignalCloser::~SignalCloser()
 {
     signal(SIGTERM, SIG_DFL);
     signal(SIGINT, SIG_DFL);
+    struct sigaction hangup {};
+    sigaction(SIGHUP, nullptr, &hangup);
+    if (hangup.sa_handler == onUnixSignal)
+        signal(SIGHUP, SIG_DFL);
 }
 
 void SignalCloser::onSignal()

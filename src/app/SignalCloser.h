@@ -1,5 +1,5 @@
-// Turns SIGTERM and SIGINT into an ordinary close of the main window, so that a
-// terminated program still saves its state on the way out.
+// Turns SIGTERM, SIGINT and SIGHUP into an ordinary close of the main window, so
+// that a terminated program still saves its state on the way out.
 #pragma once
 
 #include <QObject>

@@ -15,12 +15,18 @@ struct ProgramRun {
     testsupport::TempDir root;
     QProcess process;
 
-    explicit ProgramRun(const QStringList& args = {}, const QString& folder = {})
+    // launcher, when given, runs the program (as "nohup orvella ...").
+    explicit ProgramRun(const QStringList& args = {}, const QString& folder = {}, const QString& launcher = {})
     {
         if (!folder.isEmpty())
             process.setWorkingDirectory(folder);
         process.setProcessEnvironment(testsupport::ProgramEnvironment(root.path()));
-        process.start(QString(ORVELLA_PROGRAM_DIR) + "orvella", QStringList{"-platform", "offscreen"} + args);
+        const QString program = QString(ORVELLA_PROGRAM_DIR) + "orvella";
+        const QStringList programArgs = QStringList{"-platform", "offscreen"} + args;
+        if (launcher.isEmpty())
+            process.start(program, programArgs);
+        else
+            process.start(launcher, QStringList{program} + programArgs);
     }
 
     std::string data(const std::string& name) const { return root.file("data/" + name); }
@@ -30,7 +36,7 @@ struct ProgramRun {
 
 TEST(Program, ExitsCleanlyWithinASecondOfATerminationSignal)
 {
-    for (int signo : {SIGTERM, SIGINT}) {
+    for (int signo : {SIGTERM, SIGINT, SIGHUP}) {
         ProgramRun run;
         ASSERT_TRUE(run.process.waitForStarted(5000));
         ASSERT_FALSE(run.process.waitForFinished(1500)) << "the program ended on its own";
@@ -42,6 +48,18 @@ TEST(Program, ExitsCleanlyWithinASecondOfATerminationSignal)
         EXPECT_EQ(run.process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(run.process.exitCode(), 0);
     }
+}
+
+TEST(Program, StartedUnderNohupOutlivesItsTerminal)
+{
+    ProgramRun run({}, {}, "nohup");
+    ASSERT_TRUE(run.process.waitForStarted(5000));
+    ASSERT_FALSE(run.process.waitForFinished(1500)) << "the program ended on its own";
+    ::kill(static_cast<pid_t>(run.process.processId()), SIGHUP);
+    EXPECT_FALSE(run.process.waitForFinished(1000)) << "a hang-up ended a program started to ignore it";
+    ::kill(static_cast<pid_t>(run.process.processId()), SIGTERM);
+    ASSERT_TRUE(run.process.waitForFinished(3000));
+    EXPECT_EQ(run.process.exitStatus(), QProcess::NormalExit);
 }
 
 TEST(Program, TakesItsArgumentsAndSavesThemWhenTerminated)
