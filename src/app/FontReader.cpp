@@ -9,6 +9,8 @@ FontReader::FontReader()
     : thread_([this](std::stop_token stop) {
           FcInit();
           std::unique_lock<std::mutex> hold(lock_);
+          configured_ = true;
+          wake_.notify_all();
           if (!wake_.wait(hold, stop, [this] { return applicationExists_; }))
               return;
           hold.unlock();
@@ -23,7 +25,13 @@ void FontReader::readInstalledFaces()
         std::lock_guard<std::mutex> hold(lock_);
         applicationExists_ = true;
     }
-    wake_.notify_one();
+    wake_.notify_all();
+}
+
+void FontReader::awaitConfiguration()
+{
+    std::unique_lock<std::mutex> hold(lock_);
+    wake_.wait(hold, [this] { return configured_; });
 }
 
 void FontReader::finish()

@@ -32,9 +32,12 @@ QFont arial(int pixels, bool bold = false)
 
 } // namespace
 
-TForm1::TForm1(QStringList arguments, QWidget* parent) : QMainWindow(parent), arguments_(std::move(arguments))
+TForm1::TForm1(QStringList arguments, const std::function<void()>& beforeText, QWidget* parent)
+    : QMainWindow(parent), arguments_(std::move(arguments))
 {
     createPlayer();
+    if (beforeText)
+        beforeText();
     createControls();
     createWindows();
     createActions();

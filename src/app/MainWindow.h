@@ -48,8 +48,10 @@ class TForm1 : public QMainWindow {
     Q_OBJECT
   public:
     // arguments: the command line's paths and playlist files, taken at the
-    // first showing instead of the saved playlist.
-    explicit TForm1(QStringList arguments = {}, QWidget* parent = nullptr);
+    // first showing instead of the saved playlist. beforeText runs once the
+    // engine is loaded, before the first control is sized to its text.
+    explicit TForm1(QStringList arguments = {}, const std::function<void()>& beforeText = {},
+                    QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Every command of ActionList1 by name (null for an unknown name), and the

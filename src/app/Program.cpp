@@ -43,7 +43,7 @@ int serve(QApplication& app, FontReader& fonts, const std::function<void()>& sho
     UseBuiltInIconStyle();
 
     // Paths and playlist files to start with; the first plays unless enqueued.
-    TForm1 form(commandLine.files);
+    TForm1 form(commandLine.files, [&fonts] { fonts.awaitConfiguration(); });
     form.setPlayArguments(!commandLine.enqueue);
     form.setSavesAtClose(ownsData);
     ShellIntegration shell(form, channel);
