@@ -75,6 +75,13 @@ void copyTags(TStreamInfo& info, const Tag& tag, const std::string& year, const 
     info.Comment = tag.Comment();
 }
 
+uint32_t fileSizeOf(const std::string& fileName)
+{
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(fileName, error);
+    return error ? 0 : static_cast<uint32_t>(std::min<std::uintmax_t>(size, UINT32_MAX));
+}
+
 // Tracker modules have no file reader: the engine loads the module to measure
 // it. Rendered in stereo at 44.1 kHz; no title of their own through the engine.
 bool ReadModuleInfo(const std::string& fileName, TStreamInfo& info)
@@ -88,13 +95,38 @@ bool ReadModuleInfo(const std::string& fileName, TStreamInfo& info)
     bass.BASS_MusicFree(module);
     if (seconds < 0)
         return false;
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(fileName, error);
-    info.FileSize = error ? 0 : static_cast<uint32_t>(std::min<std::uintmax_t>(size, UINT32_MAX));
+    info.FileSize = fileSizeOf(fileName);
     info.SampleRate = 44100;
     info.Channels = 2;
     info.Duration = roundedMs(seconds);
     return true;
+}
+
+// The readers know fewer forms of the engine's stream types than the engine
+// decodes: more than two channels, the RF64 header of long recordings, a file
+// named as another of these types. Such a file is measured by the engine.
+// It tells no channel count, bit rate or tags this way.
+bool ReadStreamInfoFromEngine(const std::string& fileName, TStreamInfo& info)
+{
+    const BassFunctions& bass = Bass();
+    const HSTREAM stream = bass.BASS_StreamCreateFile(FALSE, fileName.c_str(), 0, 0, 0);
+    if (stream == 0)
+        return false;
+    DWORD rate = 0;
+    bass.BASS_ChannelGetAttributes(stream, &rate, nullptr, nullptr);
+    const int64_t bytes = bass.BASS_StreamGetLength(stream);
+    const float seconds = bass.BASS_ChannelBytes2Seconds(stream, std::max<int64_t>(bytes, 0));
+    bass.BASS_StreamFree(stream);
+    info.FileSize = fileSizeOf(fileName);
+    info.SampleRate = static_cast<int32_t>(rate);
+    info.Duration = roundedMs(seconds);
+    return true;
+}
+
+bool IsEngineStreamExtension(const std::string& extension)
+{
+    static constexpr std::array<const char*, 5> kStreams{".WAV", ".MP1", ".MP2", ".MP3", ".OGG"};
+    return std::find(kStreams.begin(), kStreams.end(), extension) != kStreams.end();
 }
 
 bool IsModuleExtension(const std::string& extension)
@@ -273,8 +305,14 @@ bool TAudioPlayer::GetStreamInfo(const std::string& fileName, TStreamInfo& info,
 
     const PluginClaim claim = claimByPlugin(fileName);
     slot = claim.slot;
-    if (claim.length <= 0)
+    if (claim.length <= 0) {
+        // Refused by its reader and claimed by no plug-in: the engine decides.
+        if (!result && playerReady_ && IsEngineStreamExtension(extension) && ReadStreamInfoFromEngine(fileName, info)) {
+            support = ssNative;
+            return true;
+        }
         return result;
+    }
     if (support == ssNative) {
         support = ssBoth;
     } else {

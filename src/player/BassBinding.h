@@ -38,6 +38,7 @@ namespace player {
     X(BASS_ChannelBytes2Seconds)                                                                                       \
     X(BASS_ChannelSeconds2Bytes)                                                                                       \
     X(BASS_ChannelSetAttributes)                                                                                       \
+    X(BASS_ChannelGetAttributes)                                                                                       \
     X(BASS_ChannelGetData)                                                                                             \
     X(BASS_ChannelSetSync)                                                                                             \
     X(BASS_ChannelSetDSP)                                                                                              \

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <vector>
 
 using namespace player;
@@ -118,6 +119,42 @@ TEST(PlayerCapture, Mp2AndTrackerModulesPlayNativelyForTheirLength)
         if (file == mp2) {
             EXPECT_NEAR(ZeroCrossingHz(out, 0, first + 2000, last - 2000), 440.0, 2.0);
         }
+    }
+}
+
+TEST(PlayerCapture, FilesTheirReaderRefusesPlayWhenTheEngineDecodesThem)
+{
+    // Forms the readers do not know: 5.1 Vorbis, an RF64 header, WAV data in a
+    // file named .mp3. No plug-in claims them; the engine measures and plays them.
+    testsupport::TempDir dir;
+    const testsupport::ToneFile types[] = {{"ogg", "libvorbis", 44100, 6, {}},
+                                           {"wav", "pcm_s16le", 44100, 2, {"-rf64", "always"}},
+                                           {"mp3", "pcm_s16le", 44100, 2, {"-f", "wav"}}};
+    for (const testsupport::ToneFile& type : types) {
+        SCOPED_TRACE(::testing::PrintToString(type));
+        const std::string file = testsupport::MakeTone(dir.path(), "tone", type, 440, 0.8);
+        ASSERT_FALSE(file.empty());
+        testsupport::MessageBoxRecorder boxes;
+        uint32_t furthest = 0;
+        const Samples out = PlayCaptured(
+            file,
+            [&](TAudioPlayer& p) {
+                TStreamInfo info;
+                TSourceSupport support;
+                int slot;
+                ASSERT_TRUE(p.GetStreamInfo(file, info, support, slot));
+                EXPECT_EQ(support, ssNative);
+                EXPECT_NEAR(info.Duration, 800, 30);
+                EXPECT_EQ(info.SampleRate, 44100);
+                EXPECT_EQ(info.FileSize, std::filesystem::file_size(file));
+            },
+            [&](TAudioPlayer& p) { furthest = std::max(furthest, p.Position()); });
+        EXPECT_EQ(boxes.count(), 0u);
+        EXPECT_GT(furthest, 400u);
+        const long first = FirstSoundFrame(out), last = LastSoundFrame(out);
+        ASSERT_GE(first, 0);
+        EXPECT_NEAR(double(last - first) / 44100.0, 0.8, 0.03);
+        EXPECT_NEAR(ZeroCrossingHz(out, 0, first + 2000, last - 2000), 440.0, 2.0);
     }
 }
 
