@@ -117,13 +117,23 @@ std::string ExpandEntryPath(std::string_view text, const std::string& folder)
     // No file name holds a NUL byte.
     if (entry.empty() || entry.find('\0') != std::string::npos)
         return {};
-    const std::filesystem::path path{entry};
     std::error_code error;
-    const std::filesystem::path base =
-        path.is_absolute()
-            ? path
-            : (folder.empty() ? std::filesystem::current_path(error) : std::filesystem::path(folder)) / path;
-    return base.lexically_normal().string();
+    const std::filesystem::path beside =
+        folder.empty() ? std::filesystem::current_path(error) : std::filesystem::path(folder);
+    const auto resolved = [&beside](const std::string& name) {
+        const std::filesystem::path path{name};
+        return (path.is_absolute() ? path : beside / path).lexically_normal();
+    };
+    const std::filesystem::path asWritten = resolved(entry);
+    // Lists written on Windows part folders by backslashes. Where no file has
+    // the name as written, the one these folders lead to is taken if it exists.
+    if (entry.find('\\') != std::string::npos && !std::filesystem::exists(asWritten, error)) {
+        std::string slashed = entry;
+        std::replace(slashed.begin(), slashed.end(), '\\', '/');
+        if (const std::filesystem::path inFolders = resolved(slashed); std::filesystem::exists(inFolders, error))
+            return inFolders.string();
+    }
+    return asWritten.string();
 }
 
 std::vector<std::string> ReadPls(const std::string& fileName)

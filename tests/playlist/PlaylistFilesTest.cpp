@@ -91,6 +91,22 @@ TEST(PlaylistFiles, RelativeEntriesResolveBesideTheListWhateverTheCurrentFolder)
     EXPECT_EQ(ReadPlaylistFile("../album/album.m3u")[0], dir.file("album/01 intro.mp3"));
 }
 
+TEST(PlaylistFiles, BackslashFoldersOfWindowsListsLeadToTheFilesThatExist)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("Artist/Album"));
+    WriteFile(dir.file("Artist/Album/01.mp3"), "x");
+    WriteFile(dir.file("odd\\name.mp3"), "x"); // a backslash is a letter of a name here
+    WriteFile(dir.file("list.m3u"), "#EXTM3U\r\nArtist\\Album\\01.mp3\r\nodd\\name.mp3\r\n"
+                                    "Gone\\02.mp3\r\nC:\\Music\\03.mp3\r\n");
+    WriteFile(dir.file("list.pls"), "[playlist]\r\nFile1=Artist\\Album\\01.mp3\r\nNumberOfEntries=1\r\n");
+    // Entries found nowhere stay as written.
+    EXPECT_EQ(ReadPlaylistFile(dir.file("list.m3u")),
+              (std::vector<std::string>{dir.file("Artist/Album/01.mp3"), dir.file("odd\\name.mp3"),
+                                        dir.file("Gone\\02.mp3"), dir.file("C:\\Music\\03.mp3")}));
+    EXPECT_EQ(ReadPlaylistFile(dir.file("list.pls")), (std::vector<std::string>{dir.file("Artist/Album/01.mp3")}));
+}
+
 TEST(PlaylistFiles, M3u8AndFileAddressesRead)
 {
     TempDir dir;
