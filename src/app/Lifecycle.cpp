@@ -20,6 +20,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <cstdio>
 #include <exception>
 #include <stdexcept>
 
@@ -128,6 +129,23 @@ void TForm1::saveAtClose()
     Timer_Stat.stop();
     Timer1.stop();
     tracktimer.stop();
+    saveState();
+}
+
+void TForm1::saveAtExit()
+{
+    if (formClosed_)
+        return;
+    formClosed_ = true;
+    try {
+        saveState();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "Orvella: %s\n", error.what());
+    }
+}
+
+void TForm1::saveState()
+{
     if (!savesAtClose_)
         return;
     const MainWindowSettings settings(*this);

@@ -65,6 +65,9 @@ class TForm1 : public QMainWindow {
     // playlist are written at close (not by a second program beside a running one).
     void setPlayArguments(bool on) { playArguments_ = on; }
     void setSavesAtClose(bool on) { savesAtClose_ = on; }
+    // Saves what a close saves, when the program ends without the window
+    // closing; a failure goes to standard error, as no box can show then.
+    void saveAtExit();
     // Shows, raises and activates the main window.
     void bringToFront();
 
@@ -170,6 +173,7 @@ class TForm1 : public QMainWindow {
     void checkEngineAndLoadPlugins();
     void restoreAtFirstShow();
     void saveAtClose();
+    void saveState();
     void takeArguments();
     void passSettingsToPlaylist();
 

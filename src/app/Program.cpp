@@ -18,7 +18,31 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <cstdlib>
+
 namespace {
+
+// Qt ends the program with exit() from inside the event loop when the display
+// connection breaks (the X server ends, a remote session drops): no window
+// closes then, so what a close saves is saved on the way out.
+TForm1* windowOpen = nullptr;
+
+void saveOpenWindow()
+{
+    if (windowOpen)
+        windowOpen->saveAtExit();
+}
+
+class SavedAtExit {
+  public:
+    explicit SavedAtExit(TForm1& window)
+    {
+        static const bool registered = std::atexit(saveOpenWindow) == 0;
+        if (registered)
+            windowOpen = &window;
+    }
+    ~SavedAtExit() { windowOpen = nullptr; }
+};
 
 // From the command channel to the end of the event loop.
 int serve(QApplication& app, FontReader& fonts, const std::function<void()>& shown)
@@ -52,6 +76,9 @@ int serve(QApplication& app, FontReader& fonts, const std::function<void()>& sho
     MainWindowMediaTarget mediaTarget(form, [&shell](const QStringList& commands) { shell.openFiles(commands); });
     MprisService mediaControl(&mediaTarget);
     form.show();
+    // Only now: the tables the save reads are made at the first showing, and
+    // the statics made after an exit handler is registered are gone before it runs.
+    const SavedAtExit savedAtExit(form);
     QTimer::singleShot(0, &form, [&shell] { shell.takeRequests(); });
     if (shown)
         QTimer::singleShot(0, shown);

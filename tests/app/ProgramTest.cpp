@@ -1,5 +1,6 @@
 #include "support/ProgramEnvironment.h"
 #include "support/TempDir.h"
+#include "support/XServer.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -48,6 +49,29 @@ TEST(Program, ExitsCleanlyWithinASecondOfATerminationSignal)
         EXPECT_EQ(run.process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(run.process.exitCode(), 0);
     }
+}
+
+TEST(Program, SavesItsPlaylistAndSettingsWhenItsDisplayGoes)
+{
+    // The X server ends (a remote session drops): Qt ends the program from its
+    // event loop, and what a close saves is saved all the same.
+    testsupport::XServer x;
+    if (x.display.isEmpty())
+        GTEST_SKIP() << "no X server could be started";
+    testsupport::TempDir music;
+    std::filesystem::copy_file(testsupport::TestData("bass/tone.mp3"), music.file("a tone.mp3"));
+    testsupport::TempDir root;
+    QProcess program;
+    program.setProcessEnvironment(testsupport::WithDisplay(testsupport::ProgramEnvironment(root.path()), x.display));
+    program.start(QString(ORVELLA_PROGRAM_DIR) + "orvella",
+                  {"-platform", "xcb", QString::fromStdString(music.file("a tone.mp3"))});
+    ASSERT_TRUE(program.waitForStarted(5000));
+    ASSERT_FALSE(program.waitForFinished(2000)) << "the program ended on its own";
+    x.stop();
+    ASSERT_TRUE(program.waitForFinished(5000)) << "still running without its display";
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << "it crashed on the way out";
+    EXPECT_EQ(testsupport::ReadFile(root.file("data/Playlist/dummy.asv")), music.file("a tone.mp3") + "\r\n");
+    EXPECT_NE(testsupport::ReadFile(root.file("data/confstate.ini")).find("mainwidth=330"), std::string::npos);
 }
 
 TEST(Program, StartedUnderNohupOutlivesItsTerminal)

@@ -3,6 +3,7 @@
 // (openbox, which frames them) and without one.
 #include "support/ProgramEnvironment.h"
 #include "support/TempDir.h"
+#include "support/XServer.h"
 
 #include "platform/profile.h"
 
@@ -28,36 +29,10 @@ struct Window {
     QRect outer;
 };
 
-// An X server of its own for the test, on a free display.
-struct XServer {
-    QProcess process;
-    QString display;
-
-    XServer()
-    {
-        process.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"});
-        if (!process.waitForStarted(5000))
-            return;
-        while (process.state() == QProcess::Running && !process.canReadLine())
-            process.waitForReadyRead(100);
-        const QString number = QString::fromLatin1(process.readLine()).trimmed();
-        if (!number.isEmpty())
-            display = ":" + number;
-    }
-    ~XServer() { testsupport::StopProgram(process); }
-};
-
-QProcessEnvironment withDisplay(QProcessEnvironment env, const QString& display)
-{
-    env.insert("DISPLAY", display);
-    env.remove("WAYLAND_DISPLAY");
-    return env;
-}
-
 QString run(const QString& program, const QStringList& args, const QString& display)
 {
     QProcess p;
-    p.setProcessEnvironment(withDisplay(QProcessEnvironment::systemEnvironment(), display));
+    p.setProcessEnvironment(testsupport::WithDisplay(QProcessEnvironment::systemEnvironment(), display));
     p.start(program, args);
     p.waitForFinished(5000);
     return QString::fromLatin1(p.readAllStandardOutput());
@@ -104,7 +79,7 @@ class WindowGeometry : public ::testing::Test {
             GTEST_SKIP() << "no X server could be started";
         env = testsupport::ProgramEnvironment(home.path());
         env.insert("ORVELLA_AUDIO", "null");
-        env = withDisplay(env, x.display);
+        env = testsupport::WithDisplay(env, x.display);
         // Placed away from the defaults, the playlist with a size of its own.
         platform::ProfileFile config(home.file("data/confstate.ini"));
         for (const Window& w : windows) {
@@ -141,7 +116,7 @@ class WindowGeometry : public ::testing::Test {
             EXPECT_PRED2(near, stored(config, w), w.outer) << round << ": " << w.title;
     }
 
-    XServer x;
+    testsupport::XServer x;
     testsupport::TempDir home;
     QProcessEnvironment env;
     const std::vector<Window> windows{{"Orvella", "main", {200, 150, 330, 177}},
@@ -159,7 +134,7 @@ TEST_F(WindowGeometry, WindowsStayPutOverRestartsWithAndWithoutAWindowManager)
     testsupport::TempDir wm;
     const QString ready = QString::fromStdString(wm.file("ready"));
     QProcess openbox;
-    openbox.setProcessEnvironment(withDisplay(QProcessEnvironment::systemEnvironment(), x.display));
+    openbox.setProcessEnvironment(testsupport::WithDisplay(QProcessEnvironment::systemEnvironment(), x.display));
     openbox.start("openbox", {"--startup", "touch " + ready});
     ASSERT_TRUE(openbox.waitForStarted(5000)) << "openbox is needed for this test";
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(ready); }, 10'000)) << "openbox did not start";
