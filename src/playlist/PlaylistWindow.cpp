@@ -1,5 +1,6 @@
 #include "PlaylistWindow.h"
 
+#include "FolderFiles.h"
 #include "OpenFilter.h"
 #include "PlaylistFiles.h"
 #include "PlaylistText.h"
@@ -526,7 +527,12 @@ void Tplayl::addDroppedFiles(const QStringList& files)
     RefreshFirst = Count();
     for (const QString& file : files) {
         const std::string path = bytesOf(file);
-        if (!IsPlaylistFileName(path))
+        if (QFileInfo(file).isDir()) {
+            // A folder gives the files in it the program plays, not itself.
+            const auto [native, plugins] = fileExts_ ? fileExts_() : std::pair<QString, QString>();
+            for (const QString& inside : PlayableFilesIn(file, {native, plugins}))
+                ListBox1.Add(bytesOf(inside));
+        } else if (!IsPlaylistFileName(path))
             ListBox1.Add(path);
         else
             // A list that cannot be read costs only its own entries: the rest

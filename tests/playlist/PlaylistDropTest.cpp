@@ -146,3 +146,33 @@ TEST(PlaylistDrop, AListThatCannotBeReadCostsOnlyItsOwnEntries)
     EXPECT_EQ(w.Count(), 4);
     ExpectInStep(w);
 }
+
+TEST(PlaylistDrop, AFolderGivesTheFilesItPlaysInTheOrderOfTheirNames)
+{
+    DroppingOnThePlaylist t;
+    const std::string album = t.music.file("album");
+    for (const char* folder : {"album/disc 1", "album/Disc 2", "album/.hidden", "empty"})
+        std::filesystem::create_directories(t.music.file(folder));
+    for (const char* name : {"album/10 ten.mp3", "album/2 two.ogg", "album/Disc 2/01 b.wav", "album/disc 1/01 a.wav",
+                             "album/UPPER.WAV", "album/cover.jpg", "album/notes.txt", "album/.dot.mp3",
+                             "album/.hidden/h.mp3", "album/list.m3u", "album/x.flac"})
+        testsupport::WriteFile(t.music.file(name), "x");
+    std::filesystem::create_directory_symlink(album, t.music.file("album/again")); // not entered
+    const std::string loose = t.copy("fileinfo/pcm_u8_mono.wav", "loose.wav");
+
+    Tplayl w;
+    w.setFileExtensions([] { return std::pair(QString("*.wav;*.mp3;*.ogg;"), QString("*.FLAC;")); });
+    w.show();
+    std::unique_ptr<QMimeData> data(FileDrag({album, loose}));
+    EXPECT_EQ(Drag(w.realbox()->viewport(), *data, Qt::CopyAction), Qt::CopyAction);
+
+    EXPECT_EQ(w.ListBox1.Items(),
+              (std::vector<std::string>{album + "/2 two.ogg", album + "/10 ten.mp3", album + "/disc 1/01 a.wav",
+                                        album + "/Disc 2/01 b.wav", album + "/UPPER.WAV", album + "/x.flac", loose}));
+    ExpectInStep(w);
+    // The command line's road: a folder with nothing to play adds nothing, a
+    // missing file is an entry as ever.
+    w.addDroppedFiles({QString::fromStdString(t.music.file("empty")), QString::fromStdString(album + "/gone.mp3")});
+    EXPECT_EQ(w.Count(), 8);
+    EXPECT_EQ(w.ListBox1[7], album + "/gone.mp3");
+}

@@ -1,0 +1,17 @@
+// The files a folder holds that the program can play, for a folder dropped on
+// the playlist or named on the command line.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace playlist {
+
+// The files below folder, its subfolders included, whose names match one of
+// patterns ("*.mp3;*.FLAC;..." lists, as the open dialog takes them; letter
+// case aside), as full paths in the order a file manager shows names: by
+// their path below the folder, numbers by value, letter case aside. Hidden
+// files and folders are left out; linked folders are not entered.
+QStringList PlayableFilesIn(const QString& folder, const QStringList& patterns);
+
+} // namespace playlist
