@@ -75,6 +75,32 @@ INSTANTIATE_TEST_SUITE_P(Encoders, MediaFormat,
                          ::testing::Values(Flac(), Opus(), AacM4a(), AlacM4a(), WavPack(), TrueAudio(), WmaAsf()),
                          [](const auto& info) { return info.param.codec; });
 
+TEST_F(MediaHost, TheDesktopsOtherNamesOfItsTypesPlay)
+{
+    // audio/ogg files named .oga (FLAC and Opus inside), audio/mp4 ones .f4a,
+    // audio/aac ones .adts: the desktop hands them over as its types.
+    const ToneFile types[] = {{"oga", "flac", 44100, 2, {"-f", "ogg"}},
+                              {"oga", "libopus", 48000, 2, {"-f", "ogg"}},
+                              {"f4a", "aac", 44100, 2, {"-f", "mp4"}},
+                              {"adts", "aac", 44100, 2, {"-f", "adts"}}};
+    for (const ToneFile& type : types) {
+        SCOPED_TRACE(::testing::PrintToString(type));
+        const std::string file = MakeTone(dir.path(), "tone " + type.codec, type, 1000, 1.0);
+        ASSERT_TRUE(p->Open(file));
+        EXPECT_EQ(p->ChannelKind(), ckPlugin);
+        EXPECT_NEAR(p->PlayLength(), 1000, 60);
+    }
+    // The last of them to its end.
+    playToEnd();
+    p.reset();
+    EXPECT_EQ(boxes.count(), 0u);
+    const Samples out = capture.read();
+    const long first = FirstSoundFrame(out);
+    ASSERT_GE(first, 0);
+    EXPECT_NEAR(ZeroCrossingHz(out, 0, first + Frames(0.1), first + Frames(0.9)), 1000.0, 3.0);
+    EXPECT_NEAR(SoundSpan(out), Frames(1.0), kBlockTolerance);
+}
+
 class MediaSeek : public MediaFormat {};
 
 TEST_P(MediaSeek, PauseSeekAndEndReachThePlayer)

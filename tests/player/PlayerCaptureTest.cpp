@@ -122,12 +122,16 @@ TEST(PlayerCapture, Mp2AndTrackerModulesPlayNativelyForTheirLength)
     }
 }
 
-TEST(PlayerCapture, FilesTheirReaderRefusesPlayWhenTheEngineDecodesThem)
+TEST(PlayerCapture, EngineTypesUnderTheirOtherNamesOrInFormsTheReadersRefusePlayNatively)
 {
-    // Forms the readers do not know: 5.1 Vorbis, an RF64 header, WAV data in a
-    // file named .mp3. No plug-in claims them; the engine measures and plays them.
+    // The names the desktop gives audio/ogg and audio/mpeg files besides .ogg
+    // and .mp3; then forms the readers do not know: 5.1 Vorbis, an RF64
+    // header, WAV data in a file named .mp3. No plug-in claims them; the engine
+    // plays them, measured by the readers or else by the engine.
     testsupport::TempDir dir;
-    const testsupport::ToneFile types[] = {{"ogg", "libvorbis", 44100, 6, {}},
+    const testsupport::ToneFile types[] = {{"oga", "libvorbis", 44100, 2, {"-f", "ogg"}},
+                                           {"mpga", "libmp3lame", 44100, 2, {"-f", "mp3"}},
+                                           {"ogg", "libvorbis", 44100, 6, {}},
                                            {"wav", "pcm_s16le", 44100, 2, {"-rf64", "always"}},
                                            {"mp3", "pcm_s16le", 44100, 2, {"-f", "wav"}}};
     for (const testsupport::ToneFile& type : types) {
@@ -144,7 +148,7 @@ TEST(PlayerCapture, FilesTheirReaderRefusesPlayWhenTheEngineDecodesThem)
                 int slot;
                 ASSERT_TRUE(p.GetStreamInfo(file, info, support, slot));
                 EXPECT_EQ(support, ssNative);
-                EXPECT_NEAR(info.Duration, 800, 30);
+                EXPECT_NEAR(info.Duration, 800, 60); // MP3 ends on a whole frame
                 EXPECT_EQ(info.SampleRate, 44100);
                 EXPECT_EQ(info.FileSize, std::filesystem::file_size(file));
             },
@@ -153,7 +157,7 @@ TEST(PlayerCapture, FilesTheirReaderRefusesPlayWhenTheEngineDecodesThem)
         EXPECT_GT(furthest, 400u);
         const long first = FirstSoundFrame(out), last = LastSoundFrame(out);
         ASSERT_GE(first, 0);
-        EXPECT_NEAR(double(last - first) / 44100.0, 0.8, 0.03);
+        EXPECT_NEAR(double(last - first) / 44100.0, 0.8, 0.06);
         EXPECT_NEAR(ZeroCrossingHz(out, 0, first + 2000, last - 2000), 440.0, 2.0);
     }
 }

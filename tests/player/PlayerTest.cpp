@@ -96,7 +96,7 @@ TEST(PlayerStart, WithoutTheWmaAddOnWmaFilesAreNotPlayed)
     TAudioPlayer p;
     EXPECT_TRUE(p.PlayerReady());
     EXPECT_FALSE(p.BASSWMAReady());
-    EXPECT_EQ(p.GetNativeFileExts(), "*.wav;*.mp1;*.mp2;*.mp3;*.ogg;*.mod;*.s3m;*.xm;*.it;*.mtm;");
+    EXPECT_EQ(p.GetNativeFileExts(), "*.wav;*.mp1;*.mp2;*.mp3;*.mpga;*.ogg;*.oga;*.mod;*.s3m;*.xm;*.it;*.mtm;");
     TStreamInfo info;
     TSourceSupport support;
     int slot;
@@ -118,7 +118,7 @@ TEST(PlayerTransport, ModeTableTransitionByTransition)
     log.attach(p);
     EXPECT_TRUE(p.PlayerReady() && p.BASSWMAReady() && p.DX8EffectReady());
     EXPECT_EQ(p.BASSDLLVer(), "1.8");
-    EXPECT_EQ(p.GetNativeFileExts(), "*.wav;*.mp1;*.mp2;*.mp3;*.ogg;*.wma;*.mod;*.s3m;*.xm;*.it;*.mtm;");
+    EXPECT_EQ(p.GetNativeFileExts(), "*.wav;*.mp1;*.mp2;*.mp3;*.mpga;*.ogg;*.oga;*.wma;*.mod;*.s3m;*.xm;*.it;*.mtm;");
     p.Play();
     EXPECT_EQ(p.Mode(), psStandby) << "nothing open";
     EXPECT_EQ(SendMessage(p.MessageWindow(), WM_QUERYENDSESSION, 0, 0), 1);

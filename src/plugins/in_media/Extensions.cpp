@@ -5,7 +5,8 @@ namespace media {
 // One pair per format; the engine's own types (WAV, MP3, OGG) are not claimed.
 char extension_list[] = "FLAC\0FLAC lossless audio (FLAC)\0"
                         "OPUS\0Ogg Opus (OPUS)\0"
-                        "M4A;M4B;MP4;AAC\0MPEG-4 audio, AAC and ALAC (M4A,M4B,MP4,AAC)\0"
+                        "OGA\0Ogg FLAC and Opus (OGA)\0"
+                        "M4A;M4B;F4A;MP4;AAC;ADTS\0MPEG-4 audio, AAC and ALAC (M4A,M4B,F4A,MP4,AAC,ADTS)\0"
                         "APE\0Monkey's Audio (APE)\0"
                         "WV\0WavPack (WV)\0"
                         "MPC;MP+;MPP\0Musepack (MPC,MP+,MPP)\0"
