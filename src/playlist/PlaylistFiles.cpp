@@ -95,6 +95,18 @@ std::string folderOf(const std::string& fileName)
     return std::filesystem::absolute(std::filesystem::path(fileName), error).parent_path().string();
 }
 
+// "http://..." and the like: a scheme (a letter, then letters, digits, "+",
+// "-" or ".") and "://".
+bool isNetworkAddress(std::string_view entry)
+{
+    const std::size_t colon = entry.find("://");
+    if (colon == std::string_view::npos || colon < 2 || !std::isalpha(static_cast<unsigned char>(entry[0])))
+        return false;
+    return std::all_of(entry.begin(), entry.begin() + colon, [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+    });
+}
+
 bool isM3u8(const std::string& fileName)
 {
     return UpperExtension(fileName) == ".M3U8";
@@ -113,6 +125,9 @@ std::string ExpandEntryPath(std::string_view text, const std::string& folder)
         if (!rest.starts_with('/'))
             return {};
         entry = percentDecoded(rest);
+    } else if (isNetworkAddress(entry)) {
+        // A radio station's address is no path: it stays as written.
+        return entry;
     }
     // No file name holds a NUL byte.
     if (entry.empty() || entry.find('\0') != std::string::npos)

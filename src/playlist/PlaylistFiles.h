@@ -9,8 +9,9 @@
 namespace playlist {
 
 // An entry as read from a playlist file: trimmed of blanks and control
-// characters; a file:// address becomes its percent-decoded path; a relative
-// path is made absolute against `folder` (the current directory when empty).
+// characters; a file:// address becomes its percent-decoded path, another
+// address ("http://...") stays as it is; a relative path is made absolute
+// against `folder` (the current directory when empty).
 std::string ExpandEntryPath(std::string_view text, const std::string& folder = {});
 
 // The [playlist] section: NumberOfEntries entries from File1, File2, ...

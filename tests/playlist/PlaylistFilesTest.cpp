@@ -127,6 +127,15 @@ TEST(PlaylistFiles, M3u8AndFileAddressesRead)
     EXPECT_EQ(ReadPlaylistFile(dir.file("raw.m3u8")), (std::vector<std::string>{"/music/caf\xE9.wav"}));
     WriteFile(dir.file("uri.pls"), "[playlist]\nFile1=file:///music/x%20y.mp3\nNumberOfEntries=1\n");
     EXPECT_EQ(ReadPlaylistFile(dir.file("uri.pls")), (std::vector<std::string>{"/music/x y.mp3"}));
+    // A radio station's list keeps its addresses as they are, through a save as well.
+    WriteFile(dir.file("radio.pls"), "[playlist]\nFile1=http://radio.example:8000/live%20mp3\n"
+                                     "File2=HTTPS://radio.example/b?x=1\nFile3=mms+x.y://a/b\nFile4=9p://no\n"
+                                     "NumberOfEntries=4\n");
+    const std::vector<std::string> radio{"http://radio.example:8000/live%20mp3", "HTTPS://radio.example/b?x=1",
+                                         "mms+x.y://a/b", dir.file("9p:/no")};
+    EXPECT_EQ(ReadPlaylistFile(dir.file("radio.pls")), radio);
+    WriteM3u(dir.file("again.m3u"), radio);
+    EXPECT_EQ(ReadPlaylistFile(dir.file("again.m3u")), radio);
     // A list that was named but cannot be read is an error, whatever its kind.
     EXPECT_THROW(ReadPlaylistFile(dir.file("missing.pls")), std::runtime_error);
     EXPECT_THROW(ReadPlaylistFile(dir.file("missing.M3U8")), std::runtime_error);

@@ -1,6 +1,6 @@
 // Playlist files from anywhere: PLS, M3U, M3U8 and the three saved-playlist
-// files must read without harm, give absolute non-empty entries without NUL
-// bytes, and keep the saved playlist's lists in step. The first byte chooses
+// files must read without harm, give absolute paths or network addresses,
+// never empty and without NUL bytes, and keep the saved playlist's lists in step. The first byte chooses
 // the kind.
 
 #include "fuzz/FuzzCheck.h"
@@ -45,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const std::string name = data[0] % 3 == 0 ? "x.pls" : (data[0] & 0x80) ? "x.m3u8" : "x.m3u";
         write(name, bytes);
         for (const std::string& path : playlist::ReadPlaylistFile(folder() + name))
-            check(!path.empty() && path.front() == '/' && path.find('\0') == std::string::npos);
+            check(!path.empty() && (path.front() == '/' || path.find("://") != std::string::npos) &&
+                  path.find('\0') == std::string::npos);
         break;
     }
     default: {
