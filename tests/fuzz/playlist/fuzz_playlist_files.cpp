@@ -1,7 +1,7 @@
 // Playlist files from anywhere: PLS, M3U, M3U8 and the three saved-playlist
 // files must read without harm, give absolute paths or network addresses,
-// never empty and without NUL bytes, and keep the saved playlist's lists in step. The first byte chooses
-// the kind.
+// never empty and without NUL bytes, and keep the saved playlist's lists in
+// step. The first byte chooses the kind.
 
 #include "fuzz/FuzzCheck.h"
 #include "playlist/PlaylistFiles.h"
