@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+using namespace pcmkit;
 using namespace pcmkit_test;
 using testsupport::TestData;
 
@@ -146,6 +147,41 @@ TEST(RealFiles, MsAdpcmIsExactlyWhatFfmpegDecodes)
             RunProgram("ffmpeg", {"-nostdin", "-v", "error", "-i", QString::fromStdString(path), "-f", "s16le", "-"});
         ASSERT_FALSE(reference.empty());
         EXPECT_TRUE(d.bytes == reference) << d.bytes.size() << " bytes against " << reference.size();
+    }
+}
+
+// ffmpeg writes 16000 as the byte rate of every ADPCM WAV it makes: the
+// length and the seeks follow the blocks instead, as the file sounds.
+TEST(RealFiles, FfmpegAdpcmIsAsLongAsItSoundsAndSeeksWhereItIsTold)
+{
+    SettingsScope settings;
+    testsupport::TempDir dir;
+    for (const char* codec : {"adpcm_ima_wav", "adpcm_ms"}) {
+        for (const char* channels : {"1", "2"}) {
+            SCOPED_TRACE(std::string(codec) + ", " + channels + " channel(s)");
+            const std::string path = dir.file(std::string(codec) + channels + ".wav");
+            RunProgram("ffmpeg", {"-nostdin", "-v", "error", "-f", "lavfi", "-i", "sine=440:d=4", "-ac", channels,
+                                  "-c:a", codec, QString::fromStdString(path)});
+            const Decoded all = DecodeFile(path);
+            ASSERT_TRUE(all.opened);
+            const int frameBytes = 2 * std::atoi(channels);
+            const int64_t frames = int64_t(all.bytes.size()) / frameBytes;
+            EXPECT_NEAR(frames, 4 * 44100, 2048) << "whole blocks";
+            EXPECT_NEAR(all.lengthFrames, frames, 2048);
+            EXPECT_NE(all.info.find("Length: 4 seconds"), std::string::npos) << all.info;
+
+            abort_flag never{false};
+            open_result result;
+            decoder* d = open_file(path.c_str(), false, &never, &result);
+            ASSERT_NE(d, nullptr);
+            ASSERT_EQ(d->ops->seek(d, 2 * 44100, nullptr, &never), 0);
+            std::string rest(all.bytes.size(), '\0');
+            int64_t read = 0;
+            while (int n = d->ops->read(d, rest.data() + read, 576 * frameBytes, &never))
+                read += n;
+            decoder_destroy(d);
+            EXPECT_NEAR(read / frameBytes, frames - 2 * 44100, 2048) << "from the block of the second";
+        }
     }
 }
 

@@ -28,6 +28,26 @@ bool has_sub_format(const uint8_t* format, uint32_t size, WORD tag)
     return std::memcmp(&ext->SubFormat, &wanted, sizeof wanted) == 0;
 }
 
+// The byte rate of ADPCM follows from its blocks, and length and seeking are
+// reckoned from the rate: ffmpeg writes its default bit rate (16000 bytes a
+// second) into the ADPCM files it makes. A rate far from the blocks' is
+// replaced by theirs; a sound one is kept as it is.
+void take_adpcm_byte_rate_from_blocks(uint8_t* format)
+{
+    auto* w = reinterpret_cast<WAVEFORMATEX*>(format);
+    if ((w->wFormatTag != WAVE_FORMAT_ADPCM && w->wFormatTag != WAVE_FORMAT_IMA_ADPCM) || w->cbSize < 2 ||
+        w->nBlockAlign == 0)
+        return;
+    const uint16_t samplesPerBlock = get_u16le(format + sizeof(WAVEFORMATEX));
+    if (samplesPerBlock == 0)
+        return;
+    const uint64_t rate = uint64_t(w->nSamplesPerSec) * w->nBlockAlign / samplesPerBlock;
+    const uint64_t stored = w->nAvgBytesPerSec;
+    const uint64_t apart = rate > stored ? rate - stored : stored - rate;
+    if (rate > 0 && rate <= UINT32_MAX && apart * 100 > rate)
+        w->nAvgBytesPerSec = static_cast<DWORD>(rate);
+}
+
 } // namespace
 
 decoder* open_riff(open_context& ctx)
@@ -133,6 +153,7 @@ decoder* open_riff(open_context& ctx)
         // Float samples are full scale at +/-1.0.
         return create_float_pcm_decoder(source, pcm_format{pcm.rate, pcm.channels, storedBits}, 0);
     }
+    take_adpcm_byte_rate_from_blocks(format);
     return create_codec_decoder(
         ctx, format, static_cast<int>(formatSize < sizeof(WAVEFORMATEX) ? sizeof(WAVEFORMATEX) : formatSize));
 }
