@@ -125,13 +125,13 @@ std::string ExpandEntryPath(std::string_view text, const std::string& folder)
         if (!rest.starts_with('/'))
             return {};
         entry = percentDecoded(rest);
-    } else if (isNetworkAddress(entry)) {
-        // A radio station's address is no path: it stays as written.
-        return entry;
     }
-    // No file name holds a NUL byte.
+    // No file name or address holds a NUL byte.
     if (entry.empty() || entry.find('\0') != std::string::npos)
         return {};
+    // A radio station's address is no path: it stays as written.
+    if (isNetworkAddress(entry))
+        return entry;
     std::error_code error;
     const std::filesystem::path beside =
         folder.empty() ? std::filesystem::current_path(error) : std::filesystem::path(folder);

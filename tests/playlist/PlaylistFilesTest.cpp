@@ -136,6 +136,9 @@ TEST(PlaylistFiles, M3u8AndFileAddressesRead)
     EXPECT_EQ(ReadPlaylistFile(dir.file("radio.pls")), radio);
     WriteM3u(dir.file("again.m3u"), radio);
     EXPECT_EQ(ReadPlaylistFile(dir.file("again.m3u")), radio);
+    static constexpr char nul[] = "http://a\0b\nhttp://ok\n"; // no address holds a NUL byte
+    WriteFile(dir.file("nul.m3u"), std::string(nul, sizeof nul - 1));
+    EXPECT_EQ(ReadPlaylistFile(dir.file("nul.m3u")), (std::vector<std::string>{"http://ok"}));
     // A list that was named but cannot be read is an error, whatever its kind.
     EXPECT_THROW(ReadPlaylistFile(dir.file("missing.pls")), std::runtime_error);
     EXPECT_THROW(ReadPlaylistFile(dir.file("missing.M3U8")), std::runtime_error);
