@@ -44,6 +44,17 @@ Samples PlayCaptured(const std::string& file, const std::function<void(TAudioPla
     return capture.read();
 }
 
+// What the player tells of a file the engine plays.
+TStreamInfo NativeStreamInfo(TAudioPlayer& p, const std::string& file)
+{
+    TStreamInfo info;
+    TSourceSupport support = ssNone;
+    int slot;
+    EXPECT_TRUE(p.GetStreamInfo(file, info, support, slot));
+    EXPECT_EQ(support, ssNative);
+    return info;
+}
+
 // A short 1 kHz burst, then silence: what follows the burst is the effect's tail.
 std::string BurstFile(testsupport::TempDir& dir)
 {
@@ -96,11 +107,7 @@ TEST(PlayerCapture, Mp2AndTrackerModulesPlayNativelyForTheirLength)
         const Samples out = PlayCaptured(
             file,
             [&](TAudioPlayer& p) {
-                TStreamInfo info;
-                TSourceSupport support;
-                int slot;
-                EXPECT_TRUE(p.GetStreamInfo(file, info, support, slot));
-                EXPECT_EQ(support, ssNative);
+                const TStreamInfo info = NativeStreamInfo(p, file);
                 EXPECT_NEAR(info.Duration, seconds * 1000, 60);
                 EXPECT_EQ(info.Channels, 2);
             },
@@ -143,11 +150,7 @@ TEST(PlayerCapture, EngineTypesUnderTheirOtherNamesOrInFormsTheReadersRefusePlay
         const Samples out = PlayCaptured(
             file,
             [&](TAudioPlayer& p) {
-                TStreamInfo info;
-                TSourceSupport support;
-                int slot;
-                ASSERT_TRUE(p.GetStreamInfo(file, info, support, slot));
-                EXPECT_EQ(support, ssNative);
+                const TStreamInfo info = NativeStreamInfo(p, file);
                 EXPECT_NEAR(info.Duration, 800, 60); // MP3 ends on a whole frame
                 EXPECT_EQ(info.SampleRate, 44100);
                 EXPECT_EQ(info.FileSize, std::filesystem::file_size(file));
