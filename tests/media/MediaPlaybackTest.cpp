@@ -6,11 +6,13 @@
 
 #include "player/PluginHost.h"
 #include "support/EncodedTones.h"
+#include "support/MappedLibraries.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 
 using namespace player;
 using namespace playertest;
@@ -102,6 +104,37 @@ TEST_F(MediaHost, TheDesktopsOtherNamesOfItsTypesPlay)
     p.reset();
     EXPECT_EQ(boxes.count(), 0u);
     ExpectSecondOfKilohertz(capture.read());
+}
+
+// FLAC of one or two channels is read by libFLAC alone: it plays without
+// mapping FFmpeg, sample for sample; more channels go to FFmpeg, mixed down.
+TEST_F(MediaHost, FlacPlaysExactlyWithoutFfmpeg)
+{
+    const Samples noise = Noise(0.8, 5);
+    WriteWav(dir.file("noise.wav"), 44100, 2, noise);
+    const std::string flac = dir.file("noise.flac");
+    ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -y -i '" + dir.file("noise.wav") +
+                           "' -c:a flac -metadata artist=Ada -metadata title=Noise '" + flac + "'")
+                              .c_str()),
+              0);
+    const std::string narrow =
+        MakeTone(dir.path(), "narrow", {"flac", "flac", 22050, 1, {"-sample_fmt", "s32"}}, 500, 0.5);
+    const std::string surround = MakeTone(dir.path(), "surround", {"flac", "flac", 44100, 6, {}}, 1000, 1.0);
+
+    ASSERT_TRUE(p->Open(narrow)) << "24 bits, mono";
+    EXPECT_NEAR(p->PlayLength(), 500, 20);
+    ASSERT_TRUE(p->Open(flac));
+    EXPECT_EQ(p->StreamInfo().Title, "Ada - Noise");
+    EXPECT_NEAR(p->PlayLength(), 800, 20);
+    playToEnd();
+    EXPECT_FALSE(testsupport::LibraryMapped("libavcodec")) << "FFmpeg was loaded for FLAC";
+
+    ASSERT_TRUE(p->Open(surround)) << "six channels, through FFmpeg";
+    EXPECT_NEAR(p->PlayLength(), 1000, 50);
+    EXPECT_TRUE(testsupport::LibraryMapped("libavcodec"));
+    p.reset();
+    EXPECT_TRUE(SoundsExactly(capture.read(), noise));
+    EXPECT_EQ(boxes.count(), 0u);
 }
 
 class MediaSeek : public MediaFormat {};

@@ -3,44 +3,96 @@
 #include "platform/siblinglib.h"
 
 #include <atomic>
+#include <cstdio>
+#include <cstring>
 #include <mutex>
 
 namespace media {
 namespace {
 
-constexpr const char* kLibraryName = "media_decoders.so";
+// One decoder library beside the plug-in, loaded once, the first time a file
+// of its kind is looked into.
+class Library {
+  public:
+    constexpr Library(const char* name, const char* entry) : name_(name), entry_(entry) {}
 
-std::mutex loading; // guards the one load
-std::atomic<const DecoderTable*> table{nullptr};
-std::string loadError; // set under loading when the load failed
+    const DecoderTable* get(std::string& why)
+    {
+        if (const DecoderTable* loaded = table_.load())
+            return loaded;
+        std::lock_guard lock(loading_);
+        if (!table_.load()) {
+            // Kept for the life of the process: a host may unload and load the
+            // plug-in again, and the decoders need not be mapped twice. They sit
+            // beside the plug-in, wherever the host keeps it.
+            auto entry = reinterpret_cast<const DecoderTable* (*)()>(
+                platform::SymbolBeside(reinterpret_cast<const void*>(&DescribeFile), name_, entry_, RTLD_NODELETE));
+            if (!entry) {
+                const char* error = dlerror();
+                why = std::string("The decoder library cannot be loaded: ") + (error ? error : name_);
+                return nullptr;
+            }
+            table_ = entry();
+        }
+        return table_.load();
+    }
+    bool loaded() const { return table_.load() != nullptr; }
+
+  private:
+    const char* name_;
+    const char* entry_;
+    std::mutex loading_; // guards the one load
+    std::atomic<const DecoderTable*> table_{nullptr};
+};
+
+Library general("media_decoders.so", "orvella_media_decoders");
+Library flac("media_flac.so", "orvella_media_flac");
+
+// A FLAC stream, behind an ID3v2 tag or not.
+bool looksLikeFlac(const std::string& path)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    unsigned char head[10] = {};
+    bool flacMark = std::fread(head, 1, sizeof head, file) == sizeof head && std::memcmp(head, "fLaC", 4) == 0;
+    if (!flacMark && std::memcmp(head, "ID3", 3) == 0 && (head[6] | head[7] | head[8] | head[9]) < 0x80) {
+        const long tagSize = 10 + (long(head[6]) << 21 | long(head[7]) << 14 | long(head[8]) << 7 | long(head[9])) +
+                             ((head[5] & 0x10) ? 10 : 0);
+        unsigned char mark[4] = {};
+        flacMark = std::fseek(file, tagSize, SEEK_SET) == 0 && std::fread(mark, 1, 4, file) == 4 &&
+                   std::memcmp(mark, "fLaC", 4) == 0;
+    }
+    std::fclose(file);
+    return flacMark;
+}
 
 } // namespace
 
-const DecoderTable* Decoders(std::string& why)
+bool DescribeFile(const std::string& path, Description& out, std::string& why)
 {
-    if (const DecoderTable* loaded = table.load())
-        return loaded;
-    std::lock_guard lock(loading);
-    if (table.load())
-        return table.load();
-    // Kept for the life of the process: a host may unload and load the plug-in
-    // again, and the decoders need not be mapped twice. They sit beside the
-    // plug-in, wherever the host keeps it.
-    auto entry = reinterpret_cast<decltype(&orvella_media_decoders)>(platform::SymbolBeside(
-        reinterpret_cast<const void*>(&Decoders), kLibraryName, "orvella_media_decoders", RTLD_NODELETE));
-    if (!entry) {
-        const char* error = dlerror();
-        loadError = std::string("The decoder library cannot be loaded: ") + (error ? error : kLibraryName);
-        why = loadError;
-        return nullptr;
-    }
-    table = entry();
-    return table.load();
+    const MediaInput input{path, nullptr, 0};
+    if (looksLikeFlac(path))
+        if (const DecoderTable* light = flac.get(why); light && light->describe(input, out, why))
+            return true;
+    const DecoderTable* decoders = general.get(why);
+    return decoders && decoders->describe(input, out, why);
+}
+
+std::unique_ptr<Decoder> OpenFile(const std::string& path, std::string& why)
+{
+    const MediaInput input{path, nullptr, 0};
+    if (looksLikeFlac(path))
+        if (const DecoderTable* light = flac.get(why))
+            if (std::unique_ptr<Decoder> decoder = light->open(input, why))
+                return decoder;
+    const DecoderTable* decoders = general.get(why);
+    return decoders ? decoders->open(input, why) : nullptr;
 }
 
 bool DecodersLoaded()
 {
-    return table.load() != nullptr;
+    return general.loaded();
 }
 
 } // namespace media

@@ -1,17 +1,21 @@
-// The decoder library (media_decoders.so beside the plug-in), loaded the first
-// time the plug-in looks into a file.
+// The decoder libraries beside the plug-in, loaded the first time the plug-in
+// looks into a file of theirs: media_flac.so (libFLAC) for FLAC of one or two
+// channels, media_decoders.so (FFmpeg, libopenmpt) for everything else.
 #pragma once
 
 #include "decoder/MediaDecoder.h"
 
+#include <memory>
 #include <string>
 
 namespace media {
 
-// The decoders, or null with why when the library cannot be loaded.
-const DecoderTable* Decoders(std::string& why);
+// What the file holds, or false with why.
+bool DescribeFile(const std::string& path, Description& out, std::string& why);
+// The file opened for playing, or null with why.
+std::unique_ptr<Decoder> OpenFile(const std::string& path, std::string& why);
 
-// True once the decoders have been loaded (for the tests of lazy loading).
+// True once the FFmpeg decoders have been loaded (for the tests of lazy loading).
 bool DecodersLoaded();
 
 } // namespace media

@@ -59,8 +59,7 @@ bool describe(const char* file, const std::string& path, Description& out)
         return true;
     }
     std::string why;
-    const DecoderTable* decoders = Decoders(why);
-    return decoders && decoders->describe(MediaInput{path, nullptr, 0}, out, why);
+    return DescribeFile(path, out, why);
 }
 
 void GetFileInfo(const char* file, char* title, int* length)

@@ -58,12 +58,7 @@ int Play(const char* file)
     if (!file || !*file)
         return -1;
     std::string why;
-    const DecoderTable* decoders = Decoders(why);
-    if (!decoders) {
-        refuse(file, why);
-        return 1;
-    }
-    std::unique_ptr<Decoder> decoder = decoders->open(MediaInput{file, nullptr, 0}, why);
+    std::unique_ptr<Decoder> decoder = OpenFile(file, why);
     if (!decoder) {
         refuse(file, why);
         return 1;

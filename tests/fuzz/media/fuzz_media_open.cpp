@@ -1,6 +1,7 @@
 // in_media's decoders on any bytes: the description, the open, reading with
 // seeks, and zipped modules. Every format the plug-in claims is recognised by
-// content, so one target covers them all.
+// content, so one target covers them all. Built with MEDIA_FUZZ_FLAC, the
+// target drives the FLAC decoder library instead.
 
 #include "decoder/MediaDecoder.h"
 #include "fuzz/FuzzCheck.h"
@@ -12,6 +13,14 @@
 using namespace media;
 
 namespace {
+
+#ifdef MEDIA_FUZZ_FLAC
+constexpr auto describe = &DescribeFlac;
+constexpr auto open = &OpenFlac;
+#else
+constexpr auto describe = &DescribeMedia;
+constexpr auto open = &OpenMedia;
+#endif
 
 constexpr int kFrames = 4096;
 constexpr int kMaxReads = 64; // a looping stream stays a looping stream
@@ -50,12 +59,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const MediaInput input{"", bytes.data(), bytes.size()};
     std::string why;
     Description description;
-    if (DescribeMedia(input, description, why))
+    if (describe(input, description, why))
         checkProperties(description.properties, false);
     else
         check(!why.empty());
 
-    std::unique_ptr<Decoder> decoder = OpenMedia(input, why);
+    std::unique_ptr<Decoder> decoder = open(input, why);
     if (!decoder) {
         check(!why.empty());
         return 0;

@@ -72,7 +72,12 @@ struct MediaInput {
 bool DescribeMedia(const MediaInput& input, Description& out, std::string& why);
 std::unique_ptr<Decoder> OpenMedia(const MediaInput& input, std::string& why);
 
-// The library's one export, bound by name.
+// The same for FLAC through libFLAC alone (Plugins/media_flac.so), which
+// plays FLAC of one or two channels without mapping FFmpeg.
+bool DescribeFlac(const MediaInput& input, Description& out, std::string& why);
+std::unique_ptr<Decoder> OpenFlac(const MediaInput& input, std::string& why);
+
+// A decoder library's one export, bound by name.
 struct DecoderTable {
     decltype(&DescribeMedia) describe;
     decltype(&OpenMedia) open;
@@ -81,3 +86,4 @@ struct DecoderTable {
 } // namespace media
 
 extern "C" const media::DecoderTable* orvella_media_decoders();
+extern "C" const media::DecoderTable* orvella_media_flac();
