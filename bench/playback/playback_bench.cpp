@@ -300,6 +300,8 @@ int registerAll()
     add("at_rest_window_shown", [] { return QString(); });
     add("playing_mp3_320k", [] { return makeFile("chord-320k.mp3", {"-c:a", "libmp3lame", "-b:a", "320k"}); });
     add("playing_ogg_q6", [] { return makeFile("chord-q6.ogg", {"-c:a", "libvorbis", "-q:a", "6"}); });
+    // Through in_media, the plug-in of the lossless and other types.
+    add("playing_flac", [] { return makeFile("chord.flac", {"-c:a", "flac"}); });
     add(
         "playing_mp3_320k_sound_card",
         [] {

@@ -5,6 +5,7 @@
 // not tell their length.
 
 #include "MediaDecoder.h"
+#include "MediaInput.h"
 
 #include "bass/Source.h"
 
@@ -96,7 +97,8 @@ class FlacStream {
         pendingAt_ = 0;
         if (FLAC__stream_decoder_seek_absolute(decoder_, frame))
             return true;
-        // A failed seek leaves the decoder to be flushed before it goes on.
+        // Only a damaged file fails here; flushed, the stream goes on from
+        // wherever libFLAC stopped.
         FLAC__stream_decoder_flush(decoder_);
         return false;
     }
@@ -210,19 +212,6 @@ class FlacStream {
     std::size_t pendingAt_ = 0;
 };
 
-std::unique_ptr<bass::InputData> openInput(const MediaInput& in, std::string& why)
-{
-    int error = 0;
-    std::unique_ptr<bass::InputData> data =
-        in.bytes
-            ? (in.size > 0 && in.size <= UINT32_MAX ? bass::InputData::Open(true, in.bytes, 0, uint32_t(in.size), error)
-                                                    : nullptr)
-            : bass::InputData::Open(false, in.path.c_str(), 0, 0, error);
-    if (!data)
-        why = "The file cannot be opened.";
-    return data;
-}
-
 class FlacDecoder final : public Decoder {
   public:
     explicit FlacDecoder(std::unique_ptr<bass::InputData> data) : data_(std::move(data)), stream_(*data_) {}
@@ -247,13 +236,13 @@ class FlacDecoder final : public Decoder {
 bool DescribeFlac(const MediaInput& input, Description& out, std::string& why)
 {
     out = Description{};
-    std::unique_ptr<bass::InputData> data = openInput(input, why);
+    std::unique_ptr<bass::InputData> data = OpenInput(input, why);
     return data && FlacStream(*data).open(out, why);
 }
 
 std::unique_ptr<Decoder> OpenFlac(const MediaInput& input, std::string& why)
 {
-    std::unique_ptr<bass::InputData> data = openInput(input, why);
+    std::unique_ptr<bass::InputData> data = OpenInput(input, why);
     if (!data)
         return nullptr;
     auto decoder = std::make_unique<FlacDecoder>(std::move(data));

@@ -5,6 +5,7 @@
 // playlist entry never decodes the whole stream.
 
 #include "MediaDecoder.h"
+#include "MediaInput.h"
 #include "ZipArchive.h"
 
 #include "bass/InputAvio.h"
@@ -45,19 +46,6 @@ bool acceptedCodec(AVCodecID id)
         if (std::strcmp(*c, name) == 0)
             return true;
     return false;
-}
-
-std::unique_ptr<bass::InputData> openInput(const MediaInput& in, std::string& why)
-{
-    int error = 0;
-    std::unique_ptr<bass::InputData> data =
-        in.bytes
-            ? (in.size > 0 && in.size <= UINT32_MAX ? bass::InputData::Open(true, in.bytes, 0, uint32_t(in.size), error)
-                                                    : nullptr)
-            : bass::InputData::Open(false, in.path.c_str(), 0, 0, error);
-    if (!data)
-        why = "The file cannot be opened.";
-    return data;
 }
 
 bool isZip(bass::InputData& data)
@@ -269,7 +257,7 @@ void quietFfmpeg()
 bool DescribeMedia(const MediaInput& input, Description& out, std::string& why)
 {
     out = Description{};
-    std::unique_ptr<bass::InputData> data = openInput(input, why);
+    std::unique_ptr<bass::InputData> data = OpenInput(input, why);
     if (!data)
         return false;
     if (isZip(*data)) {
@@ -285,7 +273,7 @@ bool DescribeMedia(const MediaInput& input, Description& out, std::string& why)
 
 std::unique_ptr<Decoder> OpenMedia(const MediaInput& input, std::string& why)
 {
-    std::unique_ptr<bass::InputData> data = openInput(input, why);
+    std::unique_ptr<bass::InputData> data = OpenInput(input, why);
     if (!data)
         return nullptr;
     if (isZip(*data))
