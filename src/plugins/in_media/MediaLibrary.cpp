@@ -47,24 +47,34 @@ class Library {
 
 Library general("media_decoders.so", "orvella_media_decoders");
 Library flac("media_flac.so", "orvella_media_flac");
+Library opus("media_opus.so", "orvella_media_opus");
 
-// A FLAC stream, behind an ID3v2 tag or not.
-bool looksLikeFlac(const std::string& path)
+// The light library for a file by its first bytes: FLAC (behind an ID3v2 tag
+// or not) or Ogg whose first packet is an Opus head; null for the rest.
+Library* lightLibraryFor(const std::string& path)
 {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file)
-        return false;
-    unsigned char head[10] = {};
-    bool flacMark = std::fread(head, 1, sizeof head, file) == sizeof head && std::memcmp(head, "fLaC", 4) == 0;
-    if (!flacMark && std::memcmp(head, "ID3", 3) == 0 && (head[6] | head[7] | head[8] | head[9]) < 0x80) {
+        return nullptr;
+    unsigned char head[27 + 255 + 8] = {};
+    const std::size_t got = std::fread(head, 1, sizeof head, file);
+    Library* light = nullptr;
+    if (got >= 4 && std::memcmp(head, "fLaC", 4) == 0) {
+        light = &flac;
+    } else if (got >= 10 && std::memcmp(head, "ID3", 3) == 0 && (head[6] | head[7] | head[8] | head[9]) < 0x80) {
         const long tagSize = 10 + (long(head[6]) << 21 | long(head[7]) << 14 | long(head[8]) << 7 | long(head[9])) +
                              ((head[5] & 0x10) ? 10 : 0);
         unsigned char mark[4] = {};
-        flacMark = std::fseek(file, tagSize, SEEK_SET) == 0 && std::fread(mark, 1, 4, file) == 4 &&
-                   std::memcmp(mark, "fLaC", 4) == 0;
+        if (std::fseek(file, tagSize, SEEK_SET) == 0 && std::fread(mark, 1, 4, file) == 4 &&
+            std::memcmp(mark, "fLaC", 4) == 0)
+            light = &flac;
+    } else if (got >= 27 && std::memcmp(head, "OggS", 4) == 0) {
+        const std::size_t packet = 27 + std::size_t(head[26]);
+        if (got >= packet + 8 && std::memcmp(head + packet, "OpusHead", 8) == 0)
+            light = &opus;
     }
     std::fclose(file);
-    return flacMark;
+    return light;
 }
 
 } // namespace
@@ -72,8 +82,8 @@ bool looksLikeFlac(const std::string& path)
 bool DescribeFile(const std::string& path, Description& out, std::string& why)
 {
     const MediaInput input{path, nullptr, 0};
-    if (looksLikeFlac(path))
-        if (const DecoderTable* light = flac.get(why); light && light->describe(input, out, why))
+    if (Library* library = lightLibraryFor(path))
+        if (const DecoderTable* light = library->get(why); light && light->describe(input, out, why))
             return true;
     const DecoderTable* decoders = general.get(why);
     return decoders && decoders->describe(input, out, why);
@@ -82,8 +92,8 @@ bool DescribeFile(const std::string& path, Description& out, std::string& why)
 std::unique_ptr<Decoder> OpenFile(const std::string& path, std::string& why)
 {
     const MediaInput input{path, nullptr, 0};
-    if (looksLikeFlac(path))
-        if (const DecoderTable* light = flac.get(why))
+    if (Library* library = lightLibraryFor(path))
+        if (const DecoderTable* light = library->get(why))
             if (std::unique_ptr<Decoder> decoder = light->open(input, why))
                 return decoder;
     const DecoderTable* decoders = general.get(why);

@@ -1,6 +1,7 @@
 // The decoder libraries beside the plug-in, loaded the first time the plug-in
 // looks into a file of theirs: media_flac.so (libFLAC) for FLAC of one or two
-// channels, media_decoders.so (FFmpeg, libopenmpt) for everything else.
+// channels, media_opus.so (libopusfile) for Ogg Opus, media_decoders.so
+// (FFmpeg, libopenmpt) for everything else, and for what the first two refuse.
 #pragma once
 
 #include "decoder/MediaDecoder.h"

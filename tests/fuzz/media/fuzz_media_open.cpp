@@ -1,7 +1,7 @@
 // in_media's decoders on any bytes: the description, the open, reading with
 // seeks, and zipped modules. Every format the plug-in claims is recognised by
-// content, so one target covers them all. Built with MEDIA_FUZZ_FLAC, the
-// target drives the FLAC decoder library instead.
+// content, so one target covers them all. Built with MEDIA_FUZZ_FLAC or
+// MEDIA_FUZZ_OPUS, the target drives the FLAC or the Opus library instead.
 
 #include "decoder/MediaDecoder.h"
 #include "fuzz/FuzzCheck.h"
@@ -14,9 +14,12 @@ using namespace media;
 
 namespace {
 
-#ifdef MEDIA_FUZZ_FLAC
+#if defined(MEDIA_FUZZ_FLAC)
 constexpr auto describe = &DescribeFlac;
 constexpr auto open = &OpenFlac;
+#elif defined(MEDIA_FUZZ_OPUS)
+constexpr auto describe = &DescribeOpus;
+constexpr auto open = &OpenOpus;
 #else
 constexpr auto describe = &DescribeMedia;
 constexpr auto open = &OpenMedia;

@@ -4,8 +4,7 @@
 // down, as the engine leaves surround Vorbis to them; so are streams that do
 // not tell their length.
 
-#include "MediaDecoder.h"
-#include "MediaInput.h"
+#include "LightDecoder.h"
 
 #include "bass/Source.h"
 
@@ -185,17 +184,10 @@ class FlacStream {
             s.totalFrames_ = info.total_samples;
         } else if (metadata->type == FLAC__METADATA_TYPE_VORBIS_COMMENT) {
             const FLAC__StreamMetadata_VorbisComment& comments = metadata->data.vorbis_comment;
-            for (FLAC__uint32 i = 0; i < comments.num_comments; ++i) {
-                const FLAC__StreamMetadata_VorbisComment_Entry& entry = comments.comments[i];
-                const std::string text(reinterpret_cast<const char*>(entry.entry), entry.length);
-                const std::size_t equals = text.find('=');
-                if (equals == std::string::npos || equals == 0)
-                    continue;
-                std::string key = text.substr(0, equals);
-                std::transform(key.begin(), key.end(), key.begin(),
-                               [](unsigned char c) { return char(c >= 'A' && c <= 'Z' ? c + 32 : c); });
-                s.tags_.emplace_back(std::move(key), text.substr(equals + 1));
-            }
+            for (FLAC__uint32 i = 0; i < comments.num_comments; ++i)
+                AddVorbisComment(
+                    std::string(reinterpret_cast<const char*>(comments.comments[i].entry), comments.comments[i].length),
+                    s.tags_);
         }
     }
 
@@ -212,43 +204,16 @@ class FlacStream {
     std::size_t pendingAt_ = 0;
 };
 
-class FlacDecoder final : public Decoder {
-  public:
-    explicit FlacDecoder(std::unique_ptr<bass::InputData> data) : data_(std::move(data)), stream_(*data_) {}
-    bool open(std::string& why) { return stream_.open(description_, why); }
-
-    int read(int16_t* out, int frames) override { return stream_.read(out, std::max(frames, 0)); }
-    bool seek(int64_t ms) override
-    {
-        const StreamProperties& p = description_.properties;
-        if (ms < 0 || (p.lengthMs >= 0 && ms > p.lengthMs))
-            return false;
-        return stream_.seek(uint64_t(ms) * unsigned(p.sampleRate) / 1000);
-    }
-
-  private:
-    std::unique_ptr<bass::InputData> data_;
-    FlacStream stream_;
-};
-
 } // namespace
 
 bool DescribeFlac(const MediaInput& input, Description& out, std::string& why)
 {
-    out = Description{};
-    std::unique_ptr<bass::InputData> data = OpenInput(input, why);
-    return data && FlacStream(*data).open(out, why);
+    return DescribeLight<FlacStream>(input, out, why);
 }
 
 std::unique_ptr<Decoder> OpenFlac(const MediaInput& input, std::string& why)
 {
-    std::unique_ptr<bass::InputData> data = OpenInput(input, why);
-    if (!data)
-        return nullptr;
-    auto decoder = std::make_unique<FlacDecoder>(std::move(data));
-    if (!decoder->open(why))
-        return nullptr;
-    return decoder;
+    return OpenLight<FlacStream>(input, why);
 }
 
 } // namespace media

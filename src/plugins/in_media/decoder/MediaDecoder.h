@@ -39,6 +39,20 @@ inline std::string TagValue(const Tags& tags, const std::string& name)
     return "";
 }
 
+// A Vorbis comment ("KEY=value", as FLAC and Opus keep their tags) added as a
+// tag with its key in lower case; a comment without a key is left out.
+inline void AddVorbisComment(const std::string& comment, Tags& tags)
+{
+    const std::size_t equals = comment.find('=');
+    if (equals == std::string::npos || equals == 0)
+        return;
+    std::string key = comment.substr(0, equals);
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    tags.emplace_back(std::move(key), comment.substr(equals + 1));
+}
+
 // What a file holds, without decoding it.
 struct Description {
     StreamProperties properties;
@@ -73,9 +87,12 @@ bool DescribeMedia(const MediaInput& input, Description& out, std::string& why);
 std::unique_ptr<Decoder> OpenMedia(const MediaInput& input, std::string& why);
 
 // The same for FLAC through libFLAC alone (Plugins/media_flac.so), which
-// plays FLAC of one or two channels without mapping FFmpeg.
+// plays FLAC of one or two channels without mapping FFmpeg, and for Ogg Opus
+// through libopusfile alone (Plugins/media_opus.so).
 bool DescribeFlac(const MediaInput& input, Description& out, std::string& why);
 std::unique_ptr<Decoder> OpenFlac(const MediaInput& input, std::string& why);
+bool DescribeOpus(const MediaInput& input, Description& out, std::string& why);
+std::unique_ptr<Decoder> OpenOpus(const MediaInput& input, std::string& why);
 
 // A decoder library's one export, bound by name.
 struct DecoderTable {
@@ -87,3 +104,4 @@ struct DecoderTable {
 
 extern "C" const media::DecoderTable* orvella_media_decoders();
 extern "C" const media::DecoderTable* orvella_media_flac();
+extern "C" const media::DecoderTable* orvella_media_opus();
