@@ -138,22 +138,26 @@ TEST_F(MediaHost, FlacPlaysExactlyWithoutFfmpeg)
 }
 
 // Ogg Opus is read by libopusfile alone, surround mixed down by it, without
-// mapping FFmpeg.
-TEST_F(MediaHost, OpusPlaysWithoutFfmpeg)
+// mapping FFmpeg; Vorbis in an .oga, which the plug-in is asked about too, is
+// left to the engine without FFmpeg as well.
+TEST_F(MediaHost, OggOpusAndVorbisPlayWithoutFfmpeg)
 {
     const std::string mono = MakeTone(dir.path(), "mono", {"opus", "libopus", 48000, 1, {}}, 500, 0.5);
     const std::string surround = MakeTone(dir.path(), "surround", {"opus", "libopus", 48000, 6, {}}, 500, 0.5);
     const std::string stereo = MakeTone(dir.path(), "tone", Opus(), 1000, 1.0, {"Ada Artist", "Kilohertz"});
+    const std::string vorbis = MakeTone(dir.path(), "vorbis", {"oga", "libvorbis", 44100, 2, {"-f", "ogg"}}, 500, 0.5);
     for (const std::string& file : {mono, surround}) {
         ASSERT_TRUE(p->Open(file)) << file;
         EXPECT_NEAR(p->PlayLength(), 500, 30) << file;
     }
+    ASSERT_TRUE(p->Open(vorbis));
+    EXPECT_EQ(p->ChannelKind(), ckStream);
     ASSERT_TRUE(p->Open(stereo));
     EXPECT_EQ(p->StreamInfo().Title, "Ada Artist - Kilohertz");
     playToEnd();
     ASSERT_EQ(log.pluginStarts.size(), 1u);
     EXPECT_EQ(log.pluginStarts[0], std::make_pair(uint16_t(2), uint32_t(48000)));
-    EXPECT_FALSE(testsupport::LibraryMapped("libavcodec")) << "FFmpeg was loaded for Opus";
+    EXPECT_FALSE(testsupport::LibraryMapped("libavcodec")) << "FFmpeg was loaded for Opus or Vorbis";
     p.reset();
     EXPECT_EQ(boxes.count(), 0u);
     ExpectSecondOfKilohertz(capture.read());

@@ -49,40 +49,58 @@ Library general("media_decoders.so", "orvella_media_decoders");
 Library flac("media_flac.so", "orvella_media_flac");
 Library opus("media_opus.so", "orvella_media_opus");
 
-// The light library for a file by its first bytes: FLAC (behind an ID3v2 tag
-// or not) or Ogg whose first packet is an Opus head; null for the rest.
-Library* lightLibraryFor(const std::string& path)
+enum class Kind { Flac, Opus, Vorbis, Other };
+
+// What a file is by its first bytes: FLAC (behind an ID3v2 tag or not), or
+// Ogg whose first packet is an Opus or a Vorbis head.
+Kind kindOf(const std::string& path)
 {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file)
-        return nullptr;
+        return Kind::Other;
     unsigned char head[27 + 255 + 8] = {};
     const std::size_t got = std::fread(head, 1, sizeof head, file);
-    Library* light = nullptr;
+    Kind kind = Kind::Other;
     if (got >= 4 && std::memcmp(head, "fLaC", 4) == 0) {
-        light = &flac;
+        kind = Kind::Flac;
     } else if (got >= 10 && std::memcmp(head, "ID3", 3) == 0 && (head[6] | head[7] | head[8] | head[9]) < 0x80) {
         const long tagSize = 10 + (long(head[6]) << 21 | long(head[7]) << 14 | long(head[8]) << 7 | long(head[9])) +
                              ((head[5] & 0x10) ? 10 : 0);
         unsigned char mark[4] = {};
         if (std::fseek(file, tagSize, SEEK_SET) == 0 && std::fread(mark, 1, 4, file) == 4 &&
             std::memcmp(mark, "fLaC", 4) == 0)
-            light = &flac;
+            kind = Kind::Flac;
     } else if (got >= 27 && std::memcmp(head, "OggS", 4) == 0) {
         const std::size_t packet = 27 + std::size_t(head[26]);
         if (got >= packet + 8 && std::memcmp(head + packet, "OpusHead", 8) == 0)
-            light = &opus;
+            kind = Kind::Opus;
+        else if (got >= packet + 7 && std::memcmp(head + packet, "\x01vorbis", 7) == 0)
+            kind = Kind::Vorbis;
     }
     std::fclose(file);
-    return light;
+    return kind;
 }
+
+Library* lightLibraryOf(Kind kind)
+{
+    return kind == Kind::Flac ? &flac : kind == Kind::Opus ? &opus : nullptr;
+}
+
+// Ogg Vorbis (an .oga file, say) is the engine's own: refused without loading
+// FFmpeg, which would refuse it too.
+constexpr const char* kEngineVorbis = "Ogg Vorbis is played by the program itself.";
 
 } // namespace
 
 bool DescribeFile(const std::string& path, Description& out, std::string& why)
 {
     const MediaInput input{path, nullptr, 0};
-    if (Library* library = lightLibraryFor(path))
+    const Kind kind = kindOf(path);
+    if (kind == Kind::Vorbis) {
+        why = kEngineVorbis;
+        return false;
+    }
+    if (Library* library = lightLibraryOf(kind))
         if (const DecoderTable* light = library->get(why); light && light->describe(input, out, why))
             return true;
     const DecoderTable* decoders = general.get(why);
@@ -92,7 +110,12 @@ bool DescribeFile(const std::string& path, Description& out, std::string& why)
 std::unique_ptr<Decoder> OpenFile(const std::string& path, std::string& why)
 {
     const MediaInput input{path, nullptr, 0};
-    if (Library* library = lightLibraryFor(path))
+    const Kind kind = kindOf(path);
+    if (kind == Kind::Vorbis) {
+        why = kEngineVorbis;
+        return nullptr;
+    }
+    if (Library* library = lightLibraryOf(kind))
         if (const DecoderTable* light = library->get(why))
             if (std::unique_ptr<Decoder> decoder = light->open(input, why))
                 return decoder;
