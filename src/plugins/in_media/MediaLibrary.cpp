@@ -88,7 +88,13 @@ Library* lightLibraryOf(Kind kind)
 
 // Ogg Vorbis (an .oga file, say) is the engine's own: refused without loading
 // FFmpeg, which would refuse it too.
-constexpr const char* kEngineVorbis = "Ogg Vorbis is played by the program itself.";
+bool leftToTheEngine(Kind kind, std::string& why)
+{
+    if (kind != Kind::Vorbis)
+        return false;
+    why = "Ogg Vorbis is played by the program itself.";
+    return true;
+}
 
 } // namespace
 
@@ -96,10 +102,8 @@ bool DescribeFile(const std::string& path, Description& out, std::string& why)
 {
     const MediaInput input{path, nullptr, 0};
     const Kind kind = kindOf(path);
-    if (kind == Kind::Vorbis) {
-        why = kEngineVorbis;
+    if (leftToTheEngine(kind, why))
         return false;
-    }
     if (Library* library = lightLibraryOf(kind))
         if (const DecoderTable* light = library->get(why); light && light->describe(input, out, why))
             return true;
@@ -111,10 +115,8 @@ std::unique_ptr<Decoder> OpenFile(const std::string& path, std::string& why)
 {
     const MediaInput input{path, nullptr, 0};
     const Kind kind = kindOf(path);
-    if (kind == Kind::Vorbis) {
-        why = kEngineVorbis;
+    if (leftToTheEngine(kind, why))
         return nullptr;
-    }
     if (Library* library = lightLibraryOf(kind))
         if (const DecoderTable* light = library->get(why))
             if (std::unique_ptr<Decoder> decoder = light->open(input, why))
