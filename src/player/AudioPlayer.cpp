@@ -123,10 +123,20 @@ bool ReadStreamInfoFromEngine(const std::string& fileName, TStreamInfo& info)
     return true;
 }
 
+// .mpga and .oga: the names the desktop's audio/mpeg and audio/ogg types give as well.
+bool IsMpegExtension(const std::string& extension)
+{
+    return extension == ".MP3" || extension == ".MP2" || extension == ".MP1" || extension == ".MPGA";
+}
+
+bool IsOggExtension(const std::string& extension)
+{
+    return extension == ".OGG" || extension == ".OGA";
+}
+
 bool IsEngineStreamExtension(const std::string& extension)
 {
-    static constexpr std::array<const char*, 7> kStreams{".WAV", ".MP1", ".MP2", ".MP3", ".MPGA", ".OGG", ".OGA"};
-    return std::find(kStreams.begin(), kStreams.end(), extension) != kStreams.end();
+    return extension == ".WAV" || IsMpegExtension(extension) || IsOggExtension(extension);
 }
 
 bool IsModuleExtension(const std::string& extension)
@@ -254,7 +264,7 @@ void TAudioPlayer::readNativeInfo(const std::string& fileName, const std::string
         if (!wav.Recognised())
             return;
         copyStream(info, wav, wav.ChannelCount(), 0); // no bit rate, no tags
-    } else if (extension == ".MP3" || extension == ".MP2" || extension == ".MP1" || extension == ".MPGA") {
+    } else if (IsMpegExtension(extension)) {
         fileinfo::TMPEGaudio& mpeg = *mpegReader_;
         mpeg.Read(fileName);
         if (!mpeg.IsPlausible())
@@ -266,7 +276,7 @@ void TAudioPlayer::readNativeInfo(const std::string& fileName, const std::string
         } else if (const fileinfo::TID3v2& v2 = mpeg.Id3v2Tag(); v2.TagFound()) {
             copyTags(info, v2, v2.Year(), v2.Genre());
         }
-    } else if (extension == ".OGG" || extension == ".OGA") {
+    } else if (IsOggExtension(extension)) {
         fileinfo::OggVorbis::TOggVorbis& ogg = *oggReader_;
         ogg.Read(fileName);
         if (!ogg.IsPlausible())
@@ -337,7 +347,6 @@ std::string TAudioPlayer::GetNativeFileExts() const
     if (!playerReady_)
         return "";
     const std::string modules = "*.mod;*.s3m;*.xm;*.it;*.mtm;";
-    // .mpga and .oga: the names the desktop's audio/mpeg and audio/ogg types give as well.
     return std::string("*.wav;*.mp1;*.mp2;*.mp3;*.mpga;*.ogg;*.oga;") + (wmaReady_ ? "*.wma;" : "") + modules;
 }
 

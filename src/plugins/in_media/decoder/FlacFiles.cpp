@@ -19,8 +19,6 @@
 namespace media {
 namespace {
 
-constexpr int64_t kMaxLengthMs = INT_MAX;
-
 class FlacStream {
   public:
     explicit FlacStream(bass::InputData& data) : data_(data), cursor_(data) {}

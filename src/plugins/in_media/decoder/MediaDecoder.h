@@ -15,6 +15,9 @@
 
 namespace media {
 
+// The longest length a stream reports: the plug-in record gives lengths as int.
+constexpr int64_t kMaxLengthMs = INT32_MAX;
+
 struct StreamProperties {
     std::string format;     // container, e.g. "raw FLAC", "Ogg"
     std::string codec;      // e.g. "FLAC (Free Lossless Audio Codec)"

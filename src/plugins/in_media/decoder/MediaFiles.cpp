@@ -37,7 +37,6 @@ const bass::FileRules kMediaRules{kDemuxers, kCodecs};
 
 constexpr std::size_t kMaxZipBytes = 64u << 20; // zipped modules are small; the engine takes modules up to 64 MiB
 constexpr unsigned kModuleRate = 44100;
-constexpr int64_t kMaxLengthMs = INT_MAX;
 
 bool acceptedCodec(AVCodecID id)
 {

@@ -16,7 +16,6 @@
 namespace media {
 namespace {
 
-constexpr int64_t kMaxLengthMs = INT_MAX;
 constexpr int kRate = 48000;  // Opus always decodes at 48 kHz
 constexpr int kMaxHoles = 64; // damaged stretches in a row before the stream counts as ended
 
