@@ -1,5 +1,5 @@
-// Start-up and shut-down of the main window: the plug-ins and the command box
-// at creation; the configuration, the playlist (or the command line's files)
+// Start-up and shut-down of the main window: the plug-ins and the engine
+// check at creation; the configuration, the playlist (or the command line's files)
 // at the first showing; the configuration and the playlist again at close.
 #include "MainWindow.h"
 #include "MainWindowSettings.h"
@@ -24,7 +24,18 @@
 #include <exception>
 #include <stdexcept>
 
-void TForm1::checkEngineAndLoadPlugins()
+void TForm1::loadPlugins()
+{
+    if (player_->BASSDLLVer().empty())
+        return;
+    const platform::ProfileFile config(appconfig::ConfigPath());
+    // Beyond the eighth, LoadPlugin refuses: no slot is left.
+    for (const std::string& name : appconfig::PluginsToLoad(config))
+        player::LoadPlugin(name);
+    player_->SetPluginFirst(appconfig::ReadPluginFirst(config, player_->PluginFirst()));
+}
+
+void TForm1::reportMissingEngine()
 {
     if (player_->BASSDLLVer().empty()) {
         // Without the engine the program still runs, silently; the player
@@ -34,14 +45,6 @@ void TForm1::checkEngineAndLoadPlugins()
     }
     if (!player_->BASSWMAReady())
         MessageBox(playerOwner_, "BASSWMA.DLL Not found Please Reinstall Application", "Confirm", MB_OK);
-
-    Slider1->setValue(0);
-    const platform::ProfileFile config(appconfig::ConfigPath());
-    // Beyond the eighth, LoadPlugin refuses: no slot is left.
-    for (const std::string& name : appconfig::PluginsToLoad(config))
-        player::LoadPlugin(name);
-    player_->SetPluginFirst(appconfig::ReadPluginFirst(config, player_->PluginFirst()));
-    ComboBox1->addItems(commandNames_);
 }
 
 void TForm1::setVisible(bool visible)

@@ -36,14 +36,16 @@ TForm1::TForm1(QStringList arguments, const std::function<void()>& beforeText, Q
     : QMainWindow(parent), arguments_(std::move(arguments))
 {
     createPlayer();
+    // Neither measures text, so both go while the fonts are still being read.
+    loadPlugins();
+    createActions();
     if (beforeText)
         beforeText();
+    reportMissingEngine();
     createControls();
     createWindows();
-    createActions();
     createMenus();
     connectWindows();
-    checkEngineAndLoadPlugins();
     startTimers();
 }
 
@@ -163,6 +165,7 @@ void TForm1::createControls()
     ComboBox1->hide();
     Button11 = makeButton(surface_, "Button11", QStringLiteral("GO>>"), {488, 8, 41, 21});
     Button11->hide();
+    ComboBox1->addItems(commandNames_);
     connect(Button11, &QPushButton::clicked, this, &TForm1::runTypedCommand);
 
     auto* mover = new WindowMover(this);

@@ -170,7 +170,8 @@ class TForm1 : public QMainWindow {
     void createActions();
     void createMenus();
     void connectWindows();
-    void checkEngineAndLoadPlugins();
+    void loadPlugins();
+    void reportMissingEngine();
     void restoreAtFirstShow();
     void saveAtClose();
     void saveState();
