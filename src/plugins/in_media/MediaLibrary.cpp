@@ -48,11 +48,13 @@ class Library {
 Library general("media_decoders.so", "orvella_media_decoders");
 Library flac("media_flac.so", "orvella_media_flac");
 Library opus("media_opus.so", "orvella_media_opus");
+Library aac("media_aac.so", "orvella_media_aac");
 
-enum class Kind { Flac, Opus, Vorbis, Other };
+enum class Kind { Flac, Opus, Vorbis, Mp4, Other };
 
-// What a file is by its first bytes: FLAC (behind an ID3v2 tag or not), or
-// Ogg whose first packet is an Opus or a Vorbis head.
+// What a file is by its first bytes: FLAC (behind an ID3v2 tag or not), Ogg
+// whose first packet is an Opus or a Vorbis head, or MP4 (its first box
+// names the file type).
 Kind kindOf(const std::string& path)
 {
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -63,6 +65,8 @@ Kind kindOf(const std::string& path)
     Kind kind = Kind::Other;
     if (got >= 4 && std::memcmp(head, "fLaC", 4) == 0) {
         kind = Kind::Flac;
+    } else if (got >= 8 && std::memcmp(head + 4, "ftyp", 4) == 0) {
+        kind = Kind::Mp4;
     } else if (got >= 10 && std::memcmp(head, "ID3", 3) == 0 && (head[6] | head[7] | head[8] | head[9]) < 0x80) {
         const long tagSize = 10 + (long(head[6]) << 21 | long(head[7]) << 14 | long(head[8]) << 7 | long(head[9])) +
                              ((head[5] & 0x10) ? 10 : 0);
@@ -83,7 +87,16 @@ Kind kindOf(const std::string& path)
 
 Library* lightLibraryOf(Kind kind)
 {
-    return kind == Kind::Flac ? &flac : kind == Kind::Opus ? &opus : nullptr;
+    switch (kind) {
+    case Kind::Flac:
+        return &flac;
+    case Kind::Opus:
+        return &opus;
+    case Kind::Mp4:
+        return &aac;
+    default:
+        return nullptr;
+    }
 }
 
 // Ogg Vorbis (an .oga file, say) is the engine's own: refused without loading

@@ -1,0 +1,173 @@
+// The AAC reader beside the FFmpeg decoders on the same files from ffmpeg's
+// encoder: the same rate, channels and length, the same samples in time (the
+// two decoders round a little differently), seeks that land on the same
+// sample, the tags, and what it leaves to FFmpeg.
+
+#include "decoder/MediaDecoder.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+using namespace media;
+
+namespace {
+
+class AacDecoder : public ::testing::Test {
+  protected:
+    testsupport::TempDir dir;
+
+    // A chord that moves, so that a misplaced sample shows.
+    std::string encode(const std::string& name, const std::string& options, int channels = 2, int rate = 44100,
+                       double seconds = 3.0)
+    {
+        const std::string path = dir.file(name);
+        const std::string command =
+            "ffmpeg -nostdin -v error -y -f lavfi -i 'aevalsrc=sin(2*PI*(330+40*sin(t))*t)*0.4+sin(2*PI*523*t)*0.2:s=" +
+            std::to_string(rate) + ":d=" + std::to_string(seconds) + "' -ac " + std::to_string(channels) + " " +
+            options + " '" + path + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        return path;
+    }
+
+    static std::vector<int16_t> decodeAll(Decoder& decoder)
+    {
+        std::vector<int16_t> out;
+        int16_t block[4096 * 2];
+        const int channels = decoder.description().properties.outputChannels;
+        while (const int n = decoder.read(block, 4096))
+            out.insert(out.end(), block, block + n * channels);
+        return out;
+    }
+};
+
+// The largest difference of two sample runs over [from, to).
+int largestDifference(const std::vector<int16_t>& a, const std::vector<int16_t>& b, std::size_t from, std::size_t to)
+{
+    int largest = 0;
+    for (std::size_t i = from; i < to; ++i)
+        largest = std::max(largest, std::abs(int(a[i]) - int(b[i])));
+    return largest;
+}
+
+// How far the two decoders part (-60 dB); a sample off in time differs by hundreds.
+constexpr int kRoundingLsb = 32;
+
+} // namespace
+
+TEST_F(AacDecoder, PlaysWhatFfmpegPlaysInRateChannelsLengthAndTime)
+{
+    struct Case {
+        std::string name, options;
+        int channels, rate;
+    };
+    const Case cases[] = {
+        {"stereo.m4a", "-c:a aac -b:a 128k", 2, 44100},
+        // The index at the front, as streaming files have it.
+        {"front.m4a", "-c:a aac -b:a 96k -movflags +faststart", 2, 48000},
+        {"mono.m4a", "-c:a aac -b:a 64k", 1, 22050},
+        {"video-named.mp4", "-c:a aac -b:a 128k", 2, 44100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = encode(c.name, c.options, c.channels, c.rate);
+        std::string why;
+        std::unique_ptr<Decoder> ours = OpenAac({path, nullptr, 0}, why);
+        ASSERT_TRUE(ours) << why;
+        std::unique_ptr<Decoder> theirs = OpenMedia({path, nullptr, 0}, why);
+        ASSERT_TRUE(theirs) << why;
+        const StreamProperties& p = ours->description().properties;
+        const StreamProperties& q = theirs->description().properties;
+        EXPECT_EQ(p.sampleRate, c.rate);
+        EXPECT_EQ(p.channels, c.channels);
+        EXPECT_EQ(p.outputChannels, c.channels);
+        EXPECT_EQ(p.outputChannels, q.outputChannels);
+        EXPECT_EQ(p.lengthMs, q.lengthMs);
+        EXPECT_EQ(p.format, q.format);
+        EXPECT_EQ(p.codec, q.codec);
+        EXPECT_NEAR(p.bitrateKbps, q.bitrateKbps, 2);
+
+        // Both drop the encoder's delay; FFmpeg's decoding goes on through the
+        // padding of the last frame, which the file's edit list leaves out.
+        const std::vector<int16_t> a = decodeAll(*ours), b = decodeAll(*theirs);
+        ASSERT_EQ(a.size(), std::size_t(3 * c.rate * c.channels));
+        ASSERT_GE(b.size(), a.size());
+        // Away from the ends, where the two treat the first and the padded last frame apart.
+        const std::size_t edge = 2048 * std::size_t(c.channels);
+        EXPECT_LE(largestDifference(a, b, edge, a.size() - edge), kRoundingLsb);
+
+        // A seek lands on the sample FFmpeg's decoding has there.
+        ASSERT_TRUE(ours->seek(1234));
+        std::vector<int16_t> after(4096 * std::size_t(c.channels));
+        const int got = ours->read(after.data(), 4096);
+        ASSERT_EQ(got, 4096);
+        const std::size_t at = std::size_t(int64_t(1234) * c.rate / 1000) * std::size_t(c.channels);
+        const std::vector<int16_t> expected(b.begin() + long(at), b.begin() + long(at + after.size()));
+        EXPECT_LE(largestDifference(after, expected, 0, after.size()), kRoundingLsb);
+        // And reading runs on to the end from there.
+        EXPECT_EQ(decodeAll(*ours).size() + after.size(), a.size() - at);
+        EXPECT_FALSE(ours->seek(p.lengthMs + 1000));
+    }
+}
+
+TEST_F(AacDecoder, TellsTheTagsAndLeavesOtherTracksToFfmpeg)
+{
+    const std::string tagged =
+        encode("tagged.m4a", "-c:a aac -metadata title='Kilo Hertz' -metadata artist='Ada' -metadata album='Tones' "
+                             "-metadata track=3/12 -metadata date=2024 -metadata genre='Test Tones'");
+    std::string why;
+    Description d;
+    ASSERT_TRUE(DescribeAac({tagged, nullptr, 0}, d, why)) << why;
+    EXPECT_EQ(TagValue(d.tags, "title"), "Kilo Hertz");
+    EXPECT_EQ(TagValue(d.tags, "artist"), "Ada");
+    EXPECT_EQ(TagValue(d.tags, "album"), "Tones");
+    EXPECT_EQ(TagValue(d.tags, "track"), "3/12");
+    EXPECT_EQ(TagValue(d.tags, "date"), "2024");
+    EXPECT_EQ(TagValue(d.tags, "genre"), "Test Tones");
+    EXPECT_NEAR(d.properties.lengthMs, 3000, 1);
+
+    // Not for this reader: FFmpeg plays them.
+    const std::string others[] = {encode("lossless.m4a", "-c:a alac"), encode("surround.m4a", "-c:a aac", 6),
+                                  encode("raw.aac", "-c:a aac -f adts")};
+    for (const std::string& path : others) {
+        SCOPED_TRACE(path);
+        why.clear();
+        EXPECT_FALSE(DescribeAac({path, nullptr, 0}, d, why));
+        EXPECT_FALSE(why.empty());
+        EXPECT_TRUE(DescribeMedia({path, nullptr, 0}, d, why)) << why;
+    }
+}
+
+TEST_F(AacDecoder, ACutFilePlaysWhatItHoldsAndDamageIsRefused)
+{
+    // The index at the front and the sound cut off two thirds in, as a download that broke off.
+    const std::string whole = encode("whole.m4a", "-c:a aac -movflags +faststart", 2, 44100, 6.0);
+    std::ifstream in(whole, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string cutPath = dir.file("cut.m4a");
+    std::ofstream(cutPath, std::ios::binary) << bytes.substr(0, bytes.size() * 2 / 3);
+    std::string why;
+    std::unique_ptr<Decoder> cut = OpenAac({cutPath, nullptr, 0}, why);
+    ASSERT_TRUE(cut) << why;
+    const double seconds = double(decodeAll(*cut).size() / 2) / 44100;
+    EXPECT_GT(seconds, 3.0);
+    EXPECT_LT(seconds, 4.5);
+
+    // The same bytes from memory, with every length in the index made huge.
+    std::string broken = bytes;
+    for (const char* table : {"stsz", "stco", "stts", "stsc"}) {
+        const std::size_t at = broken.find(table);
+        ASSERT_NE(at, std::string::npos);
+        broken.replace(at + 8, 4, "\x7f\xff\xff\xff");
+    }
+    Description d;
+    const MediaInput memory{"", reinterpret_cast<const uint8_t*>(broken.data()), broken.size()};
+    EXPECT_FALSE(DescribeAac(memory, d, why));
+    EXPECT_FALSE(why.empty());
+    // Not an MP4 at all.
+    const std::string noise(4096, '\x55');
+    EXPECT_FALSE(DescribeAac({"", reinterpret_cast<const uint8_t*>(noise.data()), noise.size()}, d, why));
+}
