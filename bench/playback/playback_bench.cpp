@@ -302,6 +302,7 @@ int registerAll()
     add("playing_ogg_q6", [] { return makeFile("chord-q6.ogg", {"-c:a", "libvorbis", "-q:a", "6"}); });
     // Through in_media, the plug-in of the lossless and other types.
     add("playing_flac", [] { return makeFile("chord.flac", {"-c:a", "flac"}); });
+    add("playing_aac_m4a", [] { return makeFile("chord.m4a", {"-c:a", "aac", "-b:a", "192k"}); });
     add(
         "playing_mp3_320k_sound_card",
         [] {

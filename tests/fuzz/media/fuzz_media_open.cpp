@@ -1,7 +1,8 @@
 // in_media's decoders on any bytes: the description, the open, reading with
 // seeks, and zipped modules. Every format the plug-in claims is recognised by
-// content, so one target covers them all. Built with MEDIA_FUZZ_FLAC or
-// MEDIA_FUZZ_OPUS, the target drives the FLAC or the Opus library instead.
+// content, so one target covers them all. Built with MEDIA_FUZZ_FLAC,
+// MEDIA_FUZZ_OPUS or MEDIA_FUZZ_AAC, the target drives the FLAC, the Opus or
+// the AAC (MP4) library instead.
 
 #include "decoder/MediaDecoder.h"
 #include "fuzz/FuzzCheck.h"
@@ -20,6 +21,9 @@ constexpr auto open = &OpenFlac;
 #elif defined(MEDIA_FUZZ_OPUS)
 constexpr auto describe = &DescribeOpus;
 constexpr auto open = &OpenOpus;
+#elif defined(MEDIA_FUZZ_AAC)
+constexpr auto describe = &DescribeAac;
+constexpr auto open = &OpenAac;
 #else
 constexpr auto describe = &DescribeMedia;
 constexpr auto open = &OpenMedia;
