@@ -1,5 +1,5 @@
 // in_media's decoding speed, whole process: pcmkit-convert (a host that writes
-// what the plug-in gives it) playing a ten-minute FLAC and Opus file through
+// what the plug-in gives it) playing a ten-minute FLAC, Opus and M4A file through
 // in_media, against ffmpeg decoding the same file to null with one thread.
 // "x_realtime" is ten minutes divided by the CPU time (user + system) of the
 // process, which is also the benchmark's time, so other load does not count.
@@ -78,6 +78,7 @@ void Ffmpeg(benchmark::State& state, const Format& f)
 const std::vector<Format> kFormats = {
     {"flac", "tone.flac", "-c:a flac"},
     {"opus", "tone.opus", "-c:a libopus -b:a 128k"},
+    {"aac", "tone.m4a", "-c:a aac -b:a 192k"},
 };
 
 void LoadPlugin(benchmark::State& state)

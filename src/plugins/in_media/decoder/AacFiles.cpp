@@ -68,14 +68,14 @@ class AacStream {
         p.channels = parametricStereo_ ? 2 : track_.channels;
         p.outputChannels = outChannels_;
         p.lengthMs = int64_t(std::min<uint64_t>(totalFrames_ * 1000 / rate_, kMaxLengthMs));
-        uint64_t bitrate = track_.averageBitrate;
+        double bitrate = track_.averageBitrate;
         if (bitrate == 0) {
-            uint64_t bytes = 0;
+            double bytes = 0;
             for (uint32_t size : track_.sizes)
                 bytes += size;
-            bitrate = bytes * 8 * track_.timescale / (track_.length + track_.skip);
+            bitrate = bytes * 8 * track_.timescale / double(track_.length + track_.skip);
         }
-        p.bitrateKbps = int(std::min<uint64_t>(bitrate / 1000, 1 << 20));
+        p.bitrateKbps = int(std::min(bitrate / 1000, double(1 << 20)));
         out.tags = track_.tags;
         return true;
     }
@@ -140,8 +140,7 @@ class AacStream {
                 return false;
             NeAACDecFrameInfo info{};
             auto* pcm = static_cast<int16_t*>(NeAACDecDecode(decoder_, &info, frame_.data(), size));
-            const uint64_t lasts = outputFrames(
-                track_.startOf(index + 1) - track_.startOf(index)); // what the frame stands for
+            const uint64_t lasts = outputFrames(track_.durationOf(index)); // what the frame stands for
             if (info.error != 0 || (info.samples > 0 && (!pcm || info.channels == 0))) {
                 if (++failed >= holes)
                     return false;

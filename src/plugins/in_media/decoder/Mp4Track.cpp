@@ -9,6 +9,7 @@ namespace {
 constexpr uint64_t kMaxMovieBytes = 64 << 20; // the file's index ("moov"), read whole
 constexpr uint32_t kMaxFrameBytes = 1 << 16;  // an AAC frame of two channels holds at most 1536
 constexpr uint64_t kMaxUnits = uint64_t(1) << 44; // keeps units times a rate inside 64 bits
+constexpr uint32_t kMaxFrames = 1 << 24;          // over 100 hours at 44.1 kHz
 constexpr int kMaxTopLevelBoxes = 1 << 16;
 
 constexpr uint32_t fourcc(const char (&name)[5])
@@ -283,10 +284,13 @@ bool readFrameTables(Bytes stbl, uint64_t fileSize, Mp4Track& out, std::string& 
         return false;
     }
 
-    std::vector<Mp4Track::Run> durations;
+    struct TimeToFrames {
+        uint32_t count, delta;
+    };
+    std::vector<TimeToFrames> durations;
     std::vector<ChunkRun> chunkRuns;
     std::vector<uint64_t> chunks;
-    if (!readTable(stts, 8, durations, [](Bytes& b) { return Mp4Track::Run{b.u32(), b.u32()}; }) ||
+    if (!readTable(stts, 8, durations, [](Bytes& b) { return TimeToFrames{b.u32(), b.u32()}; }) ||
         !readTable(stsc, 12, chunkRuns,
                    [](Bytes& b) {
                        const ChunkRun run{b.u32(), b.u32()};
@@ -305,6 +309,7 @@ bool readFrameTables(Bytes stbl, uint64_t fileSize, Mp4Track& out, std::string& 
     // Every frame lies in the file: no more of one size than the file holds.
     if (commonSize != 0)
         count = uint32_t(std::min<uint64_t>(count, fileSize / commonSize));
+    count = std::min(count, kMaxFrames);
 
     // Each frame's place: the chunks in runs, the frames of a chunk one after another.
     for (std::size_t run = 0; run < chunkRuns.size() && out.sizes.size() < count; ++run) {
@@ -334,25 +339,23 @@ bool readFrameTables(Bytes stbl, uint64_t fileSize, Mp4Track& out, std::string& 
     }
 
     // Durations for exactly the frames there are; past the table, the last one.
+    const std::size_t frames = out.sizes.size();
     std::size_t covered = 0;
     uint64_t units = 0;
-    for (const Mp4Track::Run& run : durations) {
-        if (covered == out.sizes.size())
-            break;
-        const uint32_t n = uint32_t(std::min<std::size_t>(run.count, out.sizes.size() - covered));
-        if (n == 0)
-            continue;
-        out.durations.push_back({n, run.delta});
+    auto cover = [&](uint64_t count, uint32_t delta) {
+        const std::size_t n = std::size_t(std::min<uint64_t>(count, frames - covered));
+        if (n == 0 || units > kMaxUnits) // past the limit: refused below
+            return;
+        if (out.durations.empty() || out.durations.back().delta != delta)
+            out.durations.push_back({covered, units, delta});
         covered += n;
-        units += uint64_t(n) * run.delta;
-    }
+        units += uint64_t(n) * delta;
+    };
+    for (const TimeToFrames& entry : durations)
+        cover(entry.count, entry.delta);
     if (out.durations.empty())
         return false;
-    if (covered < out.sizes.size()) {
-        const uint32_t n = uint32_t(out.sizes.size() - covered);
-        out.durations.push_back({n, out.durations.back().delta});
-        units += uint64_t(n) * out.durations.back().delta;
-    }
+    cover(frames, out.durations.back().delta);
     if (units == 0 || units > kMaxUnits)
         return false;
     out.length = units;
@@ -377,9 +380,9 @@ void readEdits(Bytes trak, uint32_t movieTimescale, Mp4Track& out)
         const uint64_t total = out.length;
         out.skip = std::min<uint64_t>(uint64_t(mediaTime), total);
         out.length = total - out.skip;
-        if (duration > 0 && movieTimescale > 0 && duration < kMaxUnits) {
-            const uint64_t edited = duration * out.timescale / movieTimescale;
-            out.length = std::min(out.length, edited);
+        if (duration > 0 && movieTimescale > 0) {
+            const auto edited = static_cast<unsigned __int128>(duration) * out.timescale / movieTimescale;
+            out.length = uint64_t(std::min<unsigned __int128>(out.length, edited));
         }
         return;
     }
@@ -512,30 +515,38 @@ bool readMovieBox(bass::InputData& data, std::vector<uint8_t>& movie, std::strin
 
 } // namespace
 
+namespace {
+
+// The run that holds frame.
+const Mp4Track::Run& runOf(const std::vector<Mp4Track::Run>& runs, std::size_t frame)
+{
+    const auto after = std::upper_bound(runs.begin(), runs.end(), frame,
+                                        [](std::size_t f, const Mp4Track::Run& run) { return f < run.firstFrame; });
+    return *(after - 1); // the first run starts at frame 0
+}
+
+} // namespace
+
 uint64_t Mp4Track::startOf(std::size_t frame) const
 {
-    uint64_t start = 0;
-    for (const Run& run : durations) {
-        if (frame < run.count)
-            return start + uint64_t(frame) * run.delta;
-        start += uint64_t(run.count) * run.delta;
-        frame -= run.count;
-    }
-    return start;
+    const Run& run = runOf(durations, frame);
+    return run.start + uint64_t(frame - run.firstFrame) * run.delta;
+}
+
+uint32_t Mp4Track::durationOf(std::size_t frame) const
+{
+    return runOf(durations, frame).delta;
 }
 
 std::size_t Mp4Track::frameAt(uint64_t time) const
 {
-    std::size_t frame = 0;
-    uint64_t start = 0;
-    for (const Run& run : durations) {
-        const uint64_t span = uint64_t(run.count) * run.delta;
-        if (time < start + span)
-            return frame + std::size_t((time - start) / std::max<uint32_t>(run.delta, 1));
-        start += span;
-        frame += run.count;
-    }
-    return frame > 0 ? frame - 1 : 0;
+    const auto after = std::upper_bound(durations.begin(), durations.end(), time,
+                                        [](uint64_t t, const Run& run) { return t < run.start; });
+    const std::size_t index = std::size_t(after - durations.begin()) - 1;
+    const Run& run = durations[index];
+    const std::size_t end = index + 1 < durations.size() ? durations[index + 1].firstFrame : frameCount();
+    const uint64_t within = run.delta ? (time - run.start) / run.delta : 0;
+    return std::size_t(std::min<uint64_t>(run.firstFrame + within, end - 1));
 }
 
 bool ReadMp4Track(bass::InputData& data, Mp4Track& out, std::string& why)

@@ -24,15 +24,18 @@ struct Mp4Track {
     // The frames in decoding order, every one wholly inside the file.
     std::vector<uint64_t> offsets;
     std::vector<uint32_t> sizes;
+    // Runs of frames of one duration, in order; each lasts up to the next.
     struct Run {
-        uint32_t count; // frames
-        uint32_t delta; // timescale units each
+        std::size_t firstFrame;
+        uint64_t start; // timescale units from the first frame's start
+        uint32_t delta; // timescale units each frame of the run lasts
     };
-    std::vector<Run> durations; // covering exactly the frames
+    std::vector<Run> durations;
 
     std::size_t frameCount() const { return sizes.size(); }
     // Timescale units from the first frame's start to frame's.
     uint64_t startOf(std::size_t frame) const;
+    uint32_t durationOf(std::size_t frame) const;
     // The frame playing at time (the last one from its start on).
     std::size_t frameAt(uint64_t time) const;
     Tags tags;
