@@ -18,7 +18,6 @@ namespace media {
 namespace {
 
 constexpr int kMaxHoles = 64; // damaged frames in a row before the stream counts as ended
-constexpr int kMaxProbeFrames = 8; // frames the decoder may keep back before its first output
 
 class AacStream {
   public:
@@ -53,7 +52,7 @@ class AacStream {
         rate_ = uint32_t(rate);
         skip_ = outputFrames(track_.skip);
         remaining_ = totalFrames_ = outputFrames(track_.length);
-        if (!decodeNext(kMaxProbeFrames) || pcmChannels_ > 2) {
+        if (!decodeNext() || pcmChannels_ > 2) {
             why = "The AAC stream cannot be decoded.";
             return false;
         }
@@ -84,7 +83,7 @@ class AacStream {
     {
         int done = 0;
         while (done < frames && remaining_ > 0) {
-            if (pcmAt_ == pcmFrames_ && !decodeNext(kMaxHoles))
+            if (pcmAt_ == pcmFrames_ && !decodeNext())
                 break;
             const int n = int(std::min<uint64_t>({uint64_t(frames - done), pcmFrames_ - pcmAt_, remaining_}));
             const int16_t* from = pcm_ + std::size_t(pcmAt_) * pcmChannels_;
@@ -128,8 +127,8 @@ class AacStream {
     uint64_t outputFrames(uint64_t units) const { return units * rate_ / track_.timescale; }
 
     // Decodes frames until one gives sound past what is skipped; false at the
-    // end, or after holes damaged frames in a row.
-    bool decodeNext(int holes)
+    // end, or after kMaxHoles damaged frames in a row.
+    bool decodeNext()
     {
         int failed = 0;
         while (next_ < track_.frameCount()) {
@@ -142,7 +141,7 @@ class AacStream {
             auto* pcm = static_cast<int16_t*>(NeAACDecDecode(decoder_, &info, frame_.data(), size));
             const uint64_t lasts = outputFrames(track_.durationOf(index)); // what the frame stands for
             if (info.error != 0 || (info.samples > 0 && (!pcm || info.channels == 0))) {
-                if (++failed >= holes)
+                if (++failed >= kMaxHoles)
                     return false;
                 continue;
             }
