@@ -1,7 +1,7 @@
 // The AAC reader beside the FFmpeg decoders on the same files from ffmpeg's
-// encoder: the same rate, channels and length, the same samples in time (the
-// two decoders round a little differently), seeks that land on the same
-// sample, the tags, and what it leaves to FFmpeg.
+// encoder, in MP4 and in ADTS: the same rate, channels and length, the same
+// samples in time (the two decoders round a little differently), seeks that
+// land on the same sample, the tags, and what it leaves to FFmpeg.
 
 #include "decoder/MediaDecoder.h"
 #include "support/TempDir.h"
@@ -113,6 +113,41 @@ TEST_F(AacDecoder, PlaysWhatFfmpegPlaysInRateChannelsLengthAndTime)
     }
 }
 
+// ADTS says nothing of the encoder's delay: the first frame, which only
+// starts the decoder, is left out, where FFmpeg plays it.
+TEST_F(AacDecoder, AdtsPlaysWhatFfmpegPlaysPastTheFirstFrame)
+{
+    for (const int channels : {1, 2}) {
+        SCOPED_TRACE(channels);
+        const std::string path = encode("raw" + std::to_string(channels) + ".aac", "-c:a aac -f adts", channels);
+        std::string why;
+        std::unique_ptr<Decoder> ours = OpenAac({path, nullptr, 0}, why);
+        ASSERT_TRUE(ours) << why;
+        std::unique_ptr<Decoder> theirs = OpenMedia({path, nullptr, 0}, why);
+        ASSERT_TRUE(theirs) << why;
+        const StreamProperties& p = ours->description().properties;
+        EXPECT_EQ(p.format, theirs->description().properties.format);
+        EXPECT_EQ(p.sampleRate, 44100);
+        EXPECT_EQ(p.outputChannels, channels);
+        EXPECT_NEAR(p.lengthMs, 3000, 24) << "whole frames";
+
+        const std::vector<int16_t> a = decodeAll(*ours), b = decodeAll(*theirs);
+        const std::size_t firstFrame = 1024 * std::size_t(channels);
+        ASSERT_EQ(a.size() + firstFrame, b.size());
+        EXPECT_EQ(int64_t(a.size() / std::size_t(channels)) * 1000 / 44100, p.lengthMs);
+        const std::vector<int16_t> later(b.begin() + long(firstFrame), b.end());
+        const std::size_t edge = 2048 * std::size_t(channels);
+        EXPECT_LE(largestDifference(a, later, edge, a.size() - edge), kRoundingLsb);
+
+        ASSERT_TRUE(ours->seek(2000));
+        std::vector<int16_t> after(1000 * std::size_t(channels));
+        ASSERT_EQ(ours->read(after.data(), 1000), 1000);
+        const std::size_t at = std::size_t(88200) * std::size_t(channels);
+        const std::vector<int16_t> expected(a.begin() + long(at), a.begin() + long(at + after.size()));
+        EXPECT_LE(largestDifference(after, expected, 0, after.size()), kRoundingLsb);
+    }
+}
+
 TEST_F(AacDecoder, TellsTheTagsAndLeavesOtherTracksToFfmpeg)
 {
     const std::string tagged =
@@ -132,8 +167,8 @@ TEST_F(AacDecoder, TellsTheTagsAndLeavesOtherTracksToFfmpeg)
     // Not for this reader: FFmpeg plays them (fragmented files keep their frames
     // outside the index).
     const std::string others[] = {encode("lossless.m4a", "-c:a alac"), encode("surround.m4a", "-c:a aac", 6),
-                                  encode("raw.aac", "-c:a aac -f adts"),
-                                  encode("fragments.m4a", "-c:a aac -movflags frag_keyframe+empty_moov")};
+                                  encode("fragments.m4a", "-c:a aac -movflags frag_keyframe+empty_moov"),
+                                  encode("tagged.aac", "-c:a aac -f adts -write_id3v2 1 -metadata title=T")};
     for (const std::string& path : others) {
         SCOPED_TRACE(path);
         why.clear();

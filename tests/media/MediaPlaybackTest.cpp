@@ -163,15 +163,18 @@ TEST_F(MediaHost, OggOpusAndVorbisPlayWithoutFfmpeg)
     ExpectSecondOfKilohertz(capture.read());
 }
 
-// AAC in MP4 files is read by our own reader and libfaad2 alone, without
-// mapping FFmpeg; ALAC beside it goes to FFmpeg.
-TEST_F(MediaHost, AacInMp4PlaysWithoutFfmpeg)
+// AAC in MP4 and ADTS files is read by our own reader and libfaad2 alone,
+// without mapping FFmpeg; ALAC beside it goes to FFmpeg.
+TEST_F(MediaHost, AacPlaysWithoutFfmpeg)
 {
     const std::string mono = MakeTone(dir.path(), "mono", {"m4a", "aac", 22050, 1, {}}, 500, 0.5);
+    const std::string raw = MakeTone(dir.path(), "raw", {"aac", "aac", 44100, 2, {"-f", "adts"}}, 500, 0.5);
     const std::string stereo = MakeTone(dir.path(), "tone", AacM4a(), 1000, 1.0, {"Ada Artist", "Kilohertz"});
     const std::string lossless = MakeTone(dir.path(), "lossless", AlacM4a(), 500, 0.5);
     ASSERT_TRUE(p->Open(mono));
     EXPECT_EQ(p->PlayLength(), 500u);
+    ASSERT_TRUE(p->Open(raw));
+    EXPECT_NEAR(p->PlayLength(), 500, 24) << "whole frames";
     ASSERT_TRUE(p->Open(stereo));
     EXPECT_EQ(p->StreamInfo().Title, "Ada Artist - Kilohertz");
     EXPECT_EQ(p->PlayLength(), 1000u) << "the encoder's delay and padding left out";

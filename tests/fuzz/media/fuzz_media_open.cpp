@@ -2,7 +2,7 @@
 // seeks, and zipped modules. Every format the plug-in claims is recognised by
 // content, so one target covers them all. Built with MEDIA_FUZZ_FLAC,
 // MEDIA_FUZZ_OPUS or MEDIA_FUZZ_AAC, the target drives the FLAC, the Opus or
-// the AAC (MP4) library instead.
+// the AAC (MP4 and ADTS) library instead.
 
 #include "decoder/MediaDecoder.h"
 #include "fuzz/FuzzCheck.h"

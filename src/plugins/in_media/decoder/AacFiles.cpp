@@ -1,11 +1,11 @@
-// AAC in MP4 files (.m4a and its kin) decoded by libfaad2 from our own reading
-// of the file's frame tables, so that playing them does not map FFmpeg and the
-// dozens of libraries it brings. Streams of more than two channels, other
-// codecs in MP4 (ALAC, MP3) and raw ADTS streams are left to the FFmpeg
-// decoders.
+// AAC in MP4 files (.m4a and its kin) and in ADTS files (.aac) decoded by
+// libfaad2 from our own reading of the files' frames, so that playing them
+// does not map FFmpeg and the dozens of libraries it brings. Streams of more
+// than two channels, other codecs in MP4 (ALAC, MP3) and tagged ADTS files
+// are left to the FFmpeg decoders.
 
 #include "LightDecoder.h"
-#include "Mp4Track.h"
+#include "AacTrack.h"
 
 #include "bass/Source.h"
 
@@ -34,7 +34,9 @@ class AacStream {
     // rate and the channels; false with why when this reader does not play it.
     bool open(Description& out, std::string& why)
     {
-        if (!ReadMp4Track(data_, track_, why))
+        uint8_t head[8] = {};
+        const bool mp4 = data_.read(0, head, 8) == 8 && std::memcmp(head + 4, "ftyp", 4) == 0;
+        if (!(mp4 ? ReadMp4Track(data_, track_, why) : ReadAdtsTrack(data_, track_, why)))
             return false;
         decoder_ = NeAACDecOpen();
         NeAACDecConfigurationPtr config = NeAACDecGetCurrentConfiguration(decoder_);
@@ -61,7 +63,7 @@ class AacStream {
         outChannels_ = track_.channels == 1 && !parametricStereo_ ? 1 : pcmChannels_;
 
         StreamProperties& p = out.properties;
-        p.format = "QuickTime / MOV";
+        p.format = track_.container;
         p.codec = "AAC (Advanced Audio Coding)";
         p.sampleRate = int(rate_);
         p.channels = parametricStereo_ ? 2 : track_.channels;
@@ -164,7 +166,7 @@ class AacStream {
     }
 
     bass::InputData& data_;
-    Mp4Track track_;
+    AacTrack track_;
     NeAACDecHandle decoder_ = nullptr;
     uint32_t rate_ = 0;
     int outChannels_ = 0;

@@ -1,4 +1,4 @@
-#include "Mp4Track.h"
+#include "AacTrack.h"
 
 #include <algorithm>
 #include <cstring>
@@ -185,7 +185,7 @@ int configuredChannels(const std::vector<uint8_t>& config)
 }
 
 // From an "esds" box: the AAC configuration and the average bit rate.
-bool readEsds(Bytes esds, Mp4Track& out, std::string& why)
+bool readEsds(Bytes esds, AacTrack& out, std::string& why)
 {
     version(esds);
     Bytes es, config, specific;
@@ -231,7 +231,7 @@ bool readEsds(Bytes esds, Mp4Track& out, std::string& why)
     return true;
 }
 
-bool readSampleDescription(Bytes stsd, Mp4Track& out, std::string& why)
+bool readSampleDescription(Bytes stsd, AacTrack& out, std::string& why)
 {
     version(stsd);
     stsd.skip(4); // entry count: the first entry describes the track
@@ -273,7 +273,7 @@ struct ChunkRun {
     uint32_t framesPerChunk;
 };
 
-bool readFrameTables(Bytes stbl, uint64_t fileSize, Mp4Track& out, std::string& why)
+bool readFrameTables(Bytes stbl, uint64_t fileSize, AacTrack& out, std::string& why)
 {
     why = "The MP4 file's frame tables are damaged.";
     Bytes stts, stsc, stsz, stco;
@@ -364,7 +364,7 @@ bool readFrameTables(Bytes stbl, uint64_t fileSize, Mp4Track& out, std::string& 
 
 // The first edit that plays media: where the track starts (the encoder's
 // delay) and for how long, in the movie's timescale.
-void readEdits(Bytes trak, uint32_t movieTimescale, Mp4Track& out)
+void readEdits(Bytes trak, uint32_t movieTimescale, AacTrack& out)
 {
     Bytes elst;
     if (!descend(trak, {fourcc("edts"), fourcc("elst")}, elst))
@@ -401,7 +401,7 @@ const TagName kTextTags[] = {
     {fourcc("\xa9" "cmt"), "comment"}, {fourcc("\xa9" "wrt"), "composer"}, {fourcc("\xa9too"), "encoder"},
 };
 
-void readTags(Bytes moov, Mp4Track& out)
+void readTags(Bytes moov, AacTrack& out)
 {
     Bytes meta, ilst;
     if (!descend(moov, {fourcc("udta"), fourcc("meta")}, meta))
@@ -448,7 +448,7 @@ bool isSoundTrack(Bytes mdia)
     return hdlr.u32() == fourcc("soun");
 }
 
-bool readTrack(Bytes trak, uint32_t movieTimescale, uint64_t fileSize, Mp4Track& out, std::string& why)
+bool readTrack(Bytes trak, uint32_t movieTimescale, uint64_t fileSize, AacTrack& out, std::string& why)
 {
     Bytes mdia, mdhd, stbl, stsd;
     if (!child(trak, fourcc("mdia"), mdia) || !isSoundTrack(mdia))
@@ -515,43 +515,9 @@ bool readMovieBox(bass::InputData& data, std::vector<uint8_t>& movie, std::strin
 
 } // namespace
 
-namespace {
-
-// The run that holds frame.
-const Mp4Track::Run& runOf(const std::vector<Mp4Track::Run>& runs, std::size_t frame)
+bool ReadMp4Track(bass::InputData& data, AacTrack& out, std::string& why)
 {
-    const auto after = std::upper_bound(runs.begin(), runs.end(), frame,
-                                        [](std::size_t f, const Mp4Track::Run& run) { return f < run.firstFrame; });
-    return *(after - 1); // the first run starts at frame 0
-}
-
-} // namespace
-
-uint64_t Mp4Track::startOf(std::size_t frame) const
-{
-    const Run& run = runOf(durations, frame);
-    return run.start + uint64_t(frame - run.firstFrame) * run.delta;
-}
-
-uint32_t Mp4Track::durationOf(std::size_t frame) const
-{
-    return runOf(durations, frame).delta;
-}
-
-std::size_t Mp4Track::frameAt(uint64_t time) const
-{
-    const auto after = std::upper_bound(durations.begin(), durations.end(), time,
-                                        [](uint64_t t, const Run& run) { return t < run.start; });
-    const std::size_t index = std::size_t(after - durations.begin()) - 1;
-    const Run& run = durations[index];
-    const std::size_t end = index + 1 < durations.size() ? durations[index + 1].firstFrame : frameCount();
-    const uint64_t within = run.delta ? (time - run.start) / run.delta : 0;
-    return std::size_t(std::min<uint64_t>(run.firstFrame + within, end - 1));
-}
-
-bool ReadMp4Track(bass::InputData& data, Mp4Track& out, std::string& why)
-{
-    out = Mp4Track{};
+    out = AacTrack{};
     std::vector<uint8_t> movie;
     if (!readMovieBox(data, movie, why))
         return false;
@@ -568,10 +534,11 @@ bool ReadMp4Track(bass::InputData& data, Mp4Track& out, std::string& why)
     while (nextBox(in, box)) {
         if (box.type != fourcc("trak"))
             continue;
-        Mp4Track track;
+        AacTrack track;
         std::string trackWhy;
         if (readTrack(box.body, movieTimescale, data.size(), track, trackWhy)) {
             out = std::move(track);
+            out.container = "QuickTime / MOV";
             readTags(moov, out);
             return true;
         }

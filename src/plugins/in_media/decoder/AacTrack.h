@@ -1,6 +1,7 @@
-// The first AAC sound track of an MP4 file (.m4a, .mp4, .m4b, .mov): where
-// each of its frames lies, how long each lasts, and the file's tags. Every
-// size and count in the file is checked against the bytes that hold it.
+// An AAC stream in a file: the first AAC sound track of an MP4 file (.m4a,
+// .mp4, .m4b, .mov) or a raw ADTS stream (.aac): where each of its frames
+// lies, how long each lasts, and the file's tags. Every size and count in the
+// file is checked against the bytes that hold it.
 #pragma once
 
 #include "MediaDecoder.h"
@@ -13,7 +14,8 @@
 
 namespace media {
 
-struct Mp4Track {
+struct AacTrack {
+    std::string container;              // as the FFmpeg decoders name it
     std::vector<uint8_t> decoderConfig; // the AAC AudioSpecificConfig
     int channels = 0;                   // of the AAC configuration: 1 or 2
     uint32_t timescale = 0;             // of the frames' durations, per second
@@ -43,6 +45,10 @@ struct Mp4Track {
 
 // False, with why, for a file that is no MP4 or holds no AAC track of one or
 // two channels that this reader takes (such tracks go to the FFmpeg decoders).
-bool ReadMp4Track(bass::InputData& data, Mp4Track& out, std::string& why);
+bool ReadMp4Track(bass::InputData& data, AacTrack& out, std::string& why);
+
+// The same for a file of ADTS frames. Files with tags (ID3 or APE) are left to
+// the FFmpeg decoders, which read them.
+bool ReadAdtsTrack(bass::InputData& data, AacTrack& out, std::string& why);
 
 } // namespace media
