@@ -92,7 +92,7 @@ std::unique_ptr<Decoder> OpenMedia(const MediaInput& input, std::string& why);
 // The same for FLAC through libFLAC alone (Plugins/media_flac.so), which
 // plays FLAC of one or two channels without mapping FFmpeg, for Ogg Opus
 // through libopusfile alone (Plugins/media_opus.so), and for AAC of one or two
-// channels in MP4 files through libfaad2 alone (Plugins/media_aac.so).
+// channels in MP4 and ADTS files through libfaad2 alone (Plugins/media_aac.so).
 bool DescribeFlac(const MediaInput& input, Description& out, std::string& why);
 std::unique_ptr<Decoder> OpenFlac(const MediaInput& input, std::string& why);
 bool DescribeOpus(const MediaInput& input, Description& out, std::string& why);
