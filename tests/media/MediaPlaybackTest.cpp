@@ -164,13 +164,18 @@ TEST_F(MediaHost, OggOpusAndVorbisPlayWithoutFfmpeg)
 }
 
 // AAC in MP4 and ADTS files is read by our own reader and libfaad2 alone,
-// without mapping FFmpeg; ALAC beside it goes to FFmpeg.
-TEST_F(MediaHost, AacPlaysWithoutFfmpeg)
+// WavPack by libwavpack alone, without mapping FFmpeg; ALAC beside them goes
+// to FFmpeg.
+TEST_F(MediaHost, AacAndWavPackPlayWithoutFfmpeg)
 {
     const std::string mono = MakeTone(dir.path(), "mono", {"m4a", "aac", 22050, 1, {}}, 500, 0.5);
     const std::string raw = MakeTone(dir.path(), "raw", {"aac", "aac", 44100, 2, {"-f", "adts"}}, 500, 0.5);
     const std::string stereo = MakeTone(dir.path(), "tone", AacM4a(), 1000, 1.0, {"Ada Artist", "Kilohertz"});
     const std::string lossless = MakeTone(dir.path(), "lossless", AlacM4a(), 500, 0.5);
+    const std::string wavpack = MakeTone(dir.path(), "wavpack", WavPack(), 500, 0.5, {"Ada", "Packed"});
+    ASSERT_TRUE(p->Open(wavpack));
+    EXPECT_EQ(p->PlayLength(), 500u);
+    EXPECT_EQ(p->StreamInfo().Title, "Ada - Packed");
     ASSERT_TRUE(p->Open(mono));
     EXPECT_EQ(p->PlayLength(), 500u);
     ASSERT_TRUE(p->Open(raw));
@@ -179,7 +184,7 @@ TEST_F(MediaHost, AacPlaysWithoutFfmpeg)
     EXPECT_EQ(p->StreamInfo().Title, "Ada Artist - Kilohertz");
     EXPECT_EQ(p->PlayLength(), 1000u) << "the encoder's delay and padding left out";
     playToEnd();
-    EXPECT_FALSE(testsupport::LibraryMapped("libavcodec")) << "FFmpeg was loaded for AAC";
+    EXPECT_FALSE(testsupport::LibraryMapped("libavcodec")) << "FFmpeg was loaded for AAC or WavPack";
     ASSERT_TRUE(p->Open(lossless));
     EXPECT_TRUE(testsupport::LibraryMapped("libavcodec"));
     p.reset();

@@ -49,12 +49,13 @@ Library general("media_decoders.so", "orvella_media_decoders");
 Library flac("media_flac.so", "orvella_media_flac");
 Library opus("media_opus.so", "orvella_media_opus");
 Library aac("media_aac.so", "orvella_media_aac");
+Library wavpack("media_wavpack.so", "orvella_media_wavpack");
 
-enum class Kind { Flac, Opus, Vorbis, Mp4, Adts, Other };
+enum class Kind { Flac, Opus, Vorbis, Mp4, Adts, WavPack, Other };
 
 // What a file is by its first bytes: FLAC (behind an ID3v2 tag or not), Ogg
 // whose first packet is an Opus or a Vorbis head, MP4 (its first box names
-// the file type) or ADTS (an AAC frame header).
+// the file type), ADTS (an AAC frame header) or WavPack (a block header).
 Kind kindOf(const std::string& path)
 {
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -69,6 +70,8 @@ Kind kindOf(const std::string& path)
         kind = Kind::Mp4;
     } else if (got >= 2 && head[0] == 0xff && (head[1] & 0xf6) == 0xf0) {
         kind = Kind::Adts;
+    } else if (got >= 4 && std::memcmp(head, "wvpk", 4) == 0) {
+        kind = Kind::WavPack;
     } else if (got >= 10 && std::memcmp(head, "ID3", 3) == 0 && (head[6] | head[7] | head[8] | head[9]) < 0x80) {
         const long tagSize = 10 + (long(head[6]) << 21 | long(head[7]) << 14 | long(head[8]) << 7 | long(head[9])) +
                              ((head[5] & 0x10) ? 10 : 0);
@@ -97,6 +100,8 @@ Library* lightLibraryOf(Kind kind)
     case Kind::Mp4:
     case Kind::Adts:
         return &aac;
+    case Kind::WavPack:
+        return &wavpack;
     default:
         return nullptr;
     }

@@ -1,8 +1,8 @@
 // in_media's decoders on any bytes: the description, the open, reading with
 // seeks, and zipped modules. Every format the plug-in claims is recognised by
 // content, so one target covers them all. Built with MEDIA_FUZZ_FLAC,
-// MEDIA_FUZZ_OPUS or MEDIA_FUZZ_AAC, the target drives the FLAC, the Opus or
-// the AAC (MP4 and ADTS) library instead.
+// MEDIA_FUZZ_OPUS, MEDIA_FUZZ_AAC or MEDIA_FUZZ_WAVPACK, the target drives the
+// FLAC, the Opus, the AAC (MP4 and ADTS) or the WavPack library instead.
 
 #include "decoder/MediaDecoder.h"
 #include "fuzz/FuzzCheck.h"
@@ -24,6 +24,9 @@ constexpr auto open = &OpenOpus;
 #elif defined(MEDIA_FUZZ_AAC)
 constexpr auto describe = &DescribeAac;
 constexpr auto open = &OpenAac;
+#elif defined(MEDIA_FUZZ_WAVPACK)
+constexpr auto describe = &DescribeWavPack;
+constexpr auto open = &OpenWavPack;
 #else
 constexpr auto describe = &DescribeMedia;
 constexpr auto open = &OpenMedia;

@@ -91,14 +91,18 @@ std::unique_ptr<Decoder> OpenMedia(const MediaInput& input, std::string& why);
 
 // The same for FLAC through libFLAC alone (Plugins/media_flac.so), which
 // plays FLAC of one or two channels without mapping FFmpeg, for Ogg Opus
-// through libopusfile alone (Plugins/media_opus.so), and for AAC of one or two
-// channels in MP4 and ADTS files through libfaad2 alone (Plugins/media_aac.so).
+// through libopusfile alone (Plugins/media_opus.so), for AAC of one or two
+// channels in MP4 and ADTS files through libfaad2 alone (Plugins/media_aac.so),
+// and for WavPack of one or two channels through libwavpack alone
+// (Plugins/media_wavpack.so).
 bool DescribeFlac(const MediaInput& input, Description& out, std::string& why);
 std::unique_ptr<Decoder> OpenFlac(const MediaInput& input, std::string& why);
 bool DescribeOpus(const MediaInput& input, Description& out, std::string& why);
 std::unique_ptr<Decoder> OpenOpus(const MediaInput& input, std::string& why);
 bool DescribeAac(const MediaInput& input, Description& out, std::string& why);
 std::unique_ptr<Decoder> OpenAac(const MediaInput& input, std::string& why);
+bool DescribeWavPack(const MediaInput& input, Description& out, std::string& why);
+std::unique_ptr<Decoder> OpenWavPack(const MediaInput& input, std::string& why);
 
 // A decoder library's one export, bound by name.
 struct DecoderTable {
@@ -112,3 +116,4 @@ extern "C" const media::DecoderTable* orvella_media_decoders();
 extern "C" const media::DecoderTable* orvella_media_flac();
 extern "C" const media::DecoderTable* orvella_media_opus();
 extern "C" const media::DecoderTable* orvella_media_aac();
+extern "C" const media::DecoderTable* orvella_media_wavpack();
