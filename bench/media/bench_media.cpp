@@ -1,6 +1,7 @@
 // in_media's decoding speed, whole process: pcmkit-convert (a host that writes
-// what the plug-in gives it) playing a ten-minute FLAC, Opus and M4A file through
-// in_media, against ffmpeg decoding the same file to null with one thread.
+// what the plug-in gives it) playing ten-minute FLAC, Opus, M4A and WavPack
+// files through in_media, against ffmpeg decoding the same file to null with
+// one thread.
 // "x_realtime" is ten minutes divided by the CPU time (user + system) of the
 // process, which is also the benchmark's time, so other load does not count.
 //
@@ -79,6 +80,7 @@ const std::vector<Format> kFormats = {
     {"flac", "tone.flac", "-c:a flac"},
     {"opus", "tone.opus", "-c:a libopus -b:a 128k"},
     {"aac", "tone.m4a", "-c:a aac -b:a 192k"},
+    {"wavpack", "tone.wv", "-c:a wavpack -sample_fmt s16p"},
 };
 
 void LoadPlugin(benchmark::State& state)
