@@ -148,6 +148,72 @@ TEST_F(AacDecoder, AdtsPlaysWhatFfmpegPlaysPastTheFirstFrame)
     }
 }
 
+namespace {
+
+uint32_t bigEndian(const std::string& bytes, std::size_t at)
+{
+    return uint32_t(uint8_t(bytes[at])) << 24 | uint32_t(uint8_t(bytes[at + 1])) << 16 |
+           uint32_t(uint8_t(bytes[at + 2])) << 8 | uint8_t(bytes[at + 3]);
+}
+
+std::string bigEndian(uint32_t value)
+{
+    return {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
+}
+
+std::string box(const char* type, const std::string& body)
+{
+    return bigEndian(uint32_t(8 + body.size())) + type + body;
+}
+
+// An ffmpeg file (index at the end) made as iTunes makes its own: no edit
+// list (its box renamed "free"), the delay and length in an iTunSMPB item
+// added to the end of the tags, when gapless is given.
+std::string asFromItunes(std::string bytes, const std::string& gapless)
+{
+    const std::size_t edits = bytes.rfind("edts");
+    bytes.replace(edits, 4, "free");
+    if (gapless.empty())
+        return bytes;
+    const std::string zero(4, '\0');
+    const std::string item =
+        box("----", box("mean", zero + "com.apple.iTunes") + box("name", zero + "iTunSMPB") +
+                        box("data", bigEndian(1) + zero + gapless));
+    const std::size_t ilst = bytes.rfind("ilst") - 4;
+    bytes.insert(ilst + bigEndian(bytes, ilst), item);
+    for (const char* parent : {"ilst", "meta", "udta", "moov"}) {
+        const std::size_t at = bytes.rfind(parent) - 4;
+        bytes.replace(at, 4, bigEndian(bigEndian(bytes, at) + uint32_t(item.size())));
+    }
+    return bytes;
+}
+
+} // namespace
+
+// Files from iTunes have no edit list: their gapless data says where the sound
+// starts and ends, and the reader plays what the edit list would give.
+TEST_F(AacDecoder, ItunesGaplessDataTrimsAsAnEditListDoes)
+{
+    const std::string path = encode("edited.m4a", "-c:a aac");
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string itunes = asFromItunes(bytes, " 00000000 00000400 000001D4 00000000000204CC 00000000 00000000");
+    const std::string bare = asFromItunes(bytes, "");
+    std::string why;
+    auto open = [&why](const std::string& file) {
+        return OpenAac({"", reinterpret_cast<const uint8_t*>(file.data()), file.size()}, why);
+    };
+    std::unique_ptr<Decoder> edited = open(bytes), gapless = open(itunes), untrimmed = open(bare);
+    ASSERT_TRUE(edited && gapless && untrimmed) << why;
+    EXPECT_EQ(gapless->description().properties.lengthMs, 3000);
+    const std::vector<int16_t> expected = decodeAll(*edited);
+    ASSERT_EQ(expected.size(), 132300u * 2);
+    EXPECT_TRUE(decodeAll(*gapless) == expected);
+    // Without either, the last frame's padding plays too.
+    EXPECT_GT(untrimmed->description().properties.lengthMs, 3000);
+    EXPECT_GT(decodeAll(*untrimmed).size(), expected.size() + 512 * 2);
+}
+
 TEST_F(AacDecoder, TellsTheTagsAndLeavesOtherTracksToFfmpeg)
 {
     const std::string tagged =

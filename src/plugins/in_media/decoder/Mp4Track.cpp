@@ -1,6 +1,7 @@
 #include "AacTrack.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace media {
@@ -158,9 +159,17 @@ bool findDescriptor(Bytes in, uint8_t wanted, Bytes& out)
     return false;
 }
 
-// The AudioSpecificConfig's channel configuration (0: given otherwise, or
-// more than this reader takes), or -1 when it cannot be read.
-int configuredChannels(const std::vector<uint8_t>& config)
+// What an AudioSpecificConfig says first; -1 where it cannot be read.
+struct AudioConfig {
+    int objectType = -1;
+    uint32_t rate = 0; // 0 when not one of the standard rates
+    int channels = -1; // 0: given otherwise
+};
+
+constexpr uint32_t kConfigRates[] = {96000, 88200, 64000, 48000, 44100, 32000, 24000,
+                                     22050, 16000, 12000, 11025, 8000,  7350};
+
+AudioConfig readConfig(const std::vector<uint8_t>& config)
 {
     uint64_t bits = 0;
     int have = 0;
@@ -175,13 +184,19 @@ int configuredChannels(const std::vector<uint8_t>& config)
         have -= count;
         return int(bits >> have & ((1u << count) - 1));
     };
-    const int objectType = take(5);
-    if (objectType == 31 && take(6) < 0)
-        return -1;
+    AudioConfig out;
+    int objectType = take(5);
+    if (objectType == 31) {
+        const int extension = take(6);
+        objectType = extension < 0 ? -1 : 32 + extension;
+    }
     const int rateIndex = take(4);
-    if (rateIndex == 15 && (take(12) < 0 || take(12) < 0))
-        return -1;
-    return objectType < 0 || rateIndex < 0 ? -1 : take(4);
+    if (objectType < 0 || rateIndex < 0 || (rateIndex == 15 && (take(12) < 0 || take(12) < 0)))
+        return out;
+    out.objectType = objectType;
+    out.rate = rateIndex < int(std::size(kConfigRates)) ? kConfigRates[rateIndex] : 0;
+    out.channels = take(4);
+    return out;
 }
 
 // From an "esds" box: the AAC configuration and the average bit rate.
@@ -223,7 +238,7 @@ bool readEsds(Bytes esds, AacTrack& out, std::string& why)
         return false;
     }
     out.decoderConfig.assign(specific.data(), specific.data() + specific.left());
-    out.channels = configuredChannels(out.decoderConfig);
+    out.channels = readConfig(out.decoderConfig).channels;
     if (out.channels != 1 && out.channels != 2) {
         why = "The AAC stream has more than two channels.";
         return false;
@@ -363,12 +378,12 @@ bool readFrameTables(Bytes stbl, uint64_t fileSize, AacTrack& out, std::string& 
 }
 
 // The first edit that plays media: where the track starts (the encoder's
-// delay) and for how long, in the movie's timescale.
-void readEdits(Bytes trak, uint32_t movieTimescale, AacTrack& out)
+// delay) and for how long, in the movie's timescale. False without one.
+bool readEdits(Bytes trak, uint32_t movieTimescale, AacTrack& out)
 {
     Bytes elst;
     if (!descend(trak, {fourcc("edts"), fourcc("elst")}, elst))
-        return;
+        return false;
     const bool wide = version(elst) == 1;
     const uint32_t count = elst.u32();
     for (uint32_t i = 0; i < count && elst.ok(); ++i) {
@@ -384,8 +399,44 @@ void readEdits(Bytes trak, uint32_t movieTimescale, AacTrack& out)
             const auto edited = static_cast<unsigned __int128>(duration) * out.timescale / movieTimescale;
             out.length = uint64_t(std::min<unsigned __int128>(out.length, edited));
         }
-        return;
+        return true;
     }
+    return false;
+}
+
+// iTunes's gapless playback data, a freeform item of the tags ("iTunSMPB"):
+// hexadecimal fields, of which the second is the encoder's delay and the
+// fourth the length of the sound, in samples.
+struct GaplessInfo {
+    uint64_t delay = 0;
+    uint64_t length = 0; // 0: none given
+};
+
+GaplessInfo readGaplessInfo(Bytes item)
+{
+    Bytes name, data;
+    if (!child(item, fourcc("name"), name) || !child(item, fourcc("data"), data))
+        return {};
+    version(name);
+    if (std::string(reinterpret_cast<const char*>(name.data()), name.left()) != "iTunSMPB")
+        return {};
+    data.skip(8); // type, locale
+    std::vector<uint64_t> fields;
+    std::string field;
+    const std::string text(reinterpret_cast<const char*>(data.data()), data.ok() ? data.left() : 0);
+    for (const char c : text + " ") {
+        if (std::isxdigit(static_cast<unsigned char>(c)) && field.size() < 16) {
+            field += c;
+        } else if (c == ' ' && !field.empty()) {
+            fields.push_back(std::stoull(field, nullptr, 16));
+            field.clear();
+        } else if (c != ' ') {
+            return {}; // not the fields this reader knows
+        }
+    }
+    if (fields.size() < 4)
+        return {};
+    return {fields[1], fields[3]};
 }
 
 // --- tags ----------------------------------------------------------------------------
@@ -401,18 +452,25 @@ const TagName kTextTags[] = {
     {fourcc("\xa9" "cmt"), "comment"}, {fourcc("\xa9" "wrt"), "composer"}, {fourcc("\xa9too"), "encoder"},
 };
 
-void readTags(Bytes moov, AacTrack& out)
+// The tags, and the gapless playback data if the file has it.
+GaplessInfo readTags(Bytes moov, AacTrack& out)
 {
+    GaplessInfo gapless;
     Bytes meta, ilst;
     if (!descend(moov, {fourcc("udta"), fourcc("meta")}, meta))
-        return;
+        return gapless;
     // A full box in MP4 files, a plain one in QuickTime's.
     if (meta.left() >= 8 && std::memcmp(meta.data() + 4, "hdlr", 4) != 0)
         version(meta);
     if (!child(meta, fourcc("ilst"), ilst))
-        return;
+        return gapless;
     Box item;
     while (nextBox(ilst, item)) {
+        if (item.type == fourcc("----")) {
+            if (const GaplessInfo found = readGaplessInfo(item.body); found.length > 0)
+                gapless = found;
+            continue;
+        }
         Bytes data;
         if (!child(item.body, fourcc("data"), data))
             continue;
@@ -434,6 +492,7 @@ void readTags(Bytes moov, AacTrack& out)
             if (tag.item == item.type)
                 out.tags.emplace_back(tag.name, std::string(reinterpret_cast<const char*>(data.data()), data.left()));
     }
+    return gapless;
 }
 
 // --- the movie -----------------------------------------------------------------------
@@ -448,7 +507,8 @@ bool isSoundTrack(Bytes mdia)
     return hdlr.u32() == fourcc("soun");
 }
 
-bool readTrack(Bytes trak, uint32_t movieTimescale, uint64_t fileSize, AacTrack& out, std::string& why)
+bool readTrack(Bytes trak, uint32_t movieTimescale, uint64_t fileSize, AacTrack& out, bool& edited,
+               std::string& why)
 {
     Bytes mdia, mdhd, stbl, stsd;
     if (!child(trak, fourcc("mdia"), mdia) || !isSoundTrack(mdia))
@@ -467,7 +527,7 @@ bool readTrack(Bytes trak, uint32_t movieTimescale, uint64_t fileSize, AacTrack&
     }
     if (!readSampleDescription(stsd, out, why) || !readFrameTables(stbl, fileSize, out, why))
         return false;
-    readEdits(trak, movieTimescale, out);
+    edited = readEdits(trak, movieTimescale, out);
     if (out.length == 0) {
         why = "The MP4 file's AAC track is empty.";
         return false;
@@ -536,10 +596,19 @@ bool ReadMp4Track(bass::InputData& data, AacTrack& out, std::string& why)
             continue;
         AacTrack track;
         std::string trackWhy;
-        if (readTrack(box.body, movieTimescale, data.size(), track, trackWhy)) {
+        bool edited = false;
+        if (readTrack(box.body, movieTimescale, data.size(), track, edited, trackWhy)) {
             out = std::move(track);
             out.container = "QuickTime / MOV";
-            readTags(moov, out);
+            const GaplessInfo gapless = readTags(moov, out);
+            // Without an edit list, iTunes's data gives the delay and the end,
+            // counted at the rate of plain AAC (the track's timescale).
+            const AudioConfig config = readConfig(out.decoderConfig);
+            if (!edited && gapless.length > 0 && config.objectType == 2 && config.rate == out.timescale &&
+                gapless.delay <= out.length && gapless.length <= out.length - gapless.delay) {
+                out.skip = gapless.delay;
+                out.length = gapless.length;
+            }
             return true;
         }
         if (!trackWhy.empty())
