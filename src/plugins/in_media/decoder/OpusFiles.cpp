@@ -26,6 +26,8 @@ class OpusStream {
     {
         if (file_)
             op_free(file_);
+        if (decoder_)
+            opus_decoder_destroy(decoder_);
     }
     OpusStream(const OpusStream&) = delete;
     OpusStream& operator=(const OpusStream&) = delete;
@@ -40,6 +42,7 @@ class OpusStream {
             why = "The file is none of the formats this plug-in plays.";
             return false;
         }
+        op_set_decode_callback(file_, &OpusStream::onDecode, this);
         const ogg_int64_t frames = op_pcm_total(file_, -1);
         if (frames <= 0) {
             // Measured by the FFmpeg decoders instead.
@@ -88,7 +91,13 @@ class OpusStream {
         return done;
     }
 
-    bool seek(uint64_t frame) { return frame < totalFrames_ && op_pcm_seek(file_, ogg_int64_t(frame)) == 0; }
+    bool seek(uint64_t frame)
+    {
+        if (frame >= totalFrames_ || op_pcm_seek(file_, ogg_int64_t(frame)) != 0)
+            return false;
+        decoderLink_ = -1; // libopusfile starts its decoder afresh after a seek: so does ours
+        return true;
+    }
 
   private:
     static OpusStream& of(void* stream) { return *static_cast<OpusStream*>(stream); }
@@ -106,8 +115,49 @@ class OpusStream {
 
     static opus_int64 onTell(void* stream) { return opus_int64(of(stream).cursor_.position()); }
 
+    // A stream of one or two channels in one Opus stream (nearly every file)
+    // goes through the plain decoder: the multistream one asks the processor
+    // what it is on every packet, which inside a virtual machine costs more
+    // than the decoding. Everything else is libopusfile's to decode.
+    static int onDecode(void* stream, OpusMSDecoder*, void* pcm, const ogg_packet* packet, int frames,
+                        int channels, int format, int link)
+    {
+        OpusStream& s = of(stream);
+        const OpusHead* head = op_head(s.file_, link);
+        if (!head || head->mapping_family != 0 || head->stream_count != 1 || head->channel_count != channels)
+            return OP_DEC_USE_DEFAULT;
+        if (link != s.decoderLink_) {
+            // A decoder is made for its number of channels.
+            if (s.decoder_ && s.decoderChannels_ != channels) {
+                opus_decoder_destroy(s.decoder_);
+                s.decoder_ = nullptr;
+            }
+            int error = OPUS_OK;
+            if (!s.decoder_)
+                s.decoder_ = opus_decoder_create(kRate, channels, &error);
+            else
+                opus_decoder_ctl(s.decoder_, OPUS_RESET_STATE);
+            if (!s.decoder_ || error != OPUS_OK)
+                return OP_DEC_USE_DEFAULT;
+            s.decoderLink_ = link;
+            s.decoderChannels_ = channels;
+        }
+        const int got =
+            format == OP_DEC_FORMAT_FLOAT
+                ? opus_decode_float(s.decoder_, packet->packet, opus_int32(packet->bytes), static_cast<float*>(pcm),
+                                    frames, 0)
+                : opus_decode(s.decoder_, packet->packet, opus_int32(packet->bytes), static_cast<opus_int16*>(pcm),
+                              frames, 0);
+        if (got < 0)
+            return got;
+        return got == frames ? 0 : OPUS_INTERNAL_ERROR;
+    }
+
     bass::InputCursor cursor_;
     OggOpusFile* file_ = nullptr;
+    OpusDecoder* decoder_ = nullptr; // for onDecode
+    int decoderLink_ = -1;           // the link it decodes; -1 when it must start afresh
+    int decoderChannels_ = 0;
     uint64_t totalFrames_ = 0;
     bool mono_ = false;
 };
