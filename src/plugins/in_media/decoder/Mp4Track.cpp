@@ -481,9 +481,14 @@ GaplessInfo readTags(Bytes moov, AacTrack& out)
         if (item.type == fourcc("trkn") || item.type == fourcc("disk")) {
             data.skip(2);
             const uint16_t number = data.u16(), total = data.u16();
-            if (data.ok() && number > 0)
-                out.tags.emplace_back(item.type == fourcc("trkn") ? "track" : "disc",
-                                      std::to_string(number) + (total ? "/" + std::to_string(total) : ""));
+            if (data.ok() && number > 0) {
+                std::string text = std::to_string(number);
+                if (total) {
+                    text += '/';
+                    text += std::to_string(total);
+                }
+                out.tags.emplace_back(item.type == fourcc("trkn") ? "track" : "disc", std::move(text));
+            }
             continue;
         }
         if (kind != 1) // UTF-8 text
