@@ -4,6 +4,7 @@
 // land on the same sample, the tags, and what it leaves to FFmpeg.
 
 #include "decoder/MediaDecoder.h"
+#include "DecodedSamples.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <iterator>
 
 using namespace media;
+using mediatest::DecodeAll;
 
 namespace {
 
@@ -31,16 +33,6 @@ class AacDecoder : public ::testing::Test {
             options + " '" + path + "'";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
         return path;
-    }
-
-    static std::vector<int16_t> decodeAll(Decoder& decoder)
-    {
-        std::vector<int16_t> out;
-        int16_t block[4096 * 2];
-        const int channels = decoder.description().properties.outputChannels;
-        while (const int n = decoder.read(block, 4096))
-            out.insert(out.end(), block, block + n * channels);
-        return out;
     }
 };
 
@@ -92,7 +84,7 @@ TEST_F(AacDecoder, PlaysWhatFfmpegPlaysInRateChannelsLengthAndTime)
 
         // Both drop the encoder's delay; FFmpeg's decoding goes on through the
         // padding of the last frame, which the file's edit list leaves out.
-        const std::vector<int16_t> a = decodeAll(*ours), b = decodeAll(*theirs);
+        const std::vector<int16_t> a = DecodeAll(*ours), b = DecodeAll(*theirs);
         ASSERT_EQ(a.size(), std::size_t(3 * c.rate * c.channels));
         ASSERT_GE(b.size(), a.size());
         // Away from the ends, where the two treat the first and the padded last frame apart.
@@ -108,7 +100,7 @@ TEST_F(AacDecoder, PlaysWhatFfmpegPlaysInRateChannelsLengthAndTime)
         const std::vector<int16_t> expected(b.begin() + long(at), b.begin() + long(at + after.size()));
         EXPECT_LE(largestDifference(after, expected, 0, after.size()), kRoundingLsb);
         // And reading runs on to the end from there.
-        EXPECT_EQ(decodeAll(*ours).size() + after.size(), a.size() - at);
+        EXPECT_EQ(DecodeAll(*ours).size() + after.size(), a.size() - at);
         EXPECT_FALSE(ours->seek(p.lengthMs + 1000));
     }
 }
@@ -131,7 +123,7 @@ TEST_F(AacDecoder, AdtsPlaysWhatFfmpegPlaysPastTheFirstFrame)
         EXPECT_EQ(p.outputChannels, channels);
         EXPECT_NEAR(p.lengthMs, 3000, 24) << "whole frames";
 
-        const std::vector<int16_t> a = decodeAll(*ours), b = decodeAll(*theirs);
+        const std::vector<int16_t> a = DecodeAll(*ours), b = DecodeAll(*theirs);
         const std::size_t firstFrame = 1024 * std::size_t(channels);
         ASSERT_EQ(a.size() + firstFrame, b.size());
         EXPECT_EQ(int64_t(a.size() / std::size_t(channels)) * 1000 / 44100, p.lengthMs);
@@ -206,12 +198,12 @@ TEST_F(AacDecoder, ItunesGaplessDataTrimsAsAnEditListDoes)
     std::unique_ptr<Decoder> edited = open(bytes), gapless = open(itunes), untrimmed = open(bare);
     ASSERT_TRUE(edited && gapless && untrimmed) << why;
     EXPECT_EQ(gapless->description().properties.lengthMs, 3000);
-    const std::vector<int16_t> expected = decodeAll(*edited);
+    const std::vector<int16_t> expected = DecodeAll(*edited);
     ASSERT_EQ(expected.size(), 132300u * 2);
-    EXPECT_TRUE(decodeAll(*gapless) == expected);
+    EXPECT_TRUE(DecodeAll(*gapless) == expected);
     // Without either, the last frame's padding plays too.
     EXPECT_GT(untrimmed->description().properties.lengthMs, 3000);
-    EXPECT_GT(decodeAll(*untrimmed).size(), expected.size() + 512 * 2);
+    EXPECT_GT(DecodeAll(*untrimmed).size(), expected.size() + 512 * 2);
 }
 
 TEST_F(AacDecoder, TellsTheTagsAndLeavesOtherTracksToFfmpeg)
@@ -255,7 +247,7 @@ TEST_F(AacDecoder, ACutFilePlaysWhatItHoldsAndDamageIsRefused)
     std::string why;
     std::unique_ptr<Decoder> cut = OpenAac({cutPath, nullptr, 0}, why);
     ASSERT_TRUE(cut) << why;
-    const double seconds = double(decodeAll(*cut).size() / 2) / 44100;
+    const double seconds = double(DecodeAll(*cut).size() / 2) / 44100;
     EXPECT_GT(seconds, 3.0);
     EXPECT_LT(seconds, 4.5);
 

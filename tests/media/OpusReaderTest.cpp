@@ -4,6 +4,7 @@
 // next.
 
 #include "decoder/MediaDecoder.h"
+#include "DecodedSamples.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <cstdlib>
 
 using namespace media;
+using mediatest::DecodeAll;
 
 namespace {
 
@@ -28,17 +30,6 @@ class OpusReader : public ::testing::Test {
         return path;
     }
 };
-
-// Stereo as the plug-in reads it (mono stays mono only in a file of mono alone).
-std::vector<int16_t> readAll(Decoder& decoder)
-{
-    std::vector<int16_t> out;
-    int16_t block[4096 * 2];
-    const int channels = decoder.description().properties.outputChannels;
-    while (const int n = decoder.read(block, 4096))
-        out.insert(out.end(), block, block + n * channels);
-    return out;
-}
 
 std::vector<int16_t> readAllWithLibopusfile(OggOpusFile* file, bool mono)
 {
@@ -73,14 +64,14 @@ TEST_F(OpusReader, GivesLibopusfilesSamplesThroughSeeksAndLinks)
         OggOpusFile* theirs = op_open_file(path.c_str(), &error);
         ASSERT_NE(theirs, nullptr) << error;
 
-        const std::vector<int16_t> a = readAll(*ours), b = readAllWithLibopusfile(theirs, isMono);
+        const std::vector<int16_t> a = DecodeAll(*ours), b = readAllWithLibopusfile(theirs, isMono);
         EXPECT_GT(a.size(), 48000u);
         EXPECT_TRUE(a == b) << "sample for sample";
 
         // A seek back to a place in the first link, and on from there.
         ASSERT_TRUE(ours->seek(1234));
         ASSERT_EQ(op_pcm_seek(theirs, 1234 * 48), 0);
-        EXPECT_TRUE(readAll(*ours) == readAllWithLibopusfile(theirs, isMono)) << "after a seek";
+        EXPECT_TRUE(DecodeAll(*ours) == readAllWithLibopusfile(theirs, isMono)) << "after a seek";
         op_free(theirs);
     }
 }

@@ -4,6 +4,7 @@
 // leaves to FFmpeg.
 
 #include "decoder/MediaDecoder.h"
+#include "DecodedSamples.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <cstdlib>
 
 using namespace media;
+using mediatest::DecodeAll;
 
 namespace {
 
@@ -29,21 +31,6 @@ class WavPackDecoder : public ::testing::Test {
                                     "-ac " + std::to_string(channels) + " -c:a wavpack " + options + " '" + path + "'";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
         return path;
-    }
-
-    static std::vector<int16_t> decodeAll(Decoder& decoder, int frames = 1 << 30)
-    {
-        std::vector<int16_t> out;
-        int16_t block[1000 * 2];
-        const int channels = decoder.description().properties.outputChannels;
-        while (frames > 0) {
-            const int n = decoder.read(block, std::min(frames, 1000));
-            if (n == 0)
-                break;
-            out.insert(out.end(), block, block + n * channels);
-            frames -= n;
-        }
-        return out;
     }
 };
 
@@ -110,11 +97,11 @@ TEST_F(WavPackDecoder, GivesFfmpegsSamplesInEverySampleFormat)
         EXPECT_EQ(p.bitsPerSample, c.bits);
         EXPECT_EQ(p.lengthMs, 2000);
 
-        const std::vector<int16_t> a = decodeAll(*ours), b = decodeAll(*theirs);
+        const std::vector<int16_t> a = DecodeAll(*ours), b = DecodeAll(*theirs);
         EXPECT_EQ(a.size(), std::size_t(88200 * c.channels));
         EXPECT_TRUE(a == b) << "sample for sample";
         ASSERT_TRUE(ours->seek(1234));
-        const std::vector<int16_t> after = decodeAll(*ours, 500);
+        const std::vector<int16_t> after = DecodeAll(*ours, 500);
         const std::size_t at = std::size_t(54419) * std::size_t(c.channels);
         EXPECT_TRUE(std::equal(after.begin(), after.end(), a.begin() + long(at))) << "a seek lands on its sample";
         EXPECT_FALSE(ours->seek(5000));
@@ -125,13 +112,13 @@ TEST_F(WavPackDecoder, GivesFfmpegsSamplesInEverySampleFormat)
     std::unique_ptr<Decoder> eight = OpenWavPack({dir.file("u8.wv"), nullptr, 0}, why);
     ASSERT_TRUE(eight) << why;
     EXPECT_EQ(eight->description().properties.bitsPerSample, 8);
-    const std::vector<int16_t> a = decodeAll(*eight);
+    const std::vector<int16_t> a = DecodeAll(*eight);
     ASSERT_EQ(a.size(), 88200u);
     EXPECT_EQ(a[2], 6 * 256);
     EXPECT_EQ(a[3], -6 * 256);
     std::unique_ptr<Decoder> theirs = OpenMedia({dir.file("u8.wv"), nullptr, 0}, why);
     ASSERT_TRUE(theirs) << why;
-    EXPECT_TRUE(a == decodeAll(*theirs));
+    EXPECT_TRUE(a == DecodeAll(*theirs));
 
     Description d;
     ASSERT_TRUE(DescribeWavPack({dir.file("tagged.wv"), nullptr, 0}, d, why)) << why;
