@@ -9,7 +9,7 @@ ORVELLA_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6 libfontconfig-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
-  libmpg123-dev libvorbis-dev libopenmpt-dev portaudio19-dev libasound2-dev libfftw3-dev libjpeg-dev zlib1g-dev
+  libmpg123-dev libvorbis-dev libopenmpt-dev libasound2-dev libfftw3-dev libjpeg-dev zlib1g-dev
   libfluidsynth-dev timgm6mb-soundfont libflac-dev libopusfile-dev libfaad-dev libwavpack-dev
   # tests
   libgtest-dev libgmock-dev xvfb xauth fonts-liberation2 fonts-dejavu-core

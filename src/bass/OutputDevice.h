@@ -1,4 +1,4 @@
-// The sound outputs the mixer can feed: the system's sound output (PortAudio),
+// The sound outputs the mixer can feed: the system's sound output (ALSA),
 // a silent device and a WAV capture, both consuming audio on a real-time clock.
 #pragma once
 
