@@ -1,11 +1,12 @@
-// The system's sound output, through PortAudio and ALSA, which BASS_Init leaves
-// to the mixing thread to open. ALSA reads a configuration of the test's own,
+// The system's sound output, ALSA's default device, which BASS_Init leaves to
+// the mixing thread to open. ALSA reads a configuration of the test's own,
 // so no sound card is needed: its default device is a card of the tests'
 // own (support/AlsaTestCard.h), which takes frames in real time and writes
 // them to a file, or names a card that is not there.
 
 #include "EngineHarness.h"
 #include "support/AlsaTestCard.h"
+#include "support/MappedLibraries.h"
 #include "support/ScopedVariable.h"
 
 #include <gtest/gtest.h>
@@ -98,6 +99,9 @@ TEST(SystemOutput, WhatPlaysReachesTheDefaultDeviceUnchanged)
 
     // Every frame, in order and unchanged (the noise has no silent frame).
     EXPECT_TRUE(SoundFramesOf(dir.file("heard.raw")) == input);
+    // JACK's client library was never loaded: its open waits for ever on a
+    // store that a killed client left locked, with nothing heard.
+    EXPECT_FALSE(testsupport::LibraryMapped("libjack"));
 }
 
 TEST(SystemOutput, WithoutAUsableDeviceTheEnginePlaysSilentlyInRealTime)
@@ -142,9 +146,9 @@ TEST(SystemOutput, PlayingWakesTheProgramAboutOncePerPeriod)
     const auto started = std::chrono::steady_clock::now();
     ASSERT_TRUE(BASS_StreamPlay(stream, FALSE, 0));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    // Periods of 40 ms: the mixer once and PortAudio's thread a little more
-    // each, some 65 times a second. Left to choose, PortAudio takes a few
-    // milliseconds at a time, and the process wakes some 600 times a second.
+    // Periods of 40 ms: the mixer and the device's thread once each, some 50
+    // times a second. Periods of a few milliseconds, as a low latency would
+    // have, wake the process some 600 times a second.
     const long wakeups = WakeupsDuring(std::chrono::milliseconds(500));
     EXPECT_GT(wakeups, 10);
     EXPECT_LE(wakeups, 60);
@@ -152,4 +156,19 @@ TEST(SystemOutput, PlayingWakesTheProgramAboutOncePerPeriod)
     // Through a card with a clock, the second of sound takes a second.
     EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(950));
     EXPECT_TRUE(BASS_Free());
+}
+
+TEST(SystemOutput, ACardLostWhilePlayingLetsThePlayingEndInRealTime)
+{
+    testsupport::TempDir dir;
+    const long framesBeforeLoss = 11025;
+    const AlsaConfiguration alsa(dir, testsupport::AlsaTestCardConfiguration(dir.file("heard.raw"), framesBeforeLoss));
+    WriteWav(dir.file("tone.wav"), 44100, 2, Sine(44100, 2, 440, 1.0, 0.5));
+
+    ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr) && BASS_Start());
+    // The second of sound still takes a second, and ends.
+    EXPECT_GE(PlayFileToEnd(dir.file("tone.wav")), 0.95);
+    EXPECT_EQ(DeviceKind(), DWORD(BASS_DEVICE_SOUND));
+    EXPECT_TRUE(BASS_Free());
+    EXPECT_EQ(std::filesystem::file_size(dir.file("heard.raw")), std::uintmax_t(framesBeforeLoss) * 4);
 }

@@ -9,11 +9,12 @@
 namespace testsupport {
 
 // ALSA's whole configuration (for ALSA_CONFIG_PATH) with the card as the
-// default device, writing the raw 16-bit frames it plays to `heard`.
-inline std::string AlsaTestCardConfiguration(const std::string& heard)
+// default device, writing the raw 16-bit frames it plays to `heard`; with
+// `failAfterFrames`, it fails as if unplugged once it has taken that many.
+inline std::string AlsaTestCardConfiguration(const std::string& heard, long failAfterFrames = -1)
 {
     return std::string("pcm_type.clock { lib \"") + ALSA_CLOCK_PCM + "\" }\n" + "pcm.!default { type clock file \"" +
-           heard + "\" }\n";
+           heard + "\" fail_after " + std::to_string(failAfterFrames) + " }\n";
 }
 
 } // namespace testsupport

@@ -5,8 +5,12 @@
  *   pcm_type.clock { lib "/path/to/this.so" }
  *   pcm.!default { type clock file "/path/heard.raw" }
  *
+ * With `fail_after FRAMES` it fails as an unplugged card does once it has
+ * taken that many frames: every transfer after them reports -ENODEV.
+ *
  * When the program writes less than is due, the device waits for it instead of
- * playing silence, so the file holds exactly what was sent. */
+ * playing silence; when it stops the device, what was sent but not yet played
+ * is dropped from the file. So the file holds exactly what was heard. */
 #include <alsa/asoundlib.h>
 #include <alsa/pcm_external.h>
 
@@ -26,6 +30,10 @@ typedef struct {
     struct timespec begun;     /* when the device started */
     snd_pcm_uframes_t written; /* frames taken since prepare */
     int running;
+    long failAfter; /* frames taken in all before it fails; -1: never */
+    long taken;     /* frames taken in all */
+    long filed;     /* frames in the file */
+    long runFrom;   /* frames in the file when the device was last prepared */
 } ClockCard;
 
 static double secondsSince(const struct timespec* then)
@@ -70,6 +78,13 @@ static int cardStart(snd_pcm_ioplug_t* io)
 static int cardStop(snd_pcm_ioplug_t* io)
 {
     ClockCard* card = io->private_data;
+    const long heard = card->runFrom + (long)played(card);
+    if (card->running && card->file && heard < card->filed) {
+        fflush(card->file);
+        if (ftruncate(fileno(card->file), (off_t)heard * io->channels * 2) == 0)
+            card->filed = heard;
+        fseek(card->file, 0, SEEK_END);
+    }
     card->running = 0;
     tick(card, 0);
     return 0;
@@ -84,10 +99,18 @@ static snd_pcm_sframes_t cardTransfer(snd_pcm_ioplug_t* io, const snd_pcm_channe
                                       snd_pcm_uframes_t offset, snd_pcm_uframes_t size)
 {
     ClockCard* card = io->private_data;
+    if (card->failAfter >= 0) {
+        if (card->taken >= card->failAfter)
+            return -ENODEV;
+        if ((long)size > card->failAfter - card->taken)
+            size = (snd_pcm_uframes_t)(card->failAfter - card->taken);
+    }
+    card->taken += (long)size;
     if (card->file) {
         const char* frames = (const char*)areas->addr + (areas->first + areas->step * offset) / 8;
         fwrite(frames, 1, size * io->channels * 2, card->file);
         fflush(card->file);
+        card->filed += (long)size;
     }
     card->written += size;
     return (snd_pcm_sframes_t)size;
@@ -98,6 +121,7 @@ static int cardPrepare(snd_pcm_ioplug_t* io)
     ClockCard* card = io->private_data;
     card->written = 0;
     card->running = 0;
+    card->runFrom = card->filed;
     tick(card, 1); /* also before the start, so that the buffer is filled */
     return 0;
 }
@@ -136,14 +160,19 @@ static const snd_pcm_ioplug_callback_t cardCallbacks = {
 SND_PCM_PLUGIN_DEFINE_FUNC(clock)
 {
     const char* path = NULL;
+    long failAfter = -1;
     snd_config_iterator_t i, next;
     (void)root;
     snd_config_for_each(i, next, conf)
     {
         snd_config_t* entry = snd_config_iterator_entry(i);
         const char* id;
-        if (snd_config_get_id(entry, &id) == 0 && strcmp(id, "file") == 0)
+        if (snd_config_get_id(entry, &id) != 0)
+            continue;
+        if (strcmp(id, "file") == 0)
             snd_config_get_string(entry, &path);
+        else if (strcmp(id, "fail_after") == 0)
+            snd_config_get_integer(entry, &failAfter);
     }
     if (stream != SND_PCM_STREAM_PLAYBACK)
         return -EINVAL;
@@ -154,6 +183,7 @@ SND_PCM_PLUGIN_DEFINE_FUNC(clock)
         free(card);
         return -EIO;
     }
+    card->failAfter = failAfter;
     card->io.version = SND_PCM_IOPLUG_VERSION;
     card->io.name = "real-time test card";
     card->io.mmap_rw = 0;
