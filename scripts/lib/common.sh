@@ -13,7 +13,7 @@ ORVELLA_PACKAGES=(
   libfluidsynth-dev timgm6mb-soundfont libflac-dev libopusfile-dev libfaad-dev libwavpack-dev
   # tests
   libgtest-dev libgmock-dev xvfb xauth fonts-liberation2 fonts-dejavu-core
-  sox libsox-fmt-all ffmpeg python3 python3-mutagen dbus playerctl desktop-file-utils xdg-utils
+  sox libsox-fmt-all ffmpeg python3 python3-mutagen dbus playerctl desktop-file-utils xdg-utils openbox x11-utils
   # benchmarks and fuzzing
   libbenchmark-dev libtag1-dev clang libclang-rt-14-dev
 )
