@@ -159,8 +159,12 @@ class SoundDevice final : public OutputDevice {
                 writePeriod();
             hold.lock();
         }
-        if (playing_)
+        // What the card holds sounds before it closes, as after a stop.
+        if (playing_) {
+            hold.unlock();
+            std::this_thread::sleep_for(heldByCard());
             alsa_.snd_pcm_drop(pcm_);
+        }
     }
 
     // One period into the card once it has room for it. An underrun or a

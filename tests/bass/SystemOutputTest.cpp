@@ -104,6 +104,20 @@ TEST(SystemOutput, WhatPlaysReachesTheDefaultDeviceUnchanged)
     EXPECT_FALSE(testsupport::LibraryMapped("libjack"));
 }
 
+TEST(SystemOutput, FreeRightAfterTheEndKeepsTheWholeSound)
+{
+    testsupport::TempDir dir;
+    const AlsaConfiguration alsa(dir, testsupport::AlsaTestCardConfiguration(dir.file("heard.raw")));
+    const Samples input = Noise(22050, 3);
+    WriteWav(dir.file("in.wav"), 44100, 2, input);
+
+    ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr) && BASS_Start());
+    ASSERT_GE(PlayFileToEnd(dir.file("in.wav")), 0);
+    // The end came when the card took the last frame; it has yet to sound.
+    ASSERT_TRUE(BASS_Free());
+    EXPECT_TRUE(SoundFramesOf(dir.file("heard.raw")) == input);
+}
+
 TEST(SystemOutput, WithoutAUsableDeviceTheEnginePlaysSilentlyInRealTime)
 {
     testsupport::TempDir dir;
