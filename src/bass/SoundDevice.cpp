@@ -182,9 +182,9 @@ class SoundDevice final : public OutputDevice {
         snd_pcm_uframes_t done = 0;
         while (done < periodFrames_ && !lost_) {
             const snd_pcm_sframes_t n = alsa_.snd_pcm_writei(pcm_, period_.data() + done * 2, periodFrames_ - done);
-            if (n >= 0)
+            if (n > 0)
                 done += snd_pcm_uframes_t(n);
-            else if (n == -EAGAIN)
+            else if (n == 0 || n == -EAGAIN)
                 alsa_.snd_pcm_wait(pcm_, kWaitMs);
             else
                 recover(int(n));
