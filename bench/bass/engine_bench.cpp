@@ -193,7 +193,7 @@ void BM_PlayOggEffectsOff(benchmark::State& state)
 BENCHMARK(BM_PlayOggEffectsOff)->Iterations(1)->Unit(benchmark::kSecond);
 
 // BASS_Init alone: arg 0 = the silent device, 1 = the system default (on a
-// machine without a sound card, probing that finds none).
+// machine without a sound card, an open that finds none).
 void BM_Init(benchmark::State& state)
 {
     if (state.range(0) == 0)

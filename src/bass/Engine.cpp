@@ -73,8 +73,9 @@ int Engine::init(int device, DWORD freq, HWND)
     const char* env = device == 0 ? "null" : std::getenv("ORVELLA_AUDIO");
     const std::string choice = env ? env : "";
     // The system's output is opened by the mixing thread (openSystemOutput):
-    // probing the sound servers takes from milliseconds to a good part of a
-    // second, which the caller, often a program starting up, need not wait for.
+    // reaching the sound server behind ALSA's default device takes from
+    // milliseconds to a good part of a second, which the caller, often a
+    // program starting up, need not wait for.
     const bool systemOutput = choice.empty();
     if (choice == "null") {
         rt->device = OpenClockDevice(freq, rt->feed, "");
