@@ -176,7 +176,7 @@ TEST(SystemOutput, ACardLostWhilePlayingLetsThePlayingEndInRealTime)
 {
     testsupport::TempDir dir;
     const long framesBeforeLoss = 11025;
-    const AlsaConfiguration alsa(dir, testsupport::AlsaTestCardConfiguration(dir.file("heard.raw"), framesBeforeLoss));
+    const AlsaConfiguration alsa(dir, testsupport::AlsaTestCardConfiguration(dir.file("heard.raw"), {.failAfter = framesBeforeLoss}));
     WriteWav(dir.file("tone.wav"), 44100, 2, Sine(44100, 2, 440, 1.0, 0.5));
 
     ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr) && BASS_Start());
@@ -185,4 +185,22 @@ TEST(SystemOutput, ACardLostWhilePlayingLetsThePlayingEndInRealTime)
     EXPECT_EQ(DeviceKind(), DWORD(BASS_DEVICE_SOUND));
     EXPECT_TRUE(BASS_Free());
     EXPECT_EQ(std::filesystem::file_size(dir.file("heard.raw")), std::uintmax_t(framesBeforeLoss) * 4);
+}
+
+TEST(SystemOutput, AStalledCardHoldsUpNeitherAStopNorFree)
+{
+    testsupport::TempDir dir;
+    const AlsaConfiguration alsa(dir, testsupport::AlsaTestCardConfiguration(dir.file("heard.raw"), {.stallAfter = 4410}));
+    WriteWav(dir.file("tone.wav"), 44100, 2, Sine(44100, 2, 440, 1.0, 0.5));
+
+    ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr) && BASS_Start());
+    const HSTREAM stream = BASS_StreamCreateFile(FALSE, dir.file("tone.wav").c_str(), 0, 0, 0);
+    ASSERT_TRUE(BASS_StreamPlay(stream, FALSE, 0));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+    // The card took what fits in it and no more: the second of sound has not ended.
+    EXPECT_EQ(BASS_ChannelIsActive(stream), DWORD(BASS_ACTIVE_PLAYING));
+    const auto freeing = std::chrono::steady_clock::now();
+    EXPECT_TRUE(BASS_ChannelStop(stream));
+    EXPECT_TRUE(BASS_Free());
+    EXPECT_LT(std::chrono::steady_clock::now() - freeing, std::chrono::seconds(2));
 }

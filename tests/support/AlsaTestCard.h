@@ -8,13 +8,19 @@
 
 namespace testsupport {
 
+// How the card misbehaves, counted in frames; -1: never.
+struct AlsaTestCardFaults {
+    long failAfter = -1;  // fails as if unplugged once it has taken this many
+    long stallAfter = -1; // stops playing, as a hung sound server does, once it has played this many
+};
+
 // ALSA's whole configuration (for ALSA_CONFIG_PATH) with the card as the
-// default device, writing the raw 16-bit frames it plays to `heard`; with
-// `failAfterFrames`, it fails as if unplugged once it has taken that many.
-inline std::string AlsaTestCardConfiguration(const std::string& heard, long failAfterFrames = -1)
+// default device, writing the raw 16-bit frames it plays to `heard`.
+inline std::string AlsaTestCardConfiguration(const std::string& heard, AlsaTestCardFaults faults = {})
 {
     return std::string("pcm_type.clock { lib \"") + ALSA_CLOCK_PCM + "\" }\n" + "pcm.!default { type clock file \"" +
-           heard + "\" fail_after " + std::to_string(failAfterFrames) + " }\n";
+           heard + "\" fail_after " + std::to_string(faults.failAfter) + " stall_after " +
+           std::to_string(faults.stallAfter) + " }\n";
 }
 
 } // namespace testsupport

@@ -6,7 +6,9 @@
  *   pcm.!default { type clock file "/path/heard.raw" }
  *
  * With `fail_after FRAMES` it fails as an unplugged card does once it has
- * taken that many frames: every transfer after them reports -ENODEV.
+ * taken that many frames: every transfer after them reports -ENODEV. With
+ * `stall_after FRAMES` it stops playing, as a hung sound server does, once it
+ * has played that many frames since it was prepared.
  *
  * When the program writes less than is due, the device waits for it instead of
  * playing silence; when it stops the device, what was sent but not yet played
@@ -30,7 +32,8 @@ typedef struct {
     struct timespec begun;     /* when the device started */
     snd_pcm_uframes_t written; /* frames taken since prepare */
     int running;
-    long failAfter; /* frames taken in all before it fails; -1: never */
+    long failAfter;  /* frames taken in all before it fails; -1: never */
+    long stallAfter; /* frames played in a run before it stalls; -1: never */
     long taken;     /* frames taken in all */
     long filed;     /* frames in the file */
     long runFrom;   /* frames in the file when the device was last prepared */
@@ -43,12 +46,15 @@ static double secondsSince(const struct timespec* then)
     return (double)(now.tv_sec - then->tv_sec) + (double)(now.tv_nsec - then->tv_nsec) / 1e9;
 }
 
-/* Frames played: what is due by now, but never more than was written. */
+/* Frames played: what is due by now, but never more than was written (nor
+ * than the card plays before it stalls). */
 static snd_pcm_uframes_t played(const ClockCard* card)
 {
     if (!card->running)
         return 0;
-    const snd_pcm_uframes_t due = (snd_pcm_uframes_t)(secondsSince(&card->begun) * card->io.rate);
+    snd_pcm_uframes_t due = (snd_pcm_uframes_t)(secondsSince(&card->begun) * card->io.rate);
+    if (card->stallAfter >= 0 && due > (snd_pcm_uframes_t)card->stallAfter)
+        due = (snd_pcm_uframes_t)card->stallAfter;
     return due < card->written ? due : card->written;
 }
 
@@ -160,7 +166,7 @@ static const snd_pcm_ioplug_callback_t cardCallbacks = {
 SND_PCM_PLUGIN_DEFINE_FUNC(clock)
 {
     const char* path = NULL;
-    long failAfter = -1;
+    long failAfter = -1, stallAfter = -1;
     snd_config_iterator_t i, next;
     (void)root;
     snd_config_for_each(i, next, conf)
@@ -173,6 +179,8 @@ SND_PCM_PLUGIN_DEFINE_FUNC(clock)
             snd_config_get_string(entry, &path);
         else if (strcmp(id, "fail_after") == 0)
             snd_config_get_integer(entry, &failAfter);
+        else if (strcmp(id, "stall_after") == 0)
+            snd_config_get_integer(entry, &stallAfter);
     }
     if (stream != SND_PCM_STREAM_PLAYBACK)
         return -EINVAL;
@@ -184,6 +192,7 @@ SND_PCM_PLUGIN_DEFINE_FUNC(clock)
         return -EIO;
     }
     card->failAfter = failAfter;
+    card->stallAfter = stallAfter;
     card->io.version = SND_PCM_IOPLUG_VERSION;
     card->io.name = "real-time test card";
     card->io.mmap_rw = 0;
