@@ -28,27 +28,27 @@
 namespace bass {
 namespace {
 
-#define ORVELLA_ALSA_FUNCTIONS(F)                                                                                   \
-    F(snd_lib_error_set_handler)                                                                                   \
-    F(snd_pcm_open)                                                                                                \
-    F(snd_pcm_close)                                                                                               \
-    F(snd_pcm_hw_params_malloc)                                                                                    \
-    F(snd_pcm_hw_params_free)                                                                                      \
-    F(snd_pcm_hw_params_any)                                                                                       \
-    F(snd_pcm_hw_params_set_access)                                                                                \
-    F(snd_pcm_hw_params_set_format)                                                                                \
-    F(snd_pcm_hw_params_set_channels)                                                                              \
-    F(snd_pcm_hw_params_set_rate)                                                                                  \
-    F(snd_pcm_hw_params_set_period_size_near)                                                                      \
-    F(snd_pcm_hw_params_set_buffer_size_near)                                                                      \
-    F(snd_pcm_hw_params)                                                                                           \
-    F(snd_pcm_hw_params_get_period_size)                                                                           \
-    F(snd_pcm_hw_params_get_buffer_size)                                                                           \
-    F(snd_pcm_prepare)                                                                                             \
-    F(snd_pcm_drop)                                                                                                \
-    F(snd_pcm_wait)                                                                                                \
-    F(snd_pcm_writei)                                                                                              \
-    F(snd_pcm_recover)                                                                                             \
+#define ORVELLA_ALSA_FUNCTIONS(F)                                                                                      \
+    F(snd_lib_error_set_handler)                                                                                       \
+    F(snd_pcm_open)                                                                                                    \
+    F(snd_pcm_close)                                                                                                   \
+    F(snd_pcm_hw_params_malloc)                                                                                        \
+    F(snd_pcm_hw_params_free)                                                                                          \
+    F(snd_pcm_hw_params_any)                                                                                           \
+    F(snd_pcm_hw_params_set_access)                                                                                    \
+    F(snd_pcm_hw_params_set_format)                                                                                    \
+    F(snd_pcm_hw_params_set_channels)                                                                                  \
+    F(snd_pcm_hw_params_set_rate)                                                                                      \
+    F(snd_pcm_hw_params_set_period_size_near)                                                                          \
+    F(snd_pcm_hw_params_set_buffer_size_near)                                                                          \
+    F(snd_pcm_hw_params)                                                                                               \
+    F(snd_pcm_hw_params_get_period_size)                                                                               \
+    F(snd_pcm_hw_params_get_buffer_size)                                                                               \
+    F(snd_pcm_prepare)                                                                                                 \
+    F(snd_pcm_drop)                                                                                                    \
+    F(snd_pcm_wait)                                                                                                    \
+    F(snd_pcm_writei)                                                                                                  \
+    F(snd_pcm_recover)                                                                                                 \
     F(snd_pcm_delay)
 
 // The libasound functions used here, bound by name.

@@ -176,7 +176,8 @@ TEST(SystemOutput, ACardLostWhilePlayingLetsThePlayingEndInRealTime)
 {
     testsupport::TempDir dir;
     const long framesBeforeLoss = 11025;
-    const AlsaConfiguration alsa(dir, testsupport::AlsaTestCardConfiguration(dir.file("heard.raw"), {.failAfter = framesBeforeLoss}));
+    const AlsaConfiguration alsa(
+        dir, testsupport::AlsaTestCardConfiguration(dir.file("heard.raw"), {.failAfter = framesBeforeLoss}));
     WriteWav(dir.file("tone.wav"), 44100, 2, Sine(44100, 2, 440, 1.0, 0.5));
 
     ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr) && BASS_Start());
@@ -190,7 +191,8 @@ TEST(SystemOutput, ACardLostWhilePlayingLetsThePlayingEndInRealTime)
 TEST(SystemOutput, AStalledCardHoldsUpNeitherAStopNorFree)
 {
     testsupport::TempDir dir;
-    const AlsaConfiguration alsa(dir, testsupport::AlsaTestCardConfiguration(dir.file("heard.raw"), {.stallAfter = 4410}));
+    const AlsaConfiguration alsa(dir,
+                                 testsupport::AlsaTestCardConfiguration(dir.file("heard.raw"), {.stallAfter = 4410}));
     WriteWav(dir.file("tone.wav"), 44100, 2, Sine(44100, 2, 440, 1.0, 0.5));
 
     ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr) && BASS_Start());

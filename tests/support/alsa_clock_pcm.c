@@ -34,9 +34,9 @@ typedef struct {
     int running;
     long failAfter;  /* frames taken in all before it fails; -1: never */
     long stallAfter; /* frames played in a run before it stalls; -1: never */
-    long taken;     /* frames taken in all */
-    long filed;     /* frames in the file */
-    long runFrom;   /* frames in the file when the device was last prepared */
+    long taken;      /* frames taken in all */
+    long filed;      /* frames in the file */
+    long runFrom;    /* frames in the file when the device was last prepared */
 } ClockCard;
 
 static double secondsSince(const struct timespec* then)
