@@ -119,8 +119,8 @@ class OpusStream {
     // goes through the plain decoder: the multistream one asks the processor
     // what it is on every packet, which inside a virtual machine costs more
     // than the decoding. Everything else is libopusfile's to decode.
-    static int onDecode(void* stream, OpusMSDecoder*, void* pcm, const ogg_packet* packet, int frames,
-                        int channels, int format, int link)
+    static int onDecode(void* stream, OpusMSDecoder*, void* pcm, const ogg_packet* packet, int frames, int channels,
+                        int format, int link)
     {
         OpusStream& s = of(stream);
         const OpusHead* head = op_head(s.file_, link);
@@ -137,17 +137,18 @@ class OpusStream {
                 s.decoder_ = opus_decoder_create(kRate, channels, &error);
             else
                 opus_decoder_ctl(s.decoder_, OPUS_RESET_STATE);
-            if (!s.decoder_ || error != OPUS_OK)
+            // The header's output gain, which libopusfile gives its own decoder.
+            if (!s.decoder_ || error != OPUS_OK ||
+                opus_decoder_ctl(s.decoder_, OPUS_SET_GAIN(head->output_gain)) != OPUS_OK)
                 return OP_DEC_USE_DEFAULT;
             s.decoderLink_ = link;
             s.decoderChannels_ = channels;
         }
-        const int got =
-            format == OP_DEC_FORMAT_FLOAT
-                ? opus_decode_float(s.decoder_, packet->packet, opus_int32(packet->bytes), static_cast<float*>(pcm),
-                                    frames, 0)
-                : opus_decode(s.decoder_, packet->packet, opus_int32(packet->bytes), static_cast<opus_int16*>(pcm),
-                              frames, 0);
+        const int got = format == OP_DEC_FORMAT_FLOAT
+                            ? opus_decode_float(s.decoder_, packet->packet, opus_int32(packet->bytes),
+                                                static_cast<float*>(pcm), frames, 0)
+                            : opus_decode(s.decoder_, packet->packet, opus_int32(packet->bytes),
+                                          static_cast<opus_int16*>(pcm), frames, 0);
         if (got < 0)
             return got;
         return got == frames ? 0 : OPUS_INTERNAL_ERROR;
