@@ -1,5 +1,6 @@
 // The plug-ins' shared decode thread with a scripted source: a seek asked for
-// while the source cannot seek waits for it instead of being dropped.
+// while the source cannot seek waits for it instead of being dropped, and a
+// full output is asked for room as often as what it holds calls for.
 
 #include "PcmkitTest.h"
 
@@ -11,8 +12,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 using pcmkit_test::TestHost;
 
@@ -61,5 +64,32 @@ TEST(StreamPlayback, ASeekWaitsUntilTheSourceCanSeek)
     host.room = 1 << 24;
     ASSERT_TRUE(host.waitForEof());
     EXPECT_EQ(host.written().size(), 8000u); // the second half
+    EXPECT_TRUE(playback.stop());
+}
+
+TEST(StreamPlayback, AFullOutputIsAskedForRoomAsOftenAsWhatItHoldsCallsFor)
+{
+    TInModule record{};
+    TestHost host;
+    host.attach(record);
+    plugin::StreamPlayback playback(record);
+    std::atomic<bool> seekable{true};
+    host.room = 0;
+    ASSERT_EQ(playback.start(std::make_unique<SilenceSource>(seekable), {.rate = 8000, .channels = 1}), 0);
+    const auto callsInASecond = [&] {
+        const int before = host.outputCalls;
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        return host.outputCalls - before;
+    };
+    // Two seconds still to sound: no need to ask fifty times a second.
+    host.lag = 2000;
+    EXPECT_LE(callsInASecond(), 15);
+    // Nothing left to sound: asked again soon, so the output does not run dry.
+    host.lag = 0;
+    EXPECT_GE(callsInASecond(), 20);
+    // The whole of it is still written.
+    host.room = 1 << 24;
+    ASSERT_TRUE(host.waitForEof());
+    EXPECT_EQ(host.written().size(), 16000u);
     EXPECT_TRUE(playback.stop());
 }

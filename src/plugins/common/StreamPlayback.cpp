@@ -20,7 +20,11 @@ namespace {
 constexpr int kBlockFrames = 576;
 constexpr int kStopWaitMs = 4000;
 constexpr int kQuitWaitMs = 4000; // for the threads stop already left running
+// With no room in the output, the thread sleeps a quarter of what the output
+// still holds, within these bounds: a full output is topped up in bursts, a
+// few times a second, while one that holds little is asked again soon.
 constexpr int kNoRoomSleepMs = 20;
+constexpr int kLongestNoRoomSleepMs = 100;
 constexpr int kDrainSleepMs = 30;
 constexpr int kVisualBits = 16;
 
@@ -46,11 +50,28 @@ struct StreamPlayback::Session {
     // The source's stop flag: set by stop, read by every pass of the loop.
     std::atomic<bool>& kill() { return source->stopping_; }
 
-    // Sleeps unless the kill flag is set (or becomes set meanwhile).
+    // Sleeps unless the kill flag is set; a kill or a new seek request ends the sleep.
     void sleep(int ms)
     {
         std::unique_lock lock(mutex);
-        wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return kill().load(); });
+        const int32_t pendingSeek = seekRequest.load();
+        wake.wait_for(lock, std::chrono::milliseconds(ms),
+                      [&] { return kill().load() || seekRequest.load() != pendingSeek; });
+    }
+
+    void requestSeek(int32_t ms)
+    {
+        {
+            std::lock_guard lock(mutex);
+            seekRequest = ms;
+        }
+        wake.notify_all();
+    }
+
+    static int noRoomSleepMs(TOutModule& out)
+    {
+        const int64_t buffered = int64_t(out.GetWrittenTime()) - out.GetOutputTime();
+        return int(std::clamp<int64_t>(buffered / 4, kNoRoomSleepMs, kLongestNoRoomSleepMs));
     }
 
     // The kill flag is looked at again before every call into the output: a
@@ -95,7 +116,7 @@ struct StreamPlayback::Session {
             if (kill())
                 break;
             if (out->CanWrite() < (dsp ? 2 : 1) * blockBytes) {
-                sleep(kNoRoomSleepMs);
+                sleep(noRoomSleepMs(*out));
                 continue;
             }
             uint8_t* buffer = samples.data();
@@ -257,7 +278,7 @@ int StreamPlayback::outputTime() const
 void StreamPlayback::seek(int ms)
 {
     if (session_)
-        session_->seekRequest = std::max(ms, 0);
+        session_->requestSeek(std::max(ms, 0));
 }
 
 void StreamPlayback::setVolume(int volume)
