@@ -42,7 +42,7 @@ struct StreamPlayback::Session {
     std::atomic<int32_t> seekRequest{-1};   // ms; -1 when none
     std::atomic<int32_t> decodePosition{0}; // ms of the first sample not yet written
 
-    std::mutex mutex;             // guards finished; with wake, lets sleeps end at a kill
+    std::mutex mutex;             // guards finished; with wake, lets sleeps end at a kill or a seek
     std::condition_variable wake; // signalled when kill is set or the thread finishes
     bool finished = false;
     std::thread thread;
