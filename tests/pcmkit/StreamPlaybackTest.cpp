@@ -87,6 +87,12 @@ TEST(StreamPlayback, AFullOutputIsAskedForRoomAsOftenAsWhatItHoldsCallsFor)
     // Nothing left to sound: asked again soon, so the output does not run dry.
     host.lag = 0;
     EXPECT_GE(callsInASecond(), 20);
+    // Paused: nothing is asked until it goes on.
+    host.lag = 2000;
+    playback.pause(true);
+    EXPECT_LE(callsInASecond(), 2);
+    playback.pause(false);
+    EXPECT_GE(callsInASecond(), 5);
     // The whole of it is still written.
     host.room = 1 << 24;
     ASSERT_TRUE(host.waitForEof());

@@ -25,6 +25,7 @@ constexpr int kQuitWaitMs = 4000; // for the threads stop already left running
 // few times a second, while one that holds little is asked again soon.
 constexpr int kNoRoomSleepMs = 20;
 constexpr int kLongestNoRoomSleepMs = 100;
+constexpr int kPausedSleepMs = 1000; // a paused output takes nothing: going on ends the sleep
 constexpr int kDrainSleepMs = 30;
 constexpr int kVisualBits = 16;
 
@@ -41,29 +42,31 @@ struct StreamPlayback::Session {
 
     std::atomic<int32_t> seekRequest{-1};   // ms; -1 when none
     std::atomic<int32_t> decodePosition{0}; // ms of the first sample not yet written
+    std::atomic<bool> paused{false};
 
-    std::mutex mutex;             // guards finished; with wake, lets sleeps end at a kill or a seek
-    std::condition_variable wake; // signalled when kill is set or the thread finishes
+    std::mutex mutex;             // guards finished and nudges; with wake, lets sleeps end
+    std::condition_variable wake; // signalled at a kill, a nudge, or when the thread finishes
     bool finished = false;
+    uint32_t nudges = 0; // bumped by a seek request or a pause change, each of which ends a sleep
     std::thread thread;
 
     // The source's stop flag: set by stop, read by every pass of the loop.
     std::atomic<bool>& kill() { return source->stopping_; }
 
-    // Sleeps unless the kill flag is set; a kill or a new seek request ends the sleep.
+    // Sleeps unless the kill flag is set; a kill or a nudge ends the sleep.
     void sleep(int ms)
     {
         std::unique_lock lock(mutex);
-        const int32_t pendingSeek = seekRequest.load();
-        wake.wait_for(lock, std::chrono::milliseconds(ms),
-                      [&] { return kill().load() || seekRequest.load() != pendingSeek; });
+        const uint32_t seen = nudges;
+        wake.wait_for(lock, std::chrono::milliseconds(ms), [&] { return kill().load() || nudges != seen; });
     }
 
-    void requestSeek(int32_t ms)
+    template <class Change> void nudge(Change change)
     {
         {
             std::lock_guard lock(mutex);
-            seekRequest = ms;
+            change();
+            ++nudges;
         }
         wake.notify_all();
     }
@@ -116,7 +119,7 @@ struct StreamPlayback::Session {
             if (kill())
                 break;
             if (out->CanWrite() < (dsp ? 2 : 1) * blockBytes) {
-                sleep(noRoomSleepMs(*out));
+                sleep(paused ? kPausedSleepMs : noRoomSleepMs(*out));
                 continue;
             }
             uint8_t* buffer = samples.data();
@@ -265,6 +268,7 @@ void StreamPlayback::pause(bool on)
         return;
     paused_ = on;
     output()->Pause(on ? 1 : 0);
+    session_->nudge([&] { session_->paused = on; });
 }
 
 int StreamPlayback::outputTime() const
@@ -278,7 +282,7 @@ int StreamPlayback::outputTime() const
 void StreamPlayback::seek(int ms)
 {
     if (session_)
-        session_->requestSeek(std::max(ms, 0));
+        session_->nudge([&] { session_->seekRequest = std::max(ms, 0); });
 }
 
 void StreamPlayback::setVolume(int volume)
