@@ -163,14 +163,15 @@ void startOrvella(Player& p, const QString& file, Output output)
     p.process.start(QString(ORVELLA_PROGRAM_DIR) + "orvella", file.isEmpty() ? QStringList{} : QStringList{file});
 }
 
-bool playOrvella()
+// Asks orvella for `command` (Play, Pause) through MPRIS; true once it reports `status`.
+bool commandOrvella(const char* command, const QString& status)
 {
     auto owned = [] { return QDBusConnection::sessionBus().interface()->isServiceRegistered(kService).value(); };
     if (!eventually(owned, 20000))
         return false;
     QDBusInterface player(kService, "/org/mpris/MediaPlayer2", "org.mpris.MediaPlayer2.Player");
-    player.call("Play");
-    return eventually([&] { return player.property("PlaybackStatus").toString() == "Playing"; }, 5000);
+    player.call(command);
+    return eventually([&] { return player.property("PlaybackStatus").toString() == status; }, 5000);
 }
 
 QProcessEnvironment audaciousEnvironment(const QString& home, Output output)
@@ -223,6 +224,18 @@ QString audaciousHome(Output output)
     return homes[output] = path;
 }
 
+bool audaciousReports(const QString& wanted, int timeoutMs)
+{
+    return eventually(
+        [&] {
+            QProcess status;
+            status.start("audtool", {"playback-status"});
+            status.waitForFinished();
+            return status.readAllStandardOutput().trimmed() == wanted;
+        },
+        timeoutMs);
+}
+
 bool startAudacious(Player& p, const QString& file, Output output)
 {
     const QString home = audaciousHome(output);
@@ -234,17 +247,18 @@ bool startAudacious(Player& p, const QString& file, Output output)
         return false;
     if (file.isEmpty())
         return true;
-    auto playing = [] {
-        QProcess status;
-        status.start("audtool", {"playback-status"});
-        status.waitForFinished();
-        return status.readAllStandardOutput().trimmed() == "playing";
-    };
-    return eventually(playing, 20000);
+    return audaciousReports("playing", 20000);
 }
 
-// Both players started on the same file (none: at rest), measured together.
-void BesideAudacious(benchmark::State& state, const QString& file, Output output)
+bool pauseAudacious()
+{
+    QProcess::execute("audtool", {"playback-pause"});
+    return audaciousReports("paused", 5000);
+}
+
+// Both players started on the same file (none: at rest), paused when asked,
+// measured together.
+void BesideAudacious(benchmark::State& state, const QString& file, Output output, bool paused = false)
 {
     for (auto _ : state) {
         Player orvella, audacious;
@@ -257,8 +271,12 @@ void BesideAudacious(benchmark::State& state, const QString& file, Output output
             state.SkipWithError("orvella did not start");
             return;
         }
-        if (!file.isEmpty() && !playOrvella()) {
+        if (!file.isEmpty() && !commandOrvella("Play", "Playing")) {
             state.SkipWithError("orvella did not start playing through MPRIS");
+            return;
+        }
+        if (paused && !(commandOrvella("Pause", "Paused") && pauseAudacious())) {
+            state.SkipWithError("a player did not pause");
             return;
         }
         QThread::msleep(kSettleMs);
@@ -290,9 +308,9 @@ void BesideAudacious(benchmark::State& state, const QString& file, Output output
 
 int registerAll()
 {
-    auto add = [](const char* name, QString (*file)(), Output output = Output::Silent) {
+    auto add = [](const char* name, QString (*file)(), Output output = Output::Silent, bool paused = false) {
         benchmark::RegisterBenchmark(
-            name, [file, output](benchmark::State& state) { BesideAudacious(state, file(), output); })
+            name, [file, output, paused](benchmark::State& state) { BesideAudacious(state, file(), output, paused); })
             ->Iterations(1)
             ->UseManualTime()
             ->Unit(benchmark::kSecond);
@@ -303,6 +321,12 @@ int registerAll()
     // Through in_media, the plug-in of the lossless and other types.
     add("playing_flac", [] { return makeFile("chord.flac", {"-c:a", "flac"}); });
     add("playing_aac_m4a", [] { return makeFile("chord.m4a", {"-c:a", "aac", "-b:a", "192k"}); });
+    add(
+        "paused_flac",
+        [] {
+            return makeFile("chord.flac", {"-c:a", "flac"});
+        },
+        Output::Silent, true);
     add(
         "playing_mp3_320k_sound_card",
         [] {
