@@ -45,17 +45,33 @@ class SilenceSource final : public plugin::PcmSource {
     int position_ = 0;
 };
 
-} // namespace
+// A module record on the test host, playing SilenceSource.
+class StreamPlayback : public ::testing::Test {
+  protected:
+    int startSilence()
+    {
+        return playback.start(std::make_unique<SilenceSource>(seekable), {.rate = 8000, .channels = 1});
+    }
 
-TEST(StreamPlayback, ASeekWaitsUntilTheSourceCanSeek)
-{
+    std::atomic<bool> seekable{false}; // outlives the playback, whose source reads it
     TInModule record{};
     TestHost host;
-    host.attach(record);
-    plugin::StreamPlayback playback(record);
-    std::atomic<bool> seekable{false};
+    plugin::StreamPlayback playback{attached()};
+
+  private:
+    TInModule& attached()
+    {
+        host.attach(record);
+        return record;
+    }
+};
+
+} // namespace
+
+TEST_F(StreamPlayback, ASeekWaitsUntilTheSourceCanSeek)
+{
     host.room = 0; // nothing is written meanwhile
-    ASSERT_EQ(playback.start(std::make_unique<SilenceSource>(seekable), {.rate = 8000, .channels = 1}), 0);
+    ASSERT_EQ(startSilence(), 0);
     playback.seek(500);
     EXPECT_FALSE(platform::PumpWait(20, 5, [&] { return !host.flushes().empty(); }));
     seekable = true;
@@ -67,15 +83,11 @@ TEST(StreamPlayback, ASeekWaitsUntilTheSourceCanSeek)
     EXPECT_TRUE(playback.stop());
 }
 
-TEST(StreamPlayback, AFullOutputIsAskedForRoomAsOftenAsWhatItHoldsCallsFor)
+TEST_F(StreamPlayback, AFullOutputIsAskedForRoomAsOftenAsWhatItHoldsCallsFor)
 {
-    TInModule record{};
-    TestHost host;
-    host.attach(record);
-    plugin::StreamPlayback playback(record);
-    std::atomic<bool> seekable{true};
+    seekable = true;
     host.room = 0;
-    ASSERT_EQ(playback.start(std::make_unique<SilenceSource>(seekable), {.rate = 8000, .channels = 1}), 0);
+    ASSERT_EQ(startSilence(), 0);
     const auto callsInASecond = [&] {
         const int before = host.outputCalls;
         std::this_thread::sleep_for(std::chrono::seconds(1));
