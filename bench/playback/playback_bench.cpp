@@ -8,7 +8,9 @@
 // its GTK window through SDL's disk driver into /dev/null, which is paced in
 // real time like a sound card. Both run at once, so both see the same load.
 // The "sound card" cases play through each program's ALSA output instead, to
-// the tests' sound card (support/AlsaTestCard.h), as a user's would.
+// the tests' sound card (support/AlsaTestCard.h), as a user's would. The
+// "out of sight" case unmaps both programs' windows, as a window manager does
+// when it minimises them.
 // bench/run starts this program inside xvfb-run and a private session bus.
 
 #include "ProcessCpu.h"
@@ -25,6 +27,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -256,9 +260,47 @@ bool pauseAudacious()
     return audaciousReports("paused", 5000);
 }
 
-// Both players started on the same file (none: at rest), paused when asked,
-// measured together.
-void BesideAudacious(benchmark::State& state, const QString& file, Output output, bool paused = false)
+// Unmaps the shown top-level windows of process pid; how many it unmapped.
+int unmapWindowsOf(qint64 pid)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return 0;
+    const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", True);
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    int unmapped = 0;
+    if (pidAtom != None && XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
+        for (unsigned k = 0; k < count; ++k) {
+            Atom type = None;
+            int format = 0;
+            unsigned long items = 0, after = 0;
+            unsigned char* value = nullptr;
+            XWindowAttributes attributes{};
+            const bool owned = XGetWindowProperty(display, children[k], pidAtom, 0, 1, False, XA_CARDINAL, &type,
+                                                  &format, &items, &after, &value) == Success &&
+                               value && format == 32 && items == 1 &&
+                               qint64(*reinterpret_cast<unsigned long*>(value)) == pid;
+            if (value)
+                XFree(value);
+            if (owned && XGetWindowAttributes(display, children[k], &attributes) &&
+                attributes.map_state == IsViewable) {
+                XUnmapWindow(display, children[k]);
+                ++unmapped;
+            }
+        }
+        XFree(children);
+    }
+    XCloseDisplay(display);
+    return unmapped;
+}
+
+// What each player does once it plays.
+enum class Then { KeepPlaying, Pause, GoOutOfSight };
+
+// Both players started on the same file (none: at rest), then paused or put
+// out of sight when asked, measured together.
+void BesideAudacious(benchmark::State& state, const QString& file, Output output, Then then = Then::KeepPlaying)
 {
     for (auto _ : state) {
         Player orvella, audacious;
@@ -275,8 +317,13 @@ void BesideAudacious(benchmark::State& state, const QString& file, Output output
             state.SkipWithError("orvella did not start playing through MPRIS");
             return;
         }
-        if (paused && !(commandOrvella("Pause", "Paused") && pauseAudacious())) {
+        if (then == Then::Pause && !(commandOrvella("Pause", "Paused") && pauseAudacious())) {
             state.SkipWithError("a player did not pause");
+            return;
+        }
+        if (then == Then::GoOutOfSight &&
+            (unmapWindowsOf(orvella.pid()) == 0 || unmapWindowsOf(audacious.pid()) == 0)) {
+            state.SkipWithError("a player showed no window to put out of sight");
             return;
         }
         QThread::msleep(kSettleMs);
@@ -308,9 +355,9 @@ void BesideAudacious(benchmark::State& state, const QString& file, Output output
 
 int registerAll()
 {
-    auto add = [](const char* name, QString (*file)(), Output output = Output::Silent, bool paused = false) {
+    auto add = [](const char* name, QString (*file)(), Output output = Output::Silent, Then then = Then::KeepPlaying) {
         benchmark::RegisterBenchmark(
-            name, [file, output, paused](benchmark::State& state) { BesideAudacious(state, file(), output, paused); })
+            name, [file, output, then](benchmark::State& state) { BesideAudacious(state, file(), output, then); })
             ->Iterations(1)
             ->UseManualTime()
             ->Unit(benchmark::kSecond);
@@ -326,7 +373,13 @@ int registerAll()
         [] {
             return makeFile("chord.flac", {"-c:a", "flac"});
         },
-        Output::Silent, true);
+        Output::Silent, Then::Pause);
+    add(
+        "playing_mp3_320k_out_of_sight",
+        [] {
+            return makeFile("chord-320k.mp3", {"-c:a", "libmp3lame", "-b:a", "320k"});
+        },
+        Output::Silent, Then::GoOutOfSight);
     add(
         "playing_mp3_320k_sound_card",
         [] {

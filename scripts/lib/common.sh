@@ -15,7 +15,7 @@ ORVELLA_PACKAGES=(
   libgtest-dev libgmock-dev xvfb xauth fonts-liberation2 fonts-dejavu-core
   sox libsox-fmt-all ffmpeg python3 python3-mutagen dbus playerctl desktop-file-utils xdg-utils openbox x11-utils
   # benchmarks and fuzzing
-  libbenchmark-dev libtag1-dev clang libclang-rt-14-dev
+  libbenchmark-dev libtag1-dev libx11-dev clang libclang-rt-14-dev
 )
 
 # Peers the benchmarks compare against, installed by bench/run only.

@@ -19,6 +19,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QWindow>
 
 #include <cstdio>
 #include <exception>
@@ -62,9 +63,20 @@ void TForm1::showEvent(QShowEvent* event)
 {
     if (!formShown_) {
         formShown_ = true;
+        // Minimised, on another desktop or hidden, the window hears of it as
+        // its exposure ends.
+        windowHandle()->installEventFilter(this);
         playlist::RunShowingErrors([this] { restoreAtFirstShow(); });
     }
     QMainWindow::showEvent(event);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    // A spectrum no one can see is not computed.
+    if (event->type() == QEvent::Expose && watched == windowHandle())
+        player_->SetSpectrumSeen(windowHandle()->isExposed());
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TForm1::restoreAtFirstShow()

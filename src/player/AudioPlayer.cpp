@@ -692,8 +692,19 @@ void TAudioPlayer::ShowPluginConfig()
 
 void TAudioPlayer::enableSpectrum()
 {
-    if (OnNewFFTData)
+    if (OnNewFFTData && spectrumSeen_)
         spectrumTimer_->start();
+}
+
+void TAudioPlayer::SetSpectrumSeen(bool seen)
+{
+    if (seen == spectrumSeen_)
+        return;
+    spectrumSeen_ = seen;
+    if (!seen)
+        spectrumTimer_->stop();
+    else if (mode_ == psPlaying && (kind_ != ckPlugin || outputStarted_))
+        enableSpectrum();
 }
 
 void TAudioPlayer::UpdateSpectrum()

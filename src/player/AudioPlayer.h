@@ -144,6 +144,9 @@ class TAudioPlayer {
 
     // One spectrum tick (the 33-ms timer's handler).
     void UpdateSpectrum();
+    // Whether anyone can see the spectrum (its window is on screen). While no
+    // one can, the ticks stop; they start again at once when someone can.
+    void SetSpectrumSeen(bool seen);
 
   private:
     void startEngine();
@@ -195,6 +198,7 @@ class TAudioPlayer {
     bool wmaReady_ = false;
     bool dx8EffectReady_ = false;
     bool pluginFirst_ = false;
+    bool spectrumSeen_ = true;
     std::string bassVersion_;
 
     std::string streamFileName_;

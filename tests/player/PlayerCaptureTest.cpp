@@ -320,3 +320,38 @@ TEST(PlayerSpectrum, ToneLightsItsBandThenFallsByTwoPerTick)
     EXPECT_GE(longest, 10);
     EXPECT_LT(log.bands.back()[4], (*loudest)[4]);
 }
+
+// The window out of sight: no spectrum is computed until it is seen again, and
+// being seen while paused starts nothing.
+TEST(PlayerSpectrum, UnseenItIsNotComputedAndSeenAgainItGoesOn)
+{
+    testsupport::TempDir dir;
+    WriteWav(dir.file("tone.wav"), 44100, 2, Sine(44100, 2, 1000, 4.0, 0.5));
+    TAudioPlayer p;
+    EventLog log;
+    log.attach(p);
+    const auto pump = [](int ms) { WaitUntil([] { return false; }, ms); };
+    p.SetSpectrumSeen(false);
+    ASSERT_TRUE(p.Open(dir.file("tone.wav")));
+    p.Play();
+    pump(300);
+    EXPECT_TRUE(log.bands.empty()) << "unseen from the start";
+
+    p.SetSpectrumSeen(true);
+    ASSERT_TRUE(WaitUntil([&] { return log.bands.size() >= 3; }, 2000));
+    EXPECT_GT(log.bands.back()[4], 30) << "the tone's band";
+
+    p.SetSpectrumSeen(false);
+    pump(50); // a frame already on its way
+    const std::size_t unseen = log.bands.size();
+    pump(300);
+    EXPECT_EQ(log.bands.size(), unseen) << "unseen while playing";
+
+    p.Pause(true);
+    p.SetSpectrumSeen(true);
+    pump(300);
+    EXPECT_EQ(log.bands.size(), unseen) << "seen while paused";
+    p.Pause(false);
+    EXPECT_TRUE(WaitUntil([&] { return log.bands.size() >= unseen + 3; }, 2000)) << "resumed";
+    p.Stop();
+}

@@ -104,6 +104,22 @@ TEST_F(PluginPlayback, ToneSoundsWholeAndEndsOnce)
     EXPECT_NEAR(Rms(out, 1, first + 500, last - 500), 0.5 / std::sqrt(2.0), 0.01);
 }
 
+// Seen again while a plug-in plays, the spectrum follows the output's stream.
+TEST_F(PluginPlayback, SpectrumUnseenAtTheStartGoesOnWhenSeen)
+{
+    const std::string file = tone("a.tone", "frequency=1000\nlength=2000\namplitude=0.5\n");
+    auto p = start();
+    p->SetSpectrumSeen(false);
+    ASSERT_TRUE(p->Open(file));
+    p->Play();
+    WaitUntil([] { return false; }, 300);
+    EXPECT_TRUE(log.bands.empty());
+    p->SetSpectrumSeen(true);
+    ASSERT_TRUE(WaitUntil([&] { return log.bands.size() >= 3; }, 2000));
+    EXPECT_GT(log.bands.back()[4], 30);
+    p->Stop();
+}
+
 TEST_F(PluginPlayback, WavThroughThePluginIsSampleExact)
 {
     const Samples input = Noise(0.7, 11);

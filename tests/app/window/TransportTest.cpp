@@ -487,3 +487,31 @@ TEST_F(Transport, WhilePlayingOnlyTheSpectrumIsPaintedEveryFrame)
             ADD_FAILURE() << name.toStdString() << " painted " << count << " times";
     }
 }
+
+// Out of sight (minimised, on another desktop: its exposure ends, as when it
+// is hidden), the window has no spectrum computed; back in sight, it has.
+TEST_F(Transport, AWindowOutOfSightHasNoSpectrumComputed)
+{
+    start();
+    enginetest::WriteWav(files.file("tone.wav"), 8000, 1, enginetest::Sine(8000, 1, 1000, 6.0, 0.3));
+    addFiles({files.file("tone.wav")});
+    player::TAudioPlayer& player = form->AudioPlayer1();
+    int frames = 0;
+    player.OnNewFFTData = [&frames, shown = player.OnNewFFTData](player::TAudioPlayer& p, const player::TBandOut& b) {
+        ++frames;
+        shown(p, b);
+    };
+    playEntry(0);
+    ASSERT_TRUE(waitFor([&] { return frames >= 3; }));
+
+    form->hide();
+    QTest::qWait(50); // a frame already on its way
+    const int hidden = frames;
+    QTest::qWait(300);
+    EXPECT_EQ(frames, hidden);
+    EXPECT_EQ(player.Mode(), player::psPlaying);
+
+    form->show();
+    EXPECT_TRUE(waitFor([&] { return frames >= hidden + 3; }));
+    EXPECT_EQ(form->spectrum()->Shown(), &form->spectrum()->WorkBitmap());
+}
