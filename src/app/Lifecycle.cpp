@@ -73,8 +73,9 @@ void TForm1::showEvent(QShowEvent* event)
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
-    // A spectrum no one can see is not computed.
-    if (event->type() == QEvent::Expose && watched == windowHandle())
+    // A spectrum no one can see is not computed. (The player's shut-down
+    // pumps messages, after it has left player_.)
+    if (event->type() == QEvent::Expose && watched == windowHandle() && player_)
         player_->SetSpectrumSeen(windowHandle()->isExposed());
     return QMainWindow::eventFilter(watched, event);
 }
