@@ -20,6 +20,9 @@ if(ORVELLA_SANITIZE MATCHES "thread")
   set(ORVELLA_SANITIZER_ENV
       "TSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/cmake/tsan.supp:ignore_noninstrumented_modules=1:atexit_sleep_ms=0")
   set(ORVELLA_TOOL_ENV "TSAN_OPTIONS=report_bugs=0")
+elseif(ORVELLA_SANITIZE MATCHES "address")
+  # cmake/lsan.supp: what system libraries leak on their own.
+  set(ORVELLA_SANITIZER_ENV "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/cmake/lsan.supp")
 endif()
 
 # Libraries and programs in the program folder find each other there.

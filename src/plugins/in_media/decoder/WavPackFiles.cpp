@@ -106,7 +106,8 @@ class WavPackStream {
 
   private:
     // Samples as FFmpeg turns them into 16 bits: wider ones lose their low
-    // bits, narrower ones move up, floats are scaled and clipped.
+    // bits, narrower ones move up, floats are scaled and clipped. A damaged
+    // block can decode to values beyond the stream's width: they clip too.
     int16_t toSixteenBits(int32_t v) const
     {
         if (float_) {
@@ -114,7 +115,8 @@ class WavPackStream {
             std::memcpy(&f, &v, sizeof f);
             return int16_t(std::clamp(std::lrintf(f * 32768.0f), -32768L, 32767L));
         }
-        return int16_t(bits_ >= 16 ? v >> (bits_ - 16) : v * (1 << (16 - bits_)));
+        const int64_t scaled = bits_ >= 16 ? v >> (bits_ - 16) : int64_t(v) * (1 << (16 - bits_));
+        return int16_t(std::clamp<int64_t>(scaled, -32768, 32767));
     }
 
     // APEv2 (or ID3v1) tags, their keys in lower case.
