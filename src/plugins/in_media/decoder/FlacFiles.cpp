@@ -150,8 +150,7 @@ class FlacStream {
         return of(client).cursor_.position() >= of(client).data_.size();
     }
 
-    // One frame into 16-bit interleaved samples: wider samples lose their low
-    // bits, narrower ones are moved up.
+    // One frame into 16-bit interleaved samples.
     static FLAC__StreamDecoderWriteStatus onWrite(const FLAC__StreamDecoder*, const FLAC__Frame* frame,
                                                   const FLAC__int32* const planes[], void* client)
     {
@@ -163,10 +162,8 @@ class FlacStream {
         s.pending_.resize(std::size_t(n) * s.channels_);
         int16_t* to = s.pending_.data();
         for (unsigned i = 0; i < n; ++i)
-            for (unsigned c = 0; c < s.channels_; ++c) {
-                const int32_t v = planes[c][i];
-                *to++ = int16_t(bits >= 16 ? v >> (bits - 16) : v * (1 << (16 - bits)));
-            }
+            for (unsigned c = 0; c < s.channels_; ++c)
+                *to++ = SixteenBitSample(planes[c][i], bits);
         return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
     }
 

@@ -8,10 +8,20 @@
 #include "MediaInput.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
 
 namespace media {
+
+// An integer sample `bits` wide (1 to 32) in 16 bits, as FFmpeg makes it:
+// wider ones lose their low bits, narrower ones move up. A damaged frame can
+// decode to values beyond its width: they clip.
+inline int16_t SixteenBitSample(int32_t v, unsigned bits)
+{
+    const int64_t scaled = bits >= 16 ? v >> (bits - 16) : int64_t(v) * (int64_t(1) << (16 - bits));
+    return int16_t(std::clamp<int64_t>(scaled, INT16_MIN, INT16_MAX));
+}
 
 template <class Stream> class LightDecoder final : public Decoder {
   public:

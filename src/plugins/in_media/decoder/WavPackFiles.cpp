@@ -37,8 +37,8 @@ class WavPackStream {
     // stream this library plays.
     bool open(Description& out, std::string& why)
     {
-        static WavpackStreamReader64 reader{&onRead,     nullptr, &onTell, &onSeekAbsolute, &onSeekRelative,
-                                            &onPushBack, &onLength, &onCanSeek, nullptr,        nullptr};
+        static WavpackStreamReader64 reader{&onRead,     nullptr,   &onTell,    &onSeekAbsolute, &onSeekRelative,
+                                            &onPushBack, &onLength, &onCanSeek, nullptr,         nullptr};
         char error[80] = {};
         file_ = WavpackOpenFileInputEx64(&reader, this, nullptr, error, OPEN_TAGS, 0);
         if (!file_) {
@@ -105,9 +105,7 @@ class WavPackStream {
     }
 
   private:
-    // Samples as FFmpeg turns them into 16 bits: wider ones lose their low
-    // bits, narrower ones move up, floats are scaled and clipped. A damaged
-    // block can decode to values beyond the stream's width: they clip too.
+    // Samples as FFmpeg turns them into 16 bits; floats are scaled and clipped.
     int16_t toSixteenBits(int32_t v) const
     {
         if (float_) {
@@ -115,8 +113,7 @@ class WavPackStream {
             std::memcpy(&f, &v, sizeof f);
             return int16_t(std::clamp(std::lrintf(f * 32768.0f), -32768L, 32767L));
         }
-        const int64_t scaled = bits_ >= 16 ? v >> (bits_ - 16) : int64_t(v) * (1 << (16 - bits_));
-        return int16_t(std::clamp<int64_t>(scaled, -32768, 32767));
+        return SixteenBitSample(v, unsigned(bits_));
     }
 
     // APEv2 (or ID3v1) tags, their keys in lower case.
