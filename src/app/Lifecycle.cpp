@@ -75,8 +75,13 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
     // A spectrum no one can see is not computed. (The player's shut-down
     // pumps messages, after it has left player_.)
-    if (event->type() == QEvent::Expose && watched == windowHandle() && player_)
-        player_->SetSpectrumSeen(windowHandle()->isExposed());
+    if (event->type() == QEvent::Expose && watched == windowHandle() && player_) {
+        const bool seen = windowHandle()->isExposed();
+        // Peaks held from before would fall as if just heard.
+        if (seen && !player_->SpectrumSeen())
+            GaugePaintBox->ResetPeaks();
+        player_->SetSpectrumSeen(seen);
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -147,6 +147,7 @@ class TAudioPlayer {
     // Whether anyone can see the spectrum (its window is on screen). While no
     // one can, the ticks stop; they start again at once when someone can.
     void SetSpectrumSeen(bool seen);
+    bool SpectrumSeen() const { return spectrumSeen_; }
 
   private:
     void startEngine();
