@@ -564,7 +564,7 @@ void TAudioPlayer::Pause(bool pause)
     else
         Bass().BASS_ChannelResume(channel_);
     setMode(psPlaying);
-    if (kind_ != ckPlugin || outputStarted_)
+    if (streamSounds())
         enableSpectrum();
 }
 
@@ -703,7 +703,7 @@ void TAudioPlayer::SetSpectrumSeen(bool seen)
     spectrumSeen_ = seen;
     if (!seen)
         spectrumTimer_->stop();
-    else if (mode_ == psPlaying && (kind_ != ckPlugin || outputStarted_))
+    else if (mode_ == psPlaying && streamSounds())
         enableSpectrum();
 }
 

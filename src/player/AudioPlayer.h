@@ -166,6 +166,9 @@ class TAudioPlayer {
     void setMode(TPlayState mode);
     void seekPlugin(uint32_t ms);
     void enableSpectrum();
+    // The channel's sound has begun: at once for the engine's own, once its
+    // output started for a plug-in's.
+    bool streamSounds() const { return kind_ != ckPlugin || outputStarted_; }
     uint32_t bytesToMs(int64_t bytes) const;
     void pluginStreamEnded();
     void pluginOutputStarted(const OutputFormat* format);

@@ -37,8 +37,8 @@ class WavPackStream {
     // stream this library plays.
     bool open(Description& out, std::string& why)
     {
-        static WavpackStreamReader64 reader{&onRead,     nullptr,   &onTell,    &onSeekAbsolute, &onSeekRelative,
-                                            &onPushBack, &onLength, &onCanSeek, nullptr,         nullptr};
+        static WavpackStreamReader64 reader{&onRead,     nullptr, &onTell, &onSeekAbsolute, &onSeekRelative,
+                                            &onPushBack, &onLength, &onCanSeek, nullptr,        nullptr};
         char error[80] = {};
         file_ = WavpackOpenFileInputEx64(&reader, this, nullptr, error, OPEN_TAGS, 0);
         if (!file_) {
