@@ -9,6 +9,7 @@
 #include "controls/Slider.h"
 #include "controls/WindowMover.h"
 #include "equalizer/EqualizerWindow.h"
+#include "platform/text.h"
 #include "platform/winmsg.h"
 #include "playlist/PlaylistWindow.h"
 #include "prefs/AboutBox.h"
@@ -17,7 +18,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -290,7 +290,7 @@ void TForm1::setRepeat(bool on)
 
 QString TForm1::currentFileName() const
 {
-    return QFile::decodeName(player_->StreamFileName().c_str());
+    return platform::PathString(player_->StreamFileName());
 }
 
 qint64 TForm1::currentLengthMs() const

@@ -11,6 +11,7 @@
 #include "controls/FormBuilder.h"
 #include "platform/folders.h"
 #include "platform/msgbox.h"
+#include "platform/text.h"
 #include "shell/Associations.h"
 #include "shell/CommandHandler.h"
 #include "shell/ShellCommands.h"
@@ -45,7 +46,7 @@ class SavedAtExit {
 };
 
 // From the command channel to the end of the event loop.
-int serve(QApplication& app, FontReader& fonts, const std::function<void()>& shown)
+int serve(QApplication& app, const QStringList& arguments, FontReader& fonts, const std::function<void()>& shown)
 {
     SignalCloser closer;
 
@@ -53,7 +54,7 @@ int serve(QApplication& app, FontReader& fonts, const std::function<void()>& sho
     // request to raise the window) to the program serving the command channel
     // and ends there, unless it asks for a program of its own.
     TDDEHandler channel(QString::fromStdString(shell::ServiceName(platform::ProgramPath())));
-    const shell::CommandLineFiles commandLine = shell::ParseCommandLine(QApplication::arguments().mid(1));
+    const shell::CommandLineFiles commandLine = shell::ParseCommandLine(arguments);
     if (!commandLine.newInstance && !channel.Listen() &&
         shell::HandOverToRunningInstance(channel.Service(), commandLine))
         return 0;
@@ -103,7 +104,12 @@ int RunProgram(int argc, char* argv[], const std::function<void()>& shown)
     // Read as the display connection opened; programs we start keep their own default.
     if (sharedMemoryOffByUs)
         qunsetenv("QT_XCB_NO_MITSHM");
-    const int exitCode = serve(app, fonts, shown);
+    // Qt has taken its own options out of argv. The rest are read from the
+    // bytes, as QApplication::arguments() would lose a file name that is not UTF-8.
+    QStringList arguments;
+    for (int k = 1; k < argc; ++k)
+        arguments << platform::PathString(argv[k]);
+    const int exitCode = serve(app, arguments, fonts, shown);
     fonts.finish();
     return exitCode;
 }

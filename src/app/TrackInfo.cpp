@@ -10,8 +10,6 @@
 #include "platform/text.h"
 #include "playlist/PlaylistText.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 
 namespace {
@@ -35,7 +33,7 @@ void TForm1::setlabelinfo1()
         emit trackChanged();
         return;
     }
-    const QString fileName = QFileInfo(QFile::decodeName(path.c_str())).fileName();
+    const QString fileName = playlist::FileNameOf(path);
 
     using fileinfo::Reader;
     const fileinfo::TrackSummary track = fileinfo::ReadTrackSummary(

@@ -8,14 +8,15 @@
 #include "controls/Slider.h"
 #include "equalizer/EqualizerWindow.h"
 #include "platform/msgbox.h"
+#include "playlist/PlaylistText.h"
 #include "playlist/PlaylistWindow.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 
 #include <climits>
 #include <exception>
+
+#include <sys/stat.h>
 
 using player::psPaused;
 using player::psPlaying;
@@ -30,7 +31,8 @@ void selectBoth(playlist::Tplayl& list, int index)
 
 bool fileExists(const std::string& path)
 {
-    return QFileInfo(QFile::decodeName(path.c_str())).isFile();
+    struct stat status;
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 } // namespace
@@ -126,7 +128,7 @@ TForm1::PlayOutcome TForm1::playSelected(int direction)
             if (!opened)
                 return player_->PlayerReady() ? skip() : PlayOutcome::Done;
             player_->Play();
-            nowp_ = QFileInfo(QFile::decodeName(path.c_str())).fileName();
+            nowp_ = playlist::FileNameOf(path);
             setlabelinfo1();
             Slider1->setMaxValue(int(std::min<uint32_t>(player_->PlayLength(), INT_MAX)));
         }

@@ -1,5 +1,7 @@
 #include "DropTarget.h"
 
+#include "platform/text.h"
+
 #include <QAbstractScrollArea>
 #include <QClipboard>
 #include <QDropEvent>
@@ -42,7 +44,7 @@ QStringList splitNames(const QByteArray& bytes, bool wide)
             if (name.isEmpty())
                 break;
             else
-                names << QString::fromUtf8(name);
+                names << platform::PathString(name.toStdString());
     }
     return names;
 }
@@ -323,7 +325,7 @@ QStringList TDropFileTarget::LocalFiles(const QMimeData& data)
     if (data.hasUrls())
         for (const QUrl& url : data.urls())
             if (url.isLocalFile())
-                files << url.toLocalFile();
+                files << platform::LocalFileOfUrl(url);
     return files;
 }
 

@@ -122,11 +122,10 @@ DdeRequest ParseDdeRequest(const QByteArray& received)
         return {DdeRequest::Invalid, {}};
     if (received.size() < 4 + qsizetype(length))
         return {};
+    // Lines carry file names, whose bytes are kept as they are.
     const std::string_view body(received.constData() + 4, length);
-    if (!IsValidUtf8(body))
-        return {DdeRequest::Invalid, {}};
     DdeRequest request{DdeRequest::Complete, {}};
-    for (const QString& line : QString::fromUtf8(body.data(), qsizetype(body.size())).split('\n'))
+    for (const QString& line : PathString(body).split('\n'))
         if (QString trimmed = line.endsWith('\r') ? line.chopped(1) : line; !trimmed.isEmpty())
             request.lines << trimmed;
     return request;
@@ -316,7 +315,7 @@ void DdeServer::deliverRequests()
 bool DdeExecute(const QString& service, const QString& topic, const QString& text, int timeoutMs)
 {
     const QString path = DdeSocketPath(service, topic);
-    const QByteArray body = text.toUtf8();
+    const QByteArray body = QByteArray::fromStdString(PathBytes(text));
     sockaddr_un address;
     if (path.isEmpty() || body.size() > kMaxDdeRequestBytes || !SocketAddress(path, address))
         return false;

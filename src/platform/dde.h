@@ -1,11 +1,12 @@
 // The command channel between instances of the program: a server named by a
-// service and a topic receives execute requests (UTF-8 text, one command per
-// line) from other processes of the same user.
+// service and a topic receives execute requests (text, one command per line)
+// from other processes of the same user.
 //
 // Carried by a Unix domain socket (plain, not Qt Network: that library and the
 // ones it pulls in would cost every start more than the channel itself) in a folder only the user can enter
 // ($XDG_RUNTIME_DIR when it is private, else /tmp/orvella-UID made with mode 0700). A request is a
-// 4-byte big-endian length and that many bytes of UTF-8; the server answers one
+// 4-byte big-endian length and that many bytes of UTF-8, in which the bytes of
+// file names that are not UTF-8 stand as they are (see PathBytes); the server answers one
 // byte as soon as the request is whole, before it is handled, so a busy program
 // (a message box, a long title refresh) still answers at once. Oversized,
 // malformed or stalled requests are dropped.

@@ -1,9 +1,14 @@
 #include "FolderFiles.h"
 
-#include <QDir>
-#include <QDirIterator>
+#include "platform/text.h"
 
 #include <algorithm>
+#include <utility>
+
+#include <dirent.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace playlist {
 namespace {
@@ -44,29 +49,71 @@ bool naturalLess(const QString& a, const QString& b)
     return a < b; // only letter case or leading zeros differ
 }
 
+struct FolderWalk {
+    std::vector<QByteArray> patterns;
+    std::vector<std::string> below; // paths below the top folder, as bytes
+
+    bool matches(const char* name) const
+    {
+        return std::any_of(patterns.begin(), patterns.end(),
+                           [name](const QByteArray& pattern) { return ::fnmatch(pattern.constData(), name, FNM_CASEFOLD) == 0; });
+    }
+
+    // Names go to the file system as bytes: Qt's directory classes would lose
+    // the ones that are not UTF-8.
+    void walk(const std::string& top, const std::string& relative)
+    {
+        const std::string folder = relative.empty() ? top : top + '/' + relative;
+        DIR* entries = ::opendir(folder.c_str());
+        if (entries == nullptr)
+            return;
+        while (const dirent* entry = ::readdir(entries)) {
+            if (entry->d_name[0] == '.') // hidden, and the folder itself and its parent
+                continue;
+            const std::string path = folder + '/' + entry->d_name;
+            const std::string name = relative.empty() ? entry->d_name : relative + '/' + entry->d_name;
+            struct stat status;
+            bool isFolder = entry->d_type == DT_DIR;
+            if (entry->d_type == DT_UNKNOWN)
+                isFolder = ::lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+            if (isFolder) {
+                walk(top, name); // a linked folder is a link, not a folder, here
+            } else if (matches(entry->d_name) && ::stat(path.c_str(), &status) == 0 &&
+                       S_ISREG(status.st_mode) && ::access(path.c_str(), R_OK) == 0) {
+                below.push_back(name);
+            }
+        }
+        ::closedir(entries);
+    }
+};
+
 } // namespace
 
-QStringList PlayableFilesIn(const QString& folder, const QStringList& patterns)
+std::vector<std::string> PlayableFilesIn(const std::string& folder, const QStringList& patterns)
 {
-    QStringList nameFilters;
+    FolderWalk walk;
     for (const QString& list : patterns)
         for (const QString& pattern : list.split(u';', Qt::SkipEmptyParts))
             if (const QString trimmed = pattern.trimmed(); !trimmed.isEmpty())
-                nameFilters << trimmed;
-    if (nameFilters.isEmpty())
+                walk.patterns.push_back(trimmed.toUtf8());
+    if (walk.patterns.empty())
         return {};
 
-    const QDir top(folder);
-    QStringList below; // paths below the folder, for the order
-    QDirIterator files(top.absolutePath(), nameFilters, QDir::Files | QDir::Readable, QDirIterator::Subdirectories);
-    while (files.hasNext())
-        below << top.relativeFilePath(files.next());
+    std::string top = folder;
+    while (top.size() > 1 && top.back() == '/')
+        top.pop_back();
+    walk.walk(top, {});
 
-    std::sort(below.begin(), below.end(), naturalLess);
-    QStringList paths;
-    paths.reserve(below.size());
-    for (const QString& path : std::as_const(below))
-        paths << top.absoluteFilePath(path);
+    // Ordered by the names as they read.
+    std::vector<std::pair<QString, std::string>> named;
+    named.reserve(walk.below.size());
+    for (std::string& path : walk.below)
+        named.emplace_back(platform::PathString(path), std::move(path));
+    std::sort(named.begin(), named.end(), [](const auto& a, const auto& b) { return naturalLess(a.first, b.first); });
+    std::vector<std::string> paths;
+    paths.reserve(named.size());
+    for (const auto& [shown, path] : named)
+        paths.push_back(top == "/" ? top + path : top + '/' + path);
     return paths;
 }
 

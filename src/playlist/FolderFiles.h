@@ -2,8 +2,10 @@
 // the playlist or named on the command line.
 #pragma once
 
-#include <QString>
 #include <QStringList>
+
+#include <string>
+#include <vector>
 
 namespace playlist {
 
@@ -11,7 +13,9 @@ namespace playlist {
 // patterns ("*.mp3;*.FLAC;..." lists, as the open dialog takes them; letter
 // case aside), as full paths in the order a file manager shows names: by
 // their path below the folder, numbers by value, letter case aside. Hidden
-// files and folders are left out; linked folders are not entered.
-QStringList PlayableFilesIn(const QString& folder, const QStringList& patterns);
+// files and folders are left out; linked folders are not entered; what is not
+// a readable regular file (a FIFO, a device, a dangling link) is left out.
+// Paths are bytes, as the file system holds them.
+std::vector<std::string> PlayableFilesIn(const std::string& folder, const QStringList& patterns);
 
 } // namespace playlist

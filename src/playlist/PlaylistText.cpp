@@ -117,10 +117,24 @@ QString PlaylistTimeText(double seconds)
     return TimeText(std::llround(seconds));
 }
 
-QString BaseNameOf(std::string_view path)
+namespace {
+
+std::string_view fileNamePart(std::string_view path)
 {
     const auto slash = path.rfind('/');
-    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+QString FileNameOf(std::string_view path)
+{
+    return platform::DisplayString(fileNamePart(path));
+}
+
+QString BaseNameOf(std::string_view path)
+{
+    std::string_view name = fileNamePart(path);
     const auto dot = name.rfind('.');
     if (dot != std::string_view::npos)
         name = name.substr(0, dot);

@@ -42,7 +42,9 @@ QString TimeText(int64_t seconds);
 // duration and gives "00:00", as does anything else that is not sensible.
 QString PlaylistTimeText(double seconds);
 
-// The file name of a path without folder and without its last extension.
+// The file name of a path without its folder, as shown.
+QString FileNameOf(std::string_view path);
+// The same without its last extension.
 QString BaseNameOf(std::string_view path);
 
 // The extension of a path (from its last "."), upper-cased: ".PLS".

@@ -12,10 +12,10 @@
 #include "controls/OuterGeometry.h"
 #include "controls/WindowMover.h"
 #include "platform/msgbox.h"
+#include "platform/text.h"
 
 #include <QAction>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -24,6 +24,8 @@
 
 #include <algorithm>
 #include <exception>
+
+#include <sys/stat.h>
 
 namespace playlist {
 namespace {
@@ -36,12 +38,18 @@ const QString MakerName = QStringLiteral("KORVANE");
 
 std::string bytesOf(const QString& path)
 {
-    return QFile::encodeName(path).toStdString();
+    return platform::PathBytes(path);
 }
 
 QString folderFrom(const std::function<std::string()>& source)
 {
-    return source ? QFile::decodeName(source().c_str()) : QString();
+    return source ? platform::PathString(source()) : QString();
+}
+
+bool isFolder(const std::string& path)
+{
+    struct stat status;
+    return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 } // namespace
@@ -527,11 +535,11 @@ void Tplayl::addDroppedFiles(const QStringList& files)
     RefreshFirst = Count();
     for (const QString& file : files) {
         const std::string path = bytesOf(file);
-        if (QFileInfo(file).isDir()) {
+        if (isFolder(path)) {
             // A folder gives the files in it the program plays, not itself.
             const auto [native, plugins] = fileExts_ ? fileExts_() : std::pair<QString, QString>();
-            for (const QString& inside : PlayableFilesIn(file, {native, plugins}))
-                ListBox1.Add(bytesOf(inside));
+            for (std::string& inside : PlayableFilesIn(path, {native, plugins}))
+                ListBox1.Add(std::move(inside));
         } else if (!IsPlaylistFileName(path))
             ListBox1.Add(path);
         else

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -103,4 +104,42 @@ TEST(Program, TakesItsArgumentsAndSavesThemWhenTerminated)
     // Nothing went wrong on the way.
     EXPECT_FALSE(testsupport::FileExists(run.root.file("boxes.jsonl")))
         << testsupport::ReadFile(run.root.file("boxes.jsonl"));
+}
+
+TEST(Program, FileNamesThatAreNotUtf8PlayFromTheCommandLineAndAreHandedOver)
+{
+    testsupport::TempDir root, music;
+    std::filesystem::copy_file(testsupport::TestData("bass/tone.mp3"), music.file("caf\xE9 tone.mp3"));
+    std::filesystem::copy_file(testsupport::TestData("bass/tone.mp3"), music.file("\xE0 la.mp3"));
+    QProcessEnvironment env = testsupport::ProgramEnvironment(root.path());
+    env.insert("ORVELLA_AUDIO", QString::fromStdString("wav:" + root.file("heard.wav")));
+    // QProcess passes arguments as UTF-8; the shell passes the bytes printf makes.
+    auto start = [&](QProcess& process, const char* name) {
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(QString::fromStdString(music.path()));
+        process.start("/bin/sh", {"-c", QString("exec \"$0\" -platform offscreen \"$(printf '%1')\"").arg(name),
+                                  QString(ORVELLA_PROGRAM_DIR) + "orvella"});
+    };
+    QProcess first, second;
+    start(first, "caf\\351 tone.mp3");
+    ASSERT_TRUE(first.waitForStarted(5000));
+    ASSERT_FALSE(first.waitForFinished(2000)) << "the program ended on its own";
+    start(second, "\\340 la.mp3");
+    ASSERT_TRUE(second.waitForFinished(10000)) << "the second start did not hand over";
+    EXPECT_EQ(second.exitCode(), 0);
+    QThread::msleep(500);
+    ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
+    ASSERT_TRUE(first.waitForFinished(5000));
+    EXPECT_EQ(first.exitCode(), 0);
+
+    EXPECT_EQ(testsupport::ReadFile(root.file("data/Playlist/dummy.asv")),
+              music.file("caf\xE9 tone.mp3") + "\r\n" + music.file("\xE0 la.mp3") + "\r\n");
+    // Shown as Latin-1, as old names were written.
+    const std::string captions = testsupport::ReadFile(root.file("data/Playlist/loaded.asv"));
+    EXPECT_NE(captions.find("caf\xC3\xA9 tone"), std::string::npos) << captions;
+    EXPECT_NE(captions.find("\xC3\xA0 la"), std::string::npos) << captions;
+    const std::string heard = testsupport::ReadFile(root.file("heard.wav"));
+    ASSERT_GT(heard.size(), 44u + 44100u);
+    EXPECT_NE(heard.find_first_not_of('\0', 44), std::string::npos) << "the file did not sound";
+    EXPECT_FALSE(testsupport::FileExists(root.file("boxes.jsonl"))) << testsupport::ReadFile(root.file("boxes.jsonl"));
 }

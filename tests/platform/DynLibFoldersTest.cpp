@@ -5,9 +5,14 @@
 #include "support/TempDir.h"
 
 #include <QString>
+#include <QUrl>
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -71,6 +76,47 @@ TEST(Text, InvalidUtf8IsShownAsLatin1AndJsonEscapesControls)
     EXPECT_FALSE(platform::IsValidUtf8("\xE2\x82"));     // cut short
     EXPECT_EQ(platform::DisplayString("Bj\xF6rk"), QString::fromUtf8("Bj\xC3\xB6rk"));
     EXPECT_EQ(platform::JsonString(std::string("a\0\"\\\xE9", 5)), "\"a\\u0000\\\"\\\\\xC3\xA9\"");
+}
+
+TEST(Text, FileNamesKeepEveryByteThroughQtStrings)
+{
+    using platform::PathBytes;
+    using platform::PathString;
+    std::vector<std::string> names = {
+        "/m/caf\xE9.mp3",           // Latin-1
+        "/m/\xC3",                  // cut short at the end
+        "/m/\xE2\x82.ogg",           // cut short inside
+        "/m/\xED\xA0\x80.wav",       // an encoded surrogate
+        "/m/\xC0\xAF.wav",           // overlong
+        "/m/\xF0\x9F\x8E\xB5\xFF.mp3", // a valid four-byte character, then a stray byte
+        "/m/Bj\xC3\xB6rk.mp3",        // UTF-8
+    };
+    for (int byte = 0x80; byte <= 0xFF; ++byte)
+        names.push_back(std::string("x") + char(byte) + "y");
+    for (const std::string& name : names)
+        EXPECT_EQ(PathBytes(PathString(name)), name) << name;
+    EXPECT_EQ(PathString("/m/Bj\xC3\xB6rk.mp3"), QString::fromUtf8("/m/Bj\xC3\xB6rk.mp3"));
+    // A character whose low half looks like a kept byte is still a character.
+    EXPECT_EQ(PathBytes(QString::fromUtf8("\xF0\x90\x82\x80")), "\xF0\x90\x82\x80");
+
+    // file: addresses, whose escapes are bytes.
+    const QString latin1 = PathString("/m/caf\xE9 1.mp3");
+    EXPECT_EQ(platform::UrlOfLocalFile(latin1).toString(QUrl::FullyEncoded), "file:///m/caf%E9%201.mp3");
+    EXPECT_EQ(PathBytes(platform::LocalFileOfUrl(QUrl("file:///m/caf%E9%201.mp3"))), "/m/caf\xE9 1.mp3");
+    EXPECT_EQ(platform::LocalFileOfUrl(QUrl("file:///m/Caf%C3%A9.mp3")), QString::fromUtf8("/m/Caf\xC3\xA9.mp3"));
+    EXPECT_EQ(platform::LocalFileOfUrl(QUrl("https://example.org/a.mp3")), QString());
+
+    // A relative name, against a current folder whose own name is not UTF-8.
+    testsupport::TempDir dir;
+    const std::string folder = dir.file("d\xE9j\xE0");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    char before[PATH_MAX];
+    ASSERT_NE(::getcwd(before, sizeof before), nullptr);
+    ASSERT_EQ(::chdir(folder.c_str()), 0);
+    const std::string absolute = PathBytes(platform::AbsolutePath(PathString("sub/../\xE9t\xE9.mp3")));
+    ASSERT_EQ(::chdir(before), 0);
+    EXPECT_EQ(absolute, folder + "/\xE9t\xE9.mp3");
+    EXPECT_EQ(platform::AbsolutePath("/a/./b/../c.mp3"), "/a/c.mp3");
 }
 
 TEST(CHeaders, CompileAndWorkFromC)

@@ -1,5 +1,6 @@
 #include "platform/dde.h"
 #include "platform/registry.h"
+#include "platform/text.h"
 
 #include "support/TempDir.h"
 
@@ -157,14 +158,14 @@ TEST(CommandChannel, MalformedAndOversizedRequestsAreDropped)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         client.join();
     };
-    sendRaw(QByteArray("\x7f\xff\xff\xff", 4) + "x");                        // claims 2 GiB
-    sendRaw(QByteArray("\x00\x00\x00\x03", 4) + QByteArray("\xff\xfe\x01")); // not UTF-8
+    sendRaw(QByteArray("\x7f\xff\xff\xff", 4) + "x");         // claims 2 GiB
+    sendRaw(QByteArray("\x00\x00\x00\x03", 4) + "[Open"); // more than announced
     EXPECT_EQ(requests, 0);
     EXPECT_TRUE(executeFromThread(service, "[Open(\"/still/works.mp3\")]"));
     EXPECT_EQ(requests, 1);
 }
 
-TEST(CommandChannel, RequestsAreParsedFromTheirLengthAndUtf8Body)
+TEST(CommandChannel, RequestsAreParsedFromTheirLengthAndBody)
 {
     using platform::DdeRequest;
     using platform::ParseDdeRequest;
@@ -177,12 +178,18 @@ TEST(CommandChannel, RequestsAreParsedFromTheirLengthAndUtf8Body)
     EXPECT_EQ(ParseDdeRequest(QByteArray("\0\0", 2)).state, DdeRequest::Incomplete);
     EXPECT_EQ(ParseDdeRequest(framed("[Open", 3)).state, DdeRequest::Incomplete);
     EXPECT_EQ(ParseDdeRequest(framed("abc") + "more").state, DdeRequest::Invalid) << "more than announced";
-    EXPECT_EQ(ParseDdeRequest(framed("\xC3")).state, DdeRequest::Invalid);
     EXPECT_EQ(ParseDdeRequest(framed("", platform::kMaxDdeRequestBytes + 1)).state, DdeRequest::Invalid);
     const DdeRequest request = ParseDdeRequest(framed("[A]\r\n\n\r\n[B]\r"));
     EXPECT_EQ(request.state, DdeRequest::Complete);
     EXPECT_EQ(request.lines, (QStringList{"[A]", "[B]"}));
     EXPECT_EQ(ParseDdeRequest(framed("")).state, DdeRequest::Complete);
+
+    // A file name from an old library need not be UTF-8; its bytes arrive as sent.
+    const QByteArray latin1Name = "[Open(\"/m/caf\xE9 \xC3.mp3\")]";
+    const DdeRequest withName = ParseDdeRequest(framed(latin1Name));
+    ASSERT_EQ(withName.state, DdeRequest::Complete);
+    ASSERT_EQ(withName.lines.size(), 1);
+    EXPECT_EQ(platform::PathBytes(withName.lines[0]), latin1Name.toStdString());
 }
 
 TEST(CommandChannel, ABusyProgramAnswersAtOnceAndTakesTheRequestLater)

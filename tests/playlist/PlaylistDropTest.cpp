@@ -1,6 +1,7 @@
 // Files dragged onto the playlist list: audio files and a playlist file are
 // added in the order they were dropped; a text drag is refused.
 
+#include "platform/text.h"
 #include "playlist/PlaylistWindow.h"
 
 #include "support/MessageBoxRecorder.h"
@@ -14,6 +15,8 @@
 
 #include <filesystem>
 #include <memory>
+
+#include <sys/stat.h>
 
 using namespace playlist;
 using testsupport::TempDir;
@@ -52,7 +55,7 @@ QMimeData* FileDrag(const std::vector<std::string>& files)
     auto* data = new QMimeData;
     QList<QUrl> urls;
     for (const std::string& file : files)
-        urls << QUrl::fromLocalFile(QString::fromStdString(file));
+        urls << platform::UrlOfLocalFile(platform::PathString(file));
     data->setUrls(urls);
     return data;
 }
@@ -62,7 +65,7 @@ void ExpectInStep(const Tplayl& w)
 {
     ASSERT_EQ(size_t(w.Count()), w.realboxItems().Items().size());
     for (int k = 0; k < w.Count(); ++k) {
-        const QString name = QString::fromStdString(w.ListBox1[k]).section('/', -1).section('.', 0, 0);
+        const QString name = platform::DisplayString(w.ListBox1[k]).section('/', -1).section('.', 0, 0);
         EXPECT_TRUE(w.realboxItems().Item(k).caption.contains(name, Qt::CaseInsensitive))
             << k << ": " << w.ListBox1[k] << " shown as " << w.realboxItems().Item(k).caption.toStdString();
     }
@@ -155,10 +158,13 @@ TEST(PlaylistDrop, AFolderGivesTheFilesItPlaysInTheOrderOfTheirNames)
         std::filesystem::create_directories(t.music.file(folder));
     for (const char* name : {"album/10 ten.mp3", "album/2 two.ogg", "album/Disc 2/01 b.wav", "album/disc 1/01 a.wav",
                              "album/UPPER.WAV", "album/cover.jpg", "album/notes.txt", "album/.dot.mp3",
-                             "album/.hidden/h.mp3", "album/list.m3u", "album/x.flac"})
+                             "album/.hidden/h.mp3", "album/list.m3u", "album/x.flac", "album/caf\xE9.mp3"})
         testsupport::WriteFile(t.music.file(name), "x");
     std::filesystem::create_directory_symlink(album, t.music.file("album/again")); // not entered
-    const std::string loose = t.copy("fileinfo/pcm_u8_mono.wav", "loose.wav");
+    std::filesystem::create_symlink("/dev/zero", t.music.file("album/zero.wav"));   // not a file to play
+    ::mkfifo(t.music.file("album/pipe.mp3").c_str(), 0600);
+    // Names from an old library need not be UTF-8: their bytes are kept.
+    const std::string loose = t.copy("fileinfo/pcm_u8_mono.wav", "loose \xE0.wav");
 
     Tplayl w;
     w.setFileExtensions([] { return std::pair(QString("*.wav;*.mp3;*.ogg;"), QString("*.FLAC;")); });
@@ -167,12 +173,13 @@ TEST(PlaylistDrop, AFolderGivesTheFilesItPlaysInTheOrderOfTheirNames)
     EXPECT_EQ(Drag(w.realbox()->viewport(), *data, Qt::CopyAction), Qt::CopyAction);
 
     EXPECT_EQ(w.ListBox1.Items(),
-              (std::vector<std::string>{album + "/2 two.ogg", album + "/10 ten.mp3", album + "/disc 1/01 a.wav",
+              (std::vector<std::string>{album + "/2 two.ogg", album + "/10 ten.mp3", album + "/caf\xE9.mp3",
+                                        album + "/disc 1/01 a.wav",
                                         album + "/Disc 2/01 b.wav", album + "/UPPER.WAV", album + "/x.flac", loose}));
     ExpectInStep(w);
     // The command line's road: a folder with nothing to play adds nothing, a
     // missing file is an entry as ever.
     w.addDroppedFiles({QString::fromStdString(t.music.file("empty")), QString::fromStdString(album + "/gone.mp3")});
-    EXPECT_EQ(w.Count(), 8);
-    EXPECT_EQ(w.ListBox1[7], album + "/gone.mp3");
+    EXPECT_EQ(w.Count(), 9);
+    EXPECT_EQ(w.ListBox1[8], album + "/gone.mp3");
 }

@@ -2,13 +2,16 @@
 
 #include "MediaControlTarget.h"
 
+#include "platform/text.h"
+
 #include <QDBusContext>
 #include <QDBusError>
-#include <QFileInfo>
 #include <QUrl>
 
 #include <algorithm>
 #include <cmath>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -172,9 +175,10 @@ void MprisPlayerAdaptor::OpenUri(const QString& Uri)
                QStringLiteral("Only file: addresses can be opened: ") + Uri);
         return;
     }
-    QString path = url.toLocalFile();
-    if (!QFileInfo(path).isFile()) {
-        refuse(QStringLiteral("org.freedesktop.DBus.Error.FileNotFound"), QStringLiteral("No such file: ") + path);
+    const QString path = platform::LocalFileOfUrl(url);
+    struct stat status;
+    if (::stat(platform::PathBytes(path).c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        refuse(QStringLiteral("org.freedesktop.DBus.Error.FileNotFound"), QStringLiteral("No such file: ") + platform::DisplayString(platform::PathBytes(path)));
         return;
     }
     if (!target_->openFile(path))
@@ -195,7 +199,7 @@ QVariantMap TrackMetadata(const std::optional<MediaTrack>& track, const QDBusObj
         return {};
     QVariantMap metadata{
         {QStringLiteral("mpris:trackid"), QVariant::fromValue(trackId)},
-        {QStringLiteral("xesam:url"), QUrl::fromLocalFile(track->path).toString(QUrl::FullyEncoded)},
+        {QStringLiteral("xesam:url"), platform::UrlOfLocalFile(track->path).toString(QUrl::FullyEncoded)},
     };
     if (track->lengthMs > 0)
         metadata.insert(QStringLiteral("mpris:length"), qlonglong(track->lengthMs * kMicrosPerMs));

@@ -3,8 +3,8 @@
 #include "Associations.h"
 
 #include "platform/dde.h"
+#include "platform/text.h"
 
-#include <QFileInfo>
 #include <QThread>
 
 namespace {
@@ -91,7 +91,7 @@ QString MacroRequestFor(const QStringList& files, bool enqueue)
 {
     QStringList lines;
     for (const QString& file : files)
-        lines << QString(enqueue ? "[Enqueue(\"%1\")]" : "[Open(\"%1\")]").arg(QFileInfo(file).absoluteFilePath());
+        lines << QString(enqueue ? "[Enqueue(\"%1\")]" : "[Open(\"%1\")]").arg(platform::AbsolutePath(file));
     return lines.join('\n');
 }
 
@@ -101,11 +101,11 @@ QStringList MacroRequestsFor(const QStringList& files, bool enqueue)
     QByteArray request;
     for (const QString& file : files) {
         const bool first = requests.isEmpty() && request.isEmpty();
-        const QByteArray line = MacroRequestFor({file}, enqueue || !first).toUtf8();
+        const QByteArray line = QByteArray::fromStdString(platform::PathBytes(MacroRequestFor({file}, enqueue || !first)));
         if (line.size() > platform::kMaxDdeRequestBytes)
             continue;
         if (request.size() + 1 + line.size() > platform::kMaxDdeRequestBytes) {
-            requests << QString::fromUtf8(request);
+            requests << platform::PathString(request.toStdString());
             request.clear();
         }
         if (!request.isEmpty())
@@ -113,6 +113,6 @@ QStringList MacroRequestsFor(const QStringList& files, bool enqueue)
         request += line;
     }
     if (!request.isEmpty())
-        requests << QString::fromUtf8(request);
+        requests << platform::PathString(request.toStdString());
     return requests;
 }

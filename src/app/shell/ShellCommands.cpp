@@ -7,9 +7,8 @@
 #include "platform/folders.h"
 #include "platform/msgbox.h"
 #include "platform/registry.h"
+#include "platform/text.h"
 #include "playlist/PlaylistWindow.h"
-
-#include <QFileInfo>
 
 #include <stdexcept>
 
@@ -106,7 +105,7 @@ CommandLineFiles ParseCommandLine(const QStringList& arguments)
         else if (argument == "--new-instance")
             result.newInstance = true;
         else
-            result.files << QFileInfo(argument).absoluteFilePath();
+            result.files << platform::AbsolutePath(argument);
     }
     return result;
 }

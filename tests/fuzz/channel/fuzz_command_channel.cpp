@@ -1,11 +1,13 @@
 // Bytes on the command channel as another process may send them: a request is
 // parsed from its length and body, split into commands and their paths. What
-// comes out is bounded by what came in and never holds a line break.
+// comes out is bounded by what came in, never holds a line break, and keeps
+// the bytes it was sent (file names need not be UTF-8).
 
 #include "CommandHandler.h"
 #include "fuzz/FuzzCheck.h"
 
 #include "platform/dde.h"
+#include "platform/text.h"
 
 #include <cstdint>
 
@@ -19,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     qsizetype total = 0;
     for (const QString& line : request.lines) {
         check(!line.isEmpty() && !line.contains('\n'));
+        check(bytes.mid(4).contains(QByteArray::fromStdString(platform::PathBytes(line))));
         total += line.size();
         for (const QString& command : TDDEHandler::SplitCommands(line)) {
             check(command.size() <= line.size());
