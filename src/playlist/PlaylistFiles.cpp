@@ -169,20 +169,25 @@ std::vector<std::string> ReadPls(const std::string& fileName)
 
 std::vector<std::string> ReadM3u(const std::string& fileName)
 {
-    std::string bytes = ReadWholeFile(fileName);
-    // Old lists were written in the Windows code page; names here are UTF-8.
-    if (!isM3u8(fileName) && !platform::IsValidUtf8(bytes))
-        bytes = platform::DisplayUtf8(bytes);
+    const std::string bytes = ReadWholeFile(fileName);
+    // Old lists were written in the Windows code page, and names here are
+    // UTF-8: an entry is read as Latin-1, unless a file has the name as written
+    // (a list saved here of files whose names are not UTF-8).
+    const bool oldCodePage = !isM3u8(fileName) && !platform::IsValidUtf8(bytes);
     std::string_view text = bytes;
     if (text.starts_with("\xEF\xBB\xBF")) // a UTF-8 mark would otherwise hide "#EXTM3U"
         text.remove_prefix(3);
     const std::string folder = folderOf(fileName);
     std::vector<std::string> paths;
+    std::error_code error;
     for (std::string_view line : SplitLines(text)) {
         const std::string_view entry = trimmed(line);
         if (entry.empty() || entry.front() == '#')
             continue;
-        if (std::string path = ExpandEntryPath(entry, folder); !path.empty())
+        std::string path = ExpandEntryPath(entry, folder);
+        if (oldCodePage && !platform::IsValidUtf8(entry) && !std::filesystem::exists(path, error))
+            path = ExpandEntryPath(platform::DisplayUtf8(entry), folder);
+        if (!path.empty())
             paths.push_back(std::move(path));
     }
     return paths;

@@ -19,8 +19,9 @@ std::string ExpandEntryPath(std::string_view text, const std::string& folder = {
 std::vector<std::string> ReadPls(const std::string& fileName);
 // Every line that is not blank and does not start with "#", the last line
 // included with or without a line break. The text is UTF-8 when it is valid
-// UTF-8 (always for ".m3u8"), else Latin-1. Throws std::runtime_error when the
-// file cannot be read.
+// UTF-8 (always for ".m3u8"), else Latin-1, but for an entry that names an
+// existing file as its bytes stand. Throws std::runtime_error when the file
+// cannot be read.
 std::vector<std::string> ReadM3u(const std::string& fileName);
 // ".PLS", ".M3U" or ".M3U8" in any case.
 bool IsPlaylistFileName(std::string_view fileName);

@@ -40,6 +40,11 @@ TEST(PlaylistFiles, M3uRoundTripWithCrLf)
     const std::vector<std::string> utf8{"/music/one.mp3", "/music/\xC3\x9C\xC3\xB1\xC3\xAF.wav"};
     WriteM3u(dir.file("list.m3u"), utf8);
     EXPECT_EQ(ReadM3u(dir.file("list.m3u")), utf8);
+    // A list saved here of a file whose name is not UTF-8 finds that file again.
+    WriteFile(dir.file("caf\xE9.wav"), "x");
+    WriteM3u(dir.file("list.m3u"), {dir.file("caf\xE9.wav"), "/music/caf\xE9.wav"});
+    EXPECT_EQ(ReadM3u(dir.file("list.m3u")),
+              (std::vector<std::string>{dir.file("caf\xE9.wav"), "/music/caf\xC3\xA9.wav"}));
 }
 
 TEST(PlaylistFiles, M3uSkipsCommentsAndBlanksAndKeepsAnUnterminatedLastLine)
