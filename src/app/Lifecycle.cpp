@@ -10,6 +10,7 @@
 #include "controls/Slider.h"
 #include "equalizer/EqualizerWindow.h"
 #include "platform/msgbox.h"
+#include "platform/text.h"
 #include "player/PluginHost.h"
 #include "playlist/PlaylistWindow.h"
 #include "playlist/SavedPlaylist.h"
@@ -18,7 +19,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QWindow>
 
 #include <cstdio>
@@ -121,7 +121,7 @@ void TForm1::takeArguments()
     // Made absolute, so that entries survive a change of the current folder.
     QStringList paths;
     for (const QString& argument : std::as_const(arguments_))
-        paths << QFileInfo(argument).absoluteFilePath();
+        paths << platform::AbsolutePath(argument);
     // Taken like dropped files: playlist files give their entries, titles and
     // times are read; then the first entry plays, unless they were enqueued.
     const int first = playl_->Count();

@@ -55,31 +55,32 @@ struct FolderWalk {
 
     bool matches(const char* name) const
     {
-        return std::any_of(patterns.begin(), patterns.end(),
-                           [name](const QByteArray& pattern) { return ::fnmatch(pattern.constData(), name, FNM_CASEFOLD) == 0; });
+        return std::any_of(patterns.begin(), patterns.end(), [name](const QByteArray& pattern) {
+            return ::fnmatch(pattern.constData(), name, FNM_CASEFOLD) == 0;
+        });
     }
 
     // Names go to the file system as bytes: Qt's directory classes would lose
     // the ones that are not UTF-8.
     void walk(const std::string& top, const std::string& relative)
     {
-        const std::string folder = relative.empty() ? top : top + '/' + relative;
+        const std::string folder = top + relative; // top ends in "/", relative too unless empty
         DIR* entries = ::opendir(folder.c_str());
         if (entries == nullptr)
             return;
         while (const dirent* entry = ::readdir(entries)) {
             if (entry->d_name[0] == '.') // hidden, and the folder itself and its parent
                 continue;
-            const std::string path = folder + '/' + entry->d_name;
-            const std::string name = relative.empty() ? entry->d_name : relative + '/' + entry->d_name;
+            const std::string name = relative + entry->d_name;
+            const std::string path = top + name;
             struct stat status;
             bool isFolder = entry->d_type == DT_DIR;
             if (entry->d_type == DT_UNKNOWN)
                 isFolder = ::lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
             if (isFolder) {
-                walk(top, name); // a linked folder is a link, not a folder, here
-            } else if (matches(entry->d_name) && ::stat(path.c_str(), &status) == 0 &&
-                       S_ISREG(status.st_mode) && ::access(path.c_str(), R_OK) == 0) {
+                walk(top, name + '/'); // a linked folder is a link, not a folder, here
+            } else if (matches(entry->d_name) && ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+                       ::access(path.c_str(), R_OK) == 0) {
                 below.push_back(name);
             }
         }
@@ -99,9 +100,7 @@ std::vector<std::string> PlayableFilesIn(const std::string& folder, const QStrin
     if (walk.patterns.empty())
         return {};
 
-    std::string top = folder;
-    while (top.size() > 1 && top.back() == '/')
-        top.pop_back();
+    const std::string top = folder.ends_with('/') ? folder : folder + '/';
     walk.walk(top, {});
 
     // Ordered by the names as they read.
@@ -113,7 +112,7 @@ std::vector<std::string> PlayableFilesIn(const std::string& folder, const QStrin
     std::vector<std::string> paths;
     paths.reserve(named.size());
     for (const auto& [shown, path] : named)
-        paths.push_back(top == "/" ? top + path : top + '/' + path);
+        paths.push_back(top + path);
     return paths;
 }
 

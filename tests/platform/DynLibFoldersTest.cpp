@@ -11,11 +11,11 @@
 #include <climits>
 #include <cstdlib>
 #include <string>
-#include <sys/stat.h>
-#include <vector>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 extern "C" int platform_c_headers_check(const char* ini);
 
@@ -83,13 +83,13 @@ TEST(Text, FileNamesKeepEveryByteThroughQtStrings)
     using platform::PathBytes;
     using platform::PathString;
     std::vector<std::string> names = {
-        "/m/caf\xE9.mp3",           // Latin-1
-        "/m/\xC3",                  // cut short at the end
-        "/m/\xE2\x82.ogg",           // cut short inside
-        "/m/\xED\xA0\x80.wav",       // an encoded surrogate
-        "/m/\xC0\xAF.wav",           // overlong
+        "/m/caf\xE9.mp3",              // Latin-1
+        "/m/\xC3",                     // cut short at the end
+        "/m/\xE2\x82.ogg",             // cut short inside
+        "/m/\xED\xA0\x80.wav",         // an encoded surrogate
+        "/m/\xC0\xAF.wav",             // overlong
         "/m/\xF0\x9F\x8E\xB5\xFF.mp3", // a valid four-byte character, then a stray byte
-        "/m/Bj\xC3\xB6rk.mp3",        // UTF-8
+        "/m/Bj\xC3\xB6rk.mp3",         // UTF-8
     };
     for (int byte = 0x80; byte <= 0xFF; ++byte)
         names.push_back(std::string("x") + char(byte) + "y");

@@ -158,7 +158,7 @@ TEST(CommandChannel, MalformedAndOversizedRequestsAreDropped)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         client.join();
     };
-    sendRaw(QByteArray("\x7f\xff\xff\xff", 4) + "x");         // claims 2 GiB
+    sendRaw(QByteArray("\x7f\xff\xff\xff", 4) + "x");     // claims 2 GiB
     sendRaw(QByteArray("\x00\x00\x00\x03", 4) + "[Open"); // more than announced
     EXPECT_EQ(requests, 0);
     EXPECT_TRUE(executeFromThread(service, "[Open(\"/still/works.mp3\")]"));

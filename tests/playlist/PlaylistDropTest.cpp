@@ -161,7 +161,7 @@ TEST(PlaylistDrop, AFolderGivesTheFilesItPlaysInTheOrderOfTheirNames)
                              "album/.hidden/h.mp3", "album/list.m3u", "album/x.flac", "album/caf\xE9.mp3"})
         testsupport::WriteFile(t.music.file(name), "x");
     std::filesystem::create_directory_symlink(album, t.music.file("album/again")); // not entered
-    std::filesystem::create_symlink("/dev/zero", t.music.file("album/zero.wav"));   // not a file to play
+    std::filesystem::create_symlink("/dev/zero", t.music.file("album/zero.wav"));  // not a file to play
     ::mkfifo(t.music.file("album/pipe.mp3").c_str(), 0600);
     // Names from an old library need not be UTF-8: their bytes are kept.
     const std::string loose = t.copy("fileinfo/pcm_u8_mono.wav", "loose \xE0.wav");
@@ -174,8 +174,8 @@ TEST(PlaylistDrop, AFolderGivesTheFilesItPlaysInTheOrderOfTheirNames)
 
     EXPECT_EQ(w.ListBox1.Items(),
               (std::vector<std::string>{album + "/2 two.ogg", album + "/10 ten.mp3", album + "/caf\xE9.mp3",
-                                        album + "/disc 1/01 a.wav",
-                                        album + "/Disc 2/01 b.wav", album + "/UPPER.WAV", album + "/x.flac", loose}));
+                                        album + "/disc 1/01 a.wav", album + "/Disc 2/01 b.wav", album + "/UPPER.WAV",
+                                        album + "/x.flac", loose}));
     ExpectInStep(w);
     // The command line's road: a folder with nothing to play adds nothing, a
     // missing file is an entry as ever.

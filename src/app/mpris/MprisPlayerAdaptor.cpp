@@ -178,7 +178,8 @@ void MprisPlayerAdaptor::OpenUri(const QString& Uri)
     const QString path = platform::LocalFileOfUrl(url);
     struct stat status;
     if (::stat(platform::PathBytes(path).c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
-        refuse(QStringLiteral("org.freedesktop.DBus.Error.FileNotFound"), QStringLiteral("No such file: ") + platform::DisplayString(platform::PathBytes(path)));
+        refuse(QStringLiteral("org.freedesktop.DBus.Error.FileNotFound"),
+               QStringLiteral("No such file: ") + platform::DisplayString(platform::PathBytes(path)));
         return;
     }
     if (!target_->openFile(path))

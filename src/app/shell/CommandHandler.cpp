@@ -101,7 +101,8 @@ QStringList MacroRequestsFor(const QStringList& files, bool enqueue)
     QByteArray request;
     for (const QString& file : files) {
         const bool first = requests.isEmpty() && request.isEmpty();
-        const QByteArray line = QByteArray::fromStdString(platform::PathBytes(MacroRequestFor({file}, enqueue || !first)));
+        const QByteArray line =
+            QByteArray::fromStdString(platform::PathBytes(MacroRequestFor({file}, enqueue || !first)));
         if (line.size() > platform::kMaxDdeRequestBytes)
             continue;
         if (request.size() + 1 + line.size() > platform::kMaxDdeRequestBytes) {
