@@ -6,6 +6,7 @@
 #include <utility>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,6 +50,20 @@ bool naturalLess(const QString& a, const QString& b)
     return a < b; // only letter case or leading zeros differ
 }
 
+// The kind of an entry as a listing gives it (DT_DIR, DT_REG, DT_LNK), for a
+// file system whose listing does not.
+unsigned char kindOf(int folder, const char* name)
+{
+    struct stat status;
+    if (::fstatat(folder, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
+        return DT_UNKNOWN;
+    if (S_ISDIR(status.st_mode))
+        return DT_DIR;
+    if (S_ISREG(status.st_mode))
+        return DT_REG;
+    return S_ISLNK(status.st_mode) ? DT_LNK : DT_UNKNOWN;
+}
+
 struct FolderWalk {
     std::vector<QByteArray> patterns;
     std::vector<std::string> below; // paths below the top folder, as bytes
@@ -61,28 +76,30 @@ struct FolderWalk {
     }
 
     // Names go to the file system as bytes: Qt's directory classes would lose
-    // the ones that are not UTF-8.
+    // the ones that are not UTF-8. Entries are looked at beside their folder,
+    // and the kind the listing gives is taken where it gives one.
     void walk(const std::string& top, const std::string& relative)
     {
-        const std::string folder = top + relative; // top ends in "/", relative too unless empty
-        DIR* entries = ::opendir(folder.c_str());
+        DIR* entries = ::opendir((top + relative).c_str()); // top ends in "/", relative too unless empty
         if (entries == nullptr)
             return;
+        const int folder = ::dirfd(entries);
         while (const dirent* entry = ::readdir(entries)) {
             if (entry->d_name[0] == '.') // hidden, and the folder itself and its parent
                 continue;
-            const std::string name = relative + entry->d_name;
-            const std::string path = top + name;
-            struct stat status;
-            bool isFolder = entry->d_type == DT_DIR;
-            if (entry->d_type == DT_UNKNOWN)
-                isFolder = ::lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
-            if (isFolder) {
-                walk(top, name + '/'); // a linked folder is a link, not a folder, here
-            } else if (matches(entry->d_name) && ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
-                       ::access(path.c_str(), R_OK) == 0) {
-                below.push_back(name);
+            const unsigned char kind = entry->d_type != DT_UNKNOWN ? entry->d_type : kindOf(folder, entry->d_name);
+            if (kind == DT_DIR) {
+                walk(top, relative + entry->d_name + '/'); // a linked folder is a link, not a folder, here
+                continue;
             }
+            if (!matches(entry->d_name))
+                continue;
+            struct stat target;
+            const bool regular =
+                kind == DT_REG ||
+                (kind == DT_LNK && ::fstatat(folder, entry->d_name, &target, 0) == 0 && S_ISREG(target.st_mode));
+            if (regular && ::faccessat(folder, entry->d_name, R_OK, 0) == 0)
+                below.push_back(relative + entry->d_name);
         }
         ::closedir(entries);
     }
