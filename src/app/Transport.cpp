@@ -7,6 +7,7 @@
 
 #include "controls/Slider.h"
 #include "equalizer/EqualizerWindow.h"
+#include "platform/folders.h"
 #include "platform/msgbox.h"
 #include "playlist/PlaylistText.h"
 #include "playlist/PlaylistWindow.h"
@@ -15,8 +16,6 @@
 
 #include <climits>
 #include <exception>
-
-#include <sys/stat.h>
 
 using player::psPaused;
 using player::psPlaying;
@@ -27,12 +26,6 @@ void selectBoth(playlist::Tplayl& list, int index)
 {
     list.ListBox1.setItemIndex(index);
     list.Highlight(index);
-}
-
-bool fileExists(const std::string& path)
-{
-    struct stat status;
-    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 } // namespace
@@ -109,7 +102,7 @@ TForm1::PlayOutcome TForm1::playSelected(int direction)
         const bool atEnd = direction > 0 && !repeat() && i == playl_->Count() - 1;
         return atEnd ? PlayOutcome::Done : PlayOutcome::Skip;
     };
-    if (!fileExists(path))
+    if (!platform::IsFile(path))
         return skip();
     try {
         if (player_->Mode() == psPaused) {

@@ -78,6 +78,17 @@ bool EnsureFolder(const std::string& path)
         if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST)
             return false;
     }
+    return IsFolder(path);
+}
+
+bool IsFile(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsFolder(const std::string& path)
+{
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }

@@ -32,9 +32,12 @@ PLATFORM_API BOOL SetCurrentThreadPriority(int priority);
 namespace platform {
 
 std::string ProgramPath();
-std::string ProgramFolder();          // with a trailing "/"
-std::string DataFolder();             // with a trailing "/"; created when missing
+std::string ProgramFolder();                // with a trailing "/"
+std::string DataFolder();                   // with a trailing "/"; created when missing
 bool EnsureFolder(const std::string& path); // creates it and its parents
+// Whether path (bytes, links followed) names a regular file, or a folder.
+bool IsFile(const std::string& path);
+bool IsFolder(const std::string& path);
 // A base folder of the user's files: $variable when it holds an absolute path,
 // else fallbackBelowHome in the home folder (/tmp without one); with a "/".
 std::string XdgFolder(const char* variable, const char* fallbackBelowHome);

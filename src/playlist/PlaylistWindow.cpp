@@ -11,6 +11,7 @@
 #include "controls/FormBuilder.h"
 #include "controls/OuterGeometry.h"
 #include "controls/WindowMover.h"
+#include "platform/folders.h"
 #include "platform/msgbox.h"
 #include "platform/text.h"
 
@@ -24,8 +25,6 @@
 
 #include <algorithm>
 #include <exception>
-
-#include <sys/stat.h>
 
 namespace playlist {
 namespace {
@@ -44,12 +43,6 @@ std::string bytesOf(const QString& path)
 QString folderFrom(const std::function<std::string()>& source)
 {
     return source ? platform::PathString(source()) : QString();
-}
-
-bool isFolder(const std::string& path)
-{
-    struct stat status;
-    return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 } // namespace
@@ -535,7 +528,7 @@ void Tplayl::addDroppedFiles(const QStringList& files)
     RefreshFirst = Count();
     for (const QString& file : files) {
         const std::string path = bytesOf(file);
-        if (isFolder(path)) {
+        if (platform::IsFolder(path)) {
             // A folder gives the files in it the program plays, not itself.
             const auto [native, plugins] = fileExts_ ? fileExts_() : std::pair<QString, QString>();
             for (std::string& inside : PlayableFilesIn(path, {native, plugins}))

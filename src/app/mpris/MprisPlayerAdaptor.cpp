@@ -2,6 +2,7 @@
 
 #include "MediaControlTarget.h"
 
+#include "platform/folders.h"
 #include "platform/text.h"
 
 #include <QDBusContext>
@@ -10,8 +11,6 @@
 
 #include <algorithm>
 #include <cmath>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -176,8 +175,7 @@ void MprisPlayerAdaptor::OpenUri(const QString& Uri)
         return;
     }
     const QString path = platform::LocalFileOfUrl(url);
-    struct stat status;
-    if (::stat(platform::PathBytes(path).c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (!platform::IsFile(platform::PathBytes(path))) {
         refuse(QStringLiteral("org.freedesktop.DBus.Error.FileNotFound"),
                QStringLiteral("No such file: ") + platform::DisplayString(platform::PathBytes(path)));
         return;
