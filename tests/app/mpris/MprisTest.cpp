@@ -5,6 +5,7 @@
 #include "MprisService.h"
 #include "Playerctl.h"
 
+#include "platform/text.h"
 #include "support/TempDir.h"
 
 #include <QDBusConnectionInterface>
@@ -272,6 +273,16 @@ TEST_F(Mpris, IdentityWindowRequestsAndOpeningFiles)
     QString url = QUrl::fromLocalFile(song).toString(QUrl::FullyEncoded);
     ask({"open", url});
     EXPECT_EQ(target.calls, QStringList{"open " + song});
+    // A name that is not UTF-8 travels as the bytes its escapes spell.
+    target.calls.clear();
+    const std::string latin1 = dir.file("caf\xE9.mp3");
+    testsupport::WriteFile(latin1, "ID3");
+    EXPECT_EQ(
+        callPlayer("OpenUri", {platform::UrlOfLocalFile(platform::PathString(latin1)).toString(QUrl::FullyEncoded)})
+            .errorName(),
+        QString());
+    ASSERT_EQ(target.calls.size(), 1);
+    EXPECT_EQ(platform::PathBytes(target.calls[0].mid(5)), latin1);
     const QString notSupported = "org.freedesktop.DBus.Error.NotSupported";
     EXPECT_EQ(callPlayer("OpenUri", {"https://example.org/song.mp3"}).errorName(), notSupported);
     EXPECT_EQ(callPlayer("OpenUri", {"file:///no/such/song.mp3"}).errorName(),
