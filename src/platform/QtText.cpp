@@ -6,11 +6,8 @@
 #include <QString>
 #include <QUrl>
 
-#include <cerrno>
-#include <climits>
-#include <cstring>
-
-#include <unistd.h>
+#include <filesystem>
+#include <system_error>
 
 namespace platform {
 
@@ -73,14 +70,8 @@ QString AbsolutePath(const QString& path)
     if (QDir::isAbsolutePath(path))
         return QDir::cleanPath(path);
     // QDir::currentPath() would lose a folder name that is not UTF-8.
-    std::string current(PATH_MAX, '\0');
-    while (::getcwd(current.data(), current.size()) == nullptr) {
-        if (errno != ERANGE)
-            return QDir::cleanPath(QDir::currentPath() + u'/' + path);
-        current.resize(current.size() * 2);
-    }
-    current.resize(std::strlen(current.c_str()));
-    return QDir::cleanPath(PathString(current) + u'/' + path);
+    std::error_code error;
+    return QDir::cleanPath(PathString(std::filesystem::current_path(error).string()) + u'/' + path);
 }
 
 QString LocalFileOfUrl(const QUrl& url)
