@@ -86,10 +86,12 @@ INSTANTIATE_TEST_SUITE_P(Encoders, MediaFormat,
 
 TEST_F(MediaHost, TheDesktopsOtherNamesOfItsTypesPlay)
 {
-    // audio/ogg files named .oga (FLAC and Opus inside), audio/mp4 ones .f4a,
-    // audio/aac ones .adts: the desktop hands them over as its types.
+    // audio/ogg files named .oga or .ogg (FLAC and Opus inside), audio/mp4
+    // ones .f4a, audio/aac ones .adts: the desktop hands them over as its types.
     const ToneFile types[] = {{"oga", "flac", 44100, 2, {"-f", "ogg"}},
                               {"oga", "libopus", 48000, 2, {"-f", "ogg"}},
+                              {"ogg", "flac", 44100, 2, {"-f", "ogg"}},
+                              {"ogg", "libopus", 48000, 2, {"-f", "ogg"}},
                               {"f4a", "aac", 44100, 2, {"-f", "mp4"}},
                               {"adts", "aac", 44100, 2, {"-f", "adts"}}};
     for (const ToneFile& type : types) {
@@ -138,20 +140,23 @@ TEST_F(MediaHost, FlacPlaysExactlyWithoutFfmpeg)
 }
 
 // Ogg Opus is read by libopusfile alone, surround mixed down by it, without
-// mapping FFmpeg; Vorbis in an .oga, which the plug-in is asked about too, is
-// left to the engine without FFmpeg as well.
+// mapping FFmpeg; Vorbis in an .oga or .ogg, which the plug-in is asked about
+// too, is left to the engine without FFmpeg as well.
 TEST_F(MediaHost, OggOpusAndVorbisPlayWithoutFfmpeg)
 {
     const std::string mono = MakeTone(dir.path(), "mono", {"opus", "libopus", 48000, 1, {}}, 500, 0.5);
     const std::string surround = MakeTone(dir.path(), "surround", {"opus", "libopus", 48000, 6, {}}, 500, 0.5);
     const std::string stereo = MakeTone(dir.path(), "tone", Opus(), 1000, 1.0, {"Ada Artist", "Kilohertz"});
-    const std::string vorbis = MakeTone(dir.path(), "vorbis", {"oga", "libvorbis", 44100, 2, {"-f", "ogg"}}, 500, 0.5);
+    for (const char* extension : {"oga", "ogg"}) {
+        const std::string vorbis =
+            MakeTone(dir.path(), "vorbis", {extension, "libvorbis", 44100, 2, {"-f", "ogg"}}, 500, 0.5);
+        ASSERT_TRUE(p->Open(vorbis)) << extension;
+        EXPECT_EQ(p->ChannelKind(), ckStream) << extension;
+    }
     for (const std::string& file : {mono, surround}) {
         ASSERT_TRUE(p->Open(file)) << file;
         EXPECT_NEAR(p->PlayLength(), 500, 30) << file;
     }
-    ASSERT_TRUE(p->Open(vorbis));
-    EXPECT_EQ(p->ChannelKind(), ckStream);
     ASSERT_TRUE(p->Open(stereo));
     EXPECT_EQ(p->StreamInfo().Title, "Ada Artist - Kilohertz");
     playToEnd();

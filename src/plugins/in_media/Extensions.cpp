@@ -2,10 +2,12 @@
 
 namespace media {
 
-// One pair per format; the engine's own types (WAV, MP3, OGG) are not claimed.
+// One pair per format. The engine's own types (WAV, MP3) are not claimed. Ogg
+// files are, whatever their name, for FLAC and Opus inside them: Vorbis, the
+// engine's own, is declined after a look at the first page.
 char extension_list[] = "FLAC\0FLAC lossless audio (FLAC)\0"
                         "OPUS\0Ogg Opus (OPUS)\0"
-                        "OGA\0Ogg FLAC and Opus (OGA)\0"
+                        "OGA;OGG\0Ogg FLAC and Opus (OGA,OGG)\0"
                         "M4A;M4B;F4A;MP4;AAC;ADTS\0MPEG-4 audio, AAC and ALAC (M4A,M4B,F4A,MP4,AAC,ADTS)\0"
                         "APE\0Monkey's Audio (APE)\0"
                         "WV\0WavPack (WV)\0"
