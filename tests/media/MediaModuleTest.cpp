@@ -108,8 +108,8 @@ TEST_F(MediaModule, RecordAndExtensionPairs)
         EXPECT_FALSE(g.empty());
         all += g + ";";
     }
-    for (const char* ext : {"FLAC;", "OPUS;", "OGA;", "OGG;", "M4A;", "F4A;", "MP4;", "AAC;", "ADTS;", "APE;", "WV;", "MPC;",
-                            "TTA;", "VQF;", "WMA;", "ASF;", "MDZ;"})
+    for (const char* ext : {"FLAC;", "OPUS;", "OGA;", "OGG;", "M4A;", "F4A;", "MP4;", "AAC;", "ADTS;", "APE;", "WV;",
+                            "MPC;", "TTA;", "VQF;", "WMA;", "ASF;", "MDZ;"})
         EXPECT_NE(all.find(ext), std::string::npos) << ext;
     for (const char* engine : {"WAV", "MP3"})
         EXPECT_EQ(all.find(engine), std::string::npos) << engine << " is the engine's";

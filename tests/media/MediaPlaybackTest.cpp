@@ -88,12 +88,9 @@ TEST_F(MediaHost, TheDesktopsOtherNamesOfItsTypesPlay)
 {
     // audio/ogg files named .oga or .ogg (FLAC and Opus inside), audio/mp4
     // ones .f4a, audio/aac ones .adts: the desktop hands them over as its types.
-    const ToneFile types[] = {{"oga", "flac", 44100, 2, {"-f", "ogg"}},
-                              {"oga", "libopus", 48000, 2, {"-f", "ogg"}},
-                              {"ogg", "flac", 44100, 2, {"-f", "ogg"}},
-                              {"ogg", "libopus", 48000, 2, {"-f", "ogg"}},
-                              {"f4a", "aac", 44100, 2, {"-f", "mp4"}},
-                              {"adts", "aac", 44100, 2, {"-f", "adts"}}};
+    const ToneFile types[] = {{"oga", "flac", 44100, 2, {"-f", "ogg"}}, {"oga", "libopus", 48000, 2, {"-f", "ogg"}},
+                              {"ogg", "flac", 44100, 2, {"-f", "ogg"}}, {"ogg", "libopus", 48000, 2, {"-f", "ogg"}},
+                              {"f4a", "aac", 44100, 2, {"-f", "mp4"}},  {"adts", "aac", 44100, 2, {"-f", "adts"}}};
     for (const ToneFile& type : types) {
         SCOPED_TRACE(::testing::PrintToString(type));
         const std::string file = MakeTone(dir.path(), "tone " + type.codec, type, 1000, 1.0);
