@@ -1,5 +1,7 @@
 #include "TitleRefresh.h"
 
+#include "PlaylistText.h"
+
 #include "fileinfo/ReaderFile.h"
 #include "fileinfo/TrackSummary.h"
 
@@ -11,12 +13,6 @@ namespace {
 QString text(const std::string& bytes)
 {
     return platform::DisplayString(bytes);
-}
-
-std::string fileNameOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 } // namespace
@@ -41,7 +37,7 @@ TrackTitle ReadTrackTitle(const std::string& path, const PluginFileInfoSource& p
     // A file nobody recognised shows its own name, as it is.
     if (!track.recognised)
         return {{}, {}, track.seconds};
-    return {text(track.title), text(track.namedByFile ? fileNameOf(path) : track.artist), track.seconds};
+    return {text(track.title), track.namedByFile ? FileNameOf(path) : text(track.artist), track.seconds};
 }
 
 } // namespace playlist

@@ -3,8 +3,8 @@
 namespace media {
 
 // One pair per format. The engine's own types (WAV, MP3) are not claimed. Ogg
-// files are, whatever their name, for FLAC and Opus inside them: Vorbis, the
-// engine's own, is declined after a look at the first page.
+// files, .oga and .ogg, are claimed for the FLAC and Opus inside them; Vorbis,
+// the engine's own, is declined after a look at the first page.
 char extension_list[] = "FLAC\0FLAC lossless audio (FLAC)\0"
                         "OPUS\0Ogg Opus (OPUS)\0"
                         "OGA;OGG\0Ogg FLAC and Opus (OGA,OGG)\0"
