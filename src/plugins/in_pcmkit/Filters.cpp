@@ -57,9 +57,10 @@ int filter_read(Filter* f, void* buffer, int bytes, const abort_flag* abort, Con
     return done * outFrame;
 }
 
-void filter_destroy(decoder* self)
+// Frees a filter as the kind it was made as, with the decoder it reads.
+template <typename Kind> void filter_destroy(decoder* self)
 {
-    auto* f = static_cast<Filter*>(self);
+    auto* f = static_cast<Kind*>(self);
     decoder_destroy(f->inner);
     delete f;
 }
@@ -178,7 +179,8 @@ int width_seek(decoder* self, int64_t frame, int64_t* bytePosition, const abort_
     return filter_seek_scaled(self, frame, bytePosition, abort, 16, static_cast<Filter*>(self)->inBytes * 8);
 }
 
-constexpr decoder_ops kWidthOps = {filter_destroy, width_read, filter_length, width_seek, filter_info, filter_can_seek};
+constexpr decoder_ops kWidthOps = {filter_destroy<Filter>, width_read, filter_length, width_seek, filter_info,
+                                   filter_can_seek};
 
 // ---- mono: the channels of each frame averaged ---------------------------------
 
@@ -215,7 +217,8 @@ int mono_seek(decoder* self, int64_t frame, int64_t* bytePosition, const abort_f
     return filter_seek_scaled(self, frame, bytePosition, abort, 1, static_cast<Filter*>(self)->inner->format.channels);
 }
 
-constexpr decoder_ops kMonoOps = {filter_destroy, mono_read, filter_length, mono_seek, filter_info, filter_can_seek};
+constexpr decoder_ops kMonoOps = {filter_destroy<Filter>, mono_read, filter_length, mono_seek, filter_info,
+                                  filter_can_seek};
 
 // ---- floating point to integers, with optional dither ------------------------
 
@@ -392,7 +395,8 @@ int float_seek(decoder* self, int64_t frame, int64_t* bytePosition, const abort_
     return filter_seek_scaled(self, frame, bytePosition, abort, f->outBytes, f->inBytes);
 }
 
-constexpr decoder_ops kFloatOps = {filter_destroy, float_read, filter_length, float_seek, filter_info, filter_can_seek};
+constexpr decoder_ops kFloatOps = {
+    filter_destroy<FloatFilter>, float_read, filter_length, float_seek, filter_info, filter_can_seek};
 
 } // namespace
 
