@@ -59,6 +59,8 @@ if(ORVELLA_FUZZ)
   endif()
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
                       -fno-omit-frame-pointer -g)
+  # Sized delete, so that the address sanitizer sees a block freed as the wrong type.
+  add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fsized-deallocation>)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
