@@ -5,8 +5,8 @@ add_compile_options(-Wall -Wextra)
 if(ORVELLA_SANITIZE)
   add_compile_options(-fsanitize=${ORVELLA_SANITIZE} -fno-omit-frame-pointer)
   add_link_options(-fsanitize=${ORVELLA_SANITIZE})
-  # GCC 12's vptr check breaks a lambda made inside a lambda and kept in a
-  # std::function: the inner one reads its captures from the wrong address.
+  # GCC 12's vptr check breaks a lambda that captures this inside another
+  # lambda: the inner one reads its captures from the wrong address.
   if(ORVELLA_SANITIZE MATCHES "undefined" AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     add_compile_options(-fno-sanitize=vptr)
   endif()
