@@ -35,11 +35,6 @@ constexpr int TimeColumnWidth = 42;
 constexpr int SongsColumnMargin = 68; // window width minus the "Songs" column
 const QString MakerName = QStringLiteral("KORVANE");
 
-std::string bytesOf(const QString& path)
-{
-    return platform::PathBytes(path);
-}
-
 QString folderFrom(const std::function<std::string()>& source)
 {
     return source ? platform::PathString(source()) : QString();
@@ -352,7 +347,7 @@ void Tplayl::loadfiles1()
     std::vector<std::string> paths;
     paths.reserve(size_t(OpenDialog1.Files.size()));
     for (const QString& file : OpenDialog1.Files)
-        paths.push_back(bytesOf(file));
+        paths.push_back(platform::PathBytes(file));
     ListBox1.Assign(std::move(paths));
     ListBox1.setItemIndex(0);
     RefreshFirst = 0;
@@ -369,7 +364,7 @@ void Tplayl::addaction1()
         return;
     RefreshFirst = Count();
     for (const QString& file : OpenDialog1.Files)
-        ListBox1.Add(bytesOf(file));
+        ListBox1.Add(platform::PathBytes(file));
     ListBox1.setItemIndex(k);
     RefreshLast = Count() - 1;
     RefreshTimes = true;
@@ -382,7 +377,7 @@ void Tplayl::loadmultipl1()
 {
     const int m = Count();
     for (const QString& file : OpenDialog1.Files) {
-        const std::string path = bytesOf(file);
+        const std::string path = platform::PathBytes(file);
         if (IsPlaylistFileName(path))
             ListBox1.Append(ReadPlaylistFile(path));
     }
@@ -399,7 +394,7 @@ void Tplayl::loadplaction()
 {
     if (openplay1.FileName.isEmpty())
         return;
-    ListBox1.Append(ReadPlaylistFile(bytesOf(openplay1.FileName)));
+    ListBox1.Append(ReadPlaylistFile(platform::PathBytes(openplay1.FileName)));
 }
 
 void Tplayl::AddPlaylistFile(const QString& fileName)
@@ -434,7 +429,7 @@ void Tplayl::saveplbt1()
 {
     if (!ExecuteFileDialog(Saveplaydialog1, this) || Saveplaydialog1.FileName.isEmpty())
         return;
-    const std::string name = bytesOf(Saveplaydialog1.FileName);
+    const std::string name = platform::PathBytes(Saveplaydialog1.FileName);
     if (Saveplaydialog1.FilterIndex == 1) {
         WritePls(PlaylistSaveName(name, ".pls"), ListBox1.Items());
     } else if (Saveplaydialog1.FilterIndex == 2) {
@@ -446,7 +441,7 @@ void Tplayl::savedpath()
 {
     if (OpenDialog1.Files.isEmpty() || !dialogFolders_.rememberFiles)
         return;
-    dialogFolders_.rememberFiles(bytesOf(OpenDialog1.Files.first()));
+    dialogFolders_.rememberFiles(platform::PathBytes(OpenDialog1.Files.first()));
 }
 
 void Tplayl::shuffleact()
@@ -527,7 +522,7 @@ void Tplayl::addDroppedFiles(const QStringList& files)
 {
     RefreshFirst = Count();
     for (const QString& file : files) {
-        const std::string path = bytesOf(file);
+        const std::string path = platform::PathBytes(file);
         if (platform::IsFolder(path)) {
             // A folder gives the files in it the program plays, not itself.
             const auto [native, plugins] = fileExts_ ? fileExts_() : std::pair<QString, QString>();
