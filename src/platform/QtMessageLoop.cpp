@@ -4,6 +4,7 @@
 #include "MessageLoop.h"
 #include "winmsg.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QObject>
 #include <QPointer>
@@ -45,13 +46,15 @@ class QtMessageLoop final : public MessageLoop {
         return app && QThread::currentThread() == app->thread();
     }
 
-    // At most one delivery is outstanding in the event queue.
+    // At most one delivery is outstanding.
     void wake() override
     {
         QCoreApplication* app = QCoreApplication::instance();
         if (!app || receiver_.pending.exchange(true))
             return;
         if (receiver_.thread() == app->thread()) {
+            if (QThread::currentThread() == app->thread() && deliverOnNextTurn())
+                return;
             QCoreApplication::postEvent(&receiver_, new QEvent(DeliveryReceiver::kDeliver));
             return;
         }
@@ -72,9 +75,36 @@ class QtMessageLoop final : public MessageLoop {
     }
 
   private:
+    // A message the loop thread posts to itself is delivered as its loop comes
+    // round again, before it waits, rather than through the event queue, which
+    // would wake the loop only to deliver it: the spectrum does that 30 times
+    // a second. Every pass of the loop begins with one of these two signals.
+    bool deliverOnNextTurn()
+    {
+        QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+        if (!dispatcher)
+            return false;
+        if (dispatcher != hooked_) {
+            hooked_ = dispatcher;
+            const auto onTurn = [this] {
+                if (!deliveryOnTurn_)
+                    return;
+                deliveryOnTurn_ = false;
+                receiver_.pending = false;
+                DeliverMessages();
+            };
+            QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, &receiver_, onTurn);
+            QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, &receiver_, onTurn);
+        }
+        deliveryOnTurn_ = true;
+        return true;
+    }
+
     // Made as this library loads, which in a Qt program is at its start, on the
     // thread that goes on to make the application.
     DeliveryReceiver receiver_;
+    QPointer<QAbstractEventDispatcher> hooked_; // the loop thread's, once connected
+    bool deliveryOnTurn_ = false;               // loop thread only
 };
 
 // Attached while this library is loaded, which is for good: it is linked with

@@ -1,7 +1,9 @@
 #include "platform/winmsg.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -19,7 +21,7 @@ struct Received {
 
 // A message window that keeps what it receives.
 class Recorder {
-public:
+  public:
     Recorder()
     {
         hwnd = platform::CreateMessageWindow([this](HWND, UINT m, WPARAM w, LPARAM l) -> LRESULT {
@@ -64,6 +66,36 @@ TEST(MessageWindows, PostsFromManyThreadsArriveInPerThreadOrderOnTheUiThread)
         ASSERT_EQ(r.lParam, next[r.wParam]) << "thread " << r.wParam << " out of order";
         ++next[r.wParam];
     }
+}
+
+// As the spectrum posts each frame from a timer: what the user-interface
+// thread posts to itself arrives while its loop runs, and posts of other
+// threads still come through meanwhile.
+TEST(MessageWindows, PostsOfTheUiThreadToItselfArriveFromTheRunningLoop)
+{
+    QEventLoop loop;
+    std::vector<int> order;
+    HWND hwnd = nullptr;
+    hwnd = platform::CreateMessageWindow([&](HWND, UINT m, WPARAM, LPARAM) -> LRESULT {
+        order.push_back(static_cast<int>(m));
+        if (m < 3)
+            PostMessage(hwnd, m + 1, 0, 0);
+        else if (m == 3)
+            QTimer::singleShot(20, [&] { std::thread([&] { PostMessage(hwnd, 100, 0, 0); }).join(); });
+        else if (m == 100)
+            loop.quit();
+        return 0;
+    });
+    QTimer::singleShot(0, [&] { PostMessage(hwnd, 1, 0, 0); });
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit); // a bound on a lost message
+    loop.exec();
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 100}));
+
+    // One pass of the loop that does not wait delivers as well.
+    PostMessage(hwnd, 7, 0, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(order.back(), 7);
+    DestroyWindow(hwnd);
 }
 
 TEST(MessageWindows, PostingToADestroyedWindowIsRefusedAndQueuedMessagesAreDropped)
@@ -142,7 +174,10 @@ TEST(MessageWindows, PumpWaitStopsEarlyOrAfterItsPasses)
         PostMessage(window.hwnd, 1125, 0, 0);
     });
     int passes = 0;
-    EXPECT_TRUE(platform::PumpWait(100, 10, [&] { ++passes; return !window.received.empty(); }));
+    EXPECT_TRUE(platform::PumpWait(100, 10, [&] {
+        ++passes;
+        return !window.received.empty();
+    }));
     poster.join();
     EXPECT_LT(passes, 100);
 
