@@ -25,13 +25,19 @@ class DeliveryReceiver final : public QObject {
     static constexpr QEvent::Type kDeliver = QEvent::User;
     std::atomic<bool> pending{false};
 
+    // Runs what is queued; a wake from now on asks for a new delivery.
+    void deliver()
+    {
+        pending = false;
+        DeliverMessages();
+    }
+
   protected:
     bool event(QEvent* event) override
     {
         if (event->type() != kDeliver)
             return QObject::event(event);
-        pending = false;
-        DeliverMessages();
+        deliver();
         return true;
     }
 };
@@ -60,12 +66,7 @@ class QtMessageLoop final : public MessageLoop {
         }
         // Loaded on a thread other than the application's.
         QMetaObject::invokeMethod(
-            app,
-            [this] {
-                receiver_.pending = false;
-                DeliverMessages();
-            },
-            Qt::QueuedConnection);
+            app, [this] { receiver_.deliver(); }, Qt::QueuedConnection);
     }
 
     void processEvents() override
@@ -90,8 +91,7 @@ class QtMessageLoop final : public MessageLoop {
                 if (!deliveryOnTurn_)
                     return;
                 deliveryOnTurn_ = false;
-                receiver_.pending = false;
-                DeliverMessages();
+                receiver_.deliver();
             };
             QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, &receiver_, onTurn);
             QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, &receiver_, onTurn);
