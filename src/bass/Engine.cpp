@@ -1,17 +1,14 @@
 #include "Engine.h"
 #include "SampleMath.h"
+#include "Spectrum.h"
 
-#include <fftw3.h>
 #include <xmmintrin.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <chrono>
-#include <cmath>
 #include <cstdlib>
 #include <ctime>
-#include <numbers>
 #include <string>
 #include <vector>
 
@@ -21,7 +18,6 @@ namespace {
 constexpr std::size_t kBlockFrames = 512; // mixed at a time (11.6 ms at 44.1 kHz)
 constexpr std::size_t kRingFrames = 8192;
 constexpr std::size_t kTargetFrames = 5120; // queued ahead of the device (116 ms at 44.1 kHz)
-constexpr std::size_t kFftSize = 512;
 
 } // namespace
 
@@ -346,32 +342,12 @@ bool Engine::onMixingThread() const
     return mixingThread_.load() == std::this_thread::get_id();
 }
 
-void Engine::spectrum(const Channel& channel, float* out)
+bool Engine::spectrum(const Channel& channel, float* out)
 {
-    float samples[kFftSize];
+    float samples[kSpectrumSamples];
     channel.history(samples);
     std::lock_guard<std::mutex> hold(spectrumLock_);
-    // One plan for the life of the process: FFTW's planner is not thread-safe,
-    // and this lock is the only place that plans.
-    static float* in = fftwf_alloc_real(kFftSize);
-    static fftwf_complex* bins = fftwf_alloc_complex(kFftSize / 2 + 1);
-    static fftwf_plan plan = fftwf_plan_dft_r2c_1d(int(kFftSize), in, bins, FFTW_ESTIMATE);
-    static const std::array<float, kFftSize> hann = [] {
-        std::array<float, kFftSize> w;
-        for (std::size_t n = 0; n < kFftSize; ++n)
-            w[n] = 0.5f - 0.5f * std::cos(2.0f * std::numbers::pi_v<float> * float(n) / kFftSize);
-        return w;
-    }();
-    for (std::size_t n = 0; n < kFftSize; ++n)
-        in[n] = samples[n] * hann[n];
-    fftwf_execute(plan);
-    // A Hann window keeps half the energy: a sine of amplitude A peaks at A x N / 4.
-    constexpr float scale = 4.0f / kFftSize;
-    for (std::size_t k = 0; k < kFftSize / 2; ++k) {
-        // The magnitude as hypotf gives it: the squares summed in double, the root rounded to float.
-        const double re = bins[k][0], im = bins[k][1];
-        out[k] = float(std::sqrt(re * re + im * im)) * scale;
-    }
+    return SpectrumMagnitudes(samples, out);
 }
 
 void Engine::openSystemOutput(Runtime& rt)

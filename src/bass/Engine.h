@@ -64,8 +64,8 @@ class Engine {
     void forgetEffect(HFX fx);
     std::shared_ptr<Channel> findEffectOwner(HFX fx, int& error);
 
-    // 256 magnitudes of the channel's newest 512 samples.
-    void spectrum(const Channel& channel, float* out);
+    // 256 magnitudes of the channel's newest 512 samples; false when FFTW is missing.
+    bool spectrum(const Channel& channel, float* out);
 
     bool onMixingThread() const;
     // A channel started playing: the mixer, resting while nothing played, mixes again.

@@ -287,7 +287,8 @@ BASS_API BOOL BASS_ChannelGetAttributes(DWORD handle, DWORD* freq, DWORD* volume
  * sent to the device, before the global volumes and pan; bin k is k x rate / 512
  * Hz, and a full-scale sine gives about 1.0 at its bin. Returns the number of
  * bytes written (1024); (DWORD)-1 with BASS_ERROR_NOPLAY when the channel is not
- * playing, BASS_ERROR_ILLPARAM for other flags or a NULL buffer. */
+ * playing, BASS_ERROR_ILLPARAM for other flags or a NULL buffer,
+ * BASS_ERROR_UNKNOWN when the system's FFTW library cannot be loaded. */
 BASS_API DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD flags);
 
 /* Sets a sync. type BASS_SYNC_END (param 0): proc(sync, channel, 0, user) is

@@ -386,7 +386,8 @@ BASS_API DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD flags)
         return Fail(BASS_ERROR_ILLPARAM, DWORD(-1));
     if (!channel->isPlaying())
         return Fail(BASS_ERROR_NOPLAY, DWORD(-1));
-    engine().spectrum(*channel, static_cast<float*>(buffer));
+    if (!engine().spectrum(*channel, static_cast<float*>(buffer)))
+        return Fail(BASS_ERROR_UNKNOWN, DWORD(-1));
     return Done(DWORD(256 * sizeof(float)));
 }
 

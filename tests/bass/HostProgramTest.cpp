@@ -1,6 +1,7 @@
 // The engine used by a separate C program, the way an outside host uses it:
 // waiting for the channel to turn inactive must not cut its tail, and ending
-// the process without BASS_Free, from any thread, must be a clean exit.
+// the process without BASS_Free, from any thread, must be a clean exit; and a
+// host that never asks for a spectrum never maps the FFT library.
 #include "EngineHarness.h"
 
 #include <gtest/gtest.h>
@@ -89,6 +90,14 @@ TEST_F(HostProgramTest, EndingWithoutFreeWhilePlayingIsACleanExit)
         EXPECT_EQ(outcome.code, 0);
         EXPECT_GT(ToneFrames(outcome.capture), 44100 / 10); // it did play before the end
     }
+}
+
+TEST_F(HostProgramTest, TheFftLibraryComesWithTheFirstSpectrum)
+{
+    const Outcome outcome = run("spectrum");
+    ASSERT_TRUE(outcome.exited);
+    // 8: mapped before; 9: no spectrum; 10: not mapped after; 11: the tone's bin is not the peak.
+    EXPECT_EQ(outcome.code, 0);
 }
 
 } // namespace
