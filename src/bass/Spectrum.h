@@ -11,7 +11,8 @@ constexpr std::size_t kSpectrumSamples = 512;
 
 // 256 magnitudes of kSpectrumSamples `samples` under a Hann window, a sine of
 // amplitude A giving about A at its bin. False when FFTW cannot be loaded.
-// One caller at a time: FFTW's planner is not thread-safe.
+// One caller at a time: the transform's buffers are shared, and FFTW's planner
+// is not thread-safe.
 bool SpectrumMagnitudes(const float* samples, float* out);
 
 } // namespace bass
