@@ -7,7 +7,6 @@
 #include <array>
 #include <cmath>
 #include <numbers>
-#include <type_traits>
 
 namespace bass {
 namespace {
