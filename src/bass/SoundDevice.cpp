@@ -17,12 +17,15 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace bass {
@@ -88,156 +91,6 @@ const Alsa* LoadAlsa()
     return loaded;
 }
 
-// How long a wait for the card lasts before the device looks at its orders
-// again: a card that stalls holds up neither a stop nor the end.
-constexpr int kWaitMs = 100;
-
-class SoundDevice final : public OutputDevice {
-  public:
-    SoundDevice(const Alsa& alsa, snd_pcm_t* pcm, unsigned rate, snd_pcm_uframes_t periodFrames,
-                snd_pcm_uframes_t bufferFrames, DeviceFeed& feed)
-        : alsa_(alsa), pcm_(pcm), rate_(rate), periodFrames_(periodFrames), bufferFrames_(bufferFrames), feed_(feed),
-          period_(periodFrames * 2), thread_([this] { run(); })
-    {
-    }
-
-    ~SoundDevice() override
-    {
-        {
-            std::lock_guard<std::mutex> hold(lock_);
-            quit_ = true;
-        }
-        changed_.notify_one();
-        thread_.join();
-        alsa_.snd_pcm_close(pcm_);
-    }
-
-    bool start() override
-    {
-        {
-            std::lock_guard<std::mutex> hold(lock_);
-            wanted_ = true;
-        }
-        changed_.notify_one();
-        return true;
-    }
-
-    // What the card holds still sounds, on the device's thread: the caller
-    // does not wait for it, and a start meanwhile plays on without a gap.
-    void stop() override
-    {
-        {
-            std::lock_guard<std::mutex> hold(lock_);
-            wanted_ = false;
-        }
-        changed_.notify_one();
-    }
-
-    unsigned kind() const override { return BASS_DEVICE_SOUND; }
-    unsigned latencyMs() const override { return unsigned(bufferFrames_ * 1000 / rate_); }
-
-  private:
-    void run()
-    {
-        bool prepared = true; // OpenSoundDevice prepared it
-        std::unique_lock<std::mutex> hold(lock_);
-        while (!quit_) {
-            if (!wanted_) {
-                if (playing_ && !changed_.wait_for(hold, heldByCard(), [this] { return wanted_ || quit_; })) {
-                    alsa_.snd_pcm_drop(pcm_);
-                    playing_ = prepared = false;
-                }
-                changed_.wait(hold, [this] { return wanted_ || quit_; });
-                continue;
-            }
-            if (!prepared && !lost_)
-                lost_ = alsa_.snd_pcm_prepare(pcm_) < 0;
-            prepared = playing_ = true;
-            hold.unlock();
-            if (lost_)
-                pullInRealTime();
-            else
-                writePeriod();
-            hold.lock();
-        }
-        // What the card holds sounds before it closes, as after a stop.
-        if (playing_) {
-            hold.unlock();
-            std::this_thread::sleep_for(heldByCard());
-            alsa_.snd_pcm_drop(pcm_);
-        }
-    }
-
-    // One period into the card once it has room for it. An underrun or a
-    // suspend is recovered from; a card that cannot go on (unplugged) is lost.
-    void writePeriod()
-    {
-        const int ready = alsa_.snd_pcm_wait(pcm_, kWaitMs);
-        if (ready == 0)
-            return;
-        if (ready < 0) {
-            recover(ready);
-            return;
-        }
-        feed_.pull(period_.data(), periodFrames_);
-        snd_pcm_uframes_t done = 0;
-        while (done < periodFrames_ && !lost_) {
-            const snd_pcm_sframes_t n = alsa_.snd_pcm_writei(pcm_, period_.data() + done * 2, periodFrames_ - done);
-            if (n > 0)
-                done += snd_pcm_uframes_t(n);
-            else if (n == 0 || n == -EAGAIN)
-                alsa_.snd_pcm_wait(pcm_, kWaitMs);
-            else
-                recover(int(n));
-            std::lock_guard<std::mutex> hold(lock_);
-            if (quit_)
-                return;
-        }
-    }
-
-    void recover(int error)
-    {
-        if (alsa_.snd_pcm_recover(pcm_, error, 1) < 0)
-            lost_ = true;
-    }
-
-    // Without its card the device still takes the sound in real time, so
-    // that what plays ends and the program goes on.
-    void pullInRealTime()
-    {
-        feed_.pull(period_.data(), periodFrames_);
-        std::this_thread::sleep_for(std::chrono::microseconds(int64_t(periodFrames_) * 1000000 / rate_));
-    }
-
-    // How long what the card holds takes to sound.
-    std::chrono::microseconds heldByCard() const
-    {
-        snd_pcm_sframes_t held = 0;
-        if (lost_ || alsa_.snd_pcm_delay(pcm_, &held) < 0 || held <= 0)
-            return std::chrono::microseconds(0);
-        held = std::min<snd_pcm_sframes_t>(held, snd_pcm_sframes_t(bufferFrames_));
-        return std::chrono::microseconds(int64_t(held) * 1000000 / rate_);
-    }
-
-    const Alsa& alsa_;
-    snd_pcm_t* const pcm_; // used by the device's thread only, once it runs
-    const unsigned rate_;
-    const snd_pcm_uframes_t periodFrames_;
-    const snd_pcm_uframes_t bufferFrames_;
-    DeviceFeed& feed_;
-    std::vector<int16_t> period_;
-
-    std::mutex lock_; // guards the orders
-    std::condition_variable changed_;
-    bool wanted_ = false; // the mixer wants the device to take sound
-    bool quit_ = false;   // the device is being destroyed
-
-    // The device's thread's own.
-    bool playing_ = false; // the card was given sound and not stopped since
-    bool lost_ = false;    // the card failed for good: the device keeps time alone
-    std::thread thread_;   // last, so that it starts with the rest in place
-};
-
 // 16-bit stereo at `rate`, in periods of about `periodFrames`, two of them in
 // the card. False when the card cannot.
 bool Configure(const Alsa& alsa, snd_pcm_t* pcm, unsigned rate, snd_pcm_uframes_t& periodFrames,
@@ -263,6 +116,220 @@ bool Configure(const Alsa& alsa, snd_pcm_t* pcm, unsigned rate, snd_pcm_uframes_
     return ok;
 }
 
+// An open card and the sizes it took.
+struct Card {
+    snd_pcm_t* pcm = nullptr;
+    snd_pcm_uframes_t periodFrames = 0;
+    snd_pcm_uframes_t bufferFrames = 0;
+};
+
+// ALSA's default device, prepared to play 16-bit stereo at `rate` in periods
+// of about `periodFrames`; nothing when it is not there or cannot.
+std::optional<Card> OpenCard(const Alsa& alsa, unsigned rate, snd_pcm_uframes_t periodFrames)
+{
+    Card card{nullptr, periodFrames, 0};
+    if (alsa.snd_pcm_open(&card.pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0)
+        return std::nullopt;
+    if (!Configure(alsa, card.pcm, rate, card.periodFrames, card.bufferFrames) || alsa.snd_pcm_prepare(card.pcm) < 0) {
+        alsa.snd_pcm_close(card.pcm);
+        return std::nullopt;
+    }
+    return card;
+}
+
+// How long a wait for the card lasts before the device looks at its orders
+// again: a card that stalls holds up neither a stop nor the end.
+constexpr int kWaitMs = 100;
+
+// How often a card that failed is looked for again while sound is wanted.
+constexpr std::chrono::seconds kReopenInterval{1};
+
+class SoundDevice final : public OutputDevice {
+  public:
+    SoundDevice(const Alsa& alsa, const Card& card, unsigned rate, DeviceFeed& feed)
+        : alsa_(alsa), rate_(rate), askedPeriodFrames_(card.periodFrames), feed_(feed),
+          bufferFrames_(card.bufferFrames), card_(card), period_(card.periodFrames * 2), thread_([this] { run(); })
+    {
+    }
+
+    ~SoundDevice() override
+    {
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            quit_ = true;
+        }
+        changed_.notify_one();
+        thread_.join();
+        if (card_.pcm)
+            alsa_.snd_pcm_close(card_.pcm);
+    }
+
+    bool start() override
+    {
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            started_ = started_ || !wanted_;
+            wanted_ = true;
+        }
+        changed_.notify_one();
+        return true;
+    }
+
+    // What the card holds still sounds, on the device's thread: the caller
+    // does not wait for it, and a start meanwhile plays on without a gap.
+    void stop() override
+    {
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            wanted_ = false;
+        }
+        changed_.notify_one();
+    }
+
+    unsigned kind() const override { return BASS_DEVICE_SOUND; }
+    unsigned latencyMs() const override { return unsigned(bufferFrames_.load() * 1000 / rate_); }
+
+  private:
+    void run()
+    {
+        bool prepared = true; // OpenSoundDevice prepared it
+        std::unique_lock<std::mutex> hold(lock_);
+        while (!quit_) {
+            if (!wanted_) {
+                if (playing_ && !changed_.wait_for(hold, heldByCard(), [this] { return wanted_ || quit_; })) {
+                    drop();
+                    playing_ = prepared = false;
+                }
+                changed_.wait(hold, [this] { return wanted_ || quit_; });
+                continue;
+            }
+            if (!prepared && !lost_ && alsa_.snd_pcm_prepare(card_.pcm) < 0)
+                markLost();
+            prepared = playing_ = true;
+            const bool started = std::exchange(started_, false);
+            hold.unlock();
+            if (lost_ && (started || std::chrono::steady_clock::now() >= nextReopen_))
+                reopen();
+            if (lost_)
+                pullInRealTime();
+            else
+                writePeriod();
+            hold.lock();
+        }
+        // What the card holds sounds before it closes, as after a stop.
+        if (playing_) {
+            hold.unlock();
+            std::this_thread::sleep_for(heldByCard());
+            drop();
+        }
+    }
+
+    // One period into the card once it has room for it. An underrun or a
+    // suspend is recovered from; a card that cannot go on (unplugged, or its
+    // sound server gone) is lost until it can be opened again.
+    void writePeriod()
+    {
+        const int ready = alsa_.snd_pcm_wait(card_.pcm, kWaitMs);
+        if (ready == 0)
+            return;
+        if (ready < 0) {
+            recover(ready);
+            return;
+        }
+        feed_.pull(period_.data(), card_.periodFrames);
+        snd_pcm_uframes_t done = 0;
+        while (done < card_.periodFrames && !lost_) {
+            const snd_pcm_sframes_t n =
+                alsa_.snd_pcm_writei(card_.pcm, period_.data() + done * 2, card_.periodFrames - done);
+            if (n > 0)
+                done += snd_pcm_uframes_t(n);
+            else if (n == 0 || n == -EAGAIN)
+                alsa_.snd_pcm_wait(card_.pcm, kWaitMs);
+            else
+                recover(int(n));
+            std::lock_guard<std::mutex> hold(lock_);
+            if (quit_)
+                return;
+        }
+    }
+
+    void recover(int error)
+    {
+        if (alsa_.snd_pcm_recover(card_.pcm, error, 1) < 0)
+            markLost();
+    }
+
+    // A sound server that has just gone is not back at once: the card is
+    // looked for again a while later, or as soon as something starts.
+    void markLost()
+    {
+        lost_ = true;
+        nextReopen_ = std::chrono::steady_clock::now() + kReopenInterval;
+    }
+
+    // The default device again, as the sound server that restarted or the
+    // card plugged in again offers it now, in place of the one that failed.
+    void reopen()
+    {
+        if (card_.pcm)
+            alsa_.snd_pcm_close(card_.pcm);
+        const std::optional<Card> card = OpenCard(alsa_, rate_, askedPeriodFrames_);
+        if (!card) {
+            card_.pcm = nullptr;
+            markLost();
+            return;
+        }
+        card_ = *card;
+        period_.resize(card_.periodFrames * 2);
+        bufferFrames_.store(card_.bufferFrames);
+        lost_ = false;
+    }
+
+    void drop()
+    {
+        if (card_.pcm)
+            alsa_.snd_pcm_drop(card_.pcm);
+    }
+
+    // Without its card the device still takes the sound in real time, so
+    // that what plays ends and the program goes on.
+    void pullInRealTime()
+    {
+        feed_.pull(period_.data(), card_.periodFrames);
+        std::this_thread::sleep_for(std::chrono::microseconds(int64_t(card_.periodFrames) * 1000000 / rate_));
+    }
+
+    // How long what the card holds takes to sound.
+    std::chrono::microseconds heldByCard() const
+    {
+        snd_pcm_sframes_t held = 0;
+        if (lost_ || alsa_.snd_pcm_delay(card_.pcm, &held) < 0 || held <= 0)
+            return std::chrono::microseconds(0);
+        held = std::min<snd_pcm_sframes_t>(held, snd_pcm_sframes_t(card_.bufferFrames));
+        return std::chrono::microseconds(int64_t(held) * 1000000 / rate_);
+    }
+
+    const Alsa& alsa_;
+    const unsigned rate_;
+    const snd_pcm_uframes_t askedPeriodFrames_;
+    DeviceFeed& feed_;
+    std::atomic<snd_pcm_uframes_t> bufferFrames_; // the card's, for latencyMs
+
+    std::mutex lock_; // guards the orders
+    std::condition_variable changed_;
+    bool wanted_ = false;  // the mixer wants the device to take sound
+    bool quit_ = false;    // the device is being destroyed
+    bool started_ = false; // started from a stop since the device's thread last looked
+
+    // The device's thread's own.
+    bool playing_ = false; // the card was given sound and not stopped since
+    Card card_;            // no handle while a card that failed cannot be opened again
+    std::vector<int16_t> period_;
+    bool lost_ = false; // the card failed: the device keeps time alone and looks for it again
+    std::chrono::steady_clock::time_point nextReopen_;
+    std::thread thread_; // last, so that it starts with the rest in place
+};
+
 } // namespace
 
 std::unique_ptr<OutputDevice> OpenSoundDevice(unsigned rate, DeviceFeed& feed)
@@ -271,19 +338,13 @@ std::unique_ptr<OutputDevice> OpenSoundDevice(unsigned rate, DeviceFeed& feed)
     if (!loaded)
         return nullptr;
     const Alsa& alsa = *loaded;
-    snd_pcm_t* pcm = nullptr;
-    if (alsa.snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0)
-        return nullptr;
     // A period of the silent device's length: the device's thread and the
     // mixer each wake about once per period while playing.
     const auto period = DevicePeriod(kDevicePeriod, rate, feed);
-    snd_pcm_uframes_t periodFrames = snd_pcm_uframes_t(int64_t(rate) * period.count() / 1000000);
-    snd_pcm_uframes_t bufferFrames = 0;
-    if (!Configure(alsa, pcm, rate, periodFrames, bufferFrames) || alsa.snd_pcm_prepare(pcm) < 0) {
-        alsa.snd_pcm_close(pcm);
+    const std::optional<Card> card = OpenCard(alsa, rate, snd_pcm_uframes_t(int64_t(rate) * period.count() / 1000000));
+    if (!card)
         return nullptr;
-    }
-    return std::make_unique<SoundDevice>(alsa, pcm, rate, periodFrames, bufferFrames, feed);
+    return std::make_unique<SoundDevice>(alsa, *card, rate, feed);
 }
 
 } // namespace bass

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -32,6 +33,13 @@ class AlsaConfiguration {
         : path_(written(dir.file("asound.conf"), configuration)), alsa_("ALSA_CONFIG_PATH", path_.c_str()),
           device_("ORVELLA_AUDIO", nullptr)
     {
+    }
+
+    // As a sound server that restarts offers its device anew: ALSA reads the
+    // configuration again at the next open, as the file is another one.
+    void replace(const std::string& configuration) const
+    {
+        std::filesystem::rename(written(path_ + ".new", configuration), path_);
     }
 
   private:
@@ -186,6 +194,60 @@ TEST(SystemOutput, ACardLostWhilePlayingLetsThePlayingEndInRealTime)
     EXPECT_EQ(DeviceKind(), DWORD(BASS_DEVICE_SOUND));
     EXPECT_TRUE(BASS_Free());
     EXPECT_EQ(std::filesystem::file_size(dir.file("heard.raw")), std::uintmax_t(framesBeforeLoss) * 4);
+}
+
+// A sound server that restarted, or a headset plugged in again: the card
+// that failed is opened again as soon as the next sound starts.
+TEST(SystemOutput, ACardThatFailedIsOpenedAgainForWhatPlaysNext)
+{
+    testsupport::TempDir dir;
+    const AlsaConfiguration alsa(dir,
+                                 testsupport::AlsaTestCardConfiguration(dir.file("lost.raw"), {.failAfter = 11025}));
+    WriteWav(dir.file("first.wav"), 44100, 2, Noise(44100, 5));
+    const Samples next = Noise(22050, 6);
+    WriteWav(dir.file("next.wav"), 44100, 2, next);
+
+    ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr) && BASS_Start());
+    EXPECT_GE(PlayFileToEnd(dir.file("first.wav")), 0.95);
+    ExpectStoppedAtRest(dir.file("lost.raw"), "after the card failed");
+    alsa.replace(testsupport::AlsaTestCardConfiguration(dir.file("back.raw")));
+    ASSERT_GE(PlayFileToEnd(dir.file("next.wav")), 0);
+    EXPECT_EQ(DeviceKind(), DWORD(BASS_DEVICE_SOUND));
+    ASSERT_TRUE(BASS_Free());
+    EXPECT_TRUE(SoundFramesOf(dir.file("back.raw")) == next);
+}
+
+// Without a stop in between, the card is looked for about once a second:
+// the rest of what plays is heard once it is back.
+TEST(SystemOutput, ACardThatFailedWhilePlayingIsHeardAgainOnceItIsBack)
+{
+    testsupport::TempDir dir;
+    const long framesBeforeLoss = 11025;
+    const AlsaConfiguration alsa(
+        dir, testsupport::AlsaTestCardConfiguration(dir.file("lost.raw"), {.failAfter = framesBeforeLoss}));
+    const Samples input = Noise(3 * 44100, 8);
+    WriteWav(dir.file("in.wav"), 44100, 2, input);
+
+    ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr) && BASS_Start());
+    const HSTREAM stream = BASS_StreamCreateFile(FALSE, dir.file("in.wav").c_str(), 0, 0, 0);
+    EndWaiter end;
+    BASS_ChannelSetSync(stream, BASS_SYNC_END, 0, &EndWaiter::Proc, &end);
+    ASSERT_TRUE(BASS_StreamPlay(stream, FALSE, 0));
+    // Back as soon as the card has failed.
+    const auto failedBy = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    std::error_code noFile;
+    while (std::filesystem::file_size(dir.file("lost.raw"), noFile) < std::uintmax_t(framesBeforeLoss) * 4 &&
+           std::chrono::steady_clock::now() < failedBy)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    alsa.replace(testsupport::AlsaTestCardConfiguration(dir.file("back.raw")));
+    EXPECT_TRUE(end.waitFor(1));
+    ASSERT_TRUE(BASS_Free());
+
+    // From where the card was found again to the end, every frame in order.
+    const Samples back = SoundFramesOf(dir.file("back.raw"));
+    EXPECT_GE(back.size(), std::size_t(44100) * 2);
+    ASSERT_LE(back.size(), input.size());
+    EXPECT_TRUE(std::equal(back.begin(), back.end(), input.end() - std::ptrdiff_t(back.size())));
 }
 
 TEST(SystemOutput, AStalledCardHoldsUpNeitherAStopNorFree)
