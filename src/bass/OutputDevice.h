@@ -72,7 +72,8 @@ constexpr std::chrono::microseconds kDevicePeriod{40000};
 
 // Silent (capturePath empty) or capturing real-time device, paced by the mixing thread.
 std::unique_ptr<OutputDevice> OpenClockDevice(unsigned rate, DeviceFeed& feed, const std::string& capturePath);
-// The system's default output; null when there is none or it cannot be opened.
+// The system's default output; null when ALSA's library is missing. A card
+// that is not there, or fails, is looked for again while sound is wanted.
 std::unique_ptr<OutputDevice> OpenSoundDevice(unsigned rate, DeviceFeed& feed);
 
 } // namespace bass

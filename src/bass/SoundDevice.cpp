@@ -148,7 +148,8 @@ class SoundDevice final : public OutputDevice {
   public:
     SoundDevice(const Alsa& alsa, const Card& card, unsigned rate, DeviceFeed& feed)
         : alsa_(alsa), rate_(rate), askedPeriodFrames_(card.periodFrames), feed_(feed),
-          bufferFrames_(card.bufferFrames), card_(card), period_(card.periodFrames * 2), thread_([this] { run(); })
+          bufferFrames_(card.bufferFrames), card_(card), period_(card.periodFrames * 2), lost_(!card.pcm),
+          thread_([this] { run(); })
     {
     }
 
@@ -192,7 +193,7 @@ class SoundDevice final : public OutputDevice {
   private:
     void run()
     {
-        bool prepared = true; // OpenSoundDevice prepared it
+        bool prepared = true; // OpenCard prepared it
         std::unique_lock<std::mutex> hold(lock_);
         while (!quit_) {
             if (!wanted_) {
@@ -323,9 +324,9 @@ class SoundDevice final : public OutputDevice {
 
     // The device's thread's own.
     bool playing_ = false; // the card was given sound and not stopped since
-    Card card_;            // no handle while a card that failed cannot be opened again
+    Card card_;            // no handle while there is no card to play to
     std::vector<int16_t> period_;
-    bool lost_ = false; // the card failed: the device keeps time alone and looks for it again
+    bool lost_; // no card, or it failed: the device keeps time alone and looks for it again
     std::chrono::steady_clock::time_point nextReopen_;
     std::thread thread_; // last, so that it starts with the rest in place
 };
@@ -341,10 +342,11 @@ std::unique_ptr<OutputDevice> OpenSoundDevice(unsigned rate, DeviceFeed& feed)
     // A period of the silent device's length: the device's thread and the
     // mixer each wake about once per period while playing.
     const auto period = DevicePeriod(kDevicePeriod, rate, feed);
-    const std::optional<Card> card = OpenCard(alsa, rate, snd_pcm_uframes_t(int64_t(rate) * period.count() / 1000000));
-    if (!card)
-        return nullptr;
-    return std::make_unique<SoundDevice>(alsa, *card, rate, feed);
+    const auto periodFrames = snd_pcm_uframes_t(int64_t(rate) * period.count() / 1000000);
+    // A card that is not there yet (unplugged, its sound server not up, held
+    // by another program) is looked for as sound starts, as one that failed.
+    const Card card = OpenCard(alsa, rate, periodFrames).value_or(Card{nullptr, periodFrames, 0});
+    return std::make_unique<SoundDevice>(alsa, card, rate, feed);
 }
 
 } // namespace bass

@@ -129,7 +129,9 @@ typedef struct BASS_INFO {
     DWORD latency;    /* ms of audio queued between the mixer and the device, and in the device */
     DWORD devicekind; /* BASS_DEVICE_SOUND, BASS_DEVICE_NULL or BASS_DEVICE_WAV; the system's
                          output reads BASS_DEVICE_SOUND (latency: the queue only) while it is
-                         being opened, and BASS_DEVICE_NULL once it has been replaced */
+                         being opened or while its card is missing (the engine keeps time and
+                         looks for the card again), and BASS_DEVICE_NULL once it has been
+                         replaced because the system has no ALSA library */
     DWORD minrate;    /* lowest user-stream rate accepted (Hz) */
     DWORD maxrate;    /* highest user-stream rate accepted (Hz) */
     DWORD fxtypes;    /* bit set of the effect types accepted: 1 << BASS_FX_* */

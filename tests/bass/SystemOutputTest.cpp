@@ -126,18 +126,25 @@ TEST(SystemOutput, FreeRightAfterTheEndKeepsTheWholeSound)
     EXPECT_TRUE(SoundFramesOf(dir.file("heard.raw")) == input);
 }
 
-TEST(SystemOutput, WithoutAUsableDeviceTheEnginePlaysSilentlyInRealTime)
+// A headset not yet plugged in, a sound server not yet up, a card another
+// program holds: meanwhile the engine keeps time, then plays to the card.
+TEST(SystemOutput, WithoutACardTheEnginePlaysSilentlyInRealTimeAndLooksForItAtTheNextStart)
 {
     testsupport::TempDir dir;
     const AlsaConfiguration alsa(dir, "pcm.!default { type hw card 31 }\n");
     WriteWav(dir.file("tone.wav"), 44100, 2, Sine(44100, 2, 440, 0.3, 0.5));
+    const Samples next = Noise(22050, 4);
+    WriteWav(dir.file("next.wav"), 44100, 2, next);
 
     ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr));
     ASSERT_TRUE(BASS_Start());
-    // The silent device took the place of the missing one, and kept time.
     EXPECT_GE(PlayFileToEnd(dir.file("tone.wav")), 0.25);
-    EXPECT_EQ(DeviceKind(), DWORD(BASS_DEVICE_NULL));
+    EXPECT_EQ(DeviceKind(), DWORD(BASS_DEVICE_SOUND));
+    alsa.replace(testsupport::AlsaTestCardConfiguration(dir.file("heard.raw")));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the engine at rest
+    ASSERT_GE(PlayFileToEnd(dir.file("next.wav")), 0);
     EXPECT_TRUE(BASS_Free());
+    EXPECT_TRUE(SoundFramesOf(dir.file("heard.raw")) == next);
 }
 
 TEST(SystemOutput, FreeWhileTheOutputIsBeingOpenedEndsTheMixer)
