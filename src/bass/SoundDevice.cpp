@@ -2,7 +2,9 @@
 // desktop leads to its sound server. A thread of the device's own writes one
 // period at a time, pulled from the ring (DeviceFeed::pull), as the card makes
 // room. libasound is loaded when the mixing thread opens the device, so a
-// program that plays silently does not map it.
+// program that plays silently does not map it. While there is no card to play
+// to (none yet, or it failed), the device keeps time on its own and looks for
+// the card again: a sound server that restarts, a headset plugged in later.
 //
 // ALSA directly rather than through a portable layer: such a layer probes
 // every sound server it knows when it starts, and a JACK client library whose
