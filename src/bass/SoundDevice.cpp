@@ -11,12 +11,11 @@
 // shared store was left locked by a killed client never returns from that
 // probe, which left the mixer waiting for ever with nothing heard.
 
+#include "LoadedLibrary.h"
 #include "OutputDevice.h"
 #include "bass.h"
 
 #include <alsa/asoundlib.h>
-
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <atomic>
@@ -26,7 +25,6 @@
 #include <mutex>
 #include <optional>
 #include <thread>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -58,9 +56,7 @@ namespace {
 
 // The libasound functions used here, bound by name.
 struct Alsa {
-#define ORVELLA_DECLARE(name) decltype(&::name) name;
-    ORVELLA_ALSA_FUNCTIONS(ORVELLA_DECLARE)
-#undef ORVELLA_DECLARE
+    ORVELLA_ALSA_FUNCTIONS(ORVELLA_FUNCTION_POINTER)
 };
 
 // ALSA prints to stderr when a configured device is missing; the program says
@@ -78,11 +74,7 @@ const Alsa* LoadAlsa()
             return nullptr;
         static Alsa alsa;
         bool complete = true;
-        auto bind = [&](auto& function, const char* name) {
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
-            complete = complete && function;
-        };
-#define ORVELLA_BIND(name) bind(alsa.name, #name);
+#define ORVELLA_BIND(name) complete = BindFunction(library, alsa.name, #name) && complete;
         ORVELLA_ALSA_FUNCTIONS(ORVELLA_BIND)
 #undef ORVELLA_BIND
         if (!complete)

@@ -1,8 +1,7 @@
 #include "Spectrum.h"
+#include "LoadedLibrary.h"
 
 #include <fftw3.h>
-
-#include <dlfcn.h>
 
 #include <array>
 #include <cmath>
@@ -19,9 +18,7 @@ namespace {
 
 // The FFTW functions used here, bound by name.
 struct Fftw {
-#define ORVELLA_DECLARE(name) decltype(&::name) name;
-    ORVELLA_FFTW_FUNCTIONS(ORVELLA_DECLARE)
-#undef ORVELLA_DECLARE
+    ORVELLA_FFTW_FUNCTIONS(ORVELLA_FUNCTION_POINTER)
 };
 
 // The one plan of the process with its buffers; null when FFTW is missing.
@@ -41,9 +38,7 @@ const Transform* LoadTransform()
             return t;
         static Fftw fftw;
         bool complete = true;
-#define ORVELLA_BIND(name)                                                                                             \
-    fftw.name = reinterpret_cast<decltype(fftw.name)>(dlsym(library, #name));                                          \
-    complete = complete && fftw.name;
+#define ORVELLA_BIND(name) complete = BindFunction(library, fftw.name, #name) && complete;
         ORVELLA_FFTW_FUNCTIONS(ORVELLA_BIND)
 #undef ORVELLA_BIND
         if (!complete)
