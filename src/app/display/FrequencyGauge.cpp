@@ -1,5 +1,6 @@
 #include "FrequencyGauge.h"
 
+#include <QApplication>
 #include <QBackingStore>
 #include <QPainter>
 #include <QWindow>
@@ -13,6 +14,42 @@ TSpectrum::TSpectrum(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     resize(Width, Height);
+    // Sees every widget's moves, stacking and showing, so the place of the
+    // box in its window is worked out again only after one of them.
+    qApp->installEventFilter(this);
+}
+
+bool TSpectrum::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::Show:
+    case QEvent::Hide:
+    case QEvent::ZOrderChange:
+    case QEvent::ParentChange:
+    case QEvent::ChildRemoved:
+    case QEvent::WinIdChange:
+        if (watched->isWidgetType())
+            place_.reset();
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+const TSpectrum::Place& TSpectrum::place()
+{
+    if (!place_) {
+        QWidget* top = window();
+        const QWidget* nativeParent = isWindow() ? this : nativeParentWidget();
+        // Nothing of the window over the box and none of it cut off: what
+        // the repaint manager would draw is the box whole.
+        const bool uncovered = nativeParent == top && isVisible() && visibleRegion() == QRegion(rect());
+        place_ = Place{top, QRect(mapTo(top, QPoint(0, 0)), size()), uncovered};
+    }
+    return *place_;
 }
 
 void TSpectrum::CreateBasicImage()
@@ -77,14 +114,14 @@ void TSpectrum::DisplayFFTBand(const TBandOut& bandOut)
 
 bool TSpectrum::presentInBackingStore()
 {
-    QWidget* top = window();
-    QWindow* handle = top->windowHandle();
-    QBackingStore* store = top->backingStore();
-    const QWidget* nativeParent = isWindow() ? this : nativeParentWidget();
-    if (!shown_ || size() != shown_->size() || !store || !handle || !handle->isExposed() || nativeParent != top ||
-        handle->devicePixelRatio() != 1.0 || !isVisible() || visibleRegion() != QRegion(rect()))
+    const Place& at = place();
+    if (!at.uncovered || !shown_ || shown_->size() != at.box.size())
         return false;
-    const QRect box(mapTo(top, QPoint(0, 0)), size());
+    QWindow* handle = at.window->windowHandle();
+    QBackingStore* store = at.window->backingStore();
+    if (!store || !handle || !handle->isExposed() || handle->devicePixelRatio() != 1.0)
+        return false;
+    const QRect& box = at.box;
     store->beginPaint(box);
     auto* image = dynamic_cast<QImage*>(store->paintDevice());
     const bool plain =

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace display {
 
@@ -48,6 +49,7 @@ class TSpectrum : public QWidget {
 
   protected:
     void paintEvent(QPaintEvent*) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     // Per band: bar height, then the level of its peak mark (0: no mark).
@@ -59,6 +61,16 @@ class TSpectrum : public QWidget {
     // as the repaint manager would do it (box covered or not exposed, scaled
     // or native child windows, a store that is not a plain image).
     bool presentInBackingStore();
+    // Where the box lies in its window, kept until a widget anywhere moves,
+    // resizes, shows, hides or changes its stacking.
+    struct Place {
+        QWidget* window;
+        QRect box;     // in the window's coordinates
+        bool uncovered; // drawn whole, and in the window's own backing store
+    };
+    const Place& place();
+
+    std::optional<Place> place_;
 
     FrameMarks shownMarks_{};
     QImage background_;

@@ -230,9 +230,37 @@ TEST(Spectrum, AWidgetOverTheBoxKeepsItsPlace)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     QCoreApplication::processEvents();
 
-    s.DisplayFFTBand(bands({{1, 24}, {20, 24}}));
-    QCoreApplication::processEvents();
-    const QImage box = StoreBox(window, s);
-    EXPECT_EQ(box.pixel(barX(1), 10), qRgb(0, 0, 255)) << "under the cover";
-    EXPECT_EQ(box.pixel(barX(20), 10), TSpectrum::BarColour);
+    // Every frame differs from the last, so every one is shown.
+    int level = 24;
+    auto leftAndRight = [&] {
+        QCoreApplication::processEvents(); // the window's own repaints first
+        --level;
+        s.DisplayFFTBand(bands({{1, uint16_t(level)}, {20, uint16_t(level)}}));
+        QCoreApplication::processEvents();
+        const QImage box = StoreBox(window, s);
+        return std::pair(box.pixel(barX(1), 23), box.pixel(barX(20), 23));
+    };
+    const QRgb bar = TSpectrum::BarColour;
+    const QRgb coverColour = qRgb(0, 0, 255);
+
+    // The frames follow the cover as it leaves and comes back, whatever moves
+    // it. Each change that covers the box follows a frame on the box whole.
+    cover.hide();
+    EXPECT_EQ(leftAndRight(), std::pair(bar, bar)) << "hidden";
+    cover.show();
+    EXPECT_EQ(leftAndRight(), std::pair(coverColour, bar)) << "shown";
+    cover.lower();
+    EXPECT_EQ(leftAndRight(), std::pair(bar, bar)) << "stacked under the box";
+    cover.raise();
+    EXPECT_EQ(leftAndRight(), std::pair(coverColour, bar)) << "stacked over it";
+    cover.hide();
+    cover.move(150, 30);
+    cover.show();
+    EXPECT_EQ(leftAndRight(), std::pair(bar, bar)) << "shown beside it";
+    cover.move(0, 30);
+    EXPECT_EQ(leftAndRight(), std::pair(coverColour, bar)) << "moved over it";
+    cover.move(150, 30);
+    EXPECT_EQ(leftAndRight(), std::pair(bar, bar)) << "moved away";
+    s.move(100, 30);
+    EXPECT_EQ(leftAndRight(), std::pair(bar, coverColour)) << "the box moved under it";
 }
