@@ -5,38 +5,9 @@
 
 #include <fontconfig/fontconfig.h>
 
-#include <pthread.h>
-
-namespace {
-
-cpu_set_t processorsOfProgram()
-{
-    cpu_set_t all;
-    if (sched_getaffinity(0, sizeof all, &all) != 0)
-        CPU_ZERO(&all);
-    return all;
-}
-
-// Moves `thread` off the processor this thread runs on, when there is another.
-void startElsewhere(std::jthread& thread, const cpu_set_t& processors)
-{
-    const int here = sched_getcpu();
-    cpu_set_t others = processors;
-    if (here < 0 || !CPU_ISSET(here, &others))
-        return;
-    CPU_CLR(here, &others);
-    if (CPU_COUNT(&others) > 0)
-        pthread_setaffinity_np(thread.native_handle(), sizeof others, &others);
-}
-
-} // namespace
-
 FontReader::FontReader()
-    : processors_(processorsOfProgram()), thread_([this](std::stop_token stop) {
+    : thread_([this](std::stop_token stop) {
           FcInit();
-          // Running now, it may go anywhere again.
-          if (CPU_COUNT(&processors_) > 0)
-              sched_setaffinity(0, sizeof processors_, &processors_);
           std::unique_lock<std::mutex> hold(lock_);
           configured_ = true;
           wake_.notify_all();
@@ -46,7 +17,6 @@ FontReader::FontReader()
           QFontDatabase::families();
       })
 {
-    startElsewhere(thread_, processors_);
 }
 
 void FontReader::readInstalledFaces()

@@ -5,16 +5,10 @@
 // application exists. The font database is shared and locked: the first
 // control sized to its text waits for whatever is left, after waiting here
 // for fontconfig's part.
-//
-// The thread starts on another processor than the one it is started from.
-// Linux may queue a new thread beside its parent and leave it there until the
-// next balancing tick, milliseconds later, while another processor idles; the
-// user interface would then wait for fontconfig all the longer.
 #pragma once
 
 #include <condition_variable>
 #include <mutex>
-#include <sched.h>
 #include <thread>
 
 class FontReader {
@@ -36,6 +30,5 @@ class FontReader {
     std::condition_variable_any wake_;
     bool configured_ = false;        // lock_
     bool applicationExists_ = false; // lock_
-    const cpu_set_t processors_;     // where the program may run
     std::jthread thread_;            // last: started once the rest exists
 };
