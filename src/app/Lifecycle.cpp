@@ -2,6 +2,7 @@
 // check at creation; the configuration, the playlist (or the command line's files)
 // at the first showing; the configuration and the playlist again at close.
 #include "MainWindow.h"
+#include "BuiltInIcons.h"
 #include "MainWindowSettings.h"
 
 #include "app/display/FrequencyGauge.h"
@@ -16,6 +17,7 @@
 #include "playlist/SavedPlaylist.h"
 #include "prefs/PreferencesWindow.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -41,11 +43,23 @@ void TForm1::reportMissingEngine()
     if (player_->BASSDLLVer().empty()) {
         // Without the engine the program still runs, silently; the player
         // refuses every file with its own message.
+        useProgramIcon();
         MessageBox(playerOwner_, "BASS.DLL Not Please Reinstall The Application", "Confirm", MB_OK);
         return;
     }
-    if (!player_->BASSWMAReady())
+    if (!player_->BASSWMAReady()) {
+        useProgramIcon();
         MessageBox(playerOwner_, "BASSWMA.DLL Not found Please Reinstall Application", "Confirm", MB_OK);
+    }
+}
+
+// Every window, dialog and box of the program carries its icon. The program
+// takes it once the windows it shows at start exist: on X11, Qt sends the
+// icon twice to a window made while the program has one, 96 KB each time.
+void TForm1::useProgramIcon()
+{
+    if (QApplication::windowIcon().isNull())
+        QApplication::setWindowIcon(BuiltInIcon(QStringLiteral("orvella"), {16, 32, 48, 64, 128}));
 }
 
 void TForm1::setVisible(bool visible)
@@ -67,6 +81,7 @@ void TForm1::showEvent(QShowEvent* event)
         // its exposure ends.
         windowHandle()->installEventFilter(this);
         playlist::RunShowingErrors([this] { restoreAtFirstShow(); });
+        useProgramIcon();
     }
     QMainWindow::showEvent(event);
 }

@@ -1,6 +1,5 @@
 #include "MainWindow.h"
 
-#include "BuiltInIcons.h"
 #include "PluginConfigDialog.h"
 #include "app/config/Config.h"
 #include "app/display/FrequencyGauge.h"
@@ -15,7 +14,6 @@
 #include "prefs/AboutBox.h"
 #include "prefs/PreferencesWindow.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -82,8 +80,6 @@ void TForm1::createPlayer()
 void TForm1::createControls()
 {
     setWindowTitle(QStringLiteral("Orvella"));
-    // Every window, dialog and box of the program carries its icon.
-    QApplication::setWindowIcon(BuiltInIcon(QStringLiteral("orvella"), {16, 32, 48, 64, 128}));
     // A fixed border with a system menu, minimise and close boxes.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);

@@ -173,6 +173,7 @@ class TForm1 : public QMainWindow {
     void connectWindows();
     void loadPlugins();
     void reportMissingEngine();
+    void useProgramIcon();
     void restoreAtFirstShow();
     void saveAtClose();
     void saveState();

@@ -33,7 +33,9 @@
 #include <QStyleFactory>
 #include <QTest>
 
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <set>
 
 using appconfig::Setting;
@@ -352,6 +354,35 @@ TEST_F(MainWindowTest, EveryWindowCarriesTheProgramIcon)
     f.pluginConfigWindow();
     for (QWidget* window : QApplication::topLevelWidgets())
         EXPECT_EQ(window->windowIcon().cacheKey(), icon.cacheKey()) << window->metaObject()->className();
+}
+
+// On X11, Qt sends the icon twice to a window made while the program has one.
+TEST_F(MainWindowTest, TheProgramTakesItsIconOnceTheWindowsShownAtStartExist)
+{
+    QApplication::setWindowIcon(QIcon()); // as in a program just started
+    struct Watch : QObject {
+        std::optional<std::vector<QWidget*>> windowsMade; // when the program took its icon
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::ApplicationWindowIconChange && !windowsMade) {
+                windowsMade.emplace();
+                for (QWidget* window : QApplication::topLevelWidgets())
+                    if (window->testAttribute(Qt::WA_WState_Created))
+                        windowsMade->push_back(window);
+            }
+            return false;
+        }
+    } watch;
+    qApp->installEventFilter(&watch);
+    TForm1& f = start();
+    qApp->removeEventFilter(&watch);
+    ASSERT_FALSE(QApplication::windowIcon().isNull());
+    ASSERT_TRUE(watch.windowsMade);
+    for (QWidget* shown : std::initializer_list<QWidget*>{&f, &list(), f.equalizerWindow()}) {
+        ASSERT_TRUE(shown->isVisible()) << shown->metaObject()->className();
+        EXPECT_NE(std::find(watch.windowsMade->begin(), watch.windowsMade->end(), shown), watch.windowsMade->end())
+            << shown->metaObject()->className() << " was made after the program took its icon";
+    }
 }
 
 TEST_F(MainWindowTest, TheStylesIconsAtStartAreDrawnByTheBuildWithoutAnImagePlugin)
