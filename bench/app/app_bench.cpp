@@ -1,7 +1,8 @@
 // The program as a whole: the title refresh of a long playlist of real files
 // and the restore of a very long saved playlist with the windows shown, and
 // start-up time and idle memory beside a minimal Qt Widgets window built in
-// the same run (the floor).
+// the same run (the floor), and the time to the first window mapped on the X
+// server beside that window and Audacious.
 
 #include "ProcessCpu.h"
 #include "support/ScopedVariable.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -22,9 +24,14 @@
 #include <poll.h>
 #include <spawn.h>
 #include <string>
+#include <string_view>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
+
+// Xlib last: its macros (None, Bool, Status) would clash with Qt's names.
+#include "XWindows.h"
 
 extern char** environ;
 
@@ -144,7 +151,10 @@ std::string probePath(const char* name)
     return (fs::read_symlink("/proc/self/exe").parent_path() / name).string();
 }
 
-Probe startProbe(const std::string& program, const char* option = nullptr)
+// Starts program with its standard output on a pipe; `environment` replaces
+// variables of this process's environment for it ("NAME=value").
+Probe startProbe(const std::string& program, std::vector<std::string> arguments = {},
+                 const std::vector<std::string>& environment = {})
 {
     int pipeFds[2];
     if (pipe(pipeFds) != 0)
@@ -153,9 +163,25 @@ Probe startProbe(const std::string& program, const char* option = nullptr)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(option), nullptr};
+    arguments.insert(arguments.begin(), program);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (char** variable = environ; *variable; ++variable) {
+        const std::string_view name(*variable, std::strcspn(*variable, "="));
+        const bool replaced = std::any_of(environment.begin(), environment.end(), [&](const std::string& entry) {
+            return entry.size() > name.size() && entry.compare(0, name.size(), name) == 0 && entry[name.size()] == '=';
+        });
+        if (!replaced)
+            envp.push_back(*variable);
+    }
+    for (const std::string& entry : environment)
+        envp.push_back(const_cast<char*>(entry.c_str()));
+    envp.push_back(nullptr);
     Probe probe;
-    if (posix_spawn(&probe.pid, program.c_str(), &actions, nullptr, argv, environ) != 0)
+    if (posix_spawnp(&probe.pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
         throw std::runtime_error("cannot start " + program);
     posix_spawn_file_actions_destroy(&actions);
     close(pipeFds[1]);
@@ -185,7 +211,7 @@ double startupMs(const std::string& program, double* rssAfterIdle, const char* o
 {
     freshDataFolder("startup");
     const auto start = std::chrono::steady_clock::now();
-    Probe probe = startProbe(program, option);
+    Probe probe = startProbe(program, option ? std::vector<std::string>{option} : std::vector<std::string>{});
     const bool shown = waitShown(probe);
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     if (shown && rssAfterIdle) {
@@ -235,6 +261,129 @@ BENCHMARK_CAPTURE(BM_StartupBesideFloor, offscreen, "offscreen")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK_CAPTURE(BM_StartupBesideFloor, x_server, "xcb")->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// --- the first window mapped, as the X server sees it, beside Audacious --------------
+
+// Watches the X server for top-level windows being mapped. On the bare virtual
+// display of bench/run no window manager reparents them, so each is a child of
+// the root window.
+class MapWatch {
+  public:
+    MapWatch() : display_(XOpenDisplay(nullptr))
+    {
+        if (display_)
+            XSelectInput(display_, DefaultRootWindow(display_), SubstructureNotifyMask);
+    }
+    ~MapWatch()
+    {
+        if (display_)
+            XCloseDisplay(display_);
+    }
+    MapWatch(const MapWatch&) = delete;
+    MapWatch& operator=(const MapWatch&) = delete;
+
+    explicit operator bool() const { return display_ != nullptr; }
+
+    // Forgets the maps of earlier programs.
+    void reset() { XSync(display_, True); }
+
+    // Milliseconds from `start` until a top-level window of pid is mapped, or a
+    // negative value when none is within 30 s.
+    double msUntilMapped(pid_t pid, std::chrono::steady_clock::time_point start)
+    {
+        const auto deadline = start + std::chrono::seconds(30);
+        while (std::chrono::steady_clock::now() < deadline) {
+            while (XPending(display_)) {
+                XEvent event;
+                XNextEvent(display_, &event);
+                if (event.type != MapNotify || event.xmap.override_redirect)
+                    continue;
+                const auto mapped = std::chrono::steady_clock::now();
+                if (bench::WindowPid(display_, event.xmap.window) == pid)
+                    return std::chrono::duration<double, std::milli>(mapped - start).count();
+            }
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            pollfd fd{ConnectionNumber(display_), POLLIN, 0};
+            poll(&fd, 1, int(std::max<std::chrono::milliseconds::rep>(left.count(), 0)));
+        }
+        return -1;
+    }
+
+  private:
+    Display* display_;
+};
+
+// Audacious with its GTK window, in a home of its own made by one start and
+// quit, so that the timed starts find their settings and plug-in registry.
+std::vector<std::string> audaciousEnvironment()
+{
+    const std::string home = scratchFolder() + "audacious-home";
+    return {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/config", "XDG_DATA_HOME=" + home + "/data",
+            "XDG_CACHE_HOME=" + home + "/cache"};
+}
+
+// Quits Audacious as a desktop does, so that it leaves its home as it found it.
+void quitAudacious(Probe& probe)
+{
+    kill(probe.pid, SIGTERM);
+    for (int k = 0; k < 100 && waitpid(probe.pid, nullptr, WNOHANG) == 0; ++k)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    stopProbe(probe);
+}
+
+// Spawn to the first window mapped, for the program, the minimal Qt window and
+// Audacious, each timed the same way from outside. The program's case is the
+// same start as BM_StartupBesideFloor's on the X server, without its own report.
+void BM_FirstWindowMappedBesideAudacious(benchmark::State& state)
+{
+    MapWatch watch;
+    if (!std::getenv("DISPLAY") || !watch) {
+        state.SkipWithError("needs an X server; bench/run starts one");
+        return;
+    }
+    const testsupport::ScopedVariable onPlatform("QT_QPA_PLATFORM", "xcb");
+    const auto msUntilMapped = [&](const std::string& program, std::vector<std::string> arguments,
+                                   const std::vector<std::string>& environment, bool isAudacious) {
+        watch.reset();
+        const auto start = std::chrono::steady_clock::now();
+        Probe probe = startProbe(program, std::move(arguments), environment);
+        const double ms = watch.msUntilMapped(probe.pid, start);
+        if (isAudacious)
+            quitAudacious(probe);
+        else
+            stopProbe(probe);
+        return ms;
+    };
+    const std::string program = probePath("app_startup_probe");
+    const std::string floor = probePath("app_floor_probe");
+    const std::vector<std::string> audacious = audaciousEnvironment();
+    freshDataFolder("startup");
+    // The first starts associate the file types and make Audacious's home.
+    if (msUntilMapped(program, {}, {}, false) < 0 || msUntilMapped("audacious", {"-G"}, audacious, true) < 0) {
+        state.SkipWithError("a program mapped no window (is audacious installed?)");
+        return;
+    }
+    double programMs = 0, floorMs = 0, audaciousMs = 0;
+    for (auto _ : state) {
+        const double times[] = {msUntilMapped(floor, {}, {}, false), msUntilMapped(program, {}, {}, false),
+                                msUntilMapped("audacious", {"-G"}, audacious, true)};
+        if (std::any_of(std::begin(times), std::end(times), [](double ms) { return ms < 0; })) {
+            state.SkipWithError("a program mapped no window");
+            return;
+        }
+        floorMs += times[0];
+        programMs += times[1];
+        audaciousMs += times[2];
+    }
+    const double n = double(state.iterations());
+    state.counters["floor_ms"] = floorMs / n;
+    state.counters["orvella_ms"] = programMs / n;
+    state.counters["audacious_ms"] = audaciousMs / n;
+    state.counters["ratio"] = programMs / floorMs;
+    state.counters["audacious_ratio"] = audaciousMs / floorMs;
+}
+BENCHMARK(BM_FirstWindowMappedBesideAudacious)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_IdleMemoryBesideFloor(benchmark::State& state)
 {

@@ -27,8 +27,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -38,6 +36,9 @@
 #include <map>
 #include <sstream>
 #include <string>
+
+// Xlib last: its macros (None, Bool, Status) would clash with Qt's names.
+#include "XWindows.h"
 
 namespace {
 
@@ -266,25 +267,14 @@ int unmapWindowsOf(qint64 pid)
     Display* display = XOpenDisplay(nullptr);
     if (!display)
         return 0;
-    const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", True);
     Window root = 0, parent = 0, *children = nullptr;
     unsigned count = 0;
     int unmapped = 0;
-    if (pidAtom != None && XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
         for (unsigned k = 0; k < count; ++k) {
-            Atom type = None;
-            int format = 0;
-            unsigned long items = 0, after = 0;
-            unsigned char* value = nullptr;
             XWindowAttributes attributes{};
-            const bool owned = XGetWindowProperty(display, children[k], pidAtom, 0, 1, False, XA_CARDINAL, &type,
-                                                  &format, &items, &after, &value) == Success &&
-                               value && format == 32 && items == 1 &&
-                               qint64(*reinterpret_cast<unsigned long*>(value)) == pid;
-            if (value)
-                XFree(value);
-            if (owned && XGetWindowAttributes(display, children[k], &attributes) &&
-                attributes.map_state == IsViewable) {
+            if (bench::WindowPid(display, children[k]) == pid &&
+                XGetWindowAttributes(display, children[k], &attributes) && attributes.map_state == IsViewable) {
                 XUnmapWindow(display, children[k]);
                 ++unmapped;
             }
