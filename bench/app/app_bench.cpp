@@ -1,8 +1,8 @@
 // The program as a whole: the title refresh of a long playlist of real files
 // and the restore of a very long saved playlist with the windows shown, and
 // start-up time and idle memory beside a minimal Qt Widgets window built in
-// the same run (the floor), and the time to the first window mapped on the X
-// server beside that window and Audacious.
+// the same run (the floor); and on the X server, the time to the first window
+// mapped and the memory at rest beside that window, Audacious and Qmmp.
 
 #include "ProcessCpu.h"
 #include "support/ScopedVariable.h"
@@ -262,7 +262,7 @@ BENCHMARK_CAPTURE(BM_StartupBesideFloor, offscreen, "offscreen")
     ->UseRealTime();
 BENCHMARK_CAPTURE(BM_StartupBesideFloor, x_server, "xcb")->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// --- the first window mapped, as the X server sees it, beside Audacious --------------
+// --- the first window mapped, as the X server sees it, beside other players ----------
 
 // Watches the X server for top-level windows being mapped. On the bare virtual
 // display of bench/run no window manager reparents them, so each is a child of
@@ -314,76 +314,126 @@ class MapWatch {
     Display* display_;
 };
 
-// Audacious with its GTK window, in a home of its own made by one start and
-// quit, so that the timed starts find their settings and plug-in registry.
-std::vector<std::string> audaciousEnvironment()
+// A program started for a whole-window figure on the X server. The desktop
+// players among them start in a home of their own, made by one start and quit,
+// and are quit as a desktop does, so that each start finds the same home.
+struct Contender {
+    std::string name;
+    std::string program;
+    std::vector<std::string> arguments;
+    bool isPeer = false;
+
+    std::vector<std::string> environment() const
+    {
+        if (!isPeer)
+            return {};
+        const std::string home = scratchFolder() + name + "-home";
+        return {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/config", "XDG_DATA_HOME=" + home + "/data",
+                "XDG_CACHE_HOME=" + home + "/cache"};
+    }
+};
+
+// The minimal Qt window first (the floor), then the program, then the players
+// our users would pick instead: Audacious (its GTK window) and Qmmp.
+std::vector<Contender> contendersOnX()
 {
-    const std::string home = scratchFolder() + "audacious-home";
-    return {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/config", "XDG_DATA_HOME=" + home + "/data",
-            "XDG_CACHE_HOME=" + home + "/cache"};
+    return {{"floor", probePath("app_floor_probe"), {}, false},
+            {"orvella", probePath("app_startup_probe"), {}, false},
+            {"audacious", "audacious", {"-G"}, true},
+            {"qmmp", "qmmp", {}, true}};
 }
 
-// Quits Audacious as a desktop does, so that it leaves its home as it found it.
-void quitAudacious(Probe& probe)
+// Milliseconds from spawn to the contender's first window mapped (negative when
+// none is), and its resident memory after it idled 3 s when asked.
+double msUntilMapped(MapWatch& watch, const Contender& contender, double* rssAfterIdle = nullptr)
 {
-    kill(probe.pid, SIGTERM);
-    for (int k = 0; k < 100 && waitpid(probe.pid, nullptr, WNOHANG) == 0; ++k)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    watch.reset();
+    const auto start = std::chrono::steady_clock::now();
+    Probe probe = startProbe(contender.program, contender.arguments, contender.environment());
+    const double ms = watch.msUntilMapped(probe.pid, start);
+    if (ms >= 0 && rssAfterIdle) {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        *rssAfterIdle = bench::ResidentMiB(probe.pid);
+    }
+    if (contender.isPeer) {
+        kill(probe.pid, SIGTERM);
+        for (int k = 0; k < 100 && waitpid(probe.pid, nullptr, WNOHANG) == 0; ++k)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
     stopProbe(probe);
+    return ms;
 }
 
-// Spawn to the first window mapped, for the program, the minimal Qt window and
-// Audacious, each timed the same way from outside. The program's case is the
-// same start as BM_StartupBesideFloor's on the X server, without its own report.
-void BM_FirstWindowMappedBesideAudacious(benchmark::State& state)
+// Ready to time: an X server, and every contender's first start (the program
+// associates the file types, the players make their homes) behind it.
+bool prepareContenders(benchmark::State& state, MapWatch& watch, const std::vector<Contender>& contenders)
 {
-    MapWatch watch;
     if (!std::getenv("DISPLAY") || !watch) {
         state.SkipWithError("needs an X server; bench/run starts one");
-        return;
+        return false;
     }
-    const testsupport::ScopedVariable onPlatform("QT_QPA_PLATFORM", "xcb");
-    const auto msUntilMapped = [&](const std::string& program, std::vector<std::string> arguments,
-                                   const std::vector<std::string>& environment, bool isAudacious) {
-        watch.reset();
-        const auto start = std::chrono::steady_clock::now();
-        Probe probe = startProbe(program, std::move(arguments), environment);
-        const double ms = watch.msUntilMapped(probe.pid, start);
-        if (isAudacious)
-            quitAudacious(probe);
-        else
-            stopProbe(probe);
-        return ms;
-    };
-    const std::string program = probePath("app_startup_probe");
-    const std::string floor = probePath("app_floor_probe");
-    const std::vector<std::string> audacious = audaciousEnvironment();
     freshDataFolder("startup");
-    // The first starts associate the file types and make Audacious's home.
-    if (msUntilMapped(program, {}, {}, false) < 0 || msUntilMapped("audacious", {"-G"}, audacious, true) < 0) {
-        state.SkipWithError("a program mapped no window (is audacious installed?)");
-        return;
-    }
-    double programMs = 0, floorMs = 0, audaciousMs = 0;
-    for (auto _ : state) {
-        const double times[] = {msUntilMapped(floor, {}, {}, false), msUntilMapped(program, {}, {}, false),
-                                msUntilMapped("audacious", {"-G"}, audacious, true)};
-        if (std::any_of(std::begin(times), std::end(times), [](double ms) { return ms < 0; })) {
-            state.SkipWithError("a program mapped no window");
-            return;
+    for (const Contender& contender : contenders)
+        if (msUntilMapped(watch, contender) < 0) {
+            state.SkipWithError((contender.name + " mapped no window (is it installed?)").c_str());
+            return false;
         }
-        floorMs += times[0];
-        programMs += times[1];
-        audaciousMs += times[2];
-    }
-    const double n = double(state.iterations());
-    state.counters["floor_ms"] = floorMs / n;
-    state.counters["orvella_ms"] = programMs / n;
-    state.counters["audacious_ms"] = audaciousMs / n;
-    state.counters["ratio"] = programMs / floorMs;
-    state.counters["audacious_ratio"] = audaciousMs / floorMs;
+    return true;
 }
-BENCHMARK(BM_FirstWindowMappedBesideAudacious)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Spawn to the first window mapped, for each contender in turn, timed the same
+// way from outside. The program's case is the start of BM_StartupBesideFloor
+// on the X server, without its own report.
+void BM_FirstWindowMappedBesidePeers(benchmark::State& state)
+{
+    MapWatch watch;
+    const testsupport::ScopedVariable onPlatform("QT_QPA_PLATFORM", "xcb");
+    const std::vector<Contender> contenders = contendersOnX();
+    if (!prepareContenders(state, watch, contenders))
+        return;
+    std::vector<double> totals(contenders.size());
+    for (auto _ : state)
+        for (size_t k = 0; k < contenders.size(); ++k) {
+            const double ms = msUntilMapped(watch, contenders[k]);
+            if (ms < 0) {
+                state.SkipWithError((contenders[k].name + " mapped no window").c_str());
+                return;
+            }
+            totals[k] += ms;
+        }
+    for (size_t k = 0; k < contenders.size(); ++k) {
+        state.counters[contenders[k].name + "_ms"] = totals[k] / double(state.iterations());
+        if (k > 0)
+            state.counters[contenders[k].name + "_ratio"] = totals[k] / totals[0];
+    }
+}
+BENCHMARK(BM_FirstWindowMappedBesidePeers)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Resident memory 3 s after the first window mapped, on the X server.
+void BM_IdleMemoryOnXBesidePeers(benchmark::State& state)
+{
+    MapWatch watch;
+    const testsupport::ScopedVariable onPlatform("QT_QPA_PLATFORM", "xcb");
+    const std::vector<Contender> contenders = contendersOnX();
+    if (!prepareContenders(state, watch, contenders))
+        return;
+    std::vector<double> totals(contenders.size());
+    for (auto _ : state)
+        for (size_t k = 0; k < contenders.size(); ++k) {
+            double rss = 0;
+            if (msUntilMapped(watch, contenders[k], &rss) < 0) {
+                state.SkipWithError((contenders[k].name + " mapped no window").c_str());
+                return;
+            }
+            totals[k] += rss;
+        }
+    for (size_t k = 0; k < contenders.size(); ++k) {
+        state.counters[contenders[k].name + "_MiB"] = totals[k] / double(state.iterations());
+        if (k > 0)
+            state.counters[contenders[k].name + "_ratio"] = totals[k] / totals[0];
+    }
+}
+BENCHMARK(BM_IdleMemoryOnXBesidePeers)->Iterations(2)->Unit(benchmark::kSecond)->UseRealTime();
 
 void BM_IdleMemoryBesideFloor(benchmark::State& state)
 {

@@ -19,7 +19,7 @@ ORVELLA_PACKAGES=(
 )
 
 # Peers the benchmarks compare against, installed by bench/run only.
-ORVELLA_BENCH_PACKAGES=(audacious audacious-plugins)
+ORVELLA_BENCH_PACKAGES=(audacious audacious-plugins qmmp)
 
 orvella_as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
