@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <poll.h>
 #include <spawn.h>
 #include <string>
@@ -343,6 +344,20 @@ std::vector<Contender> contendersOnX()
             {"qmmp", "qmmp", {}, true}};
 }
 
+// Asks the program to quit and waits up to 5 s for it, then ends it.
+void quitAsDesktopDoes(Probe& probe)
+{
+    kill(probe.pid, SIGTERM);
+    for (int k = 0; k < 100; ++k) {
+        if (waitpid(probe.pid, nullptr, WNOHANG) == probe.pid) {
+            close(probe.out);
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    stopProbe(probe);
+}
+
 // Milliseconds from spawn to the contender's first window mapped (negative when
 // none is), and its resident memory after it idled 3 s when asked.
 double msUntilMapped(MapWatch& watch, const Contender& contender, double* rssAfterIdle = nullptr)
@@ -355,83 +370,67 @@ double msUntilMapped(MapWatch& watch, const Contender& contender, double* rssAft
         std::this_thread::sleep_for(std::chrono::seconds(3));
         *rssAfterIdle = bench::ResidentMiB(probe.pid);
     }
-    if (contender.isPeer) {
-        kill(probe.pid, SIGTERM);
-        for (int k = 0; k < 100 && waitpid(probe.pid, nullptr, WNOHANG) == 0; ++k)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    stopProbe(probe);
+    if (contender.isPeer)
+        quitAsDesktopDoes(probe);
+    else
+        stopProbe(probe);
     return ms;
 }
 
-// Ready to time: an X server, and every contender's first start (the program
-// associates the file types, the players make their homes) behind it.
-bool prepareContenders(benchmark::State& state, MapWatch& watch, const std::vector<Contender>& contenders)
+// Takes `figure` (negative: none) of each contender in turn, every iteration,
+// after their first starts: the program associates the file types, the players
+// make their homes. The counters give each one's mean as "<name><unit>" and
+// the ratio of each to the floor.
+void measureContenders(benchmark::State& state, const std::string& unit,
+                       const std::function<double(MapWatch&, const Contender&)>& figure)
 {
+    MapWatch watch;
     if (!std::getenv("DISPLAY") || !watch) {
         state.SkipWithError("needs an X server; bench/run starts one");
-        return false;
+        return;
     }
+    const testsupport::ScopedVariable onPlatform("QT_QPA_PLATFORM", "xcb");
+    const std::vector<Contender> contenders = contendersOnX();
     freshDataFolder("startup");
     for (const Contender& contender : contenders)
         if (msUntilMapped(watch, contender) < 0) {
             state.SkipWithError((contender.name + " mapped no window (is it installed?)").c_str());
-            return false;
+            return;
         }
-    return true;
-}
-
-// Spawn to the first window mapped, for each contender in turn, timed the same
-// way from outside. The program's case is the start of BM_StartupBesideFloor
-// on the X server, without its own report.
-void BM_FirstWindowMappedBesidePeers(benchmark::State& state)
-{
-    MapWatch watch;
-    const testsupport::ScopedVariable onPlatform("QT_QPA_PLATFORM", "xcb");
-    const std::vector<Contender> contenders = contendersOnX();
-    if (!prepareContenders(state, watch, contenders))
-        return;
     std::vector<double> totals(contenders.size());
     for (auto _ : state)
         for (size_t k = 0; k < contenders.size(); ++k) {
-            const double ms = msUntilMapped(watch, contenders[k]);
-            if (ms < 0) {
+            const double value = figure(watch, contenders[k]);
+            if (value < 0) {
                 state.SkipWithError((contenders[k].name + " mapped no window").c_str());
                 return;
             }
-            totals[k] += ms;
+            totals[k] += value;
         }
     for (size_t k = 0; k < contenders.size(); ++k) {
-        state.counters[contenders[k].name + "_ms"] = totals[k] / double(state.iterations());
+        state.counters[contenders[k].name + unit] = totals[k] / double(state.iterations());
         if (k > 0)
             state.counters[contenders[k].name + "_ratio"] = totals[k] / totals[0];
     }
+}
+
+// Spawn to the first window mapped, timed the same way from outside for all.
+// The program's case is the start of BM_StartupBesideFloor on the X server,
+// without its own report.
+void BM_FirstWindowMappedBesidePeers(benchmark::State& state)
+{
+    measureContenders(state, "_ms",
+                      [](MapWatch& watch, const Contender& contender) { return msUntilMapped(watch, contender); });
 }
 BENCHMARK(BM_FirstWindowMappedBesidePeers)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Resident memory 3 s after the first window mapped, on the X server.
+// Resident memory 3 s after the first window mapped.
 void BM_IdleMemoryOnXBesidePeers(benchmark::State& state)
 {
-    MapWatch watch;
-    const testsupport::ScopedVariable onPlatform("QT_QPA_PLATFORM", "xcb");
-    const std::vector<Contender> contenders = contendersOnX();
-    if (!prepareContenders(state, watch, contenders))
-        return;
-    std::vector<double> totals(contenders.size());
-    for (auto _ : state)
-        for (size_t k = 0; k < contenders.size(); ++k) {
-            double rss = 0;
-            if (msUntilMapped(watch, contenders[k], &rss) < 0) {
-                state.SkipWithError((contenders[k].name + " mapped no window").c_str());
-                return;
-            }
-            totals[k] += rss;
-        }
-    for (size_t k = 0; k < contenders.size(); ++k) {
-        state.counters[contenders[k].name + "_MiB"] = totals[k] / double(state.iterations());
-        if (k > 0)
-            state.counters[contenders[k].name + "_ratio"] = totals[k] / totals[0];
-    }
+    measureContenders(state, "_MiB", [](MapWatch& watch, const Contender& contender) {
+        double rss = 0;
+        return msUntilMapped(watch, contender, &rss) < 0 ? -1.0 : rss;
+    });
 }
 BENCHMARK(BM_IdleMemoryOnXBesidePeers)->Iterations(2)->Unit(benchmark::kSecond)->UseRealTime();
 
