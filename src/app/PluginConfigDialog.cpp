@@ -1,13 +1,12 @@
 #include "PluginConfigDialog.h"
 
+#include "app/config/Config.h"
 #include "controls/FormBuilder.h"
-#include "platform/folders.h"
 #include "platform/msgbox.h"
 #include "platform/winmsg.h"
 #include "player/PluginHost.h"
 
 #include <QCheckBox>
-#include <QDir>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -113,8 +112,7 @@ void TPluginConfigForm::Fill(const player::PluginConfigRequest& request)
 void TPluginConfigForm::listPluginFiles()
 {
     PluginList->clear();
-    const QDir folder(QString::fromStdString(platform::ProgramFolder()) + QStringLiteral("Plugins"));
-    PluginList->addItems(folder.entryList({QStringLiteral("in_*.so")}, QDir::Files, QDir::Unsorted));
+    PluginList->addItems(appconfig::InstalledPluginFiles());
 }
 
 void TPluginConfigForm::writeRow(int row, const player::TPluginInfo& info)

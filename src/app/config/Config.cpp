@@ -137,9 +137,21 @@ std::vector<std::string> PluginsToLoad(const platform::ProfileFile& file)
                 names.push_back(std::move(name));
         return names;
     }
-    const QDir plugins(QString::fromStdString(platform::ProgramFolder()) + QStringLiteral("Plugins"));
-    for (const QString& name : plugins.entryList({QStringLiteral("in_*.so")}, QDir::Files, QDir::Name))
+    for (const QString& name : InstalledPluginFiles())
         names.push_back(name.toStdString());
+    return names;
+}
+
+QStringList InstalledPluginFiles()
+{
+    const QDir plugins(QString::fromStdString(platform::ProgramFolder()) + QStringLiteral("Plugins"));
+    // Matched by hand: a name filter would compile a regular expression
+    // (and map its library) at every start.
+    QStringList names = plugins.entryList(QDir::Files, QDir::Name);
+    names.removeIf([](const QString& name) {
+        return !name.startsWith(QLatin1String("in_"), Qt::CaseInsensitive) ||
+               !name.endsWith(QLatin1String(".so"), Qt::CaseInsensitive);
+    });
     return names;
 }
 

@@ -7,6 +7,8 @@
 
 #include "platform/profile.h"
 
+#include <QStringList>
+
 #include <array>
 #include <functional>
 #include <optional>
@@ -107,6 +109,9 @@ std::array<std::string, 8> ReadLoadedPlugins(const platform::ProfileFile& file);
 // program's Plugins/ folder, in name order. Once the section is saved the
 // user's choice rules, unloads included.
 std::vector<std::string> PluginsToLoad(const platform::ProfileFile& file);
+// The input plug-ins installed in the program's Plugins/ folder (in_*.so), in
+// name order.
+QStringList InstalledPluginFiles();
 bool ReadPluginFirst(const platform::ProfileFile& file, bool current);
 
 // The main window's place and size, also given before it first shows.

@@ -3,6 +3,7 @@
 
 #include "PlayerHarness.h"
 #include "app/PluginConfigDialog.h"
+#include "app/config/Config.h"
 
 #include "platform/profile.h"
 #include "player/PluginHost.h"
@@ -168,6 +169,12 @@ TEST_F(PluginConfig, AFreshInstallLoadsTheShippedPluginsThenTheSavedListRules)
     };
     for (int k = 1; k <= 7; ++k)
         folder.addPlugin("in_testtone.so", "in_c" + std::to_string(k) + ".so");
+    // Beside them, files that are not input plug-ins.
+    for (const char* stray : {"in_a.so.orig", "media_x.so", "readme_in_x.so.txt", "xin_y.so"})
+        folder.addPluginFile(stray, "not a plug-in");
+    EXPECT_EQ(appconfig::InstalledPluginFiles(),
+              (QStringList{"in_a.so", "in_b.so", "in_bad.so", "in_c1.so", "in_c2.so", "in_c3.so", "in_c4.so",
+                           "in_c5.so", "in_c6.so", "in_c7.so"}));
 
     // No settings at all: eight of the nine usable ones, in name order.
     std::filesystem::remove(data.file("confstate.ini"));
