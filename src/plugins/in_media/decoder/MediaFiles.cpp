@@ -53,6 +53,19 @@ bool isZip(bass::InputData& data)
     return data.read(0, head, sizeof head) == long(sizeof head) && LooksLikeZip(head, sizeof head);
 }
 
+// A TwinVQ file that ends inside its header chunks holds no sound. FFmpeg
+// 5.1's VQF demuxer would keep (leak) the buffer of the chunk it cannot read
+// whole, so such a file never reaches it.
+bool isTwinVqCutShortInItsHeader(bass::InputData& data)
+{
+    uint8_t head[16];
+    if (data.read(0, head, sizeof head) != long(sizeof head) || std::memcmp(head, "TWIN", 4) != 0)
+        return false;
+    const uint64_t headerBytes =
+        uint64_t(head[12]) << 24 | uint64_t(head[13]) << 16 | uint64_t(head[14]) << 8 | uint64_t(head[15]);
+    return data.size() < sizeof head + headerBytes;
+}
+
 // --- zipped modules ------------------------------------------------------------
 
 bool unzipModule(bass::InputData& data, std::vector<uint8_t>& module, std::string& name, std::string& why)
@@ -136,11 +149,15 @@ class ModuleDecoder final : public Decoder {
 // A look at the headers through the engine's input, without decoding.
 class Probe {
   public:
-    explicit Probe(bass::InputData& data) : input_(data) {}
+    explicit Probe(bass::InputData& data) : data_(data), input_(data) {}
     ~Probe() { avformat_close_input(&format_); }
 
     bool describe(Description& out, std::string& why)
     {
+        if (isTwinVqCutShortInItsHeader(data_)) {
+            why = "The file ends inside its header.";
+            return false;
+        }
         AVIOContext* io = input_.open();
         format_ = io ? avformat_alloc_context() : nullptr;
         if (!format_) {
@@ -215,6 +232,7 @@ class Probe {
         }
     }
 
+    bass::InputData& data_;
     bass::InputAvio input_;
     AVFormatContext* format_ = nullptr;
 };
