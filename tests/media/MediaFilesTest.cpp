@@ -19,13 +19,14 @@ MediaInput inMemory(const std::string& bytes)
 
 TEST(MediaFiles, ATwinVqFileThatEndsInsideItsHeaderIsRefusedBeforeFfmpegReadsIt)
 {
-    // The header tells 117 bytes after its first 16. Cut inside them (in a
-    // comment chunk's text, say, as a download that broke off), the file never
-    // reaches FFmpeg, whose demuxer would keep the buffer of that chunk.
+    // The header tells 117 bytes after its first 16. Cut before the end of
+    // that size or inside those bytes (in a comment chunk's text, say, as a
+    // download that broke off), the file never reaches FFmpeg, whose demuxer
+    // would read a size from beyond the end or keep the buffer of that chunk.
     const std::string whole = testsupport::ReadFile(testsupport::TestData("fileinfo/twinvq_stereo.vqf"));
     Description d;
     std::string why;
-    for (std::size_t size : {std::size_t(16), std::size_t(60), std::size_t(132)}) {
+    for (std::size_t size : {std::size_t(4), std::size_t(11), std::size_t(16), std::size_t(60), std::size_t(132)}) {
         SCOPED_TRACE(size);
         const std::string cut = whole.substr(0, size);
         why.clear();
