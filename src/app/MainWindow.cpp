@@ -153,17 +153,6 @@ void TForm1::createControls()
     connect(repeatck, &QCheckBox::toggled, this, &TForm1::repeatChanged);
     label("MakerLabel", QStringLiteral("KORVANE"), 256, 108, DesignFont(DesignFace::Tahoma, 11));
 
-    // The command box lies beyond the visible part of the window.
-    ComboBox1 = new QComboBox(surface_);
-    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    ComboBox1->setGeometry(336, 8, 145, 21);
-    ComboBox1->setEditable(true);
-    ComboBox1->hide();
-    Button11 = makeButton(surface_, "Button11", QStringLiteral("GO>>"), {488, 8, 41, 21});
-    Button11->hide();
-    ComboBox1->addItems(commandNames_);
-    connect(Button11, &QPushButton::clicked, this, &TForm1::runTypedCommand);
-
     auto* mover = new WindowMover(this);
     mover->addSurface(surface_);
     mover->addSurface(panel);
@@ -213,6 +202,25 @@ void TForm1::connectWindows()
     connect(Slider1, &TSlider::OnStartTracking, this, &TForm1::seekStarted);
     connect(Slider1, &TSlider::OnStopTracking, this, &TForm1::seekFinished);
     connect(Slider2, &TSlider::OnChange, this, &TForm1::volumeMoved);
+}
+
+// Made at its first use: no one sees it, and its line edit lays out its text
+// when made, which would delay the first showing.
+QComboBox* TForm1::commandBox()
+{
+    if (ComboBox1)
+        return ComboBox1;
+    // It lies beyond the visible part of the window.
+    ComboBox1 = new QComboBox(surface_);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setGeometry(336, 8, 145, 21);
+    ComboBox1->setEditable(true);
+    ComboBox1->hide();
+    Button11 = makeButton(surface_, "Button11", QStringLiteral("GO>>"), {488, 8, 41, 21});
+    Button11->hide();
+    ComboBox1->addItems(commandNames_);
+    connect(Button11, &QPushButton::clicked, this, &TForm1::runTypedCommand);
+    return ComboBox1;
 }
 
 Tprefform* TForm1::preferencesWindow()

@@ -80,6 +80,8 @@ class TForm1 : public QMainWindow {
     Tprefform* preferencesWindow();
     TPluginConfigForm* pluginConfigWindow();
     TForm2* aboutBox();
+    // The hidden command box, with its "GO>>" button beside it.
+    QComboBox* commandBox();
     TSlider* volumeSlider() const { return Slider2; }
     TSlider* seekSlider() const { return Slider1; }
 

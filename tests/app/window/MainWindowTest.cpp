@@ -131,7 +131,9 @@ TEST_F(MainWindowTest, CommandListHoldsEveryCommandInOrderWithCaptionsAndShortcu
     EXPECT_EQ(f.commandAction("volumedown1")->shortcut(), QKeySequence("Ctrl+Down"));
 
     // The hidden command box runs a command by its name; an unknown name does nothing.
-    auto* box = f.findChild<QComboBox*>("ComboBox1");
+    EXPECT_EQ(f.findChild<QComboBox*>("ComboBox1"), nullptr);
+    QComboBox* box = f.commandBox();
+    EXPECT_EQ(f.findChild<QComboBox*>("ComboBox1"), box);
     auto* go = f.findChild<QPushButton*>("Button11");
     ASSERT_TRUE(box && go);
     EXPECT_EQ(box->count(), expected.size());
