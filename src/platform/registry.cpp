@@ -173,29 +173,45 @@ bool isReadOnly(const std::string& path)
 }
 
 // The store holds the user's associations: new files are the user's alone.
-// Associating file types rewrites it once per value, dozens of times in a row,
-// so it is not flushed each time.
+// The preferences write them again at any time, so a write does not wait for
+// the disk.
 bool save(const std::string& path, const Store& store)
 {
     return WriteFileAtomically(path, serialize(store), 0600, DiskFlush::Skip);
 }
 
-template <typename Change> bool modify(const std::string& storePath, Change change)
+// The store read under its lock and kept for a batch of changes.
+struct LockedStore {
+    explicit LockedStore(const std::string& storePath)
+        : lock(storePath, true), readOnly(isReadOnly(storePath)), store(load(storePath)), before(store)
+    {
+    }
+    StoreLock lock;
+    bool readOnly;
+    Store store;
+    Store before;
+};
+
+// Writing what is already there (the first-run flag at every start) leaves
+// the file alone: a replace-by-rename costs a disk flush.
+bool saveChanged(const std::string& storePath, const LockedStore& locked)
 {
-    StoreLock lock(storePath, true);
-    if (isReadOnly(storePath))
-        return false;
-    Store store = load(storePath);
-    const Store before = store;
-    if (!change(store))
-        return false;
-    // Writing what is already there (the first-run flag at every start) leaves
-    // the file alone: a replace-by-rename costs a disk flush.
-    return store == before || save(storePath, store);
+    return locked.store == locked.before || save(storePath, locked.store);
 }
 
-template <typename Read> auto inspect(const std::string& storePath, Read read)
+// held: the batch's store, when one is open.
+template <typename Change> bool modify(const std::string& storePath, LockedStore* held, Change change)
 {
+    if (held)
+        return !held->readOnly && change(held->store);
+    LockedStore locked(storePath);
+    return !locked.readOnly && change(locked.store) && saveChanged(storePath, locked);
+}
+
+template <typename Read> auto inspect(const std::string& storePath, const LockedStore* held, Read read)
+{
+    if (held)
+        return read(held->store);
     StoreLock lock(storePath, false);
     const Store store = load(storePath);
     return read(store);
@@ -232,8 +248,40 @@ std::string DefaultRegistryPath()
     return ProgramConfigFolder() + "registry";
 }
 
+struct Registry::HeldStore : LockedStore {
+    using LockedStore::LockedStore;
+};
+
 Registry::Registry(std::string storePath) : path_(std::move(storePath))
 {
+}
+
+Registry::~Registry() = default;
+Registry::Registry(Registry&&) noexcept = default;
+Registry& Registry::operator=(Registry&&) noexcept = default;
+
+Registry::Batch::Batch(Registry& registry)
+{
+    if (registry.held_)
+        return;
+    registry.held_ = std::make_unique<HeldStore>(registry.path_);
+    registry_ = &registry;
+}
+
+Registry::Batch::~Batch()
+{
+    commit();
+}
+
+bool Registry::Batch::commit()
+{
+    if (!registry_)
+        return true;
+    const std::unique_ptr<HeldStore> held = std::move(registry_->held_);
+    const std::string& storePath = registry_->path_;
+    registry_ = nullptr;
+    // The lock goes with the held store, once the file is written.
+    return saveChanged(storePath, *held);
 }
 
 bool Registry::createKey(RegistryRoot root, const std::string& key)
@@ -241,7 +289,7 @@ bool Registry::createKey(RegistryRoot root, const std::string& key)
     std::string path = fullPath(root, key);
     if (path.empty())
         return false;
-    return modify(path_, [&](Store& store) {
+    return modify(path_, held_.get(), [&](Store& store) {
         ensureKey(store, path);
         return true;
     });
@@ -250,14 +298,14 @@ bool Registry::createKey(RegistryRoot root, const std::string& key)
 bool Registry::keyExists(RegistryRoot root, const std::string& key) const
 {
     std::string path = fullPath(root, key);
-    return !path.empty() && inspect(path_, [&](const Store& store) { return store.count(FoldCase(path)) > 0; });
+    return !path.empty() && inspect(path_, held_.get(), [&](const Store& store) { return store.count(FoldCase(path)) > 0; });
 }
 
 std::optional<std::string> Registry::readString(RegistryRoot root, const std::string& key,
                                                 const std::string& name) const
 {
     std::string path = fullPath(root, key);
-    return inspect(path_, [&](const Store& store) -> std::optional<std::string> {
+    return inspect(path_, held_.get(), [&](const Store& store) -> std::optional<std::string> {
         auto it = store.find(FoldCase(path));
         if (path.empty() || it == store.end())
             return std::nullopt;
@@ -273,7 +321,7 @@ bool Registry::writeString(RegistryRoot root, const std::string& key, const std:
     std::string path = fullPath(root, key);
     if (path.empty())
         return false;
-    return modify(path_, [&](Store& store) {
+    return modify(path_, held_.get(), [&](Store& store) {
         Key& k = ensureKey(store, path);
         auto it = findValue(k, name);
         if (it == k.values.end())
@@ -287,7 +335,7 @@ bool Registry::writeString(RegistryRoot root, const std::string& key, const std:
 bool Registry::deleteValue(RegistryRoot root, const std::string& key, const std::string& name)
 {
     std::string path = fullPath(root, key);
-    return modify(path_, [&](Store& store) {
+    return modify(path_, held_.get(), [&](Store& store) {
         auto it = store.find(FoldCase(path));
         if (path.empty() || it == store.end())
             return false;
@@ -304,7 +352,7 @@ bool Registry::deleteKey(RegistryRoot root, const std::string& key)
     std::string path = fullPath(root, key);
     if (path.empty() || path == rootName(root))
         return false;
-    return modify(path_, [&](Store& store) {
+    return modify(path_, held_.get(), [&](Store& store) {
         std::string folded = FoldCase(path);
         if (store.erase(folded) == 0)
             return false;
@@ -318,7 +366,7 @@ bool Registry::deleteKey(RegistryRoot root, const std::string& key)
 std::vector<std::string> Registry::subKeys(RegistryRoot root, const std::string& key) const
 {
     std::string path = fullPath(root, key);
-    return inspect(path_, [&](const Store& store) {
+    return inspect(path_, held_.get(), [&](const Store& store) {
         std::vector<std::string> names;
         std::string below = FoldCase(path) + "\\";
         for (auto it = store.lower_bound(below); it != store.end() && it->first.starts_with(below); ++it)
@@ -331,7 +379,7 @@ std::vector<std::string> Registry::subKeys(RegistryRoot root, const std::string&
 std::vector<std::pair<std::string, std::string>> Registry::values(RegistryRoot root, const std::string& key) const
 {
     std::string path = fullPath(root, key);
-    return inspect(path_, [&](const Store& store) {
+    return inspect(path_, held_.get(), [&](const Store& store) {
         auto it = store.find(FoldCase(path));
         return it == store.end() ? std::vector<std::pair<std::string, std::string>>{} : it->second.values;
     });

@@ -8,6 +8,7 @@
 // change. A store file without write permission is read-only.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -22,6 +23,30 @@ std::string DefaultRegistryPath();
 class Registry {
 public:
     explicit Registry(std::string storePath = DefaultRegistryPath());
+    ~Registry();
+    Registry(Registry&&) noexcept;
+    Registry& operator=(Registry&&) noexcept;
+
+    // A run of changes read and written once: while a batch lives the store
+    // stays locked and in memory, and every call of this registry works on
+    // that copy. Associating every file type makes hundreds of changes, and
+    // one rewrite of the file per change kept the first start waiting.
+    class Batch {
+    public:
+        // A batch within a batch joins it.
+        explicit Batch(Registry& registry);
+        // Writes what changed, unless commit() already has.
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+        // Writes what changed and ends the batch; false when the file could
+        // not be written (what changed is then lost, as a refused change is).
+        bool commit();
+
+    private:
+        Registry* registry_ = nullptr; // null once committed, or when joined
+    };
 
     const std::string& storePath() const { return path_; }
 
@@ -37,7 +62,10 @@ public:
     std::vector<std::pair<std::string, std::string>> values(RegistryRoot root, const std::string& key) const;
 
 private:
+    struct HeldStore;
+
     std::string path_;
+    std::unique_ptr<HeldStore> held_; // while a batch lives
 };
 
 } // namespace platform

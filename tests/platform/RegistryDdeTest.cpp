@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -97,6 +98,77 @@ TEST(Registry, ConcurrentWritersFromTwoProcessesLoseNothing)
     waitpid(child, &status, 0);
     EXPECT_EQ(reg.values(HKCU, "child").size(), static_cast<std::size_t>(kPerProcess));
     EXPECT_EQ(reg.values(HKCU, "parent").size(), static_cast<std::size_t>(kPerProcess));
+}
+
+TEST(Registry, ABatchIsWrittenOnceAtItsEndWhileAnotherProcessWaits)
+{
+    TempDir dir;
+    std::string path = dir.file("registry");
+    Registry reg(path);
+    ASSERT_TRUE(reg.writeString(HKCU, "k", "before", "1"));
+    const std::string before = testsupport::ReadFile(path);
+
+    // The other process writes once it is told the batch is open.
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        char byte;
+        ::close(go[1]);
+        bool told = ::read(go[0], &byte, 1) == 1;
+        _exit(told && Registry(path).writeString(HKCU, "child", "v", "c") ? 0 : 1);
+    }
+    ::close(go[0]);
+    {
+        Registry::Batch batch(reg);
+        EXPECT_TRUE(reg.writeString(HKCR, ".MP3", "", "Orvella Audio File"));
+        EXPECT_TRUE(reg.deleteValue(HKCU, "k", "before"));
+        {
+            Registry::Batch joined(reg);
+            EXPECT_TRUE(reg.writeString(HKCU, "k", "joined", "2"));
+        }
+        // The batch reads its own changes; the file has none of them yet.
+        EXPECT_EQ(reg.readString(HKCR, ".mp3", ""), "Orvella Audio File");
+        EXPECT_FALSE(reg.readString(HKCU, "k", "before").has_value());
+        EXPECT_EQ(::write(go[1], "g", 1), 1);
+        ::usleep(100 * 1000);
+        EXPECT_EQ(testsupport::ReadFile(path), before);
+        EXPECT_TRUE(batch.commit());
+    }
+    ::close(go[1]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    Registry again(path);
+    EXPECT_EQ(again.readString(HKCR, ".MP3", ""), "Orvella Audio File");
+    EXPECT_EQ(again.readString(HKCU, "k", "joined"), "2");
+    EXPECT_FALSE(again.readString(HKCU, "k", "before").has_value());
+    EXPECT_EQ(again.readString(HKCU, "child", "v"), "c");
+
+    // A batch left early (an error on the way) still writes what it changed.
+    try {
+        Registry::Batch batch(reg);
+        reg.writeString(HKCU, "k", "left", "3");
+        throw std::runtime_error("stop");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(Registry(path).readString(HKCU, "k", "left"), "3");
+}
+
+TEST(Registry, ABatchOnAReadOnlyStoreRefusesChangesAndWritesNothing)
+{
+    TempDir dir;
+    std::string path = dir.file("registry");
+    Registry reg(path);
+    ASSERT_TRUE(reg.writeString(HKCR, ".WAV", "", "Other Program"));
+    ::chmod(path.c_str(), 0444);
+    const std::string before = testsupport::ReadFile(path);
+    Registry::Batch batch(reg);
+    EXPECT_FALSE(reg.writeString(HKCR, ".WAV", "", "Orvella Audio File"));
+    EXPECT_EQ(reg.readString(HKCR, ".WAV", ""), "Other Program");
+    EXPECT_TRUE(batch.commit());
+    EXPECT_EQ(testsupport::ReadFile(path), before);
 }
 
 namespace {

@@ -103,8 +103,20 @@ void Associations::AssociateExtension(const std::string& extension)
     RegisterDefaultIcon(kFileType, programPath_, 0);
 }
 
+void Associations::AssociateFileTypes(const std::vector<std::string>& types)
+{
+    if (types.empty())
+        return;
+    platform::Registry::Batch batch(registry_);
+    for (const std::string& type : types)
+        AssociateExtension("." + type);
+    if (!batch.commit())
+        throw cannotCreate("." + types.front());
+}
+
 std::vector<std::string> Associations::AssociatedFileTypes() const
 {
+    const platform::Registry::Batch oneRead(registry_);
     std::vector<std::string> types;
     for (const char* item : kFileTypeList)
         if (registry_.readString(kRoot, std::string(".") + item, "") == std::string(kFileType))

@@ -52,6 +52,10 @@ public:
 
     // Makes the program the handler of one extension (".MP3").
     void AssociateExtension(const std::string& extension);
+    // The same for file types of the list ("MP3") in turn, with the registry
+    // read and written once; throws RegistryError naming the first when the
+    // store cannot be written, which then keeps what it held.
+    void AssociateFileTypes(const std::vector<std::string>& types);
     // Extensions of the list whose key names our file type.
     std::vector<std::string> AssociatedFileTypes() const;
 

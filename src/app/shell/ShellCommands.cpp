@@ -46,8 +46,7 @@ AssociationTarget ProgramAssociationTarget(platform::Registry& registry, std::ve
 void GoAssociate(const AssociationTarget& target, const std::vector<std::string>& checkedTypes)
 {
     Associations associations = AssociationsFor(target);
-    for (const std::string& type : checkedTypes)
-        associations.AssociateExtension("." + type);
+    associations.AssociateFileTypes(checkedTypes);
     std::string failedFile;
     if (!checkedTypes.empty() && !UpdateDesktop(target, associations, &failedFile))
         throw std::runtime_error(kDesktopNotWrittenMessage + failedFile);
@@ -63,8 +62,7 @@ bool FirstRun(const AssociationTarget& target)
     bool associateNow = flag != "false";
     if (associateNow) {
         Associations associations = AssociationsFor(target);
-        for (const char* type : kFileTypeList)
-            associations.AssociateExtension(std::string(".") + type);
+        associations.AssociateFileTypes({kFileTypeList.begin(), kFileTypeList.end()});
         UpdateDesktop(target, associations);
     }
     registry.writeString(platform::RegistryRoot::CurrentUser, kFirstRunKey, kFirstRunValue, "false");

@@ -186,15 +186,22 @@ TEST(Associate, AKeyThatCannotBeCreatedStopsWithTheRegistryError)
     Store s;
     testsupport::WriteFile(s.registry.storePath(), "");
     ASSERT_EQ(chmod(s.registry.storePath().c_str(), 0444), 0);
+    // A folder where the store should be: every change is taken in memory,
+    // and writing them all at the end fails.
+    Store t;
+    std::filesystem::create_directories(t.registry.storePath());
     testsupport::MessageBoxRecorder boxes;
-    try {
-        shell::GoAssociate(s.target, {"MP3"});
-        FAIL() << "no error";
-    } catch (const shell::RegistryError& error) {
-        EXPECT_STREQ(error.what(), "Cannot create key .MP3, the user account may not have the required rights to "
-                                   "create registry keys under HKEY_CLASSES_ROOT.");
+    for (Store* store : {&s, &t}) {
+        try {
+            shell::GoAssociate(store->target, {"MP3", "OGG"});
+            FAIL() << "no error";
+        } catch (const shell::RegistryError& error) {
+            EXPECT_STREQ(error.what(), "Cannot create key .MP3, the user account may not have the required rights "
+                                       "to create registry keys under HKEY_CLASSES_ROOT.");
+        }
     }
     EXPECT_EQ(boxes.count(), 0u) << "no success message after a failure";
+    EXPECT_FALSE(testsupport::FileExists(t.dir.file("data/applications/orvella.desktop")));
 }
 
 TEST(FirstRun, TheFirstStartAssociatesAllTwentyTypesAndTheNextLeavesEverythingAlone)
