@@ -298,7 +298,8 @@ bool Registry::createKey(RegistryRoot root, const std::string& key)
 bool Registry::keyExists(RegistryRoot root, const std::string& key) const
 {
     std::string path = fullPath(root, key);
-    return !path.empty() && inspect(path_, held_.get(), [&](const Store& store) { return store.count(FoldCase(path)) > 0; });
+    return !path.empty() &&
+           inspect(path_, held_.get(), [&](const Store& store) { return store.count(FoldCase(path)) > 0; });
 }
 
 std::optional<std::string> Registry::readString(RegistryRoot root, const std::string& key,
