@@ -1,8 +1,9 @@
 #include "UrlLabel.h"
 
+#include "platform/process.h"
+
 #include <QDesktopServices>
 #include <QMouseEvent>
-#include <QProcess>
 #include <QUrl>
 
 const QString TUrlLabel::DefaultUrl = QStringLiteral("https://www.debian.org/");
@@ -147,5 +148,5 @@ void TUrlLabel::mouseReleaseEvent(QMouseEvent* event)
     // Qt's platforms without desktop services (offscreen, minimal) open
     // nothing; the desktop's opener is asked directly then.
     if (!QDesktopServices::openUrl(url))
-        QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
+        platform::StartDetached("xdg-open", {url.toString(QUrl::FullyEncoded).toStdString()});
 }

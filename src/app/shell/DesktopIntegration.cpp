@@ -2,12 +2,11 @@
 
 #include "platform/atomicfile.h"
 #include "platform/folders.h"
+#include "platform/process.h"
 #include "platform/profile.h"
 #include "platform/text.h"
 
-#include <QProcess>
-#include <QStandardPaths>
-#include <QString>
+#include <QStringList>
 
 #include <algorithm>
 #include <map>
@@ -73,12 +72,10 @@ std::string withOurEntry(const std::string& list)
 
 void notifyDesktop(const std::string& applicationsFolder)
 {
-    QString tool = QStandardPaths::findExecutable(QStringLiteral("update-desktop-database"));
-    if (tool.isEmpty())
-        return;
     // The cache rebuild takes a second or more; nothing here needs its result,
     // so it runs on its own rather than holding up the first start's window.
-    QProcess::startDetached(tool, {QStringLiteral("-q"), QString::fromStdString(applicationsFolder)});
+    // Without the tool the desktop finds the entry on its next scan.
+    platform::StartDetached("update-desktop-database", {"-q", applicationsFolder});
 }
 
 } // namespace
