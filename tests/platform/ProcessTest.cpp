@@ -2,32 +2,19 @@
 
 #include "support/TempDir.h"
 
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <sstream>
-#include <thread>
 #include <unistd.h>
 
 using testsupport::TempDir;
 
 namespace {
-
-bool eventually(const std::function<bool()>& condition)
-{
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > until)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
 
 // The value of `field` in a /proc status file.
 std::string statusField(const std::string& status, const std::string& field)
@@ -77,7 +64,8 @@ TEST(StartDetached, RunsInASessionOfItsOwnWithDefaultSignalsAndLeavesNoZombie)
     std::signal(SIGPIPE, previousPipe);
     ASSERT_TRUE(started);
 
-    ASSERT_TRUE(eventually([] { return childrenOfThisProcess() == 0; })) << "the ended program is left a zombie";
+    ASSERT_TRUE(QTest::qWaitFor([] { return childrenOfThisProcess() == 0; }, 10000))
+        << "the ended program is left a zombie";
     const std::string status = testsupport::ReadFile(report);
     EXPECT_EQ(statusField(status, "NSsid"), statusField(status, "Pid"));
     const unsigned long long blockedThere = std::stoull(statusField(status, "SigBlk"), nullptr, 16);
